@@ -1,0 +1,24 @@
+// The one error type of a build: a negative code and a message.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+// Error codes; the code is also the process exit status.
+enum cBP_ERROR_CODE : int {
+  BP_ERR_LAYOUT_UNREADABLE = -502,  // the layout file cannot be read
+  BP_ERR_MALFORMED = -503,          // layout not well-formed, or image neither PNG nor JPEG
+  BP_ERR_FILE = -504,               // a file cannot be opened, read or written
+  BP_ERR_REFERENCES = -505,         // layout references and given images differ
+  BP_ERR_LAYOUT_RULE = -506,        // the layout breaks a content rule
+};
+
+// Thrown by every build stage; caught only by the driver.
+class cBP_EXCEPTION : public std::runtime_error {
+ public:
+  // Stores the code and a copy of the message.
+  cBP_EXCEPTION(int code, const std::string& message) : std::runtime_error(message), code(code) {}
+
+  // One of the cBP_ERROR_CODE values.
+  int code;
+};

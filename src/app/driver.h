@@ -1,0 +1,12 @@
+// The tool's whole run: parse the command line, then dump the schema or build a package.
+#pragma once
+
+namespace vantu::branding_package {
+
+// Exit status for an exception the build does not anticipate (out of memory and the like).
+constexpr int kFatalExitStatus = 70;
+
+// Runs the tool on argv and returns the process exit status.
+int RunTool(int argc, char** argv);
+
+}  // namespace vantu::branding_package

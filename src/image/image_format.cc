@@ -1,0 +1,23 @@
+#include "image/image_format.h"
+
+#include <cstring>
+
+#include "package/package_format.h"
+
+namespace vantu::branding_package {
+
+std::optional<std::uint32_t> DetectImageFormat(const unsigned char* data, std::uint64_t size) {
+  static constexpr unsigned char kJpeg[] = {0xFF, 0xD8, 0xFF};
+  static constexpr unsigned char kPng[] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
+  if (size < kMinImageSize) return std::nullopt;
+  if (std::memcmp(data, kJpeg, sizeof kJpeg) == 0) return kFormatJpeg;
+  if (std::memcmp(data, kPng, sizeof kPng) == 0) return kFormatPng;
+  return std::nullopt;
+}
+
+std::string_view ImageName(std::string_view path) {
+  const std::size_t separator = path.find_last_of("/\\");
+  return separator == std::string_view::npos ? path : path.substr(separator + 1);
+}
+
+}  // namespace vantu::branding_package

@@ -1,0 +1,22 @@
+// What an image file is, told by its first bytes, and what it is called in the package.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vantu::branding_package {
+
+// Fewest bytes an image file may have, JPEG included.
+constexpr std::size_t kMinImageSize = 8;
+
+// The stored image format (PNG 0, JPEG 2) of size bytes at data; none when the data is
+// shorter than kMinImageSize or carries neither signature. JPEG is tested first.
+std::optional<std::uint32_t> DetectImageFormat(const unsigned char* data, std::uint64_t size);
+
+// The last component of path: everything behind the last "/" or "\", or the whole path.
+std::string_view ImageName(std::string_view path);
+
+}  // namespace vantu::branding_package

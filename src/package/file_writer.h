@@ -1,0 +1,47 @@
+// The package writer: collects finished records and image names, then writes the file.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "package/component_wrapper.h"
+
+namespace rapidxml {
+template <class Ch>
+class xml_node;
+}  // namespace rapidxml
+
+class cBP_FILE_WRITER {
+ public:
+  // Remembers the output path; nothing is opened before WritePackage.
+  explicit cBP_FILE_WRITER(std::string outputPath);
+  virtual ~cBP_FILE_WRITER();
+  cBP_FILE_WRITER(const cBP_FILE_WRITER&) = delete;
+  cBP_FILE_WRITER& operator=(const cBP_FILE_WRITER&) = delete;
+
+  // Reads, parses and validates the layout file and appends the layout record.
+  void LoadLayout(std::string layoutPath);
+  // The same on a document in memory that ends with a zero byte; it is parsed in place.
+  // layoutPath only names the document in messages.
+  void LoadLayoutDocument(std::vector<char>& document, const std::string& layoutPath);
+  // Applies the layout rules to the first top-level node (or null), collecting references.
+  void ValidateLayout(const rapidxml::xml_node<char>* top);
+  // Reads one PNG or JPEG file, appends its name to resources and its record to components.
+  void AddImage(std::string imagePath);
+  // Throws -505 listing every reference without an image and every image without a reference.
+  void CheckReferences() const;
+  // Checks the references, then writes header, records, end record and the package size.
+  void WritePackage();
+  // SHA-256 of the written file as read back, in 64 lower-case hex digits.
+  std::string GetPackageHash() const;
+
+  // The file WritePackage writes and GetPackageHash reads back.
+  std::string outputPath;
+  // The records in file order: the layout record first, then one per image.
+  std::vector<std::unique_ptr<cBP_COMPONENT_WRAPPER>> components;
+  // Image names the layout refers to, in document order, duplicates kept.
+  std::vector<std::string> references;
+  // Image names of the added images, in command-line order, duplicates kept.
+  std::vector<std::string> resources;
+};

@@ -1,0 +1,45 @@
+#include "package/output_file.h"
+
+#include "package/package_format.h"
+
+namespace vantu::branding_package {
+
+OutputFile::OutputFile(const std::string& path, bool binary)
+    : file_(std::fopen(path.c_str(), binary ? "wb" : "w")), ok_(file_ != nullptr) {}
+
+OutputFile::~OutputFile() {
+  if (file_ != nullptr) std::fclose(file_);
+}
+
+void OutputFile::Write(const void* data, std::size_t size) {
+  if (ok_ && size > 0 && std::fwrite(data, 1, size, file_) != size) ok_ = false;
+}
+
+void OutputFile::PatchU32(std::uint64_t offset, std::uint32_t value) {
+  unsigned char bytes[4];
+  PutU32(bytes, value);
+  if (!ok_) return;
+  ok_ = fseeko(file_, static_cast<off_t>(offset), SEEK_SET) == 0;
+  Write(bytes, sizeof bytes);
+  if (ok_) ok_ = fseeko(file_, 0, SEEK_END) == 0;
+}
+
+std::uint64_t OutputFile::Position() {
+  if (!ok_) return 0;
+  const off_t position = ftello(file_);
+  if (position < 0) {
+    ok_ = false;
+    return 0;
+  }
+  return static_cast<std::uint64_t>(position);
+}
+
+bool OutputFile::Commit() {
+  if (file_ == nullptr) return false;
+  if (std::fflush(file_) != 0) ok_ = false;
+  if (std::fclose(file_) != 0) ok_ = false;
+  file_ = nullptr;
+  return ok_;
+}
+
+}  // namespace vantu::branding_package

@@ -1,0 +1,35 @@
+// A file written in one pass whose success is known only after Commit.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace vantu::branding_package {
+
+class OutputFile {
+ public:
+  // Opens (creating or truncating) path for writing; binary or text mode.
+  OutputFile(const std::string& path, bool binary);
+  // Closes the file if Commit was not reached; the content is then incomplete.
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  // Whether the open succeeded.
+  bool IsOpen() const { return file_ != nullptr; }
+  // Appends size bytes; a failure is remembered and reported by Commit.
+  void Write(const void* data, std::size_t size);
+  // Overwrites 4 bytes at offset with value, little-endian, then returns to the end.
+  void PatchU32(std::uint64_t offset, std::uint32_t value);
+  // Bytes written so far, as the stream position says.
+  std::uint64_t Position();
+  // Flushes and closes; true only when every write, the flush and the close succeeded.
+  bool Commit();
+
+ private:
+  std::FILE* file_;
+  bool ok_;
+};
+
+}  // namespace vantu::branding_package

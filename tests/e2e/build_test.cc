@@ -1,0 +1,200 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "e2e/run_tool.h"
+#include "test_support.h"
+
+namespace {
+
+using testing_support::Exists;
+using testing_support::JpegBytes;
+using testing_support::PngBytes;
+using testing_support::ReadFile;
+using testing_support::RunTool;
+using testing_support::StatusOf;
+using testing_support::TempDir;
+using testing_support::U32;
+using testing_support::WriteFile;
+
+// The layout text of a layout naming icon.png and logo.jpg, its app name padded so that
+// the text is exactly `length` bytes.
+std::string LayoutText(std::size_t length) {
+  const std::string head = "<vantu-client-branding version=\"1.0\"><app-name>";
+  const std::string tail =
+      "</app-name><app-icon>icon.png</app-icon><toolbar-menu><about-item>About</about-item>"
+      "<quit-item>Quit</quit-item></toolbar-menu><about title=\"About\"><line align=\"center\">"
+      "<logo>logo.jpg</logo></line></about></vantu-client-branding>";
+  return head + std::string(length - head.size() - tail.size(), 'N') + tail;
+}
+
+// The same layout as a person would write it: declaration, comment, indentation.
+std::string LayoutFile(const std::string& text) {
+  std::string file = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<!-- branding -->\n";
+  for (char c : text) {
+    if (c == '<' && file.back() == '>') file += "\n  ";
+    file += c;
+  }
+  return file + "\n";
+}
+
+// The SHA-256 of path as the system's own tool computes it.
+std::string Sha256Sum(const std::string& path) {
+  std::FILE* pipe = popen(("sha256sum '" + path + "'").c_str(), "r");
+  if (pipe == nullptr) return "";
+  char digest[65] = {};
+  const std::size_t got = std::fread(digest, 1, 64, pipe);
+  pclose(pipe);
+  return std::string(digest, got);
+}
+
+std::string ImageRecord(const std::string& name, std::uint32_t format, const std::string& data) {
+  const auto m = static_cast<std::uint32_t>(name.size());
+  const auto d = static_cast<std::uint32_t>(data.size());
+  return U32(m + d + 29) + U32(2) + U32(format) + U32(0) + U32(m + 1) + U32(0) + U32(d) + name +
+         '\0' + data;
+}
+
+class Build : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WriteFile(dir_ / "layout.xml", LayoutFile(LayoutText(300)));
+    ASSERT_EQ(mkdir((dir_ / "art").c_str(), 0755), 0);
+    WriteFile(dir_ / "art/icon.png", png_);
+    // A file whose name holds backslashes, as a Windows path would.
+    WriteFile(dir_ / "C:\\brand\\logo.jpg", jpeg_);
+  }
+
+  std::vector<std::string> Args(const std::string& output) const {
+    return {"--xml-layout", dir_ / "layout.xml", "--image", dir_ / "art/icon.png",
+            "--image", dir_ / "C:\\brand\\logo.jpg", "--output", output};
+  }
+
+  TempDir dir_;
+  const std::string png_ = PngBytes(1234);
+  const std::string jpeg_ = JpegBytes(2048);
+};
+
+TEST_F(Build, WorkedExamplePackageByteForByte) {
+  const std::string output = dir_ / "out.bin";
+  const auto run = RunTool(Args(output));
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_EQ(run.err, "");
+
+  const std::string package = ReadFile(output);
+  const std::string text = LayoutText(300);
+  const std::string expected = U32(3693) + U32(0) + U32(1) + U32(317) + U32(1) + U32(0) +
+                               U32(301) + text + '\0' + ImageRecord("icon.png", 0, png_) +
+                               ImageRecord("logo.jpg", 2, jpeg_) + U32(8) + U32(3);
+  EXPECT_EQ(package.size(), 3693u);
+  EXPECT_EQ(package, expected);
+
+  const std::string digest = Sha256Sum(output);
+  ASSERT_EQ(digest.size(), 64u);
+  EXPECT_EQ(run.out, "Output file: " + output + "\nHash: " + digest + "\n");
+}
+
+TEST_F(Build, ReplacesAnInputFileWithThePackage) {
+  const std::string layout = dir_ / "layout.xml";
+  std::vector<std::string> args = Args(layout);
+  const auto run = RunTool(args);
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(ReadFile(layout).size(), 3693u);
+}
+
+struct Failure {
+  const char* name;
+  std::vector<std::string> args;  // "@" at the start of a value stands for the scratch dir
+  std::string report;             // "@" likewise
+  int code;
+};
+
+class BuildFailures : public Build, public ::testing::WithParamInterface<Failure> {};
+
+std::string Expand(const std::string& s, const std::string& dir) {
+  std::string out;
+  for (char c : s) out += c == '@' ? dir : std::string(1, c);
+  return out;
+}
+
+TEST_P(BuildFailures, ReportAndStatusAndNoPackage) {
+  const Failure& f = GetParam();
+  WriteFile(dir_ / "text.txt", "just some text\n");
+  WriteFile(dir_ / "abc.xml", "abc");
+  WriteFile(dir_ / "only-icon.xml",
+            "<vantu-client-branding><app-name/><app-icon>icon.png</app-icon><toolbar-menu/>"
+            "<about title=\"t\"/></vantu-client-branding>");
+  WriteFile(dir_ / "bad-root.xml", "<vantu-client-brandinG/>");
+  WriteFile(dir_ / "old.bin", "old package");
+  std::vector<std::string> args;
+  for (const std::string& a : f.args) args.push_back(Expand(a, dir_.path()));
+  const auto run = RunTool(args);
+  EXPECT_EQ(run.status, StatusOf(f.code));
+  EXPECT_EQ(run.out, Expand(f.report, dir_.path()));
+  EXPECT_EQ(run.err, "");
+  EXPECT_FALSE(Exists(dir_ / "out.bin"));
+  EXPECT_EQ(ReadFile(dir_ / "old.bin"), "old package");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reports, BuildFailures,
+    ::testing::Values(
+        Failure{"MissingLayout",
+                {"-x", "@/none.xml", "-o", "@/out.bin"},
+                "Error: -502\n\tcannot open file @/none.xml\n", -502},
+        Failure{"LayoutIsDirectory",
+                {"-x", "@", "-o", "@/out.bin"},
+                "Error: -502\n\tcannot open file @\n", -502},
+        Failure{"LayoutNotXml",
+                {"-x", "@/abc.xml", "-o", "@/out.bin"},
+                "Error: -503\n\texpected <\n", -503},
+        Failure{"LayoutRule",
+                {"-x", "@/bad-root.xml", "-o", "@/old.bin"},
+                "Error: -506\n\tTop node must be vantu-client-branding\n", -506},
+        Failure{"MissingImage",
+                {"-x", "@/only-icon.xml", "-i", "@/no/icon.png", "-o", "@/out.bin"},
+                "Error: -504\n\tUnable to open Image file: @/no/icon.png\n", -504},
+        Failure{"ImageIsDirectory",
+                {"-x", "@/only-icon.xml", "-i", "@/art", "-o", "@/out.bin"},
+                "Error: -504\n\tUnable to open Image file: @/art\n", -504},
+        Failure{"TextAsImage",
+                {"-x", "@/only-icon.xml", "-i", "@/text.txt", "-o", "@/out.bin"},
+                "Error: -503\n\tInvalid Image type. Must be PNG or JPEG\n", -503},
+        Failure{"NoImages",
+                {"-x", "@/layout.xml", "-o", "@/old.bin"},
+                "Error: -505\n\tNo resource found for reference: icon.png\n"
+                "No resource found for reference: logo.jpg\n\n",
+                -505},
+        Failure{"ImagesDiffer",
+                {"-x", "@/only-icon.xml", "-i", "@/art/icon.png", "-i", "@/C:\\brand\\logo.jpg",
+                 "-o", "@/old.bin"},
+                "Error: -505\n\tNo reference found for resource: logo.jpg\n\n", -505},
+        Failure{"OutputDirectoryMissing",
+                {"-x", "@/only-icon.xml", "-i", "@/art/icon.png", "-o", "@/no/out.bin"},
+                "Error: -504\n\tUnable to open Output file: @/no/out.bin\n", -504},
+        Failure{"OutputDeviceFull",
+                {"-x", "@/only-icon.xml", "-i", "@/art/icon.png", "-o", "/dev/full"},
+                "Error: -504\n\tUnable to write Output file: /dev/full\n", -504}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Memory exhaustion ends the run with one line, not an abort.
+TEST_F(Build, OutOfMemoryIsOneLineAndStatus70) {
+  WriteFile(dir_ / "only-icon.xml",
+            "<vantu-client-branding><app-name/><app-icon>icon.png</app-icon><toolbar-menu/>"
+            "<about title=\"t\"/></vantu-client-branding>");
+  const std::string image = dir_ / "icon.png";
+  WriteFile(image, PngBytes(16));
+  ASSERT_EQ(truncate(image.c_str(), 1LL << 30), 0);
+  const auto run = RunTool({"-x", dir_ / "only-icon.xml", "-i", image, "-o", dir_ / "out.bin"},
+                           256ULL << 20);
+  EXPECT_EQ(run.status, 70);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "Fatal error: out of memory\n");
+  EXPECT_FALSE(Exists(dir_ / "out.bin"));
+}
+
+}  // namespace

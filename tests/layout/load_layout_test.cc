@@ -1,0 +1,224 @@
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "layout/layout_test_support.h"
+#include "test_support.h"
+
+namespace {
+
+using testing_support::LayoutText;
+using testing_support::LoadError;
+using testing_support::TempDir;
+using testing_support::U32;
+using testing_support::WriteFile;
+
+const char kWorkedExampleFile[] =
+    "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+    "<vantu-client-branding version=\"1.0\">\n"
+    "    <app-name>Demo</app-name>\n"
+    "    <app-icon>icon.png</app-icon>\n"
+    "    <toolbar-menu>\n"
+    "        <about-item>About</about-item>\n"
+    "        <quit-item>Quit</quit-item>\n"
+    "    </toolbar-menu>\n"
+    "    <about title=\"About\">\n"
+    "        <line align=\"center\">\n"
+    "            <logo>logo.png</logo>\n"
+    "        </line>\n"
+    "    </about>\n"
+    "</vantu-client-branding>\n";
+
+const char kWorkedExampleText[] =
+    "<vantu-client-branding version=\"1.0\"><app-name>Demo</app-name><app-icon>icon.png</app-icon>"
+    "<toolbar-menu><about-item>About</about-item><quit-item>Quit</quit-item></toolbar-menu>"
+    "<about title=\"About\"><line align=\"center\"><logo>logo.png</logo></line></about>"
+    "</vantu-client-branding>";
+
+TEST(LoadLayout, WorkedExampleFromFile) {
+  TempDir dir;
+  WriteFile(dir / "layout.xml", kWorkedExampleFile);
+  cBP_FILE_WRITER writer(dir / "out.bin");
+  writer.LoadLayout(dir / "layout.xml");
+
+  ASSERT_EQ(writer.components.size(), 1u);
+  const cBP_COMPONENT_WRAPPER& record = *writer.components[0];
+  ASSERT_EQ(record.size, 296u);
+  const std::string bytes(reinterpret_cast<const char*>(record.data.get()), record.size);
+  EXPECT_EQ(bytes, U32(296) + U32(1) + U32(0) + U32(280) + kWorkedExampleText + '\0');
+  EXPECT_EQ(std::string(kWorkedExampleText).size(), 279u);
+  EXPECT_EQ(writer.references, (std::vector<std::string>{"icon.png", "logo.png"}));
+}
+
+// How a fragment placed as the text of app-name is stored.
+struct TextCase {
+  const char* name;
+  std::string written;
+  std::string stored;
+};
+
+class StoredText : public ::testing::TestWithParam<TextCase> {};
+
+std::string WithAppName(const std::string& fragment) {
+  return "<vantu-client-branding><app-name>" + fragment +
+         "</app-name><app-icon>i</app-icon><toolbar-menu/><about title=\"t\"/>"
+         "</vantu-client-branding>";
+}
+
+TEST_P(StoredText, AsPrinted) {
+  EXPECT_EQ(LayoutText(WithAppName(GetParam().written)), WithAppName(GetParam().stored));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layout, StoredText,
+    ::testing::Values(
+        TextCase{"Plain", "Demo", "Demo"},
+        TextCase{"AmpersandReference", "A &amp; B", "A &amp; B"},
+        TextCase{"DecimalReference", "&#65;", "A"},
+        TextCase{"HexReference", "&#x42;", "B"},
+        TextCase{"UnknownReferenceKeptAndEscaped", "&nbsp;", "&amp;nbsp;"},
+        TextCase{"SurroundingSpacesKept", " icon.png ", " icon.png "},
+        TextCase{"Apostrophes", "it's &apos;x&apos;", "it&apos;s &apos;x&apos;"},
+        TextCase{"QuotesAndAngles", "\"a\" &lt;b&gt; c>d", "&quot;a&quot; &lt;b&gt; c&gt;d"},
+        TextCase{"Utf8ByNumber", "&#xE9;&#8364;", "\xC3\xA9\xE2\x82\xAC"},
+        TextCase{"EmptyElement", "<x></x>", "<x/>"},
+        TextCase{"SingleQuotedAttribute", "<x a='v'/>", "<x a=\"v\"/>"},
+        TextCase{"AttributeWithDoubleQuote", "<x a='say \"hi\" it&apos;s'/>",
+                 "<x a='say \"hi\" it&apos;s'/>"},
+        TextCase{"AttributeWithApostrophe", "<x a=\"it's\"/>", "<x a=\"it's\"/>"},
+        TextCase{"Cdata", "<![CDATA[<raw>]]>", "<![CDATA[<raw>]]>"},
+        TextCase{"UnmatchedClosingName", "<x>y</z>", "<x>y</x>"},
+        TextCase{"CommentDropped", "a<!-- note -->", "a"},
+        TextCase{"ProcessingInstructionDropped", "<?pi data?>a", "a"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LoadLayout, ByteOrderMarkDeclarationCommentsAndDoctypeDropped) {
+  const std::string text = LayoutText(
+      "\xEF\xBB\xBF<?xml version=\"1.0\"?>\n<!DOCTYPE x [ <!ENTITY e \"v\"> ]>\n"
+      "<!-- c -->\n" + WithAppName("n") + "\n<!-- d -->\n");
+  EXPECT_EQ(text, WithAppName("n"));
+}
+
+TEST(LoadLayout, EveryTopLevelNodeIsPrinted) {
+  EXPECT_EQ(LayoutText(WithAppName("n") + "<extra a=\"1\">x</extra>"),
+            WithAppName("n") + "<extra a=\"1\">x</extra>");
+}
+
+TEST(LoadLayout, ZeroByteEndsTheDocument) {
+  std::string xml = WithAppName("n") + '\0' + "garbage <";
+  cBP_FILE_WRITER writer("unused.bin");
+  std::vector<char> document(xml.begin(), xml.end());
+  document.push_back('\0');
+  writer.LoadLayoutDocument(document, "layout.xml");
+  EXPECT_EQ(writer.components.at(0)->size, WithAppName("n").size() + 17);
+}
+
+struct ErrorCase {
+  const char* name;
+  std::string xml;
+  int code;
+  std::string message;
+};
+
+class LoadErrors : public ::testing::TestWithParam<ErrorCase> {};
+
+TEST_P(LoadErrors, CodeAndMessage) {
+  EXPECT_EQ(LoadError(GetParam().xml), std::make_pair(GetParam().code, GetParam().message));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layout, LoadErrors,
+    ::testing::Values(
+        ErrorCase{"TextBeforeRoot", "abc", -503, "expected <"},
+        ErrorCase{"Utf16ByteOrderMark", "\xFF\xFE<", -503, "expected <"},
+        ErrorCase{"ClosingTagAtTopLevel", "</a>", -503, "expected element name"},
+        ErrorCase{"UnclosedStartTag", "<a b=\"c\"", -503, "expected >"},
+        ErrorCase{"BadClosingTag", "<a></a x>", -503, "expected >"},
+        ErrorCase{"AttributeWithoutEquals", "<a b></a>", -503, "expected ="},
+        ErrorCase{"UnquotedAttribute", "<a b=c></a>", -503, "expected ' or \""},
+        ErrorCase{"UnclosedAttribute", "<a b=\"c></a>", -503, "expected ' or \""},
+        ErrorCase{"UpperCaseHexReference", "<a>&#X41;</a>", -503, "expected ;"},
+        ErrorCase{"ReferenceTooLarge", "<a>&#x110000;</a>", -503,
+                  "invalid numeric character entity"},
+        ErrorCase{"MissingRootEnd", "<a><b/>", -503, "unexpected end of data"},
+        ErrorCase{"UnclosedComment", "<a><!-- x</a>", -503, "unexpected end of data"},
+        ErrorCase{"Empty", "", -506, "Must contain at least 1 node"},
+        ErrorCase{"OnlyDeclarationAndComment", "<?xml version=\"1.0\"?><!-- c -->\n", -506,
+                  "Must contain at least 1 node"},
+        ErrorCase{"MisspelledRoot", "<vantu-client-brandin/>", -506,
+                  "Top node must be vantu-client-branding"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LoadLayout, MissingFileIsUnreadable) {
+  TempDir dir;
+  cBP_FILE_WRITER writer(dir / "out.bin");
+  try {
+    writer.LoadLayout(dir / "missing.xml");
+    FAIL() << "no exception";
+  } catch (const cBP_EXCEPTION& e) {
+    EXPECT_EQ(e.code, -502);
+    EXPECT_EQ(std::string(e.what()), "cannot open file " + (dir / "missing.xml"));
+  }
+  EXPECT_TRUE(writer.components.empty());
+}
+
+TEST(LoadLayout, DirectoryIsUnreadableNotACrash) {
+  TempDir dir;
+  cBP_FILE_WRITER writer(dir / "out.bin");
+  try {
+    writer.LoadLayout(dir.path());
+    FAIL() << "no exception";
+  } catch (const cBP_EXCEPTION& e) {
+    EXPECT_EQ(e.code, -502);
+    EXPECT_EQ(std::string(e.what()), "cannot open file " + dir.path());
+  }
+}
+
+TEST(LoadLayout, FileTooLargeForARecordIsRefusedBeforeReading) {
+  TempDir dir;
+  const std::string path = dir / "huge.xml";
+  WriteFile(path, "");
+  ASSERT_EQ(truncate(path.c_str(), 5LL << 30), 0);  // sparse: costs nothing
+  cBP_FILE_WRITER writer(dir / "out.bin");
+  try {
+    writer.LoadLayout(path);
+    FAIL() << "no exception";
+  } catch (const cBP_EXCEPTION& e) {
+    EXPECT_EQ(e.code, -502);
+    EXPECT_EQ(std::string(e.what()), "layout too large for the package: " + path);
+  }
+}
+
+// Nesting: the root, about, line and text take four levels; the rest is nested in text.
+std::string NestedLayout(std::size_t depth, const std::string& innermost, bool closed) {
+  std::string open;
+  std::string close;
+  for (std::size_t i = 4; i < depth; ++i) {
+    open += "<b>";
+    close += "</b>";
+  }
+  return testing_support::LayoutWithAbout("<line><text>" + open + innermost +
+                                          (closed ? close + "</text></line>" : ""));
+}
+
+TEST(LoadLayout, NestingAtTheLimitBuilds) {
+  const std::string xml = NestedLayout(1000, "deep", true);
+  EXPECT_EQ(LayoutText(xml), xml);
+}
+
+TEST(LoadLayout, NestingBeyondTheLimitIsRefused) {
+  const std::pair<int, std::string> tooDeep{-503, "element nesting too deep"};
+  EXPECT_EQ(LoadError(NestedLayout(1001, "deep", true)), tooDeep);
+  EXPECT_EQ(LoadError(NestedLayout(1000, "<e/>", true)), tooDeep);
+  EXPECT_EQ(LoadError(NestedLayout(120000, "", false)), tooDeep);
+  std::string unclosed;
+  for (int i = 0; i < 350000 / 3; ++i) unclosed += "<a>";
+  EXPECT_EQ(LoadError(unclosed), tooDeep);
+}
+
+TEST(LoadLayout, EarlierErrorWinsOverDeepNesting) {
+  EXPECT_EQ(LoadError("<a x=1>" + NestedLayout(2000, "", false)),
+            std::make_pair(-503, std::string("expected ' or \"")));
+}
+
+}  // namespace

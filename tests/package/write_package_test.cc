@@ -1,0 +1,154 @@
+#include <cstring>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "app/bp_exception.h"
+#include "package/file_writer.h"
+#include "test_support.h"
+
+namespace {
+
+using testing_support::Exists;
+using testing_support::JpegBytes;
+using testing_support::PngBytes;
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::U32;
+using testing_support::WriteFile;
+
+std::unique_ptr<cBP_COMPONENT_WRAPPER> Record(const std::string& bytes) {
+  auto record = std::make_unique<cBP_COMPONENT_WRAPPER>(static_cast<std::uint32_t>(bytes.size()));
+  std::memcpy(record->data.get(), bytes.data(), bytes.size());
+  return record;
+}
+
+std::string LayoutRecord(const std::string& text) {
+  const auto n = static_cast<std::uint32_t>(text.size());
+  return U32(n + 17) + U32(1) + U32(0) + U32(n + 1) + text + '\0';
+}
+
+std::string ImageRecord(const std::string& name, std::uint32_t format, const std::string& data) {
+  const auto m = static_cast<std::uint32_t>(name.size());
+  const auto d = static_cast<std::uint32_t>(data.size());
+  return U32(m + d + 29) + U32(2) + U32(format) + U32(0) + U32(m + 1) + U32(0) + U32(d) + name +
+         '\0' + data;
+}
+
+// The example package: a 300-byte layout text, a 1,234-byte PNG and a 2,048-byte JPEG.
+TEST(WritePackage, WorkedExampleByteForByte) {
+  TempDir dir;
+  cBP_FILE_WRITER writer(dir / "out.bin");
+  const std::string text(300, 'L');
+  const std::string png = PngBytes(1234);
+  const std::string jpeg = JpegBytes(2048);
+  writer.components.push_back(Record(LayoutRecord(text)));
+  writer.components.push_back(Record(ImageRecord("icon.png", 0, png)));
+  writer.components.push_back(Record(ImageRecord("logo.jpg", 2, jpeg)));
+  writer.references = {"icon.png", "logo.jpg"};
+  writer.resources = {"icon.png", "logo.jpg"};
+
+  writer.WritePackage();
+
+  const std::string file = ReadFile(dir / "out.bin");
+  ASSERT_EQ(file.size(), 3693u);
+  const std::string expected =
+      std::string("\x6D\x0E\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00", 12) +
+      std::string("\x3D\x01\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x2D\x01\x00\x00", 16) + text +
+      '\0' +
+      std::string("\xF7\x04\x00\x00\x02\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+                  "\x09\x00\x00\x00\x00\x00\x00\x00\xD2\x04\x00\x00", 28) +
+      std::string("icon.png\0", 9) + png +
+      std::string("\x25\x08\x00\x00\x02\x00\x00\x00\x02\x00\x00\x00\x00\x00\x00\x00"
+                  "\x09\x00\x00\x00\x00\x00\x00\x00\x00\x08\x00\x00", 28) +
+      std::string("logo.jpg\0", 9) + jpeg + std::string("\x08\x00\x00\x00\x03\x00\x00\x00", 8);
+  EXPECT_EQ(file, expected);
+  EXPECT_EQ(file.substr(1600, 4), U32(2085));
+  EXPECT_EQ(file.substr(3685), U32(8) + U32(3));
+  // The writer keeps what it held.
+  EXPECT_EQ(writer.components.size(), 3u);
+  EXPECT_EQ(writer.resources.size(), 2u);
+}
+
+TEST(WritePackage, ReplacesALongerExistingFile) {
+  TempDir dir;
+  WriteFile(dir / "out.bin", std::string(10000, 'x'));
+  cBP_FILE_WRITER writer(dir / "out.bin");
+  writer.components.push_back(Record(LayoutRecord("t")));
+  writer.WritePackage();
+  EXPECT_EQ(ReadFile(dir / "out.bin"),
+            U32(38) + U32(0) + U32(1) + LayoutRecord("t") + U32(8) + U32(3));
+}
+
+TEST(WritePackage, MismatchLeavesExistingFileUntouched) {
+  TempDir dir;
+  WriteFile(dir / "out.bin", "old content");
+  cBP_FILE_WRITER writer(dir / "out.bin");
+  writer.components.push_back(Record(LayoutRecord("t")));
+  writer.references = {"a.png"};
+  EXPECT_THROW(writer.WritePackage(), cBP_EXCEPTION);
+  EXPECT_EQ(ReadFile(dir / "out.bin"), "old content");
+}
+
+struct FailCase {
+  const char* name;
+  std::string path;
+  std::string message;
+};
+
+class WriteFailures : public ::testing::TestWithParam<FailCase> {};
+
+TEST_P(WriteFailures, ReportedWithCode504) {
+  cBP_FILE_WRITER writer(GetParam().path);
+  writer.components.push_back(Record(LayoutRecord("t")));
+  try {
+    writer.WritePackage();
+    FAIL() << "no exception";
+  } catch (const cBP_EXCEPTION& e) {
+    EXPECT_EQ(e.code, -504);
+    EXPECT_EQ(std::string(e.what()), GetParam().message + GetParam().path);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Writer, WriteFailures,
+    ::testing::Values(
+        FailCase{"MissingDirectory", "/nonexistent-dir/out.bin", "Unable to open Output file: "},
+        FailCase{"Directory", "/", "Unable to open Output file: "},
+        FailCase{"DeviceFull", "/dev/full", "Unable to write Output file: "}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Two records of 2 GiB each fit one by one but not together. The buffers are never
+// touched, so the system does not back them with memory.
+TEST(WritePackage, RecordsTooLargeTogetherRefusedBeforeOpening) {
+  TempDir dir;
+  WriteFile(dir / "out.bin", "old content");
+  cBP_FILE_WRITER writer(dir / "out.bin");
+  writer.components.push_back(std::make_unique<cBP_COMPONENT_WRAPPER>(0x80000000u));
+  writer.components.push_back(std::make_unique<cBP_COMPONENT_WRAPPER>(0x80000000u));
+  try {
+    writer.WritePackage();
+    FAIL() << "no exception";
+  } catch (const cBP_EXCEPTION& e) {
+    EXPECT_EQ(e.code, -504);
+    EXPECT_EQ(std::string(e.what()),
+              "Package larger than 4 GiB, cannot write Output file: " + (dir / "out.bin"));
+  }
+  EXPECT_EQ(ReadFile(dir / "out.bin"), "old content");
+}
+
+TEST(WritePackage, ReferencesCheckedBeforeSize) {
+  TempDir dir;
+  cBP_FILE_WRITER writer(dir / "out.bin");
+  writer.components.push_back(std::make_unique<cBP_COMPONENT_WRAPPER>(0xFFFFFFF0u));
+  writer.resources = {"x.png"};
+  try {
+    writer.WritePackage();
+    FAIL() << "no exception";
+  } catch (const cBP_EXCEPTION& e) {
+    EXPECT_EQ(e.code, -505);
+  }
+  EXPECT_FALSE(Exists(dir / "out.bin"));
+}
+
+}  // namespace

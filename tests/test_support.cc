@@ -1,0 +1,65 @@
+#include "test_support.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include <gtest/gtest.h>
+
+namespace testing_support {
+
+TempDir::TempDir() {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/bp-test-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) ADD_FAILURE() << "cannot write " << path;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    ADD_FAILURE() << "cannot read " << path;
+    return {};
+  }
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool Exists(const std::string& path) { return std::filesystem::exists(path); }
+
+std::string U32(std::uint32_t v) {
+  std::string bytes(4, '\0');
+  for (int i = 0; i < 4; ++i) bytes[static_cast<std::size_t>(i)] = static_cast<char>(v >> (8 * i));
+  return bytes;
+}
+
+namespace {
+
+std::string Signed(const std::string& signature, std::size_t size) {
+  std::string bytes(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) {
+    bytes[i] = i < signature.size() ? signature[i] : static_cast<char>(i * 7 + 3);
+  }
+  return bytes;
+}
+
+}  // namespace
+
+std::string PngBytes(std::size_t size) {
+  return Signed(std::string("\x89PNG\r\n\x1a\n", 8), size);
+}
+
+std::string JpegBytes(std::size_t size) { return Signed(std::string("\xFF\xD8\xFF", 3), size); }
+
+}  // namespace testing_support

@@ -1,0 +1,40 @@
+// Helpers shared by the tests: scratch directories and whole-file I/O.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// A fresh directory under TMPDIR, removed with everything in it on destruction.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  // The directory's path.
+  const std::string& path() const { return path_; }
+  // path() + "/" + name.
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+// Writes bytes to path, replacing it.
+void WriteFile(const std::string& path, const std::string& bytes);
+// The whole content of path; fails the test when it cannot be read.
+std::string ReadFile(const std::string& path);
+// Whether path exists.
+bool Exists(const std::string& path);
+// Little-endian u32 of v, as four bytes.
+std::string U32(std::uint32_t v);
+// size bytes starting with the PNG signature, then a repeating pattern.
+std::string PngBytes(std::size_t size);
+// size bytes starting with the JPEG signature, then a repeating pattern.
+std::string JpegBytes(std::size_t size);
+
+}  // namespace testing_support
