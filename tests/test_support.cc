@@ -38,6 +38,16 @@ std::string ReadFile(const std::string& path) {
 
 bool Exists(const std::string& path) { return std::filesystem::exists(path); }
 
+std::string ShrinkingFile() {
+  for (const char* path : {"/sys/kernel/mm/transparent_hugepage/enabled",
+                           "/sys/kernel/address_bits", "/sys/kernel/uevent_seqnum"}) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    if (!error && size > 0 && ReadFile(path).size() < size) return path;
+  }
+  return "";
+}
+
 std::string U32(std::uint32_t v) {
   std::string bytes(4, '\0');
   for (int i = 0; i < 4; ++i) bytes[static_cast<std::size_t>(i)] = static_cast<char>(v >> (8 * i));

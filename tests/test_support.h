@@ -30,6 +30,9 @@ void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 // Whether path exists.
 bool Exists(const std::string& path);
+// A file of the running system that reports a larger size than it delivers (a sysfs
+// attribute), or empty when there is none.
+std::string ShrinkingFile();
 // Little-endian u32 of v, as four bytes.
 std::string U32(std::uint32_t v);
 // size bytes starting with the PNG signature, then a repeating pattern.

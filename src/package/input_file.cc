@@ -6,6 +6,8 @@ namespace vantu::branding_package {
 
 InputFile::InputFile(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {
   if (file_ == nullptr) return;
+  // Reads go straight to the caller's buffer; a stream buffer would only add a copy.
+  std::setvbuf(file_, nullptr, _IONBF, 0);
   struct stat status {};
   off_t end = -1;
   if (fstat(fileno(file_), &status) == 0 && !S_ISDIR(status.st_mode) &&

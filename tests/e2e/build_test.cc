@@ -181,6 +181,22 @@ INSTANTIATE_TEST_SUITE_P(
                 "Error: -504\n\tUnable to write Output file: /dev/full\n", -504}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A file that delivers fewer bytes than its size never reaches the package.
+TEST_F(Build, ShortReadsAreRefused) {
+  const std::string shrinking = testing_support::ShrinkingFile();
+  if (shrinking.empty()) GTEST_SKIP() << "no file here reports more bytes than it delivers";
+  WriteFile(dir_ / "only-icon.xml",
+            "<vantu-client-branding><app-name/><app-icon>icon.png</app-icon><toolbar-menu/>"
+            "<about title=\"t\"/></vantu-client-branding>");
+  auto run = RunTool({"-x", shrinking, "-o", dir_ / "out.bin"});
+  EXPECT_EQ(run.status, StatusOf(-502));
+  EXPECT_EQ(run.out, "Error: -502\n\tcannot read file " + shrinking + "\n");
+  run = RunTool({"-x", dir_ / "only-icon.xml", "-i", shrinking, "-o", dir_ / "out.bin"});
+  EXPECT_EQ(run.status, StatusOf(-504));
+  EXPECT_EQ(run.out, "Error: -504\n\tUnable to read Image file: " + shrinking + "\n");
+  EXPECT_FALSE(Exists(dir_ / "out.bin"));
+}
+
 // Memory exhaustion ends the run with one line, not an abort.
 TEST_F(Build, OutOfMemoryIsOneLineAndStatus70) {
   WriteFile(dir_ / "only-icon.xml",
