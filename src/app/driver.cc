@@ -68,7 +68,13 @@ int Run(int argc, char** argv) {
 
 int RunTool(int argc, char** argv) {
   try {
-    return Run(argc, argv);
+    const int status = Run(argc, argv);
+    // A schema, hash or help text that never arrived is no success.
+    if (status == 0 && !std::cout.flush()) {
+      std::cerr << "Fatal error: unable to write standard output" << std::endl;
+      return kFatalExitStatus;
+    }
+    return status;
   } catch (const std::bad_alloc&) {
     std::cerr << "Fatal error: out of memory" << std::endl;
   } catch (const std::exception& e) {

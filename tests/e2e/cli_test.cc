@@ -1,3 +1,6 @@
+#include <sys/wait.h>
+
+#include <cstdlib>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -111,6 +114,18 @@ TEST(Cli, SchemaToFile) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, "Writing schema to: " + path + "\n");
   EXPECT_EQ(ReadFile(path), std::string(XmlLayoutSchema) + "\n");
+}
+
+TEST(Cli, LostStandardOutputIsNoSuccess) {
+  TempDir dir;
+  for (const char* args : {"-d", "--version"}) {
+    const std::string command = std::string("'") + BP_TOOL_PATH + "' " + args +
+                                " >/dev/full 2>'" + (dir / "err") + "'";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << args;
+    EXPECT_EQ(WEXITSTATUS(status), 70) << args;
+    EXPECT_EQ(ReadFile(dir / "err"), "Fatal error: unable to write standard output\n");
+  }
 }
 
 struct SchemaFailure {
