@@ -1,21 +1,22 @@
-# Front door: `make demo` and `make test` install what is missing, build and run.
+# Front door: every target installs what is missing, configures, builds and runs.
 MAKEFLAGS += --no-print-directory
 BUILD ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 TOOL := $(BUILD)/branding-package
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build test demo clean
+SANITIZE := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
+
+.PHONY: all deps build test demo sanitize fuzz coverage lint bench clean
 
 all: build
 
 deps:
 	@scripts/install-deps.sh
 
-configure: deps
+build: deps
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DBP_BUILD_TESTS=ON >/dev/null
-
-build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
 test: build
@@ -24,5 +25,45 @@ test: build
 demo: build
 	@scripts/demo.sh $(TOOL)
 
+# The whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize: deps
+	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DBP_BUILD_TESTS=ON \
+	  -DCMAKE_CXX_FLAGS="$(SANITIZE) -O1" >/dev/null
+	@cmake --build build-asan -j $(JOBS)
+	@cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+# Every libFuzzer target for FUZZ_SECONDS each.
+fuzz:
+	@scripts/install-deps.sh clang libclang-rt-14-dev
+	@CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DBP_BUILD_TESTS=OFF \
+	  -DBP_FUZZ=ON -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined \
+	  -fno-sanitize-recover=all -O1 -g" >/dev/null
+	@cmake --build build-fuzz -j $(JOBS)
+	@scripts/fuzz.sh build-fuzz $(FUZZ_SECONDS)
+
+# Line and branch coverage of src/ from the test suite.
+coverage:
+	@scripts/install-deps.sh gcovr
+	@cmake -S . -B build-cov -DCMAKE_BUILD_TYPE=Debug -DBP_BUILD_TESTS=ON \
+	  -DCMAKE_CXX_FLAGS="--coverage -O0" >/dev/null
+	@cmake --build build-cov -j $(JOBS)
+	@find build-cov -name '*.gcda' -delete
+	@cd build-cov && ctest -j $(JOBS) >/dev/null || (ctest --output-on-failure; exit 1)
+	@gcovr --root . --filter 'src/' --exclude-throw-branches --exclude-unreachable-branches \
+	  --print-summary --txt - build-cov
+
+# clang-tidy over src/ with the committed .clang-tidy.
+lint: build
+	@scripts/install-deps.sh clang-tidy
+	@scripts/lint.sh $(BUILD)
+
+# Timings of a Release build against a floor made of standard tools.
+bench:
+	@scripts/install-deps.sh time hyperfine
+	@cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DBP_BUILD_TESTS=OFF >/dev/null
+	@cmake --build build-release -j $(JOBS)
+	@scripts/bench.sh build-release/branding-package
+
 clean:
-	rm -rf $(BUILD) examples/out
+	rm -rf $(BUILD) build-asan build-fuzz build-cov build-release examples/out
