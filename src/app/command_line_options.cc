@@ -82,7 +82,7 @@ TCLAP::Arg* CommandLineOptions::findArgument(std::string_view name) {
 }
 
 std::vector<TCLAP::Arg*> CommandLineOptions::filterArguments(
-    std::vector<TCLAP::Arg*> args, std::function<bool(TCLAP::Arg*)> keep) {
+    const std::vector<TCLAP::Arg*>& args, const std::function<bool(TCLAP::Arg*)>& keep) {
   std::vector<TCLAP::Arg*> kept;
   for (TCLAP::Arg* arg : args) {
     if (keep(arg)) kept.push_back(arg);
@@ -90,7 +90,7 @@ std::vector<TCLAP::Arg*> CommandLineOptions::filterArguments(
   return kept;
 }
 
-TCLAP::ArgException CommandLineOptions::makeRuleException(std::vector<TCLAP::Arg*> args,
+TCLAP::ArgException CommandLineOptions::makeRuleException(const std::vector<TCLAP::Arg*>& args,
                                                           const std::string& prefix,
                                                           const std::string& suffix) {
   std::string text = prefix;
@@ -111,18 +111,18 @@ void CommandLineOptions::fail(TCLAP::ArgException exception) {
   cmd.getOutput()->failure(cmd, exception);
 }
 
-void CommandLineOptions::requireAtLeastOne(std::vector<TCLAP::Arg*> args) {
+void CommandLineOptions::requireAtLeastOne(const std::vector<TCLAP::Arg*>& args) {
   if (filterArguments(args, IsSet).empty()) {
     fail(makeRuleException(args, "At least one of ", " is required"));
   }
 }
 
-void CommandLineOptions::requireMutuallyExclusive(std::vector<TCLAP::Arg*> args) {
+void CommandLineOptions::requireMutuallyExclusive(const std::vector<TCLAP::Arg*>& args) {
   std::vector<TCLAP::Arg*> set = filterArguments(args, IsSet);
   if (set.size() > 1) fail(makeRuleException(set, "Options ", " are mutually exclusive"));
 }
 
-void CommandLineOptions::requireAll(std::vector<TCLAP::Arg*> args) {
+void CommandLineOptions::requireAll(const std::vector<TCLAP::Arg*>& args) {
   if (filterArguments(args, IsSet).size() != args.size()) {
     fail(makeRuleException(filterArguments(args, IsNotSet), "Missing required arguments: ", ""));
   }

@@ -38,18 +38,18 @@ class CommandLineOptions {
   // The first argument of the parser named exactly name.
   TCLAP::Arg* findArgument(std::string_view name);
   // The arguments of args for which keep is true, in order.
-  static std::vector<TCLAP::Arg*> filterArguments(std::vector<TCLAP::Arg*> args,
-                                                  std::function<bool(TCLAP::Arg*)> keep);
+  static std::vector<TCLAP::Arg*> filterArguments(const std::vector<TCLAP::Arg*>& args,
+                                                  const std::function<bool(TCLAP::Arg*)>& keep);
   // The report of a violated rule: prefix, the arguments' flags, suffix.
-  static TCLAP::ArgException makeRuleException(std::vector<TCLAP::Arg*> args,
+  static TCLAP::ArgException makeRuleException(const std::vector<TCLAP::Arg*>& args,
                                                const std::string& prefix,
                                                const std::string& suffix);
   // At least one of args must be set.
-  void requireAtLeastOne(std::vector<TCLAP::Arg*> args);
+  void requireAtLeastOne(const std::vector<TCLAP::Arg*>& args);
   // At most one of args may be set.
-  void requireMutuallyExclusive(std::vector<TCLAP::Arg*> args);
+  void requireMutuallyExclusive(const std::vector<TCLAP::Arg*>& args);
   // Every one of args must be set.
-  void requireAll(std::vector<TCLAP::Arg*> args);
+  void requireAll(const std::vector<TCLAP::Arg*>& args);
 
   // The parser; owns the help, version and ignore-rest switches.
   TCLAP::CmdLine cmd;

@@ -10,7 +10,7 @@
 
 namespace bp = vantu::branding_package;
 
-void cBP_FILE_WRITER::AddImage(std::string imagePath) {
+void cBP_FILE_WRITER::AddImage(const std::string& imagePath) {
   bp::InputFile file(imagePath);
   if (!file.IsOpen()) throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to open Image file: " + imagePath);
 

@@ -68,7 +68,7 @@ std::vector<char> ReadLayoutFile(const std::string& layoutPath) {
 
 }  // namespace
 
-void cBP_FILE_WRITER::LoadLayout(std::string layoutPath) {
+void cBP_FILE_WRITER::LoadLayout(const std::string& layoutPath) {
   std::vector<char> document = ReadLayoutFile(layoutPath);
   LoadLayoutDocument(document, layoutPath);
 }

@@ -21,14 +21,14 @@ class cBP_FILE_WRITER {
   cBP_FILE_WRITER& operator=(const cBP_FILE_WRITER&) = delete;
 
   // Reads, parses and validates the layout file and appends the layout record.
-  void LoadLayout(std::string layoutPath);
+  void LoadLayout(const std::string& layoutPath);
   // The same on a document in memory that ends with a zero byte; it is parsed in place.
   // layoutPath only names the document in messages.
   void LoadLayoutDocument(std::vector<char>& document, const std::string& layoutPath);
   // Applies the layout rules to the first top-level node (or null), collecting references.
   void ValidateLayout(const rapidxml::xml_node<char>* top);
   // Reads one PNG or JPEG file, appends its name to resources and its record to components.
-  void AddImage(std::string imagePath);
+  void AddImage(const std::string& imagePath);
   // Throws -505 listing every reference without an image and every image without a reference.
   void CheckReferences() const;
   // Checks the references, then writes header, records, end record and the package size.

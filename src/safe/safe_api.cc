@@ -68,7 +68,7 @@ int vantu_sprintf_s(char* buffer, std::uint64_t n, const char* format, ...) {
            SAFE_ERR_ZERO_SIZE);
     return -1;
   }
-  std::va_list args;
+  va_list args;
   va_start(args, format);
   const int needed = std::vsnprintf(buffer, static_cast<std::size_t>(n), format, args);
   va_end(args);
