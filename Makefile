@@ -60,7 +60,7 @@ lint: build
 
 # Timings of a Release build against a floor made of standard tools.
 bench:
-	@scripts/install-deps.sh time hyperfine
+	@scripts/install-deps.sh python3 coreutils
 	@cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DBP_BUILD_TESTS=OFF >/dev/null
 	@cmake --build build-release -j $(JOBS)
 	@scripts/bench.sh build-release/branding-package

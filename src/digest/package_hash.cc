@@ -1,3 +1,7 @@
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -22,17 +26,25 @@ struct FileCloser {
 }  // namespace
 
 std::string cBP_FILE_WRITER::GetPackageHash() const {
-  // Declared before the file so that it outlives the stream that uses it.
-  auto streamBuffer = std::make_unique<char[]>(kStreamBufferSize);
+  std::unique_ptr<unsigned char[]> buffer(new unsigned char[kReadSize]);
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(outputPath.c_str(), "rb"));
   if (!file) {
     throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to open Branding Package file: " + outputPath);
   }
-  std::setvbuf(file.get(), streamBuffer.get(), _IOFBF, kStreamBufferSize);
+  // No larger than the file needs: a small package then costs no fresh mapping.
+  struct stat status {};
+  std::size_t bufferSize = kStreamBufferSize;
+  if (fstat(fileno(file.get()), &status) == 0 && status.st_size >= 0 &&
+      static_cast<std::uint64_t>(status.st_size) < kStreamBufferSize) {
+    bufferSize = std::max<std::size_t>(static_cast<std::size_t>(status.st_size) + 1, kReadSize);
+  }
+  // Left uninitialised. Nothing below throws before file.reset(), so the stream is closed
+  // before its buffer goes.
+  std::unique_ptr<char[]> streamBuffer(new char[bufferSize]);
+  std::setvbuf(file.get(), streamBuffer.get(), _IOFBF, bufferSize);
 
   WOLFSSL_SHA256_CTX context;
   wolfSSL_SHA256_Init(&context);
-  auto buffer = std::make_unique<unsigned char[]>(kReadSize);
   std::size_t got;
   while ((got = std::fread(buffer.get(), 1, kReadSize, file.get())) > 0) {
     wolfSSL_SHA256_Update(&context, buffer.get(), got);

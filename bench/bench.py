@@ -1,0 +1,122 @@
+#!/usr/bin/env python3
+"""Times branding-package against floors made of standard tools; prints one table.
+
+Typical package: the sample layout with two images of about 50 KB, median wall time over
+RUNS runs, interleaved with the same binary's --version (the cost of starting at all).
+Large package: ten images of 20 MB, wall time, throughput and peak resident memory, paired
+run by run with the floor "dd each input (bs=4M, appending) into one file, then sha256sum".
+"""
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+RUNS = int(os.environ.get("BENCH_RUNS", "60"))
+LARGE_RUNS = int(os.environ.get("BENCH_LARGE_RUNS", "7"))
+IMAGE_MB = 20
+IMAGES = 10
+MIB = 1 << 20
+
+
+def run(argv, stdout=subprocess.DEVNULL):
+    """Runs argv; returns (seconds, peak resident bytes)."""
+    start = time.perf_counter()
+    proc = subprocess.Popen(argv, stdout=stdout, stderr=subprocess.DEVNULL)
+    _, status, usage = os.wait4(proc.pid, 0)
+    seconds = time.perf_counter() - start
+    proc.returncode = os.waitstatus_to_exitcode(status)
+    if proc.returncode != 0:
+        sys.exit(f"command failed ({proc.returncode}): {' '.join(argv)}")
+    return seconds, usage.ru_maxrss * 1024
+
+
+def layout(icon, logos):
+    lines = "".join(f'<line align="center"><logo>{name}</logo></line>' for name in logos)
+    return (f'<?xml version="1.0" encoding="utf-8"?>\n<vantu-client-branding version="1.0">'
+            f"<app-name>Bench</app-name><app-icon>{icon}</app-icon><toolbar-menu>"
+            f"<about-item>About</about-item><quit-item>Quit</quit-item></toolbar-menu>"
+            f'<about title="About">{lines}</about></vantu-client-branding>\n')
+
+
+def image(path, signature, size):
+    with open(path, "wb") as out:
+        out.write(signature)
+        remaining = size - len(signature)
+        while remaining > 0:
+            chunk = os.urandom(min(remaining, 4 * MIB))
+            out.write(chunk)
+            remaining -= len(chunk)
+
+
+def typical(tool, work):
+    image(f"{work}/icon.png", b"\x89PNG\r\n\x1a\n", 50_000)
+    image(f"{work}/logo.jpg", b"\xff\xd8\xff", 50_000)
+    with open(f"{work}/typical.xml", "w") as out:
+        out.write(layout("icon.png", ["logo.jpg"]))
+    build = [tool, "-x", f"{work}/typical.xml", "-i", f"{work}/icon.png",
+             "-i", f"{work}/logo.jpg", "-o", f"{work}/typical.pkg"]
+    version = [tool, "--version"]
+    builds, versions = [], []
+    for _ in range(RUNS):
+        builds.append(run(build)[0])
+        versions.append(run(version)[0])
+    return statistics.median(builds), statistics.median(versions)
+
+
+def large(tool, work):
+    names = [f"img{i}.png" for i in range(IMAGES)]
+    for name in names:
+        image(f"{work}/{name}", b"\x89PNG\r\n\x1a\n", IMAGE_MB * MIB)
+    with open(f"{work}/large.xml", "w") as out:
+        out.write(layout(names[0], names[1:]))
+    build = [tool, "-x", f"{work}/large.xml", "-o", f"{work}/large.pkg"]
+    for name in names:
+        build += ["-i", f"{work}/{name}"]
+    floor_script = (f'rm -f {work}/floor.bin; for f in {" ".join(f"{work}/{n}" for n in names)}; '
+                    f'do dd if="$f" of={work}/floor.bin bs=4M oflag=append conv=notrunc '
+                    f'status=none; done; sha256sum {work}/floor.bin')
+    floor = ["bash", "-c", floor_script]
+    run(build)
+    run(floor)  # warm the page cache for both
+    tools, floors, peaks = [], [], []
+    for _ in range(LARGE_RUNS):
+        seconds, peak = run(build)
+        tools.append(seconds)
+        peaks.append(peak)
+        floors.append(run(floor)[0])
+    ratios = [t / f for t, f in zip(tools, floors)]
+    package = os.path.getsize(f"{work}/large.pkg")
+    return (statistics.median(tools), statistics.median(floors), statistics.median(ratios),
+            max(peaks), package)
+
+
+def main():
+    tool = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build-release/branding-package")
+    work = tempfile.mkdtemp(prefix="bp-bench-")
+    try:
+        build_s, version_s = typical(tool, work)
+        tool_s, floor_s, ratio, peak, package = large(tool, work)
+    finally:
+        shutil.rmtree(work)
+    budget = package + IMAGE_MB * MIB + 16 * MIB
+    rows = [
+        ("typical package, median of %d" % RUNS, f"{build_s * 1000:.2f} ms",
+         f"--version {version_s * 1000:.2f} ms", f"{build_s / version_s:.2f}x", "<= 1.30x"),
+        ("large package (%d x %d MB), median of %d" % (IMAGES, IMAGE_MB, LARGE_RUNS),
+         f"{tool_s:.3f} s, {package / MIB / tool_s:.0f} MiB/s",
+         f"dd + sha256sum {floor_s:.3f} s", f"{ratio:.2f}x", "<= 1.50x"),
+        ("large package, peak resident memory", f"{peak / MIB:.1f} MiB",
+         f"budget {budget / MIB:.1f} MiB", f"{peak / budget:.2f}x", "<= 1.00x"),
+    ]
+    widths = [max(len(r[i]) for r in rows + [("what", "tool", "floor", "ratio", "target")])
+              for i in range(5)]
+    header = ("what", "tool", "floor", "ratio", "target")
+    for row in [header] + rows:
+        print("  ".join(cell.ljust(width) for cell, width in zip(row, widths)))
+
+
+if __name__ == "__main__":
+    main()
