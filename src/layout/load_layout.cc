@@ -7,7 +7,7 @@
 #include <rapidxml/rapidxml_print.hpp>
 
 #include "app/bp_exception.h"
-#include "layout/nesting_guard.h"
+#include "layout/parse_layout.h"
 #include "package/file_writer.h"
 #include "package/input_file.h"
 #include "package/package_format.h"
@@ -75,23 +75,12 @@ void cBP_FILE_WRITER::LoadLayout(const std::string& layoutPath) {
 
 void cBP_FILE_WRITER::LoadLayoutDocument(std::vector<char>& document,
                                          const std::string& layoutPath) {
-  // The parser recurses once per level: cut the document where nesting gets too deep, so
-  // the parser stops there, unless the document breaks earlier, whose error then wins.
-  const char* cut = nullptr;
-  const std::size_t tooDeep = bp::FindTooDeepElement(document.data(), bp::kMaxLayoutDepth);
-  if (tooDeep != bp::kNoTooDeepElement) {
-    document[tooDeep] = '\0';
-    cut = &document[tooDeep];
-  }
-
   rapidxml::xml_document<char> parsed;
   try {
-    parsed.parse<rapidxml::parse_default>(document.data());
-  } catch (const rapidxml::parse_error& e) {
-    if (cut != nullptr && e.where<char>() == cut) throw cBP_EXCEPTION(BP_ERR_MALFORMED, "element nesting too deep");
-    throw cBP_EXCEPTION(BP_ERR_MALFORMED, e.what());
+    bp::ParseLayout(document, parsed);
+  } catch (const bp::LayoutSyntaxError& e) {
+    throw cBP_EXCEPTION(BP_ERR_MALFORMED, e.message);
   }
-  if (cut != nullptr) throw cBP_EXCEPTION(BP_ERR_MALFORMED, "element nesting too deep");
 
   ValidateLayout(parsed.first_node());
 

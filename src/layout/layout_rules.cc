@@ -1,0 +1,125 @@
+#include "layout/layout_rules.h"
+
+#include <rapidxml/rapidxml.hpp>
+
+namespace vantu::branding_package {
+
+namespace {
+
+std::string_view NameOf(const LayoutNode& node) { return {node.name(), node.name_size()}; }
+
+// The first child node named name (exact bytes), or null.
+const LayoutNode* Child(const LayoutNode& node, std::string_view name) {
+  for (const LayoutNode* child = node.first_node(); child != nullptr;
+       child = child->next_sibling()) {
+    if (NameOf(*child) == name) return child;
+  }
+  return nullptr;
+}
+
+// The first attribute named name, or null.
+const rapidxml::xml_attribute<char>* Attribute(const LayoutNode& node, std::string_view name) {
+  for (auto* attribute = node.first_attribute(); attribute != nullptr;
+       attribute = attribute->next_attribute()) {
+    if (std::string_view(attribute->name(), attribute->name_size()) == name) return attribute;
+  }
+  return nullptr;
+}
+
+// The element's text: its first text run; CDATA does not count.
+std::string_view TextOf(const LayoutNode& node) {
+  for (const LayoutNode* child = node.first_node(); child != nullptr;
+       child = child->next_sibling()) {
+    if (child->type() == rapidxml::node_data) return {child->value(), child->value_size()};
+  }
+  return {};
+}
+
+class RuleRunner {
+ public:
+  RuleRunner(const ReferenceSink& reference, const ViolationSink& violation)
+      : reference_(reference), violation_(violation) {}
+
+  // False once the sink wants no further findings.
+  bool Fail(const LayoutNode* node, const std::string& message) {
+    going_ = going_ && violation_(node, message);
+    return going_;
+  }
+
+  // The child named name, or null after reporting it missing.
+  const LayoutNode* Require(const LayoutNode& parent, const char* name) {
+    const LayoutNode* child = Child(parent, name);
+    if (child == nullptr) Fail(&parent, std::string("Must contain node: ") + name);
+    return child;
+  }
+
+  // Reports the element's text as a reference; an empty text breaks the rule of its kind.
+  void Reference(const LayoutNode& element, const char* kind) {
+    const std::string_view text = TextOf(element);
+    if (text.empty()) {
+      Fail(&element, std::string(kind) + " must contain an Image reference");
+    } else {
+      reference_(element, text);
+    }
+  }
+
+  void Line(const LayoutNode& line) {
+    if (const auto* align = Attribute(line, "align")) {
+      const std::string_view value(align->value(), align->value_size());
+      if (value != "left" && value != "center" && value != "right") {
+        Fail(&line, "align must be either: left, center or right");
+      }
+    }
+    for (const LayoutNode* child = line.first_node(); child != nullptr && going_;
+         child = child->next_sibling()) {
+      const std::string_view name = NameOf(*child);
+      if (name == "logo") {
+        Reference(*child, "logo");
+      } else if (name == "text") {
+        // Free text; nothing to check.
+      } else if (name == "hyperlink") {
+        if (Attribute(*child, "url") == nullptr) Fail(child, "hyperlink must contain attribute: url");
+      } else {
+        Fail(child, "Unexpected line node: " + std::string(name));
+      }
+    }
+  }
+
+  void Document(const LayoutNode* top) {
+    if (top == nullptr) {
+      Fail(nullptr, "Must contain at least 1 node");
+      return;
+    }
+    if (NameOf(*top) != "vantu-client-branding") {
+      Fail(top, "Top node must be vantu-client-branding");
+      return;
+    }
+    Require(*top, "app-name");
+    if (!going_) return;
+    if (const LayoutNode* icon = Require(*top, "app-icon")) Reference(*icon, "app-icon");
+    if (!going_) return;
+    Require(*top, "toolbar-menu");
+    if (!going_) return;
+    const LayoutNode* about = Require(*top, "about");
+    if (about == nullptr) return;
+    if (Attribute(*about, "title") == nullptr) Fail(about, "about must contain attribute: title");
+    for (const LayoutNode* child = about->first_node(); child != nullptr && going_;
+         child = child->next_sibling()) {
+      if (NameOf(*child) == "line") Line(*child);
+    }
+  }
+
+ private:
+  const ReferenceSink& reference_;
+  const ViolationSink& violation_;
+  bool going_ = true;
+};
+
+}  // namespace
+
+void CheckLayoutRules(const LayoutNode* top, const ReferenceSink& reference,
+                      const ViolationSink& violation) {
+  RuleRunner(reference, violation).Document(top);
+}
+
+}  // namespace vantu::branding_package

@@ -1,0 +1,29 @@
+// The content rules a layout document must satisfy, with the node each finding is about.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace rapidxml {
+template <class Ch>
+class xml_node;
+}  // namespace rapidxml
+
+namespace vantu::branding_package {
+
+using LayoutNode = rapidxml::xml_node<char>;
+
+// Receives an image reference (the text of app-icon or a logo) and its element.
+using ReferenceSink = std::function<void(const LayoutNode& element, std::string_view name)>;
+
+// Receives a broken rule: the node it is about (null when there is no node at all) and the
+// message; returns whether to look for further findings.
+using ViolationSink = std::function<bool(const LayoutNode* node, const std::string& message)>;
+
+// Applies the rules to the first top-level node (or null) in their fixed order. References
+// are reported in document order as the rules meet them.
+void CheckLayoutRules(const LayoutNode* top, const ReferenceSink& reference,
+                      const ViolationSink& violation);
+
+}  // namespace vantu::branding_package

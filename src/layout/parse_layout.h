@@ -1,0 +1,23 @@
+// Parsing a layout document the way the packager does, with the position of a failure.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include <rapidxml/rapidxml.hpp>
+
+namespace vantu::branding_package {
+
+// A document that is not well-formed: the parser's message and the byte offset it names.
+struct LayoutSyntaxError {
+  std::string message;
+  std::size_t offset;
+};
+
+// Parses document (ending with a zero byte; parsed in place, so it must outlive parsed)
+// with the default flags, refusing nesting deeper than kMaxLayoutDepth before the parser
+// recurses that deep. Throws LayoutSyntaxError.
+void ParseLayout(std::vector<char>& document, rapidxml::xml_document<char>& parsed);
+
+}  // namespace vantu::branding_package
