@@ -66,9 +66,9 @@ int Run(int argc, char** argv) {
 
 }  // namespace
 
-int RunTool(int argc, char** argv) {
+int RunGuarded(const std::function<int()>& run) {
   try {
-    const int status = Run(argc, argv);
+    const int status = run();
     // A schema, hash or help text that never arrived is no success.
     if (status == 0 && !std::cout.flush()) {
       std::cerr << "Fatal error: unable to write standard output" << std::endl;
@@ -81,6 +81,10 @@ int RunTool(int argc, char** argv) {
     std::cerr << "Fatal error: " << e.what() << std::endl;
   }
   return kFatalExitStatus;
+}
+
+int RunTool(int argc, char** argv) {
+  return RunGuarded([&] { return Run(argc, argv); });
 }
 
 }  // namespace vantu::branding_package

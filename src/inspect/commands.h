@@ -1,0 +1,35 @@
+// The inspect tool's subcommands; each returns the process exit status.
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "inspect/package_walker.h"
+
+namespace vantu::branding_package {
+
+// Prints "PATH: offset N: message" on err and returns the fault's exit status.
+int ReportFault(std::ostream& err, const std::string& path, const Fault& fault);
+
+// The header and every record; with withLayout the layout text too; as one JSON object with
+// json. Stops at the first structural fault, which decides the exit status.
+int ListPackage(const std::string& path, bool json, bool withLayout, std::ostream& out,
+                std::ostream& err);
+
+// Checks everything a client relies on and, with expectedSha256, the file's digest.
+int VerifyPackage(const std::string& path, const std::optional<std::string>& expectedSha256,
+                  std::ostream& out, std::ostream& err);
+
+// Writes dir/layout.xml and every image under its stored name, all or nothing; existing
+// files are replaced only with force.
+int ExtractPackage(const std::string& path, const std::string& dir, bool force,
+                   std::ostream& out, std::ostream& err);
+
+// Every finding about a layout document (and, given images, its references) as
+// "FILE:LINE:COLUMN: error|warning: message"; 0 when the packager would accept it.
+int LintLayout(const std::string& layoutPath, const std::vector<std::string>& images,
+               std::ostream& out, std::ostream& err);
+
+}  // namespace vantu::branding_package

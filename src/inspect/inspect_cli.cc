@@ -1,0 +1,158 @@
+#include "inspect/inspect_cli.h"
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include <tclap/CmdLine.h>
+
+#include "app/driver.h"
+#include "inspect/commands.h"
+
+namespace vantu::branding_package {
+
+namespace {
+
+constexpr char kProgram[] = "branding-package-inspect";
+constexpr char kVersion[] = "24.07";
+
+constexpr char kUsage[] =
+    "Usage: branding-package-inspect COMMAND [ARGUMENTS]\n"
+    "\n"
+    "Reads, checks and unpacks branding packages, and checks layout documents.\n"
+    "\n"
+    "Commands:\n"
+    "  list PACKAGE [--json] [--layout]  show the header and every record\n"
+    "  verify PACKAGE [--sha256 HEX]     check everything a client relies on\n"
+    "  extract PACKAGE DIR [--force]     write DIR/layout.xml and every image into DIR\n"
+    "  lint LAYOUT [IMAGE...]            report every finding about a layout document\n"
+    "\n"
+    "Run 'branding-package-inspect COMMAND --help' for the options of a command.\n"
+    "\n"
+    "Exit status:\n"
+    "  0  success          4  image data disagrees with its record\n"
+    "  1  bad command line 5  layout not well-formed or against a rule\n"
+    "  2  cannot open/read 6  references and images differ\n"
+    "  3  corrupt package  7  SHA-256 differs from --sha256\n"
+    "                      8  extract refused (unsafe name or existing file)\n";
+
+// A subcommand's parser; TCLAP prints its help, version and errors.
+class Command {
+ public:
+  Command(const std::string& name, const std::string& description)
+      : cmd(description, ' ', kVersion), name_(std::string(kProgram) + " " + name) {
+    cmd.setExceptionHandling(false);
+  }
+
+  // Parses args (behind the subcommand); false with status set when the run ends here.
+  bool Parse(const std::vector<std::string>& args, int& status) {
+    std::vector<std::string> all{name_};
+    all.insert(all.end(), args.begin(), args.end());
+    try {
+      cmd.parse(all);
+      return true;
+    } catch (TCLAP::ArgException& e) {
+      try {
+        cmd.getOutput()->failure(cmd, e);
+      } catch (const TCLAP::ExitException& exit) {
+        status = exit.getExitStatus();
+      }
+    } catch (const TCLAP::ExitException& exit) {
+      status = exit.getExitStatus();
+    }
+    return false;
+  }
+
+  TCLAP::CmdLine cmd;
+
+ private:
+  std::string name_;
+};
+
+int List(const std::vector<std::string>& args) {
+  Command command("list", "Shows the header and every record of a branding package");
+  TCLAP::UnlabeledValueArg<std::string> package("package", "The package file", true, "", "PACKAGE",
+                                                command.cmd);
+  TCLAP::SwitchArg json("", "json", "One JSON object instead of a table", command.cmd);
+  TCLAP::SwitchArg layout("", "layout", "Also show the layout text", command.cmd);
+  int status = 0;
+  if (!command.Parse(args, status)) return status;
+  return ListPackage(package.getValue(), json.getValue(), layout.getValue(), std::cout, std::cerr);
+}
+
+int Verify(const std::vector<std::string>& args) {
+  Command command("verify",
+                  "Checks everything a client relies on; reports the first fault with its offset");
+  TCLAP::UnlabeledValueArg<std::string> package("package", "The package file", true, "", "PACKAGE",
+                                                command.cmd);
+  TCLAP::ValueArg<std::string> sha256("", "sha256", "The SHA-256 the packager printed", false, "",
+                                      "HEX", command.cmd);
+  int status = 0;
+  if (!command.Parse(args, status)) return status;
+  std::optional<std::string> expected;
+  if (sha256.isSet()) {
+    const std::string& hex = sha256.getValue();
+    if (hex.size() != 64 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+      std::cerr << "Error: --sha256 takes 64 hexadecimal digits" << std::endl;
+      return 1;
+    }
+    expected = hex;
+  }
+  return VerifyPackage(package.getValue(), expected, std::cout, std::cerr);
+}
+
+int Extract(const std::vector<std::string>& args) {
+  Command command("extract", "Writes DIR/layout.xml and every image of a package into DIR");
+  TCLAP::UnlabeledValueArg<std::string> package("package", "The package file", true, "", "PACKAGE",
+                                                command.cmd);
+  TCLAP::UnlabeledValueArg<std::string> dir("dir", "The directory to write into", true, "", "DIR",
+                                            command.cmd);
+  TCLAP::SwitchArg force("f", "force", "Replace files that exist", command.cmd);
+  int status = 0;
+  if (!command.Parse(args, status)) return status;
+  return ExtractPackage(package.getValue(), dir.getValue(), force.getValue(), std::cout, std::cerr);
+}
+
+int Lint(const std::vector<std::string>& args) {
+  Command command("lint",
+                  "Reports every finding about a layout document: schema, layout rules and, "
+                  "given images, references");
+  TCLAP::UnlabeledValueArg<std::string> layout("layout", "The layout document", true, "", "LAYOUT",
+                                               command.cmd);
+  TCLAP::UnlabeledMultiArg<std::string> images("images", "The images the package would hold",
+                                               false, "IMAGE", command.cmd);
+  int status = 0;
+  if (!command.Parse(args, status)) return status;
+  return LintLayout(layout.getValue(), images.getValue(), std::cout, std::cerr);
+}
+
+int Dispatch(int argc, char** argv) {
+  const std::string command = argc > 1 && argv[1] != nullptr ? argv[1] : "";
+  std::vector<std::string> args;
+  for (int i = 2; i < argc; ++i) {
+    if (argv[i] != nullptr) args.emplace_back(argv[i]);
+  }
+  if (command == "list") return List(args);
+  if (command == "verify") return Verify(args);
+  if (command == "extract") return Extract(args);
+  if (command == "lint") return Lint(args);
+  if (command == "--help" || command == "-h") {
+    std::cout << kUsage;
+    return 0;
+  }
+  if (command == "--version") {
+    std::cout << kProgram << ' ' << kVersion << '\n';
+    return 0;
+  }
+  if (!command.empty()) std::cerr << "Error: unknown command " << command << "\n\n";
+  std::cerr << kUsage;
+  return 1;
+}
+
+}  // namespace
+
+int RunInspect(int argc, char** argv) {
+  return RunGuarded([&] { return Dispatch(argc, argv); });
+}
+
+}  // namespace vantu::branding_package

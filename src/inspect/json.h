@@ -1,0 +1,13 @@
+// Minimal JSON output for the inspect tool's --json mode.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vantu::branding_package {
+
+// text as a JSON string literal, quotes included; bytes that are not valid UTF-8 are
+// written as \u00XX of the byte, so the output is always valid JSON.
+std::string JsonString(std::string_view text);
+
+}  // namespace vantu::branding_package

@@ -1,0 +1,20 @@
+// Validation of a layout document against the tool's own XML Schema, with libxml2.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vantu::branding_package {
+
+// One problem libxml2 reports: 1-based line and column (column 0 when unknown).
+struct SchemaFinding {
+  int line;
+  int column;
+  std::string message;
+};
+
+// Parses text (never touching the network or external entities) and validates it against
+// XmlLayoutSchema; returns every finding, well-formedness errors included.
+std::vector<SchemaFinding> CheckAgainstSchema(const std::string& text, const std::string& name);
+
+}  // namespace vantu::branding_package

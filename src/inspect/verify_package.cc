@@ -1,0 +1,127 @@
+#include <algorithm>
+#include <cctype>
+#include <ostream>
+#include <unordered_set>
+#include <vector>
+
+#include "app/bp_exception.h"
+#include "inspect/commands.h"
+#include "layout/layout_rules.h"
+#include "layout/parse_layout.h"
+#include "package/file_writer.h"
+#include "package/package_format.h"
+
+namespace vantu::branding_package {
+
+namespace {
+
+struct Reference {
+  std::string name;
+  std::uint64_t offset;
+};
+
+// Parses the stored layout text and applies the packager's rules; offsets are the file's.
+std::optional<Fault> CheckLayoutText(const PackageRecord& record,
+                                     std::vector<Reference>& references) {
+  const std::uint64_t textOffset = record.offset + kLayoutHeadSize;
+  std::vector<char> document(record.text.begin(), record.text.end());
+  document.push_back('\0');
+  rapidxml::xml_document<char> parsed;
+  try {
+    ParseLayout(document, parsed);
+  } catch (const LayoutSyntaxError& e) {
+    return Fault{FaultKind::kLayout, textOffset + e.offset, "layout text: " + e.message};
+  }
+  auto offsetOf = [&](const LayoutNode* node) {
+    return node == nullptr ? textOffset
+                           : textOffset + static_cast<std::uint64_t>(node->name() - document.data());
+  };
+  std::optional<Fault> fault;
+  CheckLayoutRules(
+      parsed.first_node(),
+      [&](const LayoutNode& element, std::string_view name) {
+        references.push_back({std::string(name), offsetOf(&element)});
+      },
+      [&](const LayoutNode* node, const std::string& message) {
+        fault = Fault{FaultKind::kLayout, offsetOf(node), "layout text: " + message};
+        return false;
+      });
+  return fault;
+}
+
+// Every distinct reference must name an image, and every image must be referenced.
+std::optional<Fault> CheckNames(const std::vector<Reference>& references,
+                                const std::vector<PackageRecord>& images) {
+  std::unordered_set<std::string> referenced;
+  std::unordered_set<std::string> stored;
+  for (const Reference& r : references) referenced.insert(r.name);
+  for (const PackageRecord& image : images) stored.insert(image.name);
+  std::vector<Fault> mismatches;
+  std::unordered_set<std::string> reported;
+  for (const Reference& r : references) {
+    if (stored.count(r.name) == 0 && reported.insert(r.name).second) {
+      mismatches.push_back(
+          {FaultKind::kReferences, r.offset, "No resource found for reference: " + r.name});
+    }
+  }
+  for (const PackageRecord& image : images) {
+    if (referenced.count(image.name) == 0 && reported.insert(image.name).second) {
+      mismatches.push_back(
+          {FaultKind::kReferences, image.offset, "No reference found for resource: " + image.name});
+    }
+  }
+  if (mismatches.empty()) return std::nullopt;
+  Fault first = mismatches.front();
+  if (mismatches.size() > 1) {
+    first.message += " (and " + std::to_string(mismatches.size() - 1) + " more)";
+  }
+  return first;
+}
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+}  // namespace
+
+int ReportFault(std::ostream& err, const std::string& path, const Fault& fault) {
+  err << path << ": offset " << fault.offset << ": " << fault.message << std::endl;
+  return static_cast<int>(fault.kind);
+}
+
+int VerifyPackage(const std::string& path, const std::optional<std::string>& expectedSha256,
+                  std::ostream& out, std::ostream& err) {
+  std::vector<Reference> references;
+  std::vector<PackageRecord> images;
+  std::uint64_t size = 0;
+  auto fault = WalkPackage(path, [&](const PackageRecord& record, const ContentReader&) {
+    size = record.offset + record.size;
+    if (record.type == kLayoutRecord) return CheckLayoutText(record, references);
+    if (record.type == kImageRecord) {
+      PackageRecord image = record;
+      image.text.clear();
+      images.push_back(std::move(image));
+      return std::optional<Fault>();
+    }
+    return CheckNames(references, images);
+  });
+  if (!fault && expectedSha256) {
+    std::string actual;
+    try {
+      actual = cBP_FILE_WRITER(path).GetPackageHash();
+    } catch (const cBP_EXCEPTION& e) {
+      fault = Fault{FaultKind::kIo, 0, e.what()};
+    }
+    if (!fault && actual != Lower(*expectedSha256)) {
+      fault = Fault{FaultKind::kDigest, 0, "SHA-256 is " + actual + ", expected " + *expectedSha256};
+    }
+  }
+  if (fault) return ReportFault(err, path, *fault);
+  out << path << ": sound package of " << size << " bytes, " << images.size()
+      << (images.size() == 1 ? " image" : " images") << std::endl;
+  return 0;
+}
+
+}  // namespace vantu::branding_package
