@@ -54,6 +54,25 @@ std::string U32(std::uint32_t v) {
   return bytes;
 }
 
+std::string LayoutRecordBytes(const std::string& text) {
+  const auto n = static_cast<std::uint32_t>(text.size());
+  return U32(n + 17) + U32(1) + U32(0) + U32(n + 1) + text + '\0';
+}
+
+std::string ImageRecordBytes(const std::string& name, std::uint32_t format, const std::string& data) {
+  const auto m = static_cast<std::uint32_t>(name.size());
+  const auto d = static_cast<std::uint32_t>(data.size());
+  return U32(m + d + 29) + U32(2) + U32(format) + U32(0) + U32(m + 1) + U32(0) + U32(d) + name +
+         '\0' + data;
+}
+
+std::string PackageBytes(const std::vector<std::string>& records) {
+  std::string body;
+  for (const std::string& record : records) body += record;
+  return U32(static_cast<std::uint32_t>(body.size() + 20)) + U32(0) + U32(1) + body + U32(8) +
+         U32(3);
+}
+
 namespace {
 
 std::string Signed(const std::string& signature, std::size_t size) {

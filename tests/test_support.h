@@ -35,6 +35,12 @@ bool Exists(const std::string& path);
 std::string ShrinkingFile();
 // Little-endian u32 of v, as four bytes.
 std::string U32(std::uint32_t v);
+// A layout record holding text.
+std::string LayoutRecordBytes(const std::string& text);
+// An image record: format 0 PNG or 2 JPEG.
+std::string ImageRecordBytes(const std::string& name, std::uint32_t format, const std::string& data);
+// Header, the records as given, end record.
+std::string PackageBytes(const std::vector<std::string>& records);
 // size bytes starting with the PNG signature, then a repeating pattern.
 std::string PngBytes(std::size_t size);
 // size bytes starting with the JPEG signature, then a repeating pattern.

@@ -12,7 +12,9 @@
 namespace {
 
 using testing_support::Exists;
+using testing_support::ImageRecordBytes;
 using testing_support::JpegBytes;
+using testing_support::LayoutRecordBytes;
 using testing_support::PngBytes;
 using testing_support::ReadFile;
 using testing_support::RunTool;
@@ -52,12 +54,6 @@ std::string Sha256Sum(const std::string& path) {
   return std::string(digest, got);
 }
 
-std::string ImageRecord(const std::string& name, std::uint32_t format, const std::string& data) {
-  const auto m = static_cast<std::uint32_t>(name.size());
-  const auto d = static_cast<std::uint32_t>(data.size());
-  return U32(m + d + 29) + U32(2) + U32(format) + U32(0) + U32(m + 1) + U32(0) + U32(d) + name +
-         '\0' + data;
-}
 
 class Build : public ::testing::Test {
  protected:
@@ -88,8 +84,8 @@ TEST_F(Build, WorkedExamplePackageByteForByte) {
   const std::string package = ReadFile(output);
   const std::string text = LayoutText(300);
   const std::string expected = U32(3693) + U32(0) + U32(1) + U32(317) + U32(1) + U32(0) +
-                               U32(301) + text + '\0' + ImageRecord("icon.png", 0, png_) +
-                               ImageRecord("logo.jpg", 2, jpeg_) + U32(8) + U32(3);
+                               U32(301) + text + '\0' + ImageRecordBytes("icon.png", 0, png_) +
+                               ImageRecordBytes("logo.jpg", 2, jpeg_) + U32(8) + U32(3);
   EXPECT_EQ(package.size(), 3693u);
   EXPECT_EQ(package, expected);
 

@@ -10,7 +10,9 @@
 namespace {
 
 using testing_support::Exists;
+using testing_support::ImageRecordBytes;
 using testing_support::JpegBytes;
+using testing_support::LayoutRecordBytes;
 using testing_support::PngBytes;
 using testing_support::ReadFile;
 using testing_support::TempDir;
@@ -23,17 +25,7 @@ std::unique_ptr<cBP_COMPONENT_WRAPPER> Record(const std::string& bytes) {
   return record;
 }
 
-std::string LayoutRecord(const std::string& text) {
-  const auto n = static_cast<std::uint32_t>(text.size());
-  return U32(n + 17) + U32(1) + U32(0) + U32(n + 1) + text + '\0';
-}
 
-std::string ImageRecord(const std::string& name, std::uint32_t format, const std::string& data) {
-  const auto m = static_cast<std::uint32_t>(name.size());
-  const auto d = static_cast<std::uint32_t>(data.size());
-  return U32(m + d + 29) + U32(2) + U32(format) + U32(0) + U32(m + 1) + U32(0) + U32(d) + name +
-         '\0' + data;
-}
 
 // The example package: a 300-byte layout text, a 1,234-byte PNG and a 2,048-byte JPEG.
 TEST(WritePackage, WorkedExampleByteForByte) {
@@ -42,9 +34,9 @@ TEST(WritePackage, WorkedExampleByteForByte) {
   const std::string text(300, 'L');
   const std::string png = PngBytes(1234);
   const std::string jpeg = JpegBytes(2048);
-  writer.components.push_back(Record(LayoutRecord(text)));
-  writer.components.push_back(Record(ImageRecord("icon.png", 0, png)));
-  writer.components.push_back(Record(ImageRecord("logo.jpg", 2, jpeg)));
+  writer.components.push_back(Record(LayoutRecordBytes(text)));
+  writer.components.push_back(Record(ImageRecordBytes("icon.png", 0, png)));
+  writer.components.push_back(Record(ImageRecordBytes("logo.jpg", 2, jpeg)));
   writer.references = {"icon.png", "logo.jpg"};
   writer.resources = {"icon.png", "logo.jpg"};
 
@@ -74,17 +66,17 @@ TEST(WritePackage, ReplacesALongerExistingFile) {
   TempDir dir;
   WriteFile(dir / "out.bin", std::string(10000, 'x'));
   cBP_FILE_WRITER writer(dir / "out.bin");
-  writer.components.push_back(Record(LayoutRecord("t")));
+  writer.components.push_back(Record(LayoutRecordBytes("t")));
   writer.WritePackage();
   EXPECT_EQ(ReadFile(dir / "out.bin"),
-            U32(38) + U32(0) + U32(1) + LayoutRecord("t") + U32(8) + U32(3));
+            U32(38) + U32(0) + U32(1) + LayoutRecordBytes("t") + U32(8) + U32(3));
 }
 
 TEST(WritePackage, MismatchLeavesExistingFileUntouched) {
   TempDir dir;
   WriteFile(dir / "out.bin", "old content");
   cBP_FILE_WRITER writer(dir / "out.bin");
-  writer.components.push_back(Record(LayoutRecord("t")));
+  writer.components.push_back(Record(LayoutRecordBytes("t")));
   writer.references = {"a.png"};
   EXPECT_THROW(writer.WritePackage(), cBP_EXCEPTION);
   EXPECT_EQ(ReadFile(dir / "out.bin"), "old content");
@@ -100,7 +92,7 @@ class WriteFailures : public ::testing::TestWithParam<FailCase> {};
 
 TEST_P(WriteFailures, ReportedWithCode504) {
   cBP_FILE_WRITER writer(GetParam().path);
-  writer.components.push_back(Record(LayoutRecord("t")));
+  writer.components.push_back(Record(LayoutRecordBytes("t")));
   try {
     writer.WritePackage();
     FAIL() << "no exception";

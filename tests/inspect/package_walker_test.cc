@@ -1,0 +1,139 @@
+#include "inspect/package_walker.h"
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+namespace {
+
+using testing_support::ImageRecordBytes;
+using testing_support::JpegBytes;
+using testing_support::LayoutRecordBytes;
+using testing_support::PackageBytes;
+using testing_support::PngBytes;
+using testing_support::TempDir;
+using testing_support::U32;
+using testing_support::WriteFile;
+using vantu::branding_package::FaultKind;
+using vantu::branding_package::PackageRecord;
+using vantu::branding_package::WalkPackage;
+
+const std::string kText = "<vantu-client-branding/>";
+
+// Header 0-11, layout record 12-52, PNG record 53-106 (name at 81, data at 87), end record
+// 107-114.
+std::string Sound() {
+  return PackageBytes({LayoutRecordBytes(kText), ImageRecordBytes("a.png", 0, PngBytes(20))});
+}
+
+std::string Patched(std::string bytes, std::size_t offset, const std::string& with) {
+  return bytes.replace(offset, with.size(), with);
+}
+
+struct FaultCase {
+  const char* name;
+  std::string bytes;
+  FaultKind kind;
+  std::uint64_t offset;
+  std::string message;
+};
+
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+
+class MalformedPackages : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(MalformedPackages, FirstFaultWithItsOffset) {
+  TempDir dir;
+  WriteFile(dir / "p.bin", GetParam().bytes);
+  const auto fault = WalkPackage(dir / "p.bin", [](const auto&, const auto&) {
+    return std::optional<vantu::branding_package::Fault>();
+  });
+  ASSERT_TRUE(fault.has_value());
+  EXPECT_EQ(fault->kind, GetParam().kind);
+  EXPECT_EQ(fault->offset, GetParam().offset);
+  EXPECT_EQ(fault->message, GetParam().message);
+}
+
+// A package whose size field is patched to match its (changed) length.
+std::string Resized(std::string bytes) {
+  return Patched(bytes, 0, U32(static_cast<std::uint32_t>(bytes.size())));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Walker, MalformedPackages,
+    ::testing::Values(
+        FaultCase{"Empty", "", FaultKind::kStructure, 0,
+                  "file of 0 bytes is too short for the 12-byte package header"},
+        FaultCase{"TruncatedInRecord", Sound().substr(0, 60), FaultKind::kStructure, 0,
+                  "package size field says 115 bytes, the file has 60"},
+        FaultCase{"TruncatedAndResized", Resized(Sound().substr(0, 60)), FaultKind::kStructure, 53,
+                  "record head cut short by the end of the file"},
+        FaultCase{"NoEndRecord", Resized(Sound().substr(0, 107)), FaultKind::kStructure, 107,
+                  "no end record"},
+        FaultCase{"HeadCutShort", Resized(Sound().substr(0, 111)), FaultKind::kStructure, 107,
+                  "record head cut short by the end of the file"},
+        FaultCase{"HeaderConstant", Patched(Sound(), 8, U32(2)), FaultKind::kStructure, 8,
+                  "field holds 2, must be 1"},
+        FaultCase{"RecordSmallerThanHead", Patched(Sound(), 53, U32(4)), FaultKind::kStructure, 53,
+                  "record size 4 is smaller than the record's own 8-byte head"},
+        FaultCase{"RecordSizeNearFourGigabytes", Patched(Sound(), 53, U32(0xFFFFFFF0u)),
+                  FaultKind::kStructure, 53,
+                  "record of 4294967280 bytes runs past the end of the file (62 bytes left)"},
+        FaultCase{"NameAndDataOverflow32Bits",
+                  Patched(Patched(Sound(), 69, U32(0xFFFFFFF0u)), 77, U32(0x30u)),
+                  FaultKind::kStructure, 69,
+                  "name size 4294967280 and data size 48 do not add up to the record size 54"},
+        FaultCase{"LayoutTextSizeWrong", Patched(Sound(), 24, U32(5)), FaultKind::kStructure, 24,
+                  "text size 5 does not fill the record (25 bytes)"},
+        FaultCase{"LayoutTextNotTerminated", Patched(Sound(), 52, "x"), FaultKind::kStructure, 52,
+                  "layout text is not terminated by a zero byte"},
+        FaultCase{"ZeroInsideName", Patched(Sound(), 82, std::string(1, '\0')),
+                  FaultKind::kStructure, 82, "image name holds a zero byte"},
+        FaultCase{"UnknownFormat", Patched(Sound(), 61, U32(1)), FaultKind::kStructure, 61,
+                  "unknown image format 1"},
+        FaultCase{"FormatDisagrees", Patched(Sound(), 61, U32(2)), FaultKind::kImage, 87,
+                  "image data of a.png is PNG, the record says JPEG"},
+        FaultCase{"NotAnImage", Patched(Sound(), 87, "GIF89a"), FaultKind::kImage, 87,
+                  "image data of a.png is neither PNG nor JPEG"},
+        FaultCase{"UnknownRecordType", Patched(Sound(), 57, U32(7)), FaultKind::kStructure, 57,
+                  "unknown record type 7"},
+        FaultCase{"ImageFirst",
+                  PackageBytes({ImageRecordBytes("a.png", 0, PngBytes(8)), LayoutRecordBytes("x")}),
+                  FaultKind::kStructure, 12, "image record before the layout record"},
+        FaultCase{"SecondLayout", PackageBytes({LayoutRecordBytes("x"), LayoutRecordBytes("y")}),
+                  FaultKind::kStructure, 30, "second layout record"},
+        FaultCase{"EndRecordSize", Resized(Patched(Sound(), 107, U32(16)) + std::string(8, '\0')),
+                  FaultKind::kStructure, 107, "end record size 16, must be 8"},
+        FaultCase{"BytesAfterEnd", Resized(Sound() + "junk"), FaultKind::kStructure, 107,
+                  "4 bytes follow the end record"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PackageWalker, VisitsEveryRecordAndStreamsContent) {
+  TempDir dir;
+  const std::string jpeg = JpegBytes(3 << 20);  // more than one streaming piece
+  WriteFile(dir / "p.bin", PackageBytes({LayoutRecordBytes(kText), ImageRecordBytes("b.jpg", 2, jpeg)}));
+  std::vector<std::uint32_t> types;
+  std::string streamed;
+  const auto fault = WalkPackage(dir / "p.bin", [&](const PackageRecord& r, const auto& content) {
+    types.push_back(r.type);
+    if (r.type == 1) {
+      EXPECT_EQ(r.text, kText);
+    }
+    if (r.type == 2) {
+      EXPECT_EQ(r.name, "b.jpg");
+      EXPECT_TRUE(content([&](const unsigned char* bytes, std::size_t n) {
+        streamed.append(reinterpret_cast<const char*>(bytes), n);
+        return true;
+      }));
+    }
+    return std::optional<vantu::branding_package::Fault>();
+  });
+  EXPECT_FALSE(fault.has_value());
+  EXPECT_EQ(types, (std::vector<std::uint32_t>{1, 2, 3}));
+  EXPECT_TRUE(streamed == jpeg);
+}
+
+}  // namespace
