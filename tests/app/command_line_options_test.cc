@@ -49,6 +49,8 @@ struct RuleCase {
   std::string text;
 };
 
+void PrintTo(const RuleCase& c, std::ostream* os) { *os << c.name; }
+
 class ViolatedRules : public ::testing::TestWithParam<RuleCase> {};
 
 TEST_P(ViolatedRules, ReportedOnErrorStreamWithResultOne) {
@@ -86,6 +88,8 @@ struct TokenCase {
   std::vector<std::string> args;
   std::string err;
 };
+
+void PrintTo(const TokenCase& c, std::ostream* os) { *os << c.name; }
 
 class RejectedTokens : public ::testing::TestWithParam<TokenCase> {};
 

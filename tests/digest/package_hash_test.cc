@@ -17,6 +17,8 @@ struct HashCase {
   const char* digest;
 };
 
+void PrintTo(const HashCase& c, std::ostream* os) { *os << c.name; }
+
 class PackageHash : public ::testing::TestWithParam<HashCase> {};
 
 TEST_P(PackageHash, KnownDigests) {

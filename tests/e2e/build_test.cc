@@ -109,6 +109,8 @@ struct Failure {
   int code;
 };
 
+void PrintTo(const Failure& c, std::ostream* os) { *os << c.name; }
+
 class BuildFailures : public Build, public ::testing::WithParamInterface<Failure> {};
 
 std::string Expand(const std::string& s, const std::string& dir) {

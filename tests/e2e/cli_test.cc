@@ -134,6 +134,8 @@ struct SchemaFailure {
   const char* message;
 };
 
+void PrintTo(const SchemaFailure& c, std::ostream* os) { *os << c.name; }
+
 class SchemaFileFailures : public ::testing::TestWithParam<SchemaFailure> {};
 
 TEST_P(SchemaFileFailures, ReportedAfterTheWritingLine) {

@@ -9,14 +9,15 @@
 
 namespace testing_support {
 
-ToolRun RunTool(const std::vector<std::string>& args, std::uint64_t addressSpaceLimit) {
+ToolRun RunProgram(const char* path, const char* argv0, const std::vector<std::string>& args,
+                   std::uint64_t addressSpaceLimit) {
   int outPipe[2];
   int errPipe[2];
   if (pipe(outPipe) != 0 || pipe(errPipe) != 0) {
     ADD_FAILURE() << "pipe failed";
     return {-1, "", ""};
   }
-  std::vector<std::string> argvStrings{"branding-package"};
+  std::vector<std::string> argvStrings{argv0};
   argvStrings.insert(argvStrings.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& s : argvStrings) argv.push_back(s.data());
@@ -34,7 +35,7 @@ ToolRun RunTool(const std::vector<std::string>& args, std::uint64_t addressSpace
       const rlimit limit{addressSpaceLimit, addressSpaceLimit};
       setrlimit(RLIMIT_AS, &limit);
     }
-    execv(BP_TOOL_PATH, argv.data());
+    execv(path, argv.data());
     _exit(127);
   }
   close(outPipe[1]);

@@ -22,6 +22,8 @@ struct ContentCase {
   int format;  // -1: refused as neither PNG nor JPEG
 };
 
+void PrintTo(const ContentCase& c, std::ostream* os) { *os << c.name; }
+
 class ImageContent : public ::testing::TestWithParam<ContentCase> {};
 
 TEST_P(ImageContent, FormatDecidedByFirstBytes) {
@@ -98,6 +100,8 @@ struct FileCase {
   long long sparseSize;   // > 0: a sparse file of this size is made there
   const char* message;
 };
+
+void PrintTo(const FileCase& c, std::ostream* os) { *os << c.name; }
 
 class ImageFiles : public ::testing::TestWithParam<FileCase> {};
 

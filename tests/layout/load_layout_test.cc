@@ -57,6 +57,8 @@ struct TextCase {
   std::string stored;
 };
 
+void PrintTo(const TextCase& c, std::ostream* os) { *os << c.name; }
+
 class StoredText : public ::testing::TestWithParam<TextCase> {};
 
 std::string WithAppName(const std::string& fragment) {
@@ -119,6 +121,8 @@ struct ErrorCase {
   int code;
   std::string message;
 };
+
+void PrintTo(const ErrorCase& c, std::ostream* os) { *os << c.name; }
 
 class LoadErrors : public ::testing::TestWithParam<ErrorCase> {};
 

@@ -26,6 +26,8 @@ struct RuleCase {
   std::vector<std::string> references;
 };
 
+void PrintTo(const RuleCase& c, std::ostream* os) { *os << c.name; }
+
 class LayoutRules : public ::testing::TestWithParam<RuleCase> {};
 
 TEST_P(LayoutRules, MessageAndReferences) {

@@ -15,6 +15,8 @@ struct ReferenceCase {
   std::string message;  // empty: the names match
 };
 
+void PrintTo(const ReferenceCase& c, std::ostream* os) { *os << c.name; }
+
 class CheckReferences : public ::testing::TestWithParam<ReferenceCase> {};
 
 TEST_P(CheckReferences, ReportsEveryDifference) {

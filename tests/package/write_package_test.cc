@@ -88,6 +88,8 @@ struct FailCase {
   std::string message;
 };
 
+void PrintTo(const FailCase& c, std::ostream* os) { *os << c.name; }
+
 class WriteFailures : public ::testing::TestWithParam<FailCase> {};
 
 TEST_P(WriteFailures, ReportedWithCode504) {

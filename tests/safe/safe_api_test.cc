@@ -52,6 +52,8 @@ struct MemcpyCase {
   bool cleared;         // the dmax destination bytes are zero afterwards
 };
 
+void PrintTo(const MemcpyCase& c, std::ostream* os) { *os << c.name; }
+
 class MemcpyCases : public SafeApiTest, public ::testing::WithParamInterface<MemcpyCase> {};
 
 TEST_P(MemcpyCases, ResultReportAndBytes) {

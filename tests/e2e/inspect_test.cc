@@ -1,0 +1,246 @@
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "e2e/run_tool.h"
+#include "test_support.h"
+
+namespace {
+
+using testing_support::Exists;
+using testing_support::ImageRecordBytes;
+using testing_support::JpegBytes;
+using testing_support::LayoutRecordBytes;
+using testing_support::PackageBytes;
+using testing_support::PngBytes;
+using testing_support::ReadFile;
+using testing_support::RunInspect;
+using testing_support::RunTool;
+using testing_support::TempDir;
+using testing_support::U32;
+using testing_support::WriteFile;
+
+const std::string kLayout =
+    "<vantu-client-branding version=\"1.0\"><app-name>Demo</app-name><app-icon>icon.png</app-icon>"
+    "<toolbar-menu><about-item>About</about-item><quit-item>Quit</quit-item></toolbar-menu>"
+    "<about title=\"About\"><line align=\"center\"><logo>logo.jpg</logo></line></about>"
+    "</vantu-client-branding>";
+
+std::vector<std::string> Entries(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class Inspect : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WriteFile(dir_ / "layout.xml", kLayout);
+    WriteFile(dir_ / "icon.png", png_);
+    WriteFile(dir_ / "logo.jpg", jpeg_);
+    const auto run = RunTool({"-x", dir_ / "layout.xml", "-i", dir_ / "icon.png", "-i",
+                              dir_ / "logo.jpg", "-o", package_});
+    ASSERT_EQ(run.status, 0) << run.out;
+    hash_ = run.out.substr(run.out.find("Hash: ") + 6, 64);
+  }
+
+  // The package with its bytes at offset replaced.
+  std::string Corrupted(std::size_t offset, const std::string& with) {
+    std::string bytes = ReadFile(package_);
+    bytes.replace(offset, with.size(), with);
+    const std::string path = dir_ / ("bad" + std::to_string(++corrupted_) + ".pkg");
+    WriteFile(path, bytes);
+    return path;
+  }
+
+  // Bytes of the package the fixture builds.
+  static std::size_t PackageSize() { return 12 + kLayout.size() + 17 + 737 + 937 + 8; }
+
+  TempDir dir_;
+  const std::string package_ = dir_ / "out.pkg";
+  const std::string png_ = PngBytes(700);
+  const std::string jpeg_ = JpegBytes(900);
+  std::string hash_;
+  int corrupted_ = 0;
+};
+
+// What the packager wrote verifies, lists and extracts back to its inputs.
+TEST_F(Inspect, RoundTrip) {
+  auto run = RunInspect({"verify", "--sha256", hash_, package_});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            package_ + ": sound package of " + std::to_string(PackageSize()) + " bytes, 2 images\n");
+
+  run = RunInspect({"list", "--json", "--layout", package_});
+  EXPECT_EQ(run.status, 0);
+  const std::string layoutJson =
+      "{\"offset\":12,\"size\":" + std::to_string(kLayout.size() + 17) +
+      ",\"type\":\"layout\",\"textSize\":" + std::to_string(kLayout.size()) + ",\"text\":\"";
+  EXPECT_EQ(run.out.find("{\"package\":\"" + package_ + "\",\"records\":[" + layoutJson), 0u)
+      << run.out;
+  EXPECT_NE(run.out.find("\"name\":\"logo.jpg\",\"format\":\"jpeg\""), std::string::npos);
+
+  run = RunInspect({"extract", package_, dir_ / "x"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Entries(dir_ / "x"), (std::vector<std::string>{"icon.png", "layout.xml", "logo.jpg"}));
+  EXPECT_EQ(ReadFile(dir_ / "x/layout.xml"), kLayout);
+  EXPECT_TRUE(ReadFile(dir_ / "x/icon.png") == png_);
+  EXPECT_TRUE(ReadFile(dir_ / "x/logo.jpg") == jpeg_);
+}
+
+TEST_F(Inspect, ListTable) {
+  const auto run = RunInspect({"list", package_});
+  const std::size_t layoutSize = kLayout.size() + 17;
+  const std::size_t iconAt = 12 + layoutSize;
+  const std::size_t logoAt = iconAt + 29 + 8 + 700;
+  const std::size_t endAt = logoAt + 29 + 8 + 900;
+  EXPECT_EQ(run.out, "offset\tsize\trecord\n0\t12\theader, package size " +
+                         std::to_string(endAt + 8) + "\n12\t" + std::to_string(layoutSize) +
+                         "\tlayout, text of " + std::to_string(kLayout.size()) + " bytes\n" +
+                         std::to_string(iconAt) + "\t737\timage icon.png, PNG, 700 bytes of data at " +
+                         std::to_string(iconAt + 37) + "\n" + std::to_string(logoAt) +
+                         "\t937\timage logo.jpg, JPEG, 900 bytes of data at " +
+                         std::to_string(logoAt + 37) + "\n" + std::to_string(endAt) + "\t8\tend\n");
+}
+
+TEST_F(Inspect, VerifyReportsEachKindOfFault) {
+  const std::size_t text = 28;
+  const std::size_t iconAt = 12 + kLayout.size() + 17;
+  struct Case {
+    std::string package;
+    std::vector<std::string> extra;
+    int status;
+    std::string err;
+  };
+  const std::vector<Case> cases = {
+      {Corrupted(0, U32(99)), {}, 3, "offset 0: package size field says 99 bytes, the file has "},
+      {Corrupted(iconAt + 8, U32(2)), {}, 4,
+       "offset " + std::to_string(iconAt + 37) + ": image data of icon.png is PNG, the record says JPEG"},
+      {Corrupted(text + 1, "X"), {}, 5,
+       "offset " + std::to_string(text + 1) + ": layout text: Top node must be vantu-client-branding"},
+      {Corrupted(text + kLayout.find("logo.jpg"), "lolo"), {}, 6,
+       "offset " + std::to_string(text + kLayout.find("<logo>") + 1) +
+           ": No resource found for reference: lolo.jpg (and 1 more)"},
+      {package_, {"--sha256", std::string(64, '0')}, 7, "offset 0: SHA-256 is " + hash_},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args{"verify"};
+    args.insert(args.end(), c.extra.begin(), c.extra.end());
+    args.push_back(c.package);
+    const auto run = RunInspect(args);
+    EXPECT_EQ(run.status, c.status) << c.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.rfind(c.package + ": " + c.err, 0), 0u) << run.err;
+  }
+}
+
+TEST(InspectExtract, NamesThatWouldLeaveTheDirectoryAreRefused) {
+  for (const std::string name : {"../evil.png", "a/b.png", "..\\evil.png", "", ".", "..",
+                                 "layout.xml"}) {
+    TempDir dir;
+    WriteFile(dir / "p.pkg", PackageBytes({LayoutRecordBytes("<x/>"),
+                                           ImageRecordBytes("ok.png", 0, PngBytes(10)),
+                                           ImageRecordBytes(name, 0, PngBytes(10))}));
+    ASSERT_EQ(mkdir((dir / "out").c_str(), 0755), 0);
+    const auto run = RunInspect({"extract", dir / "p.pkg", dir / "out"});
+    EXPECT_EQ(run.status, 8) << name;
+    EXPECT_NE(run.err.find("refusing to extract an image named \"" + name + "\""),
+              std::string::npos)
+        << run.err;
+    EXPECT_TRUE(Entries(dir / "out").empty()) << name;
+    EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{"out", "p.pkg"})) << name;
+  }
+}
+
+TEST(InspectExtract, ExistingFilesNeedForce) {
+  TempDir dir;
+  WriteFile(dir / "p.pkg", PackageBytes({LayoutRecordBytes("<x/>"),
+                                         ImageRecordBytes("a.png", 0, PngBytes(10))}));
+  ASSERT_EQ(mkdir((dir / "out").c_str(), 0755), 0);
+  WriteFile(dir / "out/a.png", "mine");
+  auto run = RunInspect({"extract", dir / "p.pkg", dir / "out"});
+  EXPECT_EQ(run.status, 8);
+  EXPECT_EQ(run.err, dir / "p.pkg" + ": offset 0: " + dir / "out/a.png" +
+                         " exists; --force replaces it\n");
+  EXPECT_EQ(ReadFile(dir / "out/a.png"), "mine");
+  EXPECT_FALSE(Exists(dir / "out/layout.xml"));
+
+  run = RunInspect({"extract", "--force", dir / "p.pkg", dir / "out"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, dir / "out/a.png\n" + dir / "out/layout.xml\n");
+  EXPECT_TRUE(ReadFile(dir / "out/a.png") == PngBytes(10));
+}
+
+TEST(InspectExtract, CorruptOrConflictingPackagesWriteNothing) {
+  const std::string sound =
+      PackageBytes({LayoutRecordBytes("<x/>"), ImageRecordBytes("a.png", 0, PngBytes(10))});
+  const std::vector<std::pair<std::string, int>> cases = {
+      {sound.substr(0, sound.size() - 3), 3},
+      {PackageBytes({LayoutRecordBytes("<x/>"), ImageRecordBytes("a.png", 0, PngBytes(10)),
+                     ImageRecordBytes("a.png", 0, PngBytes(11))}),
+       8},
+  };
+  for (const auto& [bytes, status] : cases) {
+    TempDir dir;
+    WriteFile(dir / "p.pkg", bytes);
+    const auto run = RunInspect({"extract", dir / "p.pkg", dir / "out"});
+    EXPECT_EQ(run.status, status) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_TRUE(!Exists(dir / "out") || Entries(dir / "out").empty());
+  }
+  // The same image stored twice extracts once.
+  TempDir dir;
+  WriteFile(dir / "p.pkg", PackageBytes({LayoutRecordBytes("<x/>"),
+                                         ImageRecordBytes("a.png", 0, PngBytes(10)),
+                                         ImageRecordBytes("a.png", 0, PngBytes(10))}));
+  EXPECT_EQ(RunInspect({"extract", dir / "p.pkg", dir / "out"}).status, 0);
+  EXPECT_EQ(Entries(dir / "out"), (std::vector<std::string>{"a.png", "layout.xml"}));
+}
+
+TEST(InspectLint, EveryFindingWithItsPosition) {
+  TempDir dir;
+  WriteFile(dir / "bad.xml",
+            "<?xml version=\"1.0\"?>\n<vantu-client-branding>\n  <app-icon>icon.png</app-icon>\n"
+            "  <toolbar-menu/>\n  <about>\n    <line align=\"Left\"><logo>x.png</logo><image/>\n"
+            "</line>\n  </about>\n</vantu-client-branding>\n");
+  WriteFile(dir / "icon.png", PngBytes(10));
+  WriteFile(dir / "other.jpg", JpegBytes(10));
+  const std::string f = dir / "bad.xml";
+  const auto run = RunInspect({"lint", f, dir / "icon.png", dir / "other.jpg"});
+  EXPECT_EQ(run.status, 5);
+  EXPECT_EQ(run.out,
+            f + ":2:1: error: Must contain node: app-name\n" +
+            f + ":2:1: error: No reference found for resource: other.jpg\n" +
+            f + ":2:1: error: Element 'vantu-client-branding': The attribute 'version' is "
+                "required but missing.\n" +
+            f + ":3:3: error: Element 'app-icon': This element is not expected. Expected is "
+                "( app-name ).\n" +
+            f + ":5:3: error: about must contain attribute: title\n" +
+            f + ":6:5: error: align must be either: left, center or right\n" +
+            f + ":6:24: error: No resource found for reference: x.png\n" +
+            f + ":6:42: error: Unexpected line node: image\n");
+}
+
+TEST(InspectLint, SchemaOnlyFindingsAreWarnings) {
+  TempDir dir;
+  WriteFile(dir / "l.xml",
+            "<vantu-client-branding><app-name/><app-icon>i.png</app-icon><toolbar-menu/>"
+            "<about title=\"t\"/></vantu-client-branding>");
+  WriteFile(dir / "i.png", PngBytes(10));
+  const auto run = RunInspect({"lint", dir / "l.xml", dir / "i.png"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find(":1:1: warning: Element 'vantu-client-branding': The attribute 'version'"),
+            std::string::npos)
+      << run.out;
+  EXPECT_EQ(run.out.find("error"), std::string::npos);
+  EXPECT_EQ(RunInspect({"lint", dir / "missing.xml"}).status, 2);
+}
+
+}  // namespace
