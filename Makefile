@@ -8,7 +8,7 @@ FUZZ_SECONDS ?= 60
 
 SANITIZE := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
 
-.PHONY: all deps build test demo sanitize fuzz coverage lint bench clean
+.PHONY: all deps build test demo sanitize fuzz coverage lint bench install clean
 
 all: build
 
@@ -67,3 +67,8 @@ bench:
 
 clean:
 	rm -rf $(BUILD) build-asan build-fuzz build-cov build-release examples/out
+
+# Installs both tools, their man pages and the README under PREFIX.
+PREFIX ?= /usr/local
+install: build
+	@cmake --install $(BUILD) --prefix $(PREFIX)

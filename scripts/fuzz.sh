@@ -5,12 +5,13 @@ build=${1:-build-fuzz}
 seconds=${2:-60}
 cd "$(dirname "$0")/.."
 status=0
-for target in layout image build safe; do
+for target in layout image build safe inspect; do
   work="$build/corpus/$target"
   artifacts="$build/artifacts/$target/"
   mkdir -p "$work" "$artifacts"
   seeds=(fuzz/corpus/"$target")
   [ "$target" = build ] && seeds=(fuzz/corpus/layout fuzz/corpus/image)
+  [ "$target" = inspect ] && seeds=(fuzz/corpus/package)
   [ -d "${seeds[0]}" ] || seeds=()
   log="$build/$target.log"
   echo "== ${target}_fuzzer: ${seconds}s"

@@ -55,6 +55,21 @@ std::string Sha256Sum(const std::string& path) {
 }
 
 
+// The package verifies with its printed digest and extracts back to the layout text and
+// the images, byte for byte.
+void ExpectRoundTrip(const std::string& package, const std::string& hash, const std::string& text,
+                     const std::vector<std::pair<std::string, std::string>>& images) {
+  const auto verify = testing_support::RunInspect({"verify", "--sha256", hash, package});
+  EXPECT_EQ(verify.status, 0) << verify.err;
+  const auto list = testing_support::RunInspect({"list", "--json", package});
+  EXPECT_EQ(list.status, 0) << list.err;
+  TempDir out;
+  const auto extract = testing_support::RunInspect({"extract", package, out / "x"});
+  ASSERT_EQ(extract.status, 0) << extract.err;
+  EXPECT_EQ(ReadFile(out / "x/layout.xml"), text);
+  for (const auto& [name, bytes] : images) EXPECT_TRUE(ReadFile(out / ("x/" + name)) == bytes);
+}
+
 class Build : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -92,6 +107,7 @@ TEST_F(Build, WorkedExamplePackageByteForByte) {
   const std::string digest = Sha256Sum(output);
   ASSERT_EQ(digest.size(), 64u);
   EXPECT_EQ(run.out, "Output file: " + output + "\nHash: " + digest + "\n");
+  ExpectRoundTrip(output, digest, text, {{"icon.png", png_}, {"logo.jpg", jpeg_}});
 }
 
 TEST_F(Build, ReplacesAnInputFileWithThePackage) {
@@ -100,6 +116,8 @@ TEST_F(Build, ReplacesAnInputFileWithThePackage) {
   const auto run = RunTool(args);
   ASSERT_EQ(run.status, 0) << run.out;
   EXPECT_EQ(ReadFile(layout).size(), 3693u);
+  ExpectRoundTrip(layout, run.out.substr(run.out.find("Hash: ") + 6, 64), LayoutText(300),
+                  {{"icon.png", png_}, {"logo.jpg", jpeg_}});
 }
 
 struct Failure {
