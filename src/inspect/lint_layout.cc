@@ -29,8 +29,8 @@ struct Finding {
 std::pair<int, int> Position(const std::string& text, std::size_t offset) {
   offset = std::min(offset, text.size());
   const auto line = 1 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n');
-  const std::size_t lineStart = offset == 0 ? 0 : text.rfind('\n', offset - 1);
-  const std::size_t column = lineStart == std::string::npos ? offset + 1 : offset - lineStart;
+  const std::size_t newline = offset == 0 ? std::string::npos : text.rfind('\n', offset - 1);
+  const std::size_t column = newline == std::string::npos ? offset + 1 : offset - newline;
   return {static_cast<int>(line), static_cast<int>(column)};
 }
 
@@ -114,7 +114,10 @@ int LintLayout(const std::string& layoutPath, const std::vector<std::string>& im
     }
   }
 
-  const bool packagerAccepts = findings.empty();
+  // Schema findings are errors only where the packager's own rules reject the layout too.
+  const bool layoutAccepted = std::none_of(findings.begin(), findings.end(), [](const Finding& f) {
+    return f.kind == FaultKind::kLayout;
+  });
   for (const SchemaFinding& s : CheckAgainstSchema(text, layoutPath)) {
     findings.push_back({layoutPath, s.line, s.column, FaultKind::kLayout, true, s.message});
   }
@@ -127,7 +130,7 @@ int LintLayout(const std::string& layoutPath, const std::vector<std::string>& im
 
   int status = 0;
   for (const Finding& f : findings) {
-    const bool error = !f.schema || !packagerAccepts;
+    const bool error = !f.schema || !layoutAccepted;
     out << f.file << ':' << f.line << ':' << f.column << ": " << (error ? "error" : "warning")
         << ": " << f.message << '\n';
     if (error && (status == 0 || static_cast<int>(f.kind) < status)) status = static_cast<int>(f.kind);

@@ -241,6 +241,15 @@ TEST(InspectLint, SchemaOnlyFindingsAreWarnings) {
       << run.out;
   EXPECT_EQ(run.out.find("error"), std::string::npos);
   EXPECT_EQ(RunInspect({"lint", dir / "missing.xml"}).status, 2);
+
+  // An image nobody refers to is an error at the root element; the schema stays a warning.
+  WriteFile(dir / "o.jpg", JpegBytes(10));
+  const auto extra = RunInspect({"lint", dir / "l.xml", dir / "i.png", dir / "o.jpg"});
+  EXPECT_EQ(extra.status, 6);
+  EXPECT_EQ(extra.out.find(dir / "l.xml" + ":1:1: error: No reference found for resource: o.jpg\n"),
+            0u)
+      << extra.out;
+  EXPECT_NE(extra.out.find(":1:1: warning: Element"), std::string::npos);
 }
 
 }  // namespace
