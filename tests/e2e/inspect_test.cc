@@ -204,6 +204,41 @@ TEST(InspectExtract, CorruptOrConflictingPackagesWriteNothing) {
   EXPECT_EQ(Entries(dir / "out"), (std::vector<std::string>{"a.png", "layout.xml"}));
 }
 
+TEST(InspectCli, UsageVersionAndBadCommandLines) {
+  auto run = RunInspect({"--help"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out.rfind("Usage: branding-package-inspect COMMAND [ARGUMENTS]\n", 0), 0u);
+  EXPECT_EQ(RunInspect({"--version"}).out, "branding-package-inspect 24.07\n");
+
+  run = RunInspect({});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err.rfind("Usage: ", 0), 0u);
+  run = RunInspect({"frob"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err.rfind("Error: unknown command frob\n\nUsage: ", 0), 0u);
+  run = RunInspect({"verify", "--sha256", "abc", "p.pkg"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "Error: --sha256 takes 64 hexadecimal digits\n");
+  run = RunInspect({"list"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("Required argument missing: package"), std::string::npos) << run.err;
+  run = RunInspect({"extract", "--help"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find("branding-package-inspect extract"), std::string::npos);
+}
+
+TEST(InspectCli, JsonListOfACorruptPackageNamesTheFault) {
+  TempDir dir;
+  const std::string bytes = PackageBytes({LayoutRecordBytes("<x/>")});
+  WriteFile(dir / "p.pkg", bytes.substr(0, bytes.size() - 1));
+  const auto run = RunInspect({"list", "--json", dir / "p.pkg"});
+  EXPECT_EQ(run.status, 3);
+  EXPECT_EQ(run.out, "{\"package\":\"" + dir / "p.pkg" +
+                         "\",\"records\":[],\"fault\":{\"kind\":\"structure\",\"offset\":0,"
+                         "\"message\":\"package size field says 41 bytes, the file has 40\"}}\n");
+}
+
 TEST(InspectLint, EveryFindingWithItsPosition) {
   TempDir dir;
   WriteFile(dir / "bad.xml",
