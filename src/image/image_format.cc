@@ -15,6 +15,10 @@ std::optional<std::uint32_t> DetectImageFormat(const unsigned char* data, std::u
   return std::nullopt;
 }
 
+std::string FormatName(std::uint32_t format) {
+  return format == kFormatPng ? "PNG" : format == kFormatJpeg ? "JPEG" : std::to_string(format);
+}
+
 std::string_view ImageName(std::string_view path) {
   const std::size_t separator = path.find_last_of("/\\");
   return separator == std::string_view::npos ? path : path.substr(separator + 1);

@@ -16,6 +16,9 @@ constexpr std::size_t kMinImageSize = 8;
 // shorter than kMinImageSize or carries neither signature. JPEG is tested first.
 std::optional<std::uint32_t> DetectImageFormat(const unsigned char* data, std::uint64_t size);
 
+// "PNG", "JPEG", or the number of an unknown format.
+std::string FormatName(std::uint32_t format);
+
 // The last component of path: everything behind the last "/" or "\", or the whole path.
 std::string_view ImageName(std::string_view path);
 

@@ -1,7 +1,6 @@
 #include <algorithm>
 #include <climits>
 #include <ostream>
-#include <unordered_set>
 
 #include "app/bp_exception.h"
 #include "image/image_format.h"
@@ -11,6 +10,7 @@
 #include "layout/parse_layout.h"
 #include "package/file_writer.h"
 #include "package/input_file.h"
+#include "package/name_match.h"
 
 namespace vantu::branding_package {
 
@@ -87,7 +87,9 @@ int LintLayout(const std::string& layoutPath, const std::vector<std::string>& im
   }
 
   if (!images.empty()) {
-    std::unordered_set<std::string> names;
+    std::vector<std::string> referenceNames;
+    std::vector<std::string> imageNames;
+    for (const Reference& r : references) referenceNames.push_back(r.name);
     cBP_FILE_WRITER probe("");
     for (const std::string& image : images) {
       try {
@@ -96,21 +98,14 @@ int LintLayout(const std::string& layoutPath, const std::vector<std::string>& im
       } catch (const cBP_EXCEPTION& e) {
         findings.push_back({image, 1, 1, FaultKind::kImage, false, e.what()});
       }
-      names.insert(std::string(ImageName(image)));
+      imageNames.emplace_back(ImageName(image));
     }
-    std::unordered_set<std::string> referenced;
-    for (const Reference& r : references) {
-      if (names.count(r.name) == 0 && referenced.count(r.name) == 0) {
-        add(r.offset, FaultKind::kReferences, "No resource found for reference: " + r.name);
-      }
-      referenced.insert(r.name);
+    const NameMismatches mismatches = MatchNames(referenceNames, imageNames);
+    for (std::size_t i : mismatches.references) {
+      add(references[i].offset, FaultKind::kReferences, kNoResourceFound + references[i].name);
     }
-    std::unordered_set<std::string> reported;
-    for (const std::string& image : images) {
-      const std::string name(ImageName(image));
-      if (referenced.count(name) == 0 && reported.insert(name).second) {
-        add(rootOffset, FaultKind::kReferences, "No reference found for resource: " + name);
-      }
+    for (std::size_t i : mismatches.resources) {
+      add(rootOffset, FaultKind::kReferences, kNoReferenceFound + imageNames[i]);
     }
   }
 

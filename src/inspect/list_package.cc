@@ -2,6 +2,7 @@
 #include <ostream>
 
 #include "inspect/commands.h"
+#include "image/image_format.h"
 #include "inspect/json.h"
 #include "package/package_format.h"
 
@@ -43,7 +44,7 @@ void TextRecord(std::ostream& out, const PackageRecord& r) {
   if (r.type == kLayoutRecord) {
     out << "layout, text of " << r.text.size() << " bytes";
   } else if (r.type == kImageRecord) {
-    out << "image " << r.name << ", " << (r.format == kFormatPng ? "PNG" : "JPEG") << ", "
+    out << "image " << r.name << ", " << FormatName(r.format) << ", "
         << r.dataSize << " bytes of data at " << r.dataOffset;
   } else {
     out << "end";
@@ -57,7 +58,6 @@ int ListPackage(const std::string& path, bool json, bool withLayout, std::ostrea
                 std::ostream& err) {
   std::string layoutText;
   bool first = true;
-  std::uint64_t packageSize = 0;
   // The walker visits a record only once the header's size matched the file's length.
   std::error_code ignored;
   const std::uint64_t fileSize = std::filesystem::file_size(path, ignored);
@@ -76,12 +76,11 @@ int ListPackage(const std::string& path, bool json, bool withLayout, std::ostrea
     }
     first = false;
     if (r.type == kLayoutRecord) layoutText = r.text;
-    packageSize = r.offset + r.size;
     return std::optional<Fault>();
   });
   if (json) {
     out << ']';
-    if (!fault) out << ",\"size\":" << packageSize;
+    if (!fault) out << ",\"size\":" << fileSize;
     if (fault) {
       out << ",\"fault\":{\"kind\":\"" << KindKey(fault->kind) << "\",\"offset\":" << fault->offset
           << ",\"message\":" << JsonString(fault->message) << '}';

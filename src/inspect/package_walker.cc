@@ -18,10 +18,6 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-std::string FormatName(std::uint32_t format) {
-  return format == kFormatPng ? "PNG" : format == kFormatJpeg ? "JPEG" : std::to_string(format);
-}
-
 class Walker {
  public:
   Walker(std::FILE* file, std::uint64_t length) : file_(file), length_(length) {}

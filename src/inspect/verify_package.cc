@@ -1,7 +1,6 @@
 #include <algorithm>
 #include <cctype>
 #include <ostream>
-#include <unordered_set>
 #include <vector>
 
 #include "app/bp_exception.h"
@@ -9,6 +8,7 @@
 #include "layout/layout_rules.h"
 #include "layout/parse_layout.h"
 #include "package/file_writer.h"
+#include "package/name_match.h"
 #include "package/package_format.h"
 
 namespace vantu::branding_package {
@@ -52,29 +52,22 @@ std::optional<Fault> CheckLayoutText(const PackageRecord& record,
 // Every distinct reference must name an image, and every image must be referenced.
 std::optional<Fault> CheckNames(const std::vector<Reference>& references,
                                 const std::vector<PackageRecord>& images) {
-  std::unordered_set<std::string> referenced;
-  std::unordered_set<std::string> stored;
-  for (const Reference& r : references) referenced.insert(r.name);
-  for (const PackageRecord& image : images) stored.insert(image.name);
-  std::vector<Fault> mismatches;
-  std::unordered_set<std::string> reported;
-  for (const Reference& r : references) {
-    if (stored.count(r.name) == 0 && reported.insert(r.name).second) {
-      mismatches.push_back(
-          {FaultKind::kReferences, r.offset, "No resource found for reference: " + r.name});
-    }
+  std::vector<std::string> referenceNames;
+  std::vector<std::string> imageNames;
+  for (const Reference& r : references) referenceNames.push_back(r.name);
+  for (const PackageRecord& image : images) imageNames.push_back(image.name);
+  const NameMismatches mismatches = MatchNames(referenceNames, imageNames);
+  std::vector<Fault> faults;
+  for (std::size_t i : mismatches.references) {
+    faults.push_back({FaultKind::kReferences, references[i].offset,
+                      kNoResourceFound + references[i].name});
   }
-  for (const PackageRecord& image : images) {
-    if (referenced.count(image.name) == 0 && reported.insert(image.name).second) {
-      mismatches.push_back(
-          {FaultKind::kReferences, image.offset, "No reference found for resource: " + image.name});
-    }
+  for (std::size_t i : mismatches.resources) {
+    faults.push_back({FaultKind::kReferences, images[i].offset, kNoReferenceFound + images[i].name});
   }
-  if (mismatches.empty()) return std::nullopt;
-  Fault first = mismatches.front();
-  if (mismatches.size() > 1) {
-    first.message += " (and " + std::to_string(mismatches.size() - 1) + " more)";
-  }
+  if (faults.empty()) return std::nullopt;
+  Fault first = faults.front();
+  if (faults.size() > 1) first.message += " (and " + std::to_string(faults.size() - 1) + " more)";
   return first;
 }
 
