@@ -89,6 +89,7 @@ int LintLayout(const std::string& layoutPath, const std::vector<std::string>& im
   if (!images.empty()) {
     std::vector<std::string> referenceNames;
     std::vector<std::string> imageNames;
+    referenceNames.reserve(references.size());
     for (const Reference& r : references) referenceNames.push_back(r.name);
     cBP_FILE_WRITER probe("");
     for (const std::string& image : images) {

@@ -54,6 +54,8 @@ std::optional<Fault> CheckNames(const std::vector<Reference>& references,
                                 const std::vector<PackageRecord>& images) {
   std::vector<std::string> referenceNames;
   std::vector<std::string> imageNames;
+  referenceNames.reserve(references.size());
+  imageNames.reserve(images.size());
   for (const Reference& r : references) referenceNames.push_back(r.name);
   for (const PackageRecord& image : images) imageNames.push_back(image.name);
   const NameMismatches mismatches = MatchNames(referenceNames, imageNames);
