@@ -1,34 +1,25 @@
-// Shared pieces of the fuzz targets: a scratch directory and package invariants.
+// Shared pieces of the fuzz targets: invariant checks on records.
 #pragma once
 
 #include <cstdint>
 #include <cstdlib>
-#include <string>
 
 #include "package/component_wrapper.h"
-#include "package/package_format.h"
+#include "package/record_codec.h"
 
 namespace fuzz_support {
-
-// A directory for the files a target writes, made once per process.
-inline const std::string& ScratchDir() {
-  static const std::string dir = [] {
-    std::string pattern = "/tmp/bp-fuzz-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    return pattern;
-  }();
-  return dir;
-}
 
 // Aborts (so that the fuzzer reports it) when condition is false.
 inline void Check(bool condition) {
   if (!condition) std::abort();
 }
 
-// The record's own size field agrees with the buffer size.
-inline void CheckRecordHead(const cBP_COMPONENT_WRAPPER& record, std::uint32_t type) {
-  Check(vantu::branding_package::GetU32(record.data.get()) == record.size);
-  Check(vantu::branding_package::GetU32(record.data.get() + 4) == type);
+// The record's own size field agrees with the buffer size, and its type is type.
+inline void CheckRecordHead(const cBP_COMPONENT_WRAPPER& record,
+                            vantu::branding_package::RecordType type) {
+  const auto head = vantu::branding_package::DecodeRecordHead(record.data.get());
+  Check(head.size == record.size);
+  Check(head.type == static_cast<std::uint32_t>(type));
 }
 
 }  // namespace fuzz_support

@@ -3,12 +3,12 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/bp_exception.h"
+#include "base/bp_exception.h"
 #include "fuzz_support.h"
 #include "package/file_writer.h"
-#include "package/package_format.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  namespace bp = vantu::branding_package;
   std::vector<char> document(data, data + size);
   document.push_back('\0');
   cBP_FILE_WRITER writer("unused.bin");
@@ -21,9 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   fuzz_support::Check(writer.components.size() == 1);
   const cBP_COMPONENT_WRAPPER& record = *writer.components[0];
-  fuzz_support::CheckRecordHead(record, vantu::branding_package::kLayoutRecord);
-  const std::uint32_t textSize = vantu::branding_package::GetU32(record.data.get() + 12);
-  fuzz_support::Check(textSize + 16 == record.size);
+  fuzz_support::CheckRecordHead(record, bp::RecordType::kLayout);
+  const bp::LayoutHead head = bp::DecodeLayoutHead(record.data.get());
+  fuzz_support::Check(head.zero == 0 && head.textSize + 16 == record.size);
   fuzz_support::Check(record.data[record.size - 1] == 0);
   fuzz_support::Check(!writer.references.empty());
   return 0;

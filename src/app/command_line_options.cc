@@ -3,6 +3,8 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "base/version.h"
+
 namespace vantu::branding_package {
 
 std::string InputImageConstraint::description() const { return "image file"; }
@@ -19,7 +21,8 @@ bool IsNotSet(TCLAP::Arg* arg) { return !arg->isSet(); }
 }  // namespace
 
 CommandLineOptions::CommandLineOptions()
-    : cmd("Creates a branding package to customize Corvane Desktop Client", ' ', "24.07", true),
+    : cmd("Creates a branding package to customize Corvane Desktop Client", ' ',
+          vantu::branding_package::kVersion, true),
       imageConstraint(),
       xmlLayoutArg("x", "xml-layout",
                    "The layout file used to describe the customizations to be made. Note: this "

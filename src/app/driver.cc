@@ -1,15 +1,14 @@
 #include "app/driver.h"
 
-#include <exception>
 #include <iostream>
-#include <new>
 #include <string>
 
-#include "app/bp_exception.h"
+#include "base/bp_exception.h"
+#include "base/guarded_run.h"
+#include "base/output_file.h"
 #include "app/command_line_options.h"
 #include "layout/layout_schema.h"
 #include "package/file_writer.h"
-#include "package/output_file.h"
 
 namespace vantu::branding_package {
 
@@ -65,23 +64,6 @@ int Run(int argc, char** argv) {
 }
 
 }  // namespace
-
-int RunGuarded(const std::function<int()>& run) {
-  try {
-    const int status = run();
-    // A schema, hash or help text that never arrived is no success.
-    if (status == 0 && !std::cout.flush()) {
-      std::cerr << "Fatal error: unable to write standard output" << std::endl;
-      return kFatalExitStatus;
-    }
-    return status;
-  } catch (const std::bad_alloc&) {
-    std::cerr << "Fatal error: out of memory" << std::endl;
-  } catch (const std::exception& e) {
-    std::cerr << "Fatal error: " << e.what() << std::endl;
-  }
-  return kFatalExitStatus;
-}
 
 int RunTool(int argc, char** argv) {
   return RunGuarded([&] { return Run(argc, argv); });

@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "package/package_format.h"
-
 namespace vantu::branding_package {
 
 std::optional<std::uint32_t> DetectImageFormat(const unsigned char* data, std::uint64_t size) {

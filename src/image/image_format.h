@@ -9,6 +9,10 @@
 
 namespace vantu::branding_package {
 
+// Image formats as an image record stores them.
+constexpr std::uint32_t kFormatPng = 0;
+constexpr std::uint32_t kFormatJpeg = 2;
+
 // Fewest bytes an image file may have, JPEG included.
 constexpr std::size_t kMinImageSize = 8;
 

@@ -3,24 +3,40 @@
 
 #include <iosfwd>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
-#include "inspect/package_walker.h"
+#include "base/byte_source.h"
+#include "package/package_walker.h"
 
 namespace vantu::branding_package {
 
 // Prints "PATH: offset N: message" on err and returns the fault's exit status.
 int ReportFault(std::ostream& err, const std::string& path, const Fault& fault);
 
+// The fault of a package file that cannot be opened, or is not a regular file.
+Fault CannotOpen();
+
 // The header and every record; with withLayout the layout text too; as one JSON object with
 // json. Stops at the first structural fault, which decides the exit status.
 int ListPackage(const std::string& path, bool json, bool withLayout, std::ostream& out,
                 std::ostream& err);
+// The same on a package in source; path names it in the output.
+int ListPackage(ByteSource& source, const std::string& path, bool json, bool withLayout,
+                std::ostream& out, std::ostream& err);
 
 // Checks everything a client relies on and, with expectedSha256, the file's digest.
 int VerifyPackage(const std::string& path, const std::optional<std::string>& expectedSha256,
                   std::ostream& out, std::ostream& err);
+// The same on a package in source; path names it in the output.
+int VerifyPackage(ByteSource& source, const std::string& path,
+                  const std::optional<std::string>& expectedSha256, std::ostream& out,
+                  std::ostream& err);
+
+// Walks the package in source as extract does before writing anything: the structure, and
+// every image name safe to use as a file name. names gets layout.xml and every image name.
+std::optional<Fault> PlanExtraction(ByteSource& source, std::set<std::string>& names);
 
 // Writes dir/layout.xml and every image under its stored name, all or nothing; existing
 // files are replaced only with force.

@@ -1,16 +1,14 @@
+#include <sys/stat.h>
+
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <memory>
 #include <ostream>
 #include <set>
-#include <sys/stat.h>
 #include <vector>
 
+#include "base/output_file.h"
 #include "inspect/commands.h"
-#include "package/output_file.h"
-#include "package/package_format.h"
 
 namespace vantu::branding_package {
 
@@ -21,7 +19,14 @@ constexpr char kLayoutFile[] = "layout.xml";
 // A stored name that could leave the directory, or name nothing, is never used as a path.
 bool IsSafeName(const std::string& name) {
   return !name.empty() && name != "." && name != ".." &&
-         name.find_first_of("/\\") == std::string::npos;
+         name.find_first_of("/\\") == std::string::npos && name != kLayoutFile;
+}
+
+// The refusal of an image record whose name is not safe; none for a safe one.
+std::optional<Fault> CheckName(const PackageRecord& r) {
+  if (r.type != RecordType::kImage || IsSafeName(r.name)) return std::nullopt;
+  return Fault{FaultKind::kRefused, r.offset + kImageHeadSize,
+               "refusing to extract an image named \"" + r.name + "\""};
 }
 
 // dir/name.
@@ -33,10 +38,6 @@ std::string Join(const std::string& dir, const std::string& name) {
 }
 
 Fault Io(const std::string& message) { return {FaultKind::kIo, 0, message}; }
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 // Streams the record's content into path.
 std::optional<Fault> WriteContent(const std::string& path, const ContentReader& content) {
@@ -54,41 +55,74 @@ std::optional<Fault> WriteContent(const std::string& path, const ContentReader& 
 
 // Whether the record's content equals what path holds.
 bool SameContent(const std::string& path, std::uint64_t size, const ContentReader& content) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) return false;
+  FileSource file(path);
+  if (!file.IsOpen() || file.Size() != size) return false;
   std::uint64_t compared = 0;
   std::vector<unsigned char> staged;
   const bool same = content([&](const unsigned char* bytes, std::size_t n) {
     staged.resize(n);
-    if (std::fread(staged.data(), 1, n, file.get()) != n) return false;
+    if (!file.ReadAt(compared, staged.data(), n)) return false;
     compared += n;
     return std::memcmp(staged.data(), bytes, n) == 0;
   });
-  return same && compared == size && std::fgetc(file.get()) == EOF;
+  return same && compared == size;
+}
+
+// Writes every file of the package into staging; a name is checked again on the record
+// whose bytes are written.
+std::optional<Fault> Stage(ByteSource& source, const std::string& staging) {
+  std::set<std::string> staged;
+  return WalkPackage(source, [&](const PackageRecord& r, const ContentReader& content) {
+    if (auto refused = CheckName(r)) return refused;
+    switch (r.type) {
+      case RecordType::kLayout: {
+        OutputFile file(Join(staging, kLayoutFile), true);
+        file.Write(r.text.data(), r.text.size());
+        if (!file.IsOpen() || !file.Commit()) return std::optional<Fault>(Io("cannot write layout.xml"));
+        return std::optional<Fault>();
+      }
+      case RecordType::kImage: {
+        const std::string target = Join(staging, r.name);
+        if (!staged.insert(r.name).second) {
+          if (SameContent(target, r.dataSize, content)) return std::optional<Fault>();
+          return std::optional<Fault>(Fault{FaultKind::kRefused, r.offset,
+                                            "image name " + r.name +
+                                                " is stored twice with different content"});
+        }
+        return WriteContent(target, content);
+      }
+      case RecordType::kEnd:
+        return std::optional<Fault>();
+    }
+    return std::optional<Fault>();
+  });
 }
 
 }  // namespace
 
-int ExtractPackage(const std::string& path, const std::string& dir, bool force,
-                   std::ostream& out, std::ostream& err) {
-  // First pass: a sound structure and safe names, before anything is written.
-  std::vector<std::string> names{kLayoutFile};
-  auto fault = WalkPackage(path, [&](const PackageRecord& r, const ContentReader&) {
-    if (r.type != kImageRecord) return std::optional<Fault>();
-    if (!IsSafeName(r.name) || r.name == kLayoutFile) {
-      return std::optional<Fault>(Fault{FaultKind::kRefused, r.offset + kImageHeadSize,
-                                        "refusing to extract an image named \"" + r.name + "\""});
-    }
-    names.push_back(r.name);
+std::optional<Fault> PlanExtraction(ByteSource& source, std::set<std::string>& names) {
+  names = {kLayoutFile};
+  return WalkPackage(source, [&](const PackageRecord& r, const ContentReader&) {
+    if (auto refused = CheckName(r)) return refused;
+    if (r.type == RecordType::kImage) names.insert(r.name);
     return std::optional<Fault>();
   });
+}
+
+int ExtractPackage(const std::string& path, const std::string& dir, bool force,
+                   std::ostream& out, std::ostream& err) {
+  // One descriptor for both passes: the file checked is the file written from.
+  FileSource source(path);
+  if (!source.IsOpen() || !source.IsRegular()) return ReportFault(err, path, CannotOpen());
+  // First pass: a sound structure and safe names, before anything is written.
+  std::set<std::string> names;
+  auto fault = PlanExtraction(source, names);
   if (fault) return ReportFault(err, path, *fault);
 
   if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
     return ReportFault(err, path, Io("cannot create directory " + dir));
   }
-  const std::set<std::string> distinct(names.begin(), names.end());
-  for (const std::string& name : distinct) {
+  for (const std::string& name : names) {
     struct stat status {};
     if (!force && lstat(Join(dir, name).c_str(), &status) == 0) {
       return ReportFault(err, path, Fault{FaultKind::kRefused, 0,
@@ -101,30 +135,13 @@ int ExtractPackage(const std::string& path, const std::string& dir, bool force,
   if (mkdtemp(staging.data()) == nullptr) {
     return ReportFault(err, path, Io("cannot create a directory in " + dir));
   }
-  std::set<std::string> staged;
-  fault = WalkPackage(path, [&](const PackageRecord& r, const ContentReader& content) {
-    if (r.type == kLayoutRecord) {
-      OutputFile file(Join(staging, kLayoutFile), true);
-      file.Write(r.text.data(), r.text.size());
-      if (!file.IsOpen() || !file.Commit()) return std::optional<Fault>(Io("cannot write layout.xml"));
-    } else if (r.type == kImageRecord) {
-      const std::string target = Join(staging, r.name);
-      if (!staged.insert(r.name).second) {
-        if (SameContent(target, r.dataSize, content)) return std::optional<Fault>();
-        return std::optional<Fault>(Fault{FaultKind::kRefused, r.offset,
-                                          "image name " + r.name +
-                                              " is stored twice with different content"});
-      }
-      return WriteContent(target, content);
-    }
-    return std::optional<Fault>();
-  });
+  fault = Stage(source, staging);
   std::error_code ignored;
   if (fault) {
     std::filesystem::remove_all(staging, ignored);
     return ReportFault(err, path, *fault);
   }
-  for (const std::string& name : distinct) {
+  for (const std::string& name : names) {
     if (std::rename(Join(staging, name).c_str(), Join(dir, name).c_str()) != 0) {
       std::filesystem::remove_all(staging, ignored);
       return ReportFault(err, path, Io("cannot move " + name + " into " + dir));

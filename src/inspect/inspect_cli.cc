@@ -1,12 +1,15 @@
 #include "inspect/inspect_cli.h"
 
+#include <iomanip>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include <tclap/CmdLine.h>
 
-#include "app/driver.h"
+#include "base/guarded_run.h"
+#include "base/version.h"
 #include "inspect/commands.h"
 
 namespace vantu::branding_package {
@@ -14,18 +17,15 @@ namespace vantu::branding_package {
 namespace {
 
 constexpr char kProgram[] = "branding-package-inspect";
-constexpr char kVersion[] = "24.07";
 
-constexpr char kUsage[] =
+constexpr char kUsageHead[] =
     "Usage: branding-package-inspect COMMAND [ARGUMENTS]\n"
     "\n"
     "Reads, checks and unpacks branding packages, and checks layout documents.\n"
     "\n"
-    "Commands:\n"
-    "  list PACKAGE [--json] [--layout]  show the header and every record\n"
-    "  verify PACKAGE [--sha256 HEX]     check everything a client relies on\n"
-    "  extract PACKAGE DIR [--force]     write DIR/layout.xml and every image into DIR\n"
-    "  lint LAYOUT [IMAGE...]            report every finding about a layout document\n"
+    "Commands:\n";
+
+constexpr char kUsageTail[] =
     "\n"
     "Run 'branding-package-inspect COMMAND --help' for the options of a command.\n"
     "\n"
@@ -126,18 +126,47 @@ int Lint(const std::vector<std::string>& args) {
   return LintLayout(layout.getValue(), images.getValue(), std::cout, std::cerr);
 }
 
+// One subcommand: how it is called, what it does, and the function that runs it.
+struct CommandEntry {
+  const char* name;
+  const char* arguments;
+  const char* summary;
+  int (*run)(const std::vector<std::string>& args);
+};
+
+// Every subcommand, in the order usage lists them.
+constexpr CommandEntry kCommands[] = {
+    {"list", "PACKAGE [--json] [--layout]", "show the header and every record", List},
+    {"verify", "PACKAGE [--sha256 HEX]", "check everything a client relies on", Verify},
+    {"extract", "PACKAGE DIR [--force]", "write DIR/layout.xml and every image into DIR", Extract},
+    {"lint", "LAYOUT [IMAGE...]", "report every finding about a layout document", Lint},
+};
+
+// Width of the call column in usage.
+constexpr int kCallWidth = 34;
+
+std::string Usage() {
+  std::ostringstream usage;
+  usage << kUsageHead;
+  for (const CommandEntry& entry : kCommands) {
+    usage << "  " << std::left << std::setw(kCallWidth)
+          << std::string(entry.name) + " " + entry.arguments << entry.summary << '\n';
+  }
+  usage << kUsageTail;
+  return usage.str();
+}
+
 int Dispatch(int argc, char** argv) {
   const std::string command = argc > 1 && argv[1] != nullptr ? argv[1] : "";
   std::vector<std::string> args;
   for (int i = 2; i < argc; ++i) {
     if (argv[i] != nullptr) args.emplace_back(argv[i]);
   }
-  if (command == "list") return List(args);
-  if (command == "verify") return Verify(args);
-  if (command == "extract") return Extract(args);
-  if (command == "lint") return Lint(args);
+  for (const CommandEntry& entry : kCommands) {
+    if (command == entry.name) return entry.run(args);
+  }
   if (command == "--help" || command == "-h") {
-    std::cout << kUsage;
+    std::cout << Usage();
     return 0;
   }
   if (command == "--version") {
@@ -145,7 +174,7 @@ int Dispatch(int argc, char** argv) {
     return 0;
   }
   if (!command.empty()) std::cerr << "Error: unknown command " << command << "\n\n";
-  std::cerr << kUsage;
+  std::cerr << Usage();
   return 1;
 }
 

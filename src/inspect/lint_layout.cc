@@ -2,15 +2,14 @@
 #include <climits>
 #include <ostream>
 
-#include "app/bp_exception.h"
+#include "base/bp_exception.h"
 #include "image/image_format.h"
 #include "inspect/commands.h"
 #include "inspect/schema_check.h"
 #include "layout/layout_rules.h"
 #include "layout/parse_layout.h"
-#include "package/file_writer.h"
-#include "package/input_file.h"
 #include "package/name_match.h"
+#include "package/records.h"
 
 namespace vantu::branding_package {
 
@@ -39,11 +38,23 @@ struct Reference {
   std::size_t offset;
 };
 
+// What the packager would say of the image at path; none when it would take it.
+std::optional<std::string> ImageProblem(const std::string& path) {
+  FileSource file(path);
+  if (!file.IsOpen()) return "Unable to open Image file: " + path;
+  try {
+    MakeImageRecord(file, path);
+  } catch (const cBP_EXCEPTION& e) {
+    return std::string(e.what());
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 int LintLayout(const std::string& layoutPath, const std::vector<std::string>& images,
                std::ostream& out, std::ostream& err) {
-  InputFile file(layoutPath);
+  FileSource file(layoutPath);
   std::string text;
   if (!file.IsOpen() || file.Size() > INT_MAX) {
     err << layoutPath << ": cannot open the file" << std::endl;
@@ -83,7 +94,7 @@ int LintLayout(const std::string& layoutPath, const std::vector<std::string>& im
           return true;
         });
   } catch (const LayoutSyntaxError& e) {
-    add(e.offset, FaultKind::kLayout, e.message);
+    add(e.offset, FaultKind::kLayout, e.what());
   }
 
   if (!images.empty()) {
@@ -91,13 +102,9 @@ int LintLayout(const std::string& layoutPath, const std::vector<std::string>& im
     std::vector<std::string> imageNames;
     referenceNames.reserve(references.size());
     for (const Reference& r : references) referenceNames.push_back(r.name);
-    cBP_FILE_WRITER probe("");
     for (const std::string& image : images) {
-      try {
-        probe.AddImage(image);
-        probe.components.clear();
-      } catch (const cBP_EXCEPTION& e) {
-        findings.push_back({image, 1, 1, FaultKind::kImage, false, e.what()});
+      if (auto problem = ImageProblem(image)) {
+        findings.push_back({image, 1, 1, FaultKind::kImage, false, *problem});
       }
       imageNames.emplace_back(ImageName(image));
     }

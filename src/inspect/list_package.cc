@@ -1,10 +1,9 @@
-#include <filesystem>
+#include <functional>
 #include <ostream>
 
 #include "inspect/commands.h"
 #include "image/image_format.h"
 #include "inspect/json.h"
-#include "package/package_format.h"
 
 namespace vantu::branding_package {
 
@@ -27,46 +26,54 @@ const char* KindKey(FaultKind kind) {
 
 void JsonRecord(std::ostream& out, const PackageRecord& r, bool withLayout) {
   out << "{\"offset\":" << r.offset << ",\"size\":" << r.size << ",\"type\":";
-  if (r.type == kLayoutRecord) {
-    out << "\"layout\",\"textSize\":" << r.text.size();
-    if (withLayout) out << ",\"text\":" << JsonString(r.text);
-  } else if (r.type == kImageRecord) {
-    out << "\"image\",\"name\":" << JsonString(r.name) << ",\"format\":\"" << FormatKey(r.format)
-        << "\",\"dataOffset\":" << r.dataOffset << ",\"dataSize\":" << r.dataSize;
-  } else {
-    out << "\"end\"";
+  switch (r.type) {
+    case RecordType::kLayout:
+      out << "\"layout\",\"textSize\":" << r.text.size();
+      if (withLayout) out << ",\"text\":" << JsonString(r.text);
+      break;
+    case RecordType::kImage:
+      out << "\"image\",\"name\":" << JsonString(r.name) << ",\"format\":\""
+          << FormatKey(r.format) << "\",\"dataOffset\":" << r.dataOffset
+          << ",\"dataSize\":" << r.dataSize;
+      break;
+    case RecordType::kEnd:
+      out << "\"end\"";
+      break;
   }
   out << '}';
 }
 
 void TextRecord(std::ostream& out, const PackageRecord& r) {
   out << r.offset << '\t' << r.size << '\t';
-  if (r.type == kLayoutRecord) {
-    out << "layout, text of " << r.text.size() << " bytes";
-  } else if (r.type == kImageRecord) {
-    out << "image " << r.name << ", " << FormatName(r.format) << ", "
-        << r.dataSize << " bytes of data at " << r.dataOffset;
-  } else {
-    out << "end";
+  switch (r.type) {
+    case RecordType::kLayout:
+      out << "layout, text of " << r.text.size() << " bytes";
+      break;
+    case RecordType::kImage:
+      out << "image " << r.name << ", " << FormatName(r.format) << ", " << r.dataSize
+          << " bytes of data at " << r.dataOffset;
+      break;
+    case RecordType::kEnd:
+      out << "end";
+      break;
   }
   out << '\n';
 }
 
-}  // namespace
+using Walk = std::function<std::optional<Fault>(const RecordVisitor& visit)>;
 
-int ListPackage(const std::string& path, bool json, bool withLayout, std::ostream& out,
-                std::ostream& err) {
+// Prints what walk visits; fileSize counts only once a record was visited, which the walker
+// does only when the header's size matched the file's length.
+int ListWalk(const Walk& walk, std::uint64_t fileSize, const std::string& path, bool json,
+             bool withLayout, std::ostream& out, std::ostream& err) {
   std::string layoutText;
   bool first = true;
-  // The walker visits a record only once the header's size matched the file's length.
-  std::error_code ignored;
-  const std::uint64_t fileSize = std::filesystem::file_size(path, ignored);
   if (json) {
     out << "{\"package\":" << JsonString(path) << ",\"records\":[";
   } else {
     out << "offset\tsize\trecord\n";
   }
-  const auto fault = WalkPackage(path, [&](const PackageRecord& r, const ContentReader&) {
+  const auto fault = walk([&](const PackageRecord& r, const ContentReader&) {
     if (json) {
       out << (first ? "" : ",");
       JsonRecord(out, r, withLayout);
@@ -75,7 +82,7 @@ int ListPackage(const std::string& path, bool json, bool withLayout, std::ostrea
       TextRecord(out, r);
     }
     first = false;
-    if (r.type == kLayoutRecord) layoutText = r.text;
+    if (r.type == RecordType::kLayout) layoutText = r.text;
     return std::optional<Fault>();
   });
   if (json) {
@@ -91,6 +98,22 @@ int ListPackage(const std::string& path, bool json, bool withLayout, std::ostrea
   }
   out.flush();
   return fault ? ReportFault(err, path, *fault) : 0;
+}
+
+}  // namespace
+
+int ListPackage(ByteSource& source, const std::string& path, bool json, bool withLayout,
+                std::ostream& out, std::ostream& err) {
+  return ListWalk([&](const RecordVisitor& visit) { return WalkPackage(source, visit); },
+                  source.Size(), path, json, withLayout, out, err);
+}
+
+int ListPackage(const std::string& path, bool json, bool withLayout, std::ostream& out,
+                std::ostream& err) {
+  FileSource file(path);
+  if (file.IsOpen() && file.IsRegular()) return ListPackage(file, path, json, withLayout, out, err);
+  return ListWalk([](const RecordVisitor&) { return std::optional<Fault>(CannotOpen()); }, 0, path,
+                  json, withLayout, out, err);
 }
 
 }  // namespace vantu::branding_package

@@ -3,13 +3,11 @@
 #include <ostream>
 #include <vector>
 
-#include "app/bp_exception.h"
+#include "digest/sha256.h"
 #include "inspect/commands.h"
 #include "layout/layout_rules.h"
 #include "layout/parse_layout.h"
-#include "package/file_writer.h"
 #include "package/name_match.h"
-#include "package/package_format.h"
 
 namespace vantu::branding_package {
 
@@ -30,7 +28,7 @@ std::optional<Fault> CheckLayoutText(const PackageRecord& record,
   try {
     ParseLayout(document, parsed);
   } catch (const LayoutSyntaxError& e) {
-    return Fault{FaultKind::kLayout, textOffset + e.offset, "layout text: " + e.message};
+    return Fault{FaultKind::kLayout, textOffset + e.offset, std::string("layout text: ") + e.what()};
   }
   auto offsetOf = [&](const LayoutNode* node) {
     return node == nullptr ? textOffset
@@ -81,42 +79,55 @@ std::string Lower(std::string text) {
 
 }  // namespace
 
+Fault CannotOpen() { return {FaultKind::kIo, 0, "cannot open the file"}; }
+
 int ReportFault(std::ostream& err, const std::string& path, const Fault& fault) {
   err << path << ": offset " << fault.offset << ": " << fault.message << std::endl;
   return static_cast<int>(fault.kind);
 }
 
-int VerifyPackage(const std::string& path, const std::optional<std::string>& expectedSha256,
-                  std::ostream& out, std::ostream& err) {
+int VerifyPackage(ByteSource& source, const std::string& path,
+                  const std::optional<std::string>& expectedSha256, std::ostream& out,
+                  std::ostream& err) {
   std::vector<Reference> references;
   std::vector<PackageRecord> images;
   std::uint64_t size = 0;
-  auto fault = WalkPackage(path, [&](const PackageRecord& record, const ContentReader&) {
+  auto fault = WalkPackage(source, [&](const PackageRecord& record, const ContentReader&) {
     size = record.offset + record.size;
-    if (record.type == kLayoutRecord) return CheckLayoutText(record, references);
-    if (record.type == kImageRecord) {
-      PackageRecord image = record;
-      image.text.clear();
-      images.push_back(std::move(image));
-      return std::optional<Fault>();
+    switch (record.type) {
+      case RecordType::kLayout:
+        return CheckLayoutText(record, references);
+      case RecordType::kImage: {
+        PackageRecord image = record;
+        image.text.clear();
+        images.push_back(std::move(image));
+        return std::optional<Fault>();
+      }
+      case RecordType::kEnd:
+        return CheckNames(references, images);
     }
-    return CheckNames(references, images);
+    return std::optional<Fault>();
   });
   if (!fault && expectedSha256) {
-    std::string actual;
-    try {
-      actual = cBP_FILE_WRITER(path).GetPackageHash();
-    } catch (const cBP_EXCEPTION& e) {
-      fault = Fault{FaultKind::kIo, 0, e.what()};
-    }
-    if (!fault && actual != Lower(*expectedSha256)) {
-      fault = Fault{FaultKind::kDigest, 0, "SHA-256 is " + actual + ", expected " + *expectedSha256};
+    // The same descriptor the walk read: what was checked is what is digested.
+    const std::optional<std::string> actual = Sha256Hex(source);
+    if (!actual) {
+      fault = Fault{FaultKind::kIo, 0, "Unable to read Branding Package file: " + path};
+    } else if (*actual != Lower(*expectedSha256)) {
+      fault = Fault{FaultKind::kDigest, 0, "SHA-256 is " + *actual + ", expected " + *expectedSha256};
     }
   }
   if (fault) return ReportFault(err, path, *fault);
   out << path << ": sound package of " << size << " bytes, " << images.size()
       << (images.size() == 1 ? " image" : " images") << std::endl;
   return 0;
+}
+
+int VerifyPackage(const std::string& path, const std::optional<std::string>& expectedSha256,
+                  std::ostream& out, std::ostream& err) {
+  FileSource file(path);
+  if (!file.IsOpen() || !file.IsRegular()) return ReportFault(err, path, CannotOpen());
+  return VerifyPackage(file, path, expectedSha256, out, err);
 }
 
 }  // namespace vantu::branding_package

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -10,8 +11,13 @@
 namespace vantu::branding_package {
 
 // A document that is not well-formed: the parser's message and the byte offset it names.
-struct LayoutSyntaxError {
-  std::string message;
+class LayoutSyntaxError : public std::runtime_error {
+ public:
+  // Keeps the message and the offset.
+  LayoutSyntaxError(const std::string& message, std::size_t offset)
+      : std::runtime_error(message), offset(offset) {}
+
+  // Where in the document the parser stopped.
   std::size_t offset;
 };
 

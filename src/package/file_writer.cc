@@ -1,7 +1,68 @@
 #include "package/file_writer.h"
 
+#include <sstream>
 #include <utility>
+
+#include "base/bp_exception.h"
+#include "base/byte_source.h"
+#include "digest/sha256.h"
+#include "image/image_format.h"
+#include "layout/layout_text.h"
+#include "package/name_match.h"
+#include "package/records.h"
+#include "package/write_package.h"
+
+namespace bp = vantu::branding_package;
 
 cBP_FILE_WRITER::cBP_FILE_WRITER(std::string outputPath) : outputPath(std::move(outputPath)) {}
 
 cBP_FILE_WRITER::~cBP_FILE_WRITER() = default;
+
+void cBP_FILE_WRITER::LoadLayout(const std::string& layoutPath) {
+  std::vector<char> document = bp::ReadLayoutDocument(layoutPath);
+  LoadLayoutDocument(document, layoutPath);
+}
+
+void cBP_FILE_WRITER::LoadLayoutDocument(std::vector<char>& document,
+                                         const std::string& layoutPath) {
+  rapidxml::xml_document<char> parsed;
+  bp::ParseLayoutDocument(document, parsed);
+  ValidateLayout(parsed.first_node());
+  components.push_back(bp::MakeLayoutRecord(bp::PrintLayoutText(parsed, layoutPath)));
+}
+
+void cBP_FILE_WRITER::ValidateLayout(const rapidxml::xml_node<char>* top) {
+  bp::ApplyLayoutRules(top, references);
+}
+
+void cBP_FILE_WRITER::AddImage(const std::string& imagePath) {
+  bp::FileSource file(imagePath);
+  if (!file.IsOpen()) throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to open Image file: " + imagePath);
+  bp::Record record = bp::MakeImageRecord(file, imagePath);
+  resources.emplace_back(bp::ImageName(imagePath));
+  components.push_back(std::move(record));
+}
+
+void cBP_FILE_WRITER::CheckReferences() const {
+  const bp::NameMismatches mismatches = bp::MatchNames(references, resources);
+  if (mismatches.references.empty() && mismatches.resources.empty()) return;
+  std::ostringstream message;
+  for (std::size_t i : mismatches.references) message << bp::kNoResourceFound << references[i] << '\n';
+  for (std::size_t i : mismatches.resources) message << bp::kNoReferenceFound << resources[i] << '\n';
+  throw cBP_EXCEPTION(BP_ERR_REFERENCES, message.str());
+}
+
+void cBP_FILE_WRITER::WritePackage() {
+  CheckReferences();
+  bp::WritePackageFile(outputPath, components);
+}
+
+std::string cBP_FILE_WRITER::GetPackageHash() const {
+  bp::FileSource file(outputPath);
+  if (!file.IsOpen()) {
+    throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to open Branding Package file: " + outputPath);
+  }
+  std::optional<std::string> hash = bp::Sha256Hex(file);
+  if (!hash) throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to read Branding Package file: " + outputPath);
+  return *hash;
+}

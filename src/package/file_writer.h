@@ -12,6 +12,8 @@ template <class Ch>
 class xml_node;
 }  // namespace rapidxml
 
+// The packager's build: each member hands over to the layout, image, package and digest
+// stages; the members and their order of checks are what callers rely on.
 class cBP_FILE_WRITER {
  public:
   // Remembers the output path; nothing is opened before WritePackage.

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/bp_exception.h"
+#include "base/bp_exception.h"
 #include "image/image_format.h"
 #include "package/file_writer.h"
 #include "test_support.h"

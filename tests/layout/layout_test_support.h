@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/bp_exception.h"
+#include "base/bp_exception.h"
 #include "package/file_writer.h"
 
 namespace testing_support {

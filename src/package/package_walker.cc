@@ -1,54 +1,46 @@
-#include "inspect/package_walker.h"
+#include "package/package_walker.h"
 
-#include <sys/stat.h>
-
-#include <cstdio>
-#include <cstring>
-#include <memory>
 #include <vector>
 
 #include "image/image_format.h"
-#include "package/package_format.h"
+#include "package/record_codec.h"
 
 namespace vantu::branding_package {
 
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 class Walker {
  public:
-  Walker(std::FILE* file, std::uint64_t length) : file_(file), length_(length) {}
+  explicit Walker(ByteSource& source) : source_(source), length_(source.Size()) {}
 
   std::optional<Fault> Run(const RecordVisitor& visit) {
     if (length_ < kHeaderSize) {
       return Structure(0, "file of " + std::to_string(length_) +
                               " bytes is too short for the 12-byte package header");
     }
-    unsigned char header[kHeaderSize];
-    if (!ReadAt(0, header, sizeof header)) return ReadFault(0);
-    if (GetU32(header) != length_) {
-      return Structure(0, "package size field says " + std::to_string(GetU32(header)) +
+    unsigned char bytes[kHeaderSize];
+    if (!ReadAt(0, bytes, sizeof bytes)) return ReadFault(0);
+    const PackageHeader header = DecodeHeader(bytes);
+    if (header.size != length_) {
+      return Structure(0, "package size field says " + std::to_string(header.size) +
                               " bytes, the file has " + std::to_string(length_));
     }
-    if (auto fault = Constant(header + 4, 4, 0)) return fault;
-    if (auto fault = Constant(header + 8, 8, 1)) return fault;
+    if (auto fault = Constant(header.zero, kHeaderZeroField, 0)) return fault;
+    if (auto fault = Constant(header.one, kHeaderOneField, 1)) return fault;
 
     bool layoutSeen = false;
     for (std::uint64_t offset = kHeaderSize;;) {
-      if (length_ - offset < 8) {
+      if (length_ - offset < kRecordHeadSize) {
         return Structure(offset, length_ == offset ? "no end record"
                                                    : "record head cut short by the end of the file");
       }
       unsigned char head[kImageHeadSize];
-      if (!ReadAt(offset, head, 8)) return ReadFault(offset);
+      if (!ReadAt(offset, head, kRecordHeadSize)) return ReadFault(offset);
+      const RecordHead recordHead = DecodeRecordHead(head);
       PackageRecord record;
       record.offset = offset;
-      record.size = GetU32(head);
-      record.type = GetU32(head + 4);
-      if (record.size < 8) {
+      record.size = recordHead.size;
+      if (record.size < kRecordHeadSize) {
         return Structure(offset, "record size " + std::to_string(record.size) +
                                      " is smaller than the record's own 8-byte head");
       }
@@ -58,18 +50,21 @@ class Walker {
                                      std::to_string(length_ - offset) + " bytes left)");
       }
       std::optional<Fault> fault;
-      switch (record.type) {
-        case kLayoutRecord:
+      switch (recordHead.type) {
+        case static_cast<std::uint32_t>(RecordType::kLayout):
+          record.type = RecordType::kLayout;
           if (layoutSeen) return Structure(offset, "second layout record");
           if (offset != kHeaderSize) return Structure(offset, "layout record is not the first record");
           layoutSeen = true;
           fault = Layout(record, head);
           break;
-        case kImageRecord:
+        case static_cast<std::uint32_t>(RecordType::kImage):
+          record.type = RecordType::kImage;
           if (!layoutSeen) return Structure(offset, "image record before the layout record");
           fault = Image(record, head);
           break;
-        case kEndRecord:
+        case static_cast<std::uint32_t>(RecordType::kEnd):
+          record.type = RecordType::kEnd;
           if (record.size != kEndRecordSize) {
             return Structure(offset, "end record size " + std::to_string(record.size) +
                                          ", must be 8");
@@ -81,12 +76,13 @@ class Walker {
           }
           break;
         default:
-          return Structure(offset + 4, "unknown record type " + std::to_string(record.type));
+          return Structure(offset + kRecordTypeField,
+                           "unknown record type " + std::to_string(recordHead.type));
       }
       if (fault) return fault;
       const ContentReader content = [&](const auto& sink) { return Stream(record, sink); };
       if (auto visited = visit(record, content)) return visited;
-      if (record.type == kEndRecord) return std::nullopt;
+      if (record.type == RecordType::kEnd) return std::nullopt;
       offset += record.size;
     }
   }
@@ -100,16 +96,15 @@ class Walker {
     return {FaultKind::kIo, offset, "cannot read the file"};
   }
 
-  static std::optional<Fault> Constant(const unsigned char* field, std::uint64_t offset,
+  static std::optional<Fault> Constant(std::uint32_t value, std::uint64_t offset,
                                        std::uint32_t expected) {
-    if (GetU32(field) == expected) return std::nullopt;
-    return Structure(offset, "field holds " + std::to_string(GetU32(field)) + ", must be " +
+    if (value == expected) return std::nullopt;
+    return Structure(offset, "field holds " + std::to_string(value) + ", must be " +
                                  std::to_string(expected));
   }
 
   bool ReadAt(std::uint64_t offset, void* out, std::size_t size) {
-    return fseeko(file_, static_cast<off_t>(offset), SEEK_SET) == 0 &&
-           std::fread(out, 1, size, file_) == size;
+    return source_.ReadAt(offset, out, size);
   }
 
   // Reads a zero-terminated string of size bytes at offset; what names it goes in messages.
@@ -131,46 +126,52 @@ class Walker {
 
   std::optional<Fault> Layout(PackageRecord& record, unsigned char* head) {
     const std::uint64_t offset = record.offset;
-    if (record.size < kLayoutHeadSize + 1) {
+    if (record.size < LayoutRecordSize(0)) {
       return Structure(offset, "layout record of " + std::to_string(record.size) +
                                    " bytes is shorter than its 17-byte minimum");
     }
-    if (!ReadAt(offset + 8, head + 8, 8)) return ReadFault(offset);
-    if (auto fault = Constant(head + 8, offset + 8, 0)) return fault;
-    const std::uint32_t textSize = GetU32(head + 12);
-    if (textSize != record.size - kLayoutHeadSize) {
-      return Structure(offset + 12, "text size " + std::to_string(textSize) +
-                                        " does not fill the record (" +
-                                        std::to_string(record.size - kLayoutHeadSize) + " bytes)");
+    if (!ReadAt(offset + kRecordHeadSize, head + kRecordHeadSize, kLayoutHeadSize - kRecordHeadSize)) {
+      return ReadFault(offset);
     }
-    return String(offset + kLayoutHeadSize, textSize, "layout text", record.text);
+    const LayoutHead layout = DecodeLayoutHead(head);
+    if (auto fault = Constant(layout.zero, offset + kLayoutZeroField, 0)) return fault;
+    if (layout.textSize != record.size - kLayoutHeadSize) {
+      return Structure(offset + kLayoutTextSizeField,
+                       "text size " + std::to_string(layout.textSize) +
+                           " does not fill the record (" +
+                           std::to_string(record.size - kLayoutHeadSize) + " bytes)");
+    }
+    return String(offset + kLayoutHeadSize, layout.textSize, "layout text", record.text);
   }
 
   std::optional<Fault> Image(PackageRecord& record, unsigned char* head) {
     const std::uint64_t offset = record.offset;
-    if (record.size < kImageHeadSize + 1) {
+    if (record.size < ImageRecordSize(0, 0)) {
       return Structure(offset, "image record of " + std::to_string(record.size) +
                                    " bytes is shorter than its 29-byte minimum");
     }
-    if (!ReadAt(offset + 8, head + 8, kImageHeadSize - 8)) return ReadFault(offset);
-    record.format = GetU32(head + 8);
+    if (!ReadAt(offset + kRecordHeadSize, head + kRecordHeadSize, kImageHeadSize - kRecordHeadSize)) {
+      return ReadFault(offset);
+    }
+    const ImageHead image = DecodeImageHead(head);
+    record.format = image.format;
     if (record.format != kFormatPng && record.format != kFormatJpeg) {
-      return Structure(offset + 8, "unknown image format " + std::to_string(record.format));
+      return Structure(offset + kImageFormatField,
+                       "unknown image format " + std::to_string(record.format));
     }
-    if (auto fault = Constant(head + 12, offset + 12, 0)) return fault;
-    if (auto fault = Constant(head + 20, offset + 20, 0)) return fault;
-    const std::uint32_t nameSize = GetU32(head + 16);
-    record.dataSize = GetU32(head + 24);
-    if (std::uint64_t{kImageHeadSize} + nameSize + record.dataSize != record.size) {
-      return Structure(offset + 16, "name size " + std::to_string(nameSize) + " and data size " +
-                                        std::to_string(record.dataSize) +
-                                        " do not add up to the record size " +
-                                        std::to_string(record.size));
+    if (auto fault = Constant(image.zero, offset + kImageZeroField, 0)) return fault;
+    if (auto fault = Constant(image.secondZero, offset + kImageSecondZeroField, 0)) return fault;
+    record.dataSize = image.dataSize;
+    if (std::uint64_t{kImageHeadSize} + image.nameSize + record.dataSize != record.size) {
+      return Structure(offset + kImageNameSizeField,
+                       "name size " + std::to_string(image.nameSize) + " and data size " +
+                           std::to_string(record.dataSize) +
+                           " do not add up to the record size " + std::to_string(record.size));
     }
-    if (auto fault = String(offset + kImageHeadSize, nameSize, "image name", record.name)) {
+    if (auto fault = String(offset + kImageHeadSize, image.nameSize, "image name", record.name)) {
       return fault;
     }
-    record.dataOffset = offset + kImageHeadSize + nameSize;
+    record.dataOffset = offset + kImageHeadSize + image.nameSize;
     unsigned char signature[kMinImageSize] = {};
     const std::size_t sampled = record.dataSize < sizeof signature ? record.dataSize : sizeof signature;
     if (!ReadAt(record.dataOffset, signature, sampled)) return ReadFault(record.dataOffset);
@@ -189,31 +190,31 @@ class Walker {
 
   bool Stream(const PackageRecord& record,
               const std::function<bool(const unsigned char*, std::size_t)>& sink) {
-    if (fseeko(file_, static_cast<off_t>(record.dataOffset), SEEK_SET) != 0) return false;
     std::vector<unsigned char> buffer(std::size_t{1} << 20);
+    std::uint64_t at = record.dataOffset;
     for (std::uint64_t left = record.dataSize; left > 0;) {
       const std::size_t want = left < buffer.size() ? static_cast<std::size_t>(left) : buffer.size();
-      if (std::fread(buffer.data(), 1, want, file_) != want || !sink(buffer.data(), want)) {
-        return false;
-      }
+      if (!ReadAt(at, buffer.data(), want) || !sink(buffer.data(), want)) return false;
+      at += want;
       left -= want;
     }
     return true;
   }
 
-  std::FILE* file_;
+  ByteSource& source_;
   std::uint64_t length_;
 };
 
 }  // namespace
 
+std::optional<Fault> WalkPackage(ByteSource& source, const RecordVisitor& visit) {
+  return Walker(source).Run(visit);
+}
+
 std::optional<Fault> WalkPackage(const std::string& path, const RecordVisitor& visit) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  struct stat status {};
-  if (!file || fstat(fileno(file.get()), &status) != 0 || !S_ISREG(status.st_mode)) {
-    return Fault{FaultKind::kIo, 0, "cannot open the file"};
-  }
-  return Walker(file.get(), static_cast<std::uint64_t>(status.st_size)).Run(visit);
+  FileSource file(path);
+  if (!file.IsOpen() || !file.IsRegular()) return Fault{FaultKind::kIo, 0, "cannot open the file"};
+  return WalkPackage(file, visit);
 }
 
 }  // namespace vantu::branding_package

@@ -13,7 +13,7 @@ enum cBP_ERROR_CODE : int {
   BP_ERR_LAYOUT_RULE = -506,        // the layout breaks a content rule
 };
 
-// Thrown by every build stage; caught only by the driver.
+// Thrown by every build stage; caught only by the packager's driver.
 class cBP_EXCEPTION : public std::runtime_error {
  public:
   // Stores the code and a copy of the message.

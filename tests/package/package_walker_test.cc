@@ -1,4 +1,4 @@
-#include "inspect/package_walker.h"
+#include "package/package_walker.h"
 
 #include <string>
 #include <vector>
@@ -18,6 +18,8 @@ using testing_support::TempDir;
 using testing_support::U32;
 using testing_support::WriteFile;
 using vantu::branding_package::FaultKind;
+using vantu::branding_package::MemorySource;
+using vantu::branding_package::RecordType;
 using vantu::branding_package::PackageRecord;
 using vantu::branding_package::WalkPackage;
 
@@ -46,9 +48,8 @@ void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
 class MalformedPackages : public ::testing::TestWithParam<FaultCase> {};
 
 TEST_P(MalformedPackages, FirstFaultWithItsOffset) {
-  TempDir dir;
-  WriteFile(dir / "p.bin", GetParam().bytes);
-  const auto fault = WalkPackage(dir / "p.bin", [](const auto&, const auto&) {
+  MemorySource source(GetParam().bytes);
+  const auto fault = WalkPackage(source, [](const auto&, const auto&) {
     return std::optional<vantu::branding_package::Fault>();
   });
   ASSERT_TRUE(fault.has_value());
@@ -112,17 +113,18 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PackageWalker, VisitsEveryRecordAndStreamsContent) {
-  TempDir dir;
   const std::string jpeg = JpegBytes(3 << 20);  // more than one streaming piece
-  WriteFile(dir / "p.bin", PackageBytes({LayoutRecordBytes(kText), ImageRecordBytes("b.jpg", 2, jpeg)}));
-  std::vector<std::uint32_t> types;
+  const std::string bytes =
+      PackageBytes({LayoutRecordBytes(kText), ImageRecordBytes("b.jpg", 2, jpeg)});
+  MemorySource source(bytes);
+  std::vector<RecordType> types;
   std::string streamed;
-  const auto fault = WalkPackage(dir / "p.bin", [&](const PackageRecord& r, const auto& content) {
+  const auto fault = WalkPackage(source, [&](const PackageRecord& r, const auto& content) {
     types.push_back(r.type);
-    if (r.type == 1) {
+    if (r.type == RecordType::kLayout) {
       EXPECT_EQ(r.text, kText);
     }
-    if (r.type == 2) {
+    if (r.type == RecordType::kImage) {
       EXPECT_EQ(r.name, "b.jpg");
       EXPECT_TRUE(content([&](const unsigned char* bytes, std::size_t n) {
         streamed.append(reinterpret_cast<const char*>(bytes), n);
@@ -132,8 +134,26 @@ TEST(PackageWalker, VisitsEveryRecordAndStreamsContent) {
     return std::optional<vantu::branding_package::Fault>();
   });
   EXPECT_FALSE(fault.has_value());
-  EXPECT_EQ(types, (std::vector<std::uint32_t>{1, 2, 3}));
+  EXPECT_EQ(types, (std::vector<RecordType>{RecordType::kLayout, RecordType::kImage,
+                                             RecordType::kEnd}));
   EXPECT_TRUE(streamed == jpeg);
+}
+
+// Only a regular file is read as a package: a directory or a missing path is refused at once.
+TEST(PackageWalker, PathThatIsNoRegularFileIsRefused) {
+  TempDir dir;
+  for (const std::string& path : {dir.path(), dir / "missing"}) {
+    const auto fault = WalkPackage(path, [](const auto&, const auto&) {
+      return std::optional<vantu::branding_package::Fault>();
+    });
+    ASSERT_TRUE(fault.has_value()) << path;
+    EXPECT_EQ(fault->kind, FaultKind::kIo);
+    EXPECT_EQ(fault->message, "cannot open the file");
+  }
+  WriteFile(dir / "p.bin", Sound());
+  EXPECT_FALSE(WalkPackage(dir / "p.bin", [](const auto&, const auto&) {
+                 return std::optional<vantu::branding_package::Fault>();
+               }).has_value());
 }
 
 }  // namespace

@@ -6,6 +6,9 @@
 #include <optional>
 #include <string>
 
+#include "base/byte_source.h"
+#include "package/record_codec.h"
+
 namespace vantu::branding_package {
 
 // What is wrong with a package; the value is the inspect tool's exit status.
@@ -30,7 +33,7 @@ struct Fault {
 struct PackageRecord {
   std::uint64_t offset = 0;
   std::uint32_t size = 0;
-  std::uint32_t type = 0;
+  RecordType type = RecordType::kEnd;
   std::string text;             // layout record: the layout text
   std::uint32_t format = 0;     // image record: 0 PNG, 2 JPEG
   std::string name;             // image record: the image name
@@ -44,12 +47,15 @@ using ContentReader =
     std::function<bool(const std::function<bool(const unsigned char*, std::size_t)>& sink)>;
 
 // Sees every sound record in file order, the end record included; a returned fault stops
-// the walk.
+// the walk. Records of an unknown type are a structure fault and never visited.
 using RecordVisitor =
     std::function<std::optional<Fault>(const PackageRecord& record, const ContentReader& content)>;
 
-// Walks the package at path: header, every record, the end record at the very end. Returns
-// the first fault, or none for a package whose structure is sound.
+// Walks the package in source: header, every record, the end record at the very end.
+// Returns the first fault, or none for a package whose structure is sound.
+std::optional<Fault> WalkPackage(ByteSource& source, const RecordVisitor& visit);
+
+// The same on the file at path, which must be a regular file.
 std::optional<Fault> WalkPackage(const std::string& path, const RecordVisitor& visit);
 
 }  // namespace vantu::branding_package

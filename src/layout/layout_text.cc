@@ -1,27 +1,27 @@
+#include "layout/layout_text.h"
+
 #include <cstdint>
 #include <iterator>
-#include <string>
-#include <vector>
+#include <stdexcept>
 
-#include <rapidxml/rapidxml.hpp>
 #include <rapidxml/rapidxml_print.hpp>
 
-#include "app/bp_exception.h"
+#include "base/bp_exception.h"
+#include "base/byte_source.h"
+#include "layout/layout_rules.h"
 #include "layout/parse_layout.h"
-#include "package/file_writer.h"
-#include "package/input_file.h"
-#include "package/package_format.h"
-#include "safe/safe_api.h"
 
-namespace bp = vantu::branding_package;
+namespace vantu::branding_package {
 
 namespace {
 
 // Longest layout text whose record size, n + 17, still fits 32 bits.
-constexpr std::uint64_t kMaxLayoutText = bp::kMaxPackageSize - bp::kLayoutHeadSize - 1;
+constexpr std::uint64_t kMaxLayoutText = std::uint64_t{UINT32_MAX} - 17;
 
 // Raised by BoundedAppender when the text outgrows kMaxLayoutText.
-struct LayoutTooLarge {};
+struct LayoutTooLarge : std::length_error {
+  LayoutTooLarge() : std::length_error("layout text too large") {}
+};
 
 // Output iterator for the printer that appends to a string and stops at the limit, so
 // that a text which could never be stored is never built whole.
@@ -51,9 +51,10 @@ std::string TooLargeMessage(const std::string& layoutPath) {
   return "layout too large for the package: " + layoutPath;
 }
 
-// The whole file and one zero byte behind it.
-std::vector<char> ReadLayoutFile(const std::string& layoutPath) {
-  bp::InputFile file(layoutPath);
+}  // namespace
+
+std::vector<char> ReadLayoutDocument(const std::string& layoutPath) {
+  FileSource file(layoutPath);
   if (!file.IsOpen()) throw cBP_EXCEPTION(BP_ERR_LAYOUT_UNREADABLE, "cannot open file " + layoutPath);
   if (file.Size() > kMaxLayoutText) {
     throw cBP_EXCEPTION(BP_ERR_LAYOUT_UNREADABLE, TooLargeMessage(layoutPath));
@@ -66,40 +67,43 @@ std::vector<char> ReadLayoutFile(const std::string& layoutPath) {
   return document;
 }
 
-}  // namespace
-
-void cBP_FILE_WRITER::LoadLayout(const std::string& layoutPath) {
-  std::vector<char> document = ReadLayoutFile(layoutPath);
-  LoadLayoutDocument(document, layoutPath);
+void ParseLayoutDocument(std::vector<char>& document, rapidxml::xml_document<char>& parsed) {
+  try {
+    ParseLayout(document, parsed);
+  } catch (const LayoutSyntaxError& e) {
+    throw cBP_EXCEPTION(BP_ERR_MALFORMED, e.what());
+  }
 }
 
-void cBP_FILE_WRITER::LoadLayoutDocument(std::vector<char>& document,
-                                         const std::string& layoutPath) {
-  rapidxml::xml_document<char> parsed;
-  try {
-    bp::ParseLayout(document, parsed);
-  } catch (const bp::LayoutSyntaxError& e) {
-    throw cBP_EXCEPTION(BP_ERR_MALFORMED, e.message);
-  }
+void ApplyLayoutRules(const rapidxml::xml_node<char>* top, std::vector<std::string>& references) {
+  CheckLayoutRules(
+      top,
+      [&references](const auto& /*element*/, std::string_view name) {
+        references.emplace_back(name);
+      },
+      [](const auto* /*node*/, const std::string& message) -> bool {
+        throw cBP_EXCEPTION(BP_ERR_LAYOUT_RULE, message);
+      });
+}
 
-  ValidateLayout(parsed.first_node());
-
+std::string PrintLayoutText(const rapidxml::xml_document<char>& parsed,
+                            const std::string& layoutPath) {
   std::string text;
   try {
     rapidxml::print(BoundedAppender(text), parsed, rapidxml::print_no_indenting);
   } catch (const LayoutTooLarge&) {
     throw cBP_EXCEPTION(BP_ERR_LAYOUT_UNREADABLE, TooLargeMessage(layoutPath));
   }
-
-  const auto n = static_cast<std::uint32_t>(text.size());
-  auto record = std::make_unique<cBP_COMPONENT_WRAPPER>(n + 17);
-  unsigned char head[bp::kLayoutHeadSize];
-  bp::PutU32(head, record->size);
-  bp::PutU32(head + 4, bp::kLayoutRecord);
-  bp::PutU32(head + 8, 0);
-  bp::PutU32(head + 12, n + 1);
-  unsigned char* out = record->data.get();
-  vantu_memcpy_s(out, record->size, head, sizeof head);
-  vantu_memcpy_s(out + sizeof head, record->size - sizeof head, text.c_str(), n + 1);
-  components.push_back(std::move(record));
+  return text;
 }
+
+LayoutContent BuildLayoutContent(std::vector<char>& document, const std::string& layoutPath) {
+  rapidxml::xml_document<char> parsed;
+  ParseLayoutDocument(document, parsed);
+  LayoutContent content;
+  ApplyLayoutRules(parsed.first_node(), content.references);
+  content.text = PrintLayoutText(parsed, layoutPath);
+  return content;
+}
+
+}  // namespace vantu::branding_package

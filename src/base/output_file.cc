@@ -1,6 +1,6 @@
-#include "package/output_file.h"
+#include "base/output_file.h"
 
-#include "package/package_format.h"
+#include "base/bytes.h"
 
 namespace vantu::branding_package {
 

@@ -1,0 +1,51 @@
+#include "base/byte_source.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace vantu::branding_package {
+
+bool MemorySource::ReadAt(std::uint64_t offset, void* out, std::uint64_t size) {
+  if (offset > bytes_.size() || size > bytes_.size() - offset) return false;
+  if (size > 0) std::memcpy(out, bytes_.data() + offset, static_cast<std::size_t>(size));
+  return true;
+}
+
+FileSource::FileSource(const std::string& path) : fd_(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+  if (fd_ < 0) return;
+  struct stat status {};
+  off_t end = -1;
+  if (fstat(fd_, &status) == 0 && !S_ISDIR(status.st_mode)) end = lseek(fd_, 0, SEEK_END);
+  if (end < 0) {
+    close(fd_);
+    fd_ = -1;
+    return;
+  }
+  regular_ = S_ISREG(status.st_mode);
+  size_ = static_cast<std::uint64_t>(end);
+}
+
+FileSource::~FileSource() {
+  if (fd_ >= 0) close(fd_);
+}
+
+bool FileSource::ReadAt(std::uint64_t offset, void* out, std::uint64_t size) {
+  auto* bytes = static_cast<unsigned char*>(out);
+  // Reads go straight into the caller's buffer, in pieces the kernel accepts.
+  constexpr std::uint64_t kMaxPiece = std::uint64_t{1} << 30;
+  for (std::uint64_t done = 0; done < size;) {
+    const std::uint64_t want = size - done < kMaxPiece ? size - done : kMaxPiece;
+    const ssize_t got = pread(fd_, bytes + done, static_cast<std::size_t>(want),
+                              static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    done += static_cast<std::uint64_t>(got);
+  }
+  return true;
+}
+
+}  // namespace vantu::branding_package

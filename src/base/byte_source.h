@@ -1,0 +1,62 @@
+// Bytes read by offset, from a file or from memory, so that parsers and checks run on either.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vantu::branding_package {
+
+// Random-access input whose size is known before anything is read.
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  // The size measured when the source was made.
+  virtual std::uint64_t Size() const = 0;
+  // Reads size bytes at offset into out; false when fewer arrive.
+  virtual bool ReadAt(std::uint64_t offset, void* out, std::uint64_t size) = 0;
+  // Reads size bytes from the start into out; false when fewer arrive.
+  bool ReadAll(void* out, std::uint64_t size) { return ReadAt(0, out, size); }
+};
+
+// Bytes the caller keeps alive for the source's lifetime.
+class MemorySource : public ByteSource {
+ public:
+  // Views bytes; nothing is copied.
+  explicit MemorySource(std::string_view bytes) : bytes_(bytes) {}
+  // The length of the bytes.
+  std::uint64_t Size() const override { return bytes_.size(); }
+  // Copies from the bytes; false past their end.
+  bool ReadAt(std::uint64_t offset, void* out, std::uint64_t size) override;
+
+ private:
+  std::string_view bytes_;
+};
+
+// A file opened for reading; its descriptor is closed with the source.
+class FileSource : public ByteSource {
+ public:
+  // Opens path; a directory, or a file whose size cannot be taken by seeking to its end,
+  // counts as not openable.
+  explicit FileSource(const std::string& path);
+  ~FileSource() override;
+  FileSource(const FileSource&) = delete;
+  FileSource& operator=(const FileSource&) = delete;
+
+  // Whether the file is open and its size known.
+  bool IsOpen() const { return fd_ >= 0; }
+  // Whether the open file is a regular file.
+  bool IsRegular() const { return regular_; }
+  // The size measured at open.
+  std::uint64_t Size() const override { return size_; }
+  // Reads with pread, retrying short reads; false at the end of the file or on an error.
+  bool ReadAt(std::uint64_t offset, void* out, std::uint64_t size) override;
+
+ private:
+  int fd_ = -1;
+  bool regular_ = false;
+  std::uint64_t size_ = 0;
+};
+
+}  // namespace vantu::branding_package

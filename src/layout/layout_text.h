@@ -1,0 +1,38 @@
+// The layout stage: a layout document to the text the package stores and the image names it
+// refers to, with the packager's errors.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <rapidxml/rapidxml.hpp>
+
+namespace vantu::branding_package {
+
+// What a package keeps of a layout document.
+struct LayoutContent {
+  std::string text;                     // the document printed again as compact XML
+  std::vector<std::string> references;  // image names, in document order, duplicates kept
+};
+
+// The whole layout file and one zero byte behind it. Throws -502 when it cannot be opened
+// or read whole, or is too large for a layout record.
+std::vector<char> ReadLayoutDocument(const std::string& layoutPath);
+
+// Parses document (ending with a zero byte) in place into parsed; throws -503 with the
+// parser's message when it is not well-formed.
+void ParseLayoutDocument(std::vector<char>& document, rapidxml::xml_document<char>& parsed);
+
+// Applies the layout rules to the first top-level node (or null), appending every image
+// reference to references; throws -506 at the first broken rule.
+void ApplyLayoutRules(const rapidxml::xml_node<char>* top, std::vector<std::string>& references);
+
+// The parsed document as compact XML; throws -502 naming layoutPath when the text would not
+// fit a layout record.
+std::string PrintLayoutText(const rapidxml::xml_document<char>& parsed,
+                            const std::string& layoutPath);
+
+// Parse, rules and print in that order; document is parsed in place.
+LayoutContent BuildLayoutContent(std::vector<char>& document, const std::string& layoutPath);
+
+}  // namespace vantu::branding_package
