@@ -97,13 +97,4 @@ std::string PrintLayoutText(const rapidxml::xml_document<char>& parsed,
   return text;
 }
 
-LayoutContent BuildLayoutContent(std::vector<char>& document, const std::string& layoutPath) {
-  rapidxml::xml_document<char> parsed;
-  ParseLayoutDocument(document, parsed);
-  LayoutContent content;
-  ApplyLayoutRules(parsed.first_node(), content.references);
-  content.text = PrintLayoutText(parsed, layoutPath);
-  return content;
-}
-
 }  // namespace vantu::branding_package

@@ -1,5 +1,5 @@
 // The layout stage: a layout document to the text the package stores and the image names it
-// refers to, with the packager's errors.
+// refers to, with the packager's errors, in the order the packager meets them.
 #pragma once
 
 #include <string>
@@ -8,12 +8,6 @@
 #include <rapidxml/rapidxml.hpp>
 
 namespace vantu::branding_package {
-
-// What a package keeps of a layout document.
-struct LayoutContent {
-  std::string text;                     // the document printed again as compact XML
-  std::vector<std::string> references;  // image names, in document order, duplicates kept
-};
 
 // The whole layout file and one zero byte behind it. Throws -502 when it cannot be opened
 // or read whole, or is too large for a layout record.
@@ -31,8 +25,5 @@ void ApplyLayoutRules(const rapidxml::xml_node<char>* top, std::vector<std::stri
 // fit a layout record.
 std::string PrintLayoutText(const rapidxml::xml_document<char>& parsed,
                             const std::string& layoutPath);
-
-// Parse, rules and print in that order; document is parsed in place.
-LayoutContent BuildLayoutContent(std::vector<char>& document, const std::string& layoutPath);
 
 }  // namespace vantu::branding_package

@@ -5,6 +5,8 @@
 
 #include "base/bp_exception.h"
 #include "package/file_writer.h"
+#include "package/records.h"
+#include "package/write_package.h"
 #include "test_support.h"
 
 namespace {
@@ -25,7 +27,30 @@ std::unique_ptr<cBP_COMPONENT_WRAPPER> Record(const std::string& bytes) {
   return record;
 }
 
+std::string Bytes(const cBP_COMPONENT_WRAPPER& record) {
+  return std::string(reinterpret_cast<const char*>(record.data.get()), record.size);
+}
 
+// The codec's records and packages equal the format written out by hand, byte for byte.
+TEST(RecordCodec, RecordsAndPackageMatchTheFormat) {
+  namespace bp = vantu::branding_package;
+  const std::string png = PngBytes(300);
+  const std::string jpeg = JpegBytes(9);
+  bp::MemorySource pngSource(png);
+  bp::MemorySource jpegSource(jpeg);
+  std::vector<bp::Record> records;
+  records.push_back(bp::MakeLayoutRecord("<a/>"));
+  records.push_back(bp::MakeImageRecord(pngSource, "dir/sub\\icon.png"));
+  records.push_back(bp::MakeImageRecord(jpegSource, "logo.jpg"));
+  EXPECT_EQ(Bytes(*records[0]), LayoutRecordBytes("<a/>"));
+  EXPECT_EQ(Bytes(*records[1]), ImageRecordBytes("icon.png", 0, png));
+  EXPECT_EQ(Bytes(*records[2]), ImageRecordBytes("logo.jpg", 2, jpeg));
+  EXPECT_EQ(bp::EncodePackage(records),
+            testing_support::PackageBytes({LayoutRecordBytes("<a/>"),
+                                           ImageRecordBytes("icon.png", 0, png),
+                                           ImageRecordBytes("logo.jpg", 2, jpeg)}));
+  EXPECT_EQ(bp::EncodePackage({}).size(), 20u);
+}
 
 // The example package: a 300-byte layout text, a 1,234-byte PNG and a 2,048-byte JPEG.
 TEST(WritePackage, WorkedExampleByteForByte) {
