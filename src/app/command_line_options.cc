@@ -3,6 +3,7 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "base/stray_switches.h"
 #include "base/version.h"
 
 namespace vantu::branding_package {
@@ -52,6 +53,10 @@ int CommandLineOptions::parse(int argc, char** argv) {
 
 int CommandLineOptions::parseArguments(std::vector<std::string>& args) {
   try {
+    if (auto stray = vantu::branding_package::FindStraySwitches(
+            args, "dh", {"-x", "--xml-layout", "-i", "--image", "-o", "--output"})) {
+      throw TCLAP::CmdLineParseException("Couldn't find match for argument", *stray);
+    }
     runParser([&] { cmd.parse(args); });
     if (findArgument("help")->isSet()) return 2;
     if (findArgument("version")->isSet()) return 2;

@@ -1,11 +1,15 @@
 #include "app/driver.h"
 
+#include <sys/stat.h>
+
 #include <iostream>
 #include <string>
 
 #include "base/bp_exception.h"
 #include "base/guarded_run.h"
-#include "base/output_file.h"
+#include "base/replaced_file.h"
+#include "base/shown.h"
+#include "base/signal_cleanup.h"
 #include "app/command_line_options.h"
 #include "layout/layout_schema.h"
 #include "package/file_writer.h"
@@ -22,12 +26,30 @@ void DumpSchema(const CommandLineOptions& options) {
     return;
   }
   const std::string& path = options.outputArg.getValue();
-  std::cout << "Writing schema to: " << path << std::endl;
-  OutputFile file(path, false);
-  if (!file.IsOpen()) throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to open Output file: " + path);
-  file.Write(XmlLayoutSchema.data(), XmlLayoutSchema.size());
-  file.Write("\n", 1);
-  if (!file.Commit()) throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to write Output file: " + path);
+  std::cout << "Writing schema to: " << Shown(path) << std::endl;
+  ReplacedFile output(path, false);
+  if (!output.IsOpen()) throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to open Output file: " + path);
+  output.File().Write(XmlLayoutSchema.data(), XmlLayoutSchema.size());
+  output.File().Write("\n", 1);
+  if (!output.Close() || !output.Publish()) {
+    throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to write Output file: " + path);
+  }
+}
+
+// Refuses an output that is the layout or an image, however the path reaches it.
+void RefuseOverwritingInputs(const CommandLineOptions& options) {
+  const std::string& output = options.outputArg.getValue();
+  struct stat target {};
+  if (stat(output.c_str(), &target) != 0) return;
+  std::vector<std::string> inputs = options.imageArg.getValue();
+  inputs.push_back(options.xmlLayoutArg.getValue());
+  for (const std::string& input : inputs) {
+    struct stat status {};
+    if (stat(input.c_str(), &status) == 0 && status.st_dev == target.st_dev &&
+        status.st_ino == target.st_ino) {
+      throw cBP_EXCEPTION(BP_ERR_FILE, "Output file is also an input, not overwriting it: " + output);
+    }
+  }
 }
 
 // Build mode: layout, images in command-line order, package, digest.
@@ -35,8 +57,10 @@ void BuildPackage(const CommandLineOptions& options) {
   cBP_FILE_WRITER writer(options.outputArg.getValue());
   writer.LoadLayout(options.xmlLayoutArg.getValue());
   for (const std::string& image : options.imageArg.getValue()) writer.AddImage(image);
+  writer.CheckReferences();
+  RefuseOverwritingInputs(options);
   writer.WritePackage();
-  std::cout << "Output file: " << options.outputArg.getValue() << std::endl;
+  std::cout << "Output file: " << Shown(options.outputArg.getValue()) << std::endl;
   // The label goes out first: a failing digest reports on this same line.
   std::cout << "Hash: ";
   const std::string hash = writer.GetPackageHash();
@@ -57,7 +81,8 @@ int Run(int argc, char** argv) {
     }
   } catch (const cBP_EXCEPTION& e) {
     std::cout << "Error: " << e.code << std::endl;
-    std::cout << "\t" << e.what() << std::endl;
+    // A -505 report is one line per name, each name shown as it was escaped.
+    std::cout << "\t" << (e.code == BP_ERR_REFERENCES ? e.what() : Shown(e.what())) << std::endl;
     return e.code;
   }
   return 0;
@@ -66,6 +91,7 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int RunTool(int argc, char** argv) {
+  InstallSignalCleanup();
   return RunGuarded([&] { return Run(argc, argv); });
 }
 

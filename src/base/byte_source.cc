@@ -15,17 +15,18 @@ bool MemorySource::ReadAt(std::uint64_t offset, void* out, std::uint64_t size) {
   return true;
 }
 
-FileSource::FileSource(const std::string& path) : fd_(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+// A FIFO would block the open until a writer comes, and a device may never end.
+FileSource::FileSource(const std::string& path)
+    : fd_(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {
   if (fd_ < 0) return;
   struct stat status {};
   off_t end = -1;
-  if (fstat(fd_, &status) == 0 && !S_ISDIR(status.st_mode)) end = lseek(fd_, 0, SEEK_END);
+  if (fstat(fd_, &status) == 0 && S_ISREG(status.st_mode)) end = lseek(fd_, 0, SEEK_END);
   if (end < 0) {
     close(fd_);
     fd_ = -1;
     return;
   }
-  regular_ = S_ISREG(status.st_mode);
   size_ = static_cast<std::uint64_t>(end);
 }
 

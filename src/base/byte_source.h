@@ -37,8 +37,8 @@ class MemorySource : public ByteSource {
 // A file opened for reading; its descriptor is closed with the source.
 class FileSource : public ByteSource {
  public:
-  // Opens path; a directory, or a file whose size cannot be taken by seeking to its end,
-  // counts as not openable.
+  // Opens path without blocking; anything but a regular file (a directory, a FIFO, a
+  // device) counts as not openable.
   explicit FileSource(const std::string& path);
   ~FileSource() override;
   FileSource(const FileSource&) = delete;
@@ -46,8 +46,6 @@ class FileSource : public ByteSource {
 
   // Whether the file is open and its size known.
   bool IsOpen() const { return fd_ >= 0; }
-  // Whether the open file is a regular file.
-  bool IsRegular() const { return regular_; }
   // The size measured at open.
   std::uint64_t Size() const override { return size_; }
   // Reads with pread, retrying short reads; false at the end of the file or on an error.
@@ -55,7 +53,6 @@ class FileSource : public ByteSource {
 
  private:
   int fd_ = -1;
-  bool regular_ = false;
   std::uint64_t size_ = 0;
 };
 

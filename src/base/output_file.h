@@ -11,6 +11,8 @@ class OutputFile {
  public:
   // Opens (creating or truncating) path for writing; binary or text mode.
   OutputFile(const std::string& path, bool binary);
+  // Takes over a stream already open for writing; null counts as not open.
+  explicit OutputFile(std::FILE* file);
   // Closes the file if Commit was not reached; the content is then incomplete.
   ~OutputFile();
   OutputFile(const OutputFile&) = delete;

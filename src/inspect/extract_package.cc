@@ -1,3 +1,5 @@
+#include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -8,6 +10,8 @@
 #include <vector>
 
 #include "base/output_file.h"
+#include "base/shown.h"
+#include "base/signal_cleanup.h"
 #include "inspect/commands.h"
 
 namespace vantu::branding_package {
@@ -39,17 +43,20 @@ std::string Join(const std::string& dir, const std::string& name) {
 
 Fault Io(const std::string& message) { return {FaultKind::kIo, 0, message}; }
 
+// The system's reason for the last failure.
+std::string Reason() { return std::strerror(errno); }
+
 // Streams the record's content into path.
 std::optional<Fault> WriteContent(const std::string& path, const ContentReader& content) {
   OutputFile file(path, true);
-  if (!file.IsOpen()) return Io("cannot create " + path);
+  if (!file.IsOpen()) return Io("cannot create " + path + ": " + Reason());
   if (!content([&](const unsigned char* bytes, std::size_t size) {
         file.Write(bytes, size);
         return true;
       })) {
     return Fault{FaultKind::kIo, 0, "cannot read the package"};
   }
-  if (!file.Commit()) return Io("cannot write " + path);
+  if (!file.Commit()) return Io("cannot write " + path + ": " + Reason());
   return std::nullopt;
 }
 
@@ -78,7 +85,9 @@ std::optional<Fault> Stage(ByteSource& source, const std::string& staging) {
       case RecordType::kLayout: {
         OutputFile file(Join(staging, kLayoutFile), true);
         file.Write(r.text.data(), r.text.size());
-        if (!file.IsOpen() || !file.Commit()) return std::optional<Fault>(Io("cannot write layout.xml"));
+        if (!file.IsOpen() || !file.Commit()) {
+          return std::optional<Fault>(Io("cannot write layout.xml: " + Reason()));
+        }
         return std::optional<Fault>();
       }
       case RecordType::kImage: {
@@ -98,6 +107,70 @@ std::optional<Fault> Stage(ByteSource& source, const std::string& staging) {
   });
 }
 
+// Refuses a target extract may not replace: any existing one without force, a directory
+// even with it.
+std::optional<Fault> CheckTarget(const std::string& target, bool force) {
+  struct stat status {};
+  if (lstat(target.c_str(), &status) != 0) return std::nullopt;
+  if (!force) return Fault{FaultKind::kRefused, 0, target + " exists; --force replaces it"};
+  if (S_ISDIR(status.st_mode)) {
+    return Fault{FaultKind::kRefused, 0, target + " is a directory; only files are replaced"};
+  }
+  return std::nullopt;
+}
+
+// Moves every staged file into dir with signals held, all or nothing: the files a failure
+// would leave replaced are put back as they were. Without force nothing is overwritten, not
+// even a file that appeared since the check.
+std::optional<Fault> Place(const std::string& staging, const std::string& dir,
+                           const std::set<std::string>& names, bool force) {
+  SignalsHeld held;
+  std::string backups;
+  std::vector<std::string> placed;
+  std::vector<std::string> saved;
+  std::optional<Fault> fault;
+  for (const std::string& name : names) {
+    const std::string target = Join(dir, name);
+    struct stat status {};
+    if (force && lstat(target.c_str(), &status) == 0) {
+      if (backups.empty()) {
+        backups = dir + "/.extract-XXXXXX";
+        if (mkdtemp(backups.data()) == nullptr) {
+          backups.clear();
+          fault = Io("cannot create a directory in " + dir + ": " + Reason());
+          break;
+        }
+      }
+      if (std::rename(target.c_str(), Join(backups, name).c_str()) != 0) {
+        fault = Io("cannot move " + target + " aside: " + Reason());
+        break;
+      }
+      saved.push_back(name);
+    }
+    if (renameat2(AT_FDCWD, Join(staging, name).c_str(), AT_FDCWD, target.c_str(),
+                  force ? 0 : RENAME_NOREPLACE) != 0) {
+      fault = errno == EEXIST
+                  ? Fault{FaultKind::kRefused, 0, target + " exists; --force replaces it"}
+                  : Io("cannot move " + name + " into " + dir + ": " + Reason());
+      break;
+    }
+    placed.push_back(name);
+  }
+  if (fault) {
+    for (auto it = placed.rbegin(); it != placed.rend(); ++it) {
+      std::rename(Join(dir, *it).c_str(), Join(staging, *it).c_str());
+    }
+    for (const std::string& name : saved) {
+      std::rename(Join(backups, name).c_str(), Join(dir, name).c_str());
+    }
+  }
+  if (!backups.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(backups, ignored);
+  }
+  return fault;
+}
+
 }  // namespace
 
 std::optional<Fault> PlanExtraction(ByteSource& source, std::set<std::string>& names) {
@@ -113,42 +186,39 @@ int ExtractPackage(const std::string& path, const std::string& dir, bool force,
                    std::ostream& out, std::ostream& err) {
   // One descriptor for both passes: the file checked is the file written from.
   FileSource source(path);
-  if (!source.IsOpen() || !source.IsRegular()) return ReportFault(err, path, CannotOpen());
+  if (!source.IsOpen()) return ReportFault(err, path, CannotOpen());
   // First pass: a sound structure and safe names, before anything is written.
   std::set<std::string> names;
   auto fault = PlanExtraction(source, names);
   if (fault) return ReportFault(err, path, *fault);
 
   if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
-    return ReportFault(err, path, Io("cannot create directory " + dir));
+    return ReportFault(err, path, Io("cannot create directory " + dir + ": " + Reason()));
   }
   for (const std::string& name : names) {
-    struct stat status {};
-    if (!force && lstat(Join(dir, name).c_str(), &status) == 0) {
-      return ReportFault(err, path, Fault{FaultKind::kRefused, 0,
-                                          Join(dir, name) + " exists; --force replaces it"});
-    }
+    if (auto refused = CheckTarget(Join(dir, name), force)) return ReportFault(err, path, *refused);
   }
 
   // Second pass into a staging directory inside dir, moved into place only when complete.
   std::string staging = dir + "/.extract-XXXXXX";
-  if (mkdtemp(staging.data()) == nullptr) {
-    return ReportFault(err, path, Io("cannot create a directory in " + dir));
+  int slot = -1;
+  {
+    SignalsHeld held;
+    if (mkdtemp(staging.data()) == nullptr) {
+      return ReportFault(err, path, Io("cannot create a directory in " + dir + ": " + Reason()));
+    }
+    slot = RemoveOnSignal(staging, true);
   }
   fault = Stage(source, staging);
-  std::error_code ignored;
-  if (fault) {
+  if (!fault) fault = Place(staging, dir, names, force);
+  {
+    SignalsHeld held;
+    std::error_code ignored;
     std::filesystem::remove_all(staging, ignored);
-    return ReportFault(err, path, *fault);
+    ForgetOnSignal(slot);
   }
-  for (const std::string& name : names) {
-    if (std::rename(Join(staging, name).c_str(), Join(dir, name).c_str()) != 0) {
-      std::filesystem::remove_all(staging, ignored);
-      return ReportFault(err, path, Io("cannot move " + name + " into " + dir));
-    }
-    out << dir << '/' << name << '\n';
-  }
-  std::filesystem::remove_all(staging, ignored);
+  if (fault) return ReportFault(err, path, *fault);
+  for (const std::string& name : names) out << Shown(dir + '/' + name) << '\n';
   out.flush();
   return 0;
 }

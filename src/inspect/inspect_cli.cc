@@ -4,11 +4,16 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include <tclap/CmdLine.h>
 
 #include "base/guarded_run.h"
+#include "base/shown.h"
+#include "base/signal_cleanup.h"
+#include "base/stray_switches.h"
 #include "base/version.h"
 #include "inspect/commands.h"
 
@@ -39,8 +44,13 @@ constexpr char kUsageTail[] =
 // A subcommand's parser; TCLAP prints its help, version and errors.
 class Command {
  public:
-  Command(const std::string& name, const std::string& description)
-      : cmd(description, ' ', kVersion), name_(std::string(kProgram) + " " + name) {
+  // switchLetters: the one-letter switches that may be combined behind one dash.
+  Command(const std::string& name, const std::string& description,
+          std::string_view switchLetters = "", std::vector<std::string_view> valueFlags = {})
+      : cmd(description, ' ', kVersion),
+        name_(std::string(kProgram) + " " + name),
+        switchLetters_(switchLetters),
+        valueFlags_(std::move(valueFlags)) {
     cmd.setExceptionHandling(false);
   }
 
@@ -49,6 +59,10 @@ class Command {
     std::vector<std::string> all{name_};
     all.insert(all.end(), args.begin(), args.end());
     try {
+      // "-sha256" would otherwise read as combined switches, "h" among them: help.
+      if (auto stray = FindStraySwitches(all, switchLetters_, valueFlags_)) {
+        throw TCLAP::CmdLineParseException("Couldn't find match for argument", *stray);
+      }
       cmd.parse(all);
       return true;
     } catch (TCLAP::ArgException& e) {
@@ -67,6 +81,8 @@ class Command {
 
  private:
   std::string name_;
+  std::string_view switchLetters_;
+  std::vector<std::string_view> valueFlags_;
 };
 
 int List(const std::vector<std::string>& args) {
@@ -82,7 +98,8 @@ int List(const std::vector<std::string>& args) {
 
 int Verify(const std::vector<std::string>& args) {
   Command command("verify",
-                  "Checks everything a client relies on; reports the first fault with its offset");
+                  "Checks everything a client relies on; reports the first fault with its offset",
+                  "", {"--sha256"});
   TCLAP::UnlabeledValueArg<std::string> package("package", "The package file", true, "", "PACKAGE",
                                                 command.cmd);
   TCLAP::ValueArg<std::string> sha256("", "sha256", "The SHA-256 the packager printed", false, "",
@@ -102,7 +119,7 @@ int Verify(const std::vector<std::string>& args) {
 }
 
 int Extract(const std::vector<std::string>& args) {
-  Command command("extract", "Writes DIR/layout.xml and every image of a package into DIR");
+  Command command("extract", "Writes DIR/layout.xml and every image of a package into DIR", "f");
   TCLAP::UnlabeledValueArg<std::string> package("package", "The package file", true, "", "PACKAGE",
                                                 command.cmd);
   TCLAP::UnlabeledValueArg<std::string> dir("dir", "The directory to write into", true, "", "DIR",
@@ -173,7 +190,7 @@ int Dispatch(int argc, char** argv) {
     std::cout << kProgram << ' ' << kVersion << '\n';
     return 0;
   }
-  if (!command.empty()) std::cerr << "Error: unknown command " << command << "\n\n";
+  if (!command.empty()) std::cerr << "Error: unknown command " << Shown(command) << "\n\n";
   std::cerr << Usage();
   return 1;
 }
@@ -181,6 +198,7 @@ int Dispatch(int argc, char** argv) {
 }  // namespace
 
 int RunInspect(int argc, char** argv) {
+  InstallSignalCleanup();
   return RunGuarded([&] { return Dispatch(argc, argv); });
 }
 

@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "base/bp_exception.h"
+#include "base/shown.h"
 #include "image/image_format.h"
 #include "inspect/commands.h"
 #include "inspect/schema_check.h"
@@ -57,12 +58,12 @@ int LintLayout(const std::string& layoutPath, const std::vector<std::string>& im
   FileSource file(layoutPath);
   std::string text;
   if (!file.IsOpen() || file.Size() > INT_MAX) {
-    err << layoutPath << ": cannot open the file" << std::endl;
+    err << Shown(layoutPath) << ": cannot open the file" << std::endl;
     return static_cast<int>(FaultKind::kIo);
   }
   text.resize(static_cast<std::size_t>(file.Size()));
   if (!file.ReadAll(text.data(), file.Size())) {
-    err << layoutPath << ": cannot read the file" << std::endl;
+    err << Shown(layoutPath) << ": cannot read the file" << std::endl;
     return static_cast<int>(FaultKind::kIo);
   }
 
@@ -134,8 +135,8 @@ int LintLayout(const std::string& layoutPath, const std::vector<std::string>& im
   int status = 0;
   for (const Finding& f : findings) {
     const bool error = !f.schema || !layoutAccepted;
-    out << f.file << ':' << f.line << ':' << f.column << ": " << (error ? "error" : "warning")
-        << ": " << f.message << '\n';
+    out << Shown(f.file) << ':' << f.line << ':' << f.column << ": "
+        << (error ? "error" : "warning") << ": " << Shown(f.message) << '\n';
     if (error && (status == 0 || static_cast<int>(f.kind) < status)) status = static_cast<int>(f.kind);
   }
   out.flush();

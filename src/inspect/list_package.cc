@@ -1,6 +1,8 @@
 #include <functional>
+#include <new>
 #include <ostream>
 
+#include "base/shown.h"
 #include "inspect/commands.h"
 #include "image/image_format.h"
 #include "inspect/json.h"
@@ -20,6 +22,7 @@ const char* KindKey(FaultKind kind) {
     case FaultKind::kReferences: return "references";
     case FaultKind::kDigest: return "digest";
     case FaultKind::kRefused: return "refused";
+    case FaultKind::kFatal: return "fatal";
   }
   return "unknown";
 }
@@ -50,7 +53,7 @@ void TextRecord(std::ostream& out, const PackageRecord& r) {
       out << "layout, text of " << r.text.size() << " bytes";
       break;
     case RecordType::kImage:
-      out << "image " << r.name << ", " << FormatName(r.format) << ", " << r.dataSize
+      out << "image " << Shown(r.name) << ", " << FormatName(r.format) << ", " << r.dataSize
           << " bytes of data at " << r.dataOffset;
       break;
     case RecordType::kEnd:
@@ -73,18 +76,24 @@ int ListWalk(const Walk& walk, std::uint64_t fileSize, const std::string& path, 
   } else {
     out << "offset\tsize\trecord\n";
   }
-  const auto fault = walk([&](const PackageRecord& r, const ContentReader&) {
-    if (json) {
-      out << (first ? "" : ",");
-      JsonRecord(out, r, withLayout);
-    } else {
-      if (first) out << "0\t12\theader, package size " << fileSize << '\n';
-      TextRecord(out, r);
-    }
-    first = false;
-    if (r.type == RecordType::kLayout) layoutText = r.text;
-    return std::optional<Fault>();
-  });
+  std::optional<Fault> fault;
+  // Memory can run out part-way; the JSON object is closed with that fault all the same.
+  try {
+    fault = walk([&](const PackageRecord& r, const ContentReader&) {
+      if (json) {
+        out << (first ? "" : ",");
+        JsonRecord(out, r, withLayout);
+      } else {
+        if (first) out << "0\t12\theader, package size " << fileSize << '\n';
+        TextRecord(out, r);
+      }
+      first = false;
+      if (r.type == RecordType::kLayout) layoutText = r.text;
+      return std::optional<Fault>();
+    });
+  } catch (const std::bad_alloc&) {
+    fault = Fault{FaultKind::kFatal, 0, "out of memory"};
+  }
   if (json) {
     out << ']';
     if (!fault) out << ",\"size\":" << fileSize;
@@ -94,7 +103,7 @@ int ListWalk(const Walk& walk, std::uint64_t fileSize, const std::string& path, 
     }
     out << "}\n";
   } else if (withLayout && !layoutText.empty()) {
-    out << '\n' << layoutText << '\n';
+    out << '\n' << Shown(layoutText) << '\n';
   }
   out.flush();
   return fault ? ReportFault(err, path, *fault) : 0;
@@ -111,7 +120,7 @@ int ListPackage(ByteSource& source, const std::string& path, bool json, bool wit
 int ListPackage(const std::string& path, bool json, bool withLayout, std::ostream& out,
                 std::ostream& err) {
   FileSource file(path);
-  if (file.IsOpen() && file.IsRegular()) return ListPackage(file, path, json, withLayout, out, err);
+  if (file.IsOpen()) return ListPackage(file, path, json, withLayout, out, err);
   return ListWalk([](const RecordVisitor&) { return std::optional<Fault>(CannotOpen()); }, 0, path,
                   json, withLayout, out, err);
 }

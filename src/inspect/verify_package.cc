@@ -3,6 +3,7 @@
 #include <ostream>
 #include <vector>
 
+#include "base/shown.h"
 #include "digest/sha256.h"
 #include "inspect/commands.h"
 #include "layout/layout_rules.h"
@@ -49,13 +50,13 @@ std::optional<Fault> CheckLayoutText(const PackageRecord& record,
 
 // Every distinct reference must name an image, and every image must be referenced.
 std::optional<Fault> CheckNames(const std::vector<Reference>& references,
-                                const std::vector<PackageRecord>& images) {
+                                const std::vector<Reference>& images) {
   std::vector<std::string> referenceNames;
   std::vector<std::string> imageNames;
   referenceNames.reserve(references.size());
   imageNames.reserve(images.size());
   for (const Reference& r : references) referenceNames.push_back(r.name);
-  for (const PackageRecord& image : images) imageNames.push_back(image.name);
+  for (const Reference& image : images) imageNames.push_back(image.name);
   const NameMismatches mismatches = MatchNames(referenceNames, imageNames);
   std::vector<Fault> faults;
   for (std::size_t i : mismatches.references) {
@@ -82,7 +83,7 @@ std::string Lower(std::string text) {
 Fault CannotOpen() { return {FaultKind::kIo, 0, "cannot open the file"}; }
 
 int ReportFault(std::ostream& err, const std::string& path, const Fault& fault) {
-  err << path << ": offset " << fault.offset << ": " << fault.message << std::endl;
+  err << Shown(path) << ": offset " << fault.offset << ": " << Shown(fault.message) << std::endl;
   return static_cast<int>(fault.kind);
 }
 
@@ -90,19 +91,16 @@ int VerifyPackage(ByteSource& source, const std::string& path,
                   const std::optional<std::string>& expectedSha256, std::ostream& out,
                   std::ostream& err) {
   std::vector<Reference> references;
-  std::vector<PackageRecord> images;
+  std::vector<Reference> images;
   std::uint64_t size = 0;
   auto fault = WalkPackage(source, [&](const PackageRecord& record, const ContentReader&) {
     size = record.offset + record.size;
     switch (record.type) {
       case RecordType::kLayout:
         return CheckLayoutText(record, references);
-      case RecordType::kImage: {
-        PackageRecord image = record;
-        image.text.clear();
-        images.push_back(std::move(image));
+      case RecordType::kImage:
+        images.push_back({record.name, record.offset});
         return std::optional<Fault>();
-      }
       case RecordType::kEnd:
         return CheckNames(references, images);
     }
@@ -118,7 +116,7 @@ int VerifyPackage(ByteSource& source, const std::string& path,
     }
   }
   if (fault) return ReportFault(err, path, *fault);
-  out << path << ": sound package of " << size << " bytes, " << images.size()
+  out << Shown(path) << ": sound package of " << size << " bytes, " << images.size()
       << (images.size() == 1 ? " image" : " images") << std::endl;
   return 0;
 }
@@ -126,7 +124,7 @@ int VerifyPackage(ByteSource& source, const std::string& path,
 int VerifyPackage(const std::string& path, const std::optional<std::string>& expectedSha256,
                   std::ostream& out, std::ostream& err) {
   FileSource file(path);
-  if (!file.IsOpen() || !file.IsRegular()) return ReportFault(err, path, CannotOpen());
+  if (!file.IsOpen()) return ReportFault(err, path, CannotOpen());
   return VerifyPackage(file, path, expectedSha256, out, err);
 }
 

@@ -26,13 +26,17 @@ const rapidxml::xml_attribute<char>* Attribute(const LayoutNode& node, std::stri
   return nullptr;
 }
 
-// The element's text: its first text run; CDATA does not count.
-std::string_view TextOf(const LayoutNode& node) {
-  for (const LayoutNode* child = node.first_node(); child != nullptr;
-       child = child->next_sibling()) {
-    if (child->type() == rapidxml::node_data) return {child->value(), child->value_size()};
+// The element's text: its first text run; CDATA does not count. Comments and processing
+// instructions are dropped by the parser but split the run into pieces, which the stored
+// layout prints side by side, so the pieces are joined.
+std::string TextOf(const LayoutNode& node) {
+  const LayoutNode* child = node.first_node();
+  while (child != nullptr && child->type() != rapidxml::node_data) child = child->next_sibling();
+  std::string text;
+  for (; child != nullptr && child->type() == rapidxml::node_data; child = child->next_sibling()) {
+    text.append(child->value(), child->value_size());
   }
-  return {};
+  return text;
 }
 
 class RuleRunner {
@@ -55,7 +59,7 @@ class RuleRunner {
 
   // Reports the element's text as a reference; an empty text breaks the rule of its kind.
   void Reference(const LayoutNode& element, const char* kind) {
-    const std::string_view text = TextOf(element);
+    const std::string text = TextOf(element);
     if (text.empty()) {
       Fail(&element, std::string(kind) + " must contain an Image reference");
     } else {

@@ -17,6 +17,39 @@ bool IsAttributeNameChar(char c) {
   return Tables::lookup_attribute_name[static_cast<unsigned char>(c)] != 0;
 }
 
+bool IsDigit(char c) { return Tables::lookup_digits[static_cast<unsigned char>(c)] != 0xFF; }
+
+constexpr char kTooDeep[] = "element nesting too deep";
+constexpr char kBadReference[] = "invalid numeric character entity";
+
+// Whether the reference at p ("&#...") is one the parser would expand to code point 0 or
+// wrap around past 64 bits: it reads digits (hex letters included, even in decimal) and
+// expands before it checks for the ";".
+bool IsRefusedReference(const char* p) {
+  if (p[0] != '&' || p[1] != '#') return false;
+  const bool hex = p[2] == 'x';
+  const unsigned long long base = hex ? 16 : 10;
+  p += hex ? 3 : 2;
+  unsigned long long code = 0;
+  bool beyond = false;
+  for (; IsDigit(*p); ++p) {
+    code = code * base + Tables::lookup_digits[static_cast<unsigned char>(*p)];
+    if (code > 0x10FFFF) {
+      beyond = true;
+      code = 0x10FFFF;
+    }
+  }
+  return *p == ';' && (beyond || code == 0);
+}
+
+// Moves p to the next "<", or the end, across text; bad is set to the first refused
+// reference on the way.
+void SkipText(const char*& p, const char*& bad) {
+  for (; *p != '<' && *p != '\0'; ++p) {
+    if (*p == '&' && bad == nullptr && IsRefusedReference(p)) bad = p;
+  }
+}
+
 void SkipSpace(const char*& p) {
   while (IsSpace(*p)) ++p;
 }
@@ -58,7 +91,7 @@ bool SkipMarkup(const char*& p) {
 
 // Moves p over an element's name and attributes to just behind its start tag; opens tells
 // whether content follows (">") rather than an empty-element end ("/>").
-bool SkipStartTag(const char*& p, bool& opens) {
+bool SkipStartTag(const char*& p, bool& opens, const char*& bad) {
   while (IsNameChar(*p)) ++p;
   SkipSpace(p);
   while (IsAttributeNameChar(*p)) {
@@ -68,8 +101,9 @@ bool SkipStartTag(const char*& p, bool& opens) {
     SkipSpace(p);
     const char quote = *p++;
     if (quote != '\'' && quote != '"') return false;
-    while (*p != quote) {
-      if (*p++ == '\0') return false;
+    for (; *p != quote; ++p) {
+      if (*p == '\0') return false;
+      if (*p == '&' && bad == nullptr && IsRefusedReference(p)) bad = p;
     }
     ++p;
     SkipSpace(p);
@@ -82,33 +116,43 @@ bool SkipStartTag(const char*& p, bool& opens) {
 
 }  // namespace
 
-std::size_t FindTooDeepElement(const char* text, std::size_t maxDepth) {
+Refusal FindRefusal(const char* text, std::size_t maxDepth) {
   const char* p = text;
   if (std::strncmp(p, "\xEF\xBB\xBF", 3) == 0) p += 3;
   std::size_t depth = 0;
+  // The first refused reference; it counts once the scan has gone past it without the
+  // parser failing earlier.
+  const char* bad = nullptr;
+  // The construct at (null when the scan ends without one), unless a refused reference
+  // came first.
+  auto refused = [&](const char* at, const char* message) {
+    if (bad != nullptr && (at == nullptr || bad < at)) {
+      return Refusal{static_cast<std::size_t>(bad - text), kBadReference};
+    }
+    if (at == nullptr) return Refusal{};
+    return Refusal{static_cast<std::size_t>(at - text), message};
+  };
   for (;;) {
     SkipSpace(p);
-    if (depth > 0) {
-      while (*p != '<' && *p != '\0') ++p;  // a text run
-    }
-    if (*p != '<') return kNoTooDeepElement;
+    if (depth > 0) SkipText(p, bad);
+    if (*p != '<') return refused(nullptr, nullptr);
     const char* open = p++;
     if (depth > 0 && *p == '/') {
       ++p;
       while (IsNameChar(*p)) ++p;
       SkipSpace(p);
-      if (*p++ != '>') return kNoTooDeepElement;
+      if (*p++ != '>') return refused(nullptr, nullptr);
       --depth;
       continue;
     }
     if (*p == '?' || *p == '!') {
-      if (!SkipMarkup(p)) return kNoTooDeepElement;
+      if (!SkipMarkup(p)) return refused(nullptr, nullptr);
       continue;
     }
-    if (!IsNameChar(*p)) return kNoTooDeepElement;
-    if (depth >= maxDepth) return static_cast<std::size_t>(open - text);
+    if (!IsNameChar(*p)) return refused(nullptr, nullptr);
+    if (depth >= maxDepth) return refused(open, kTooDeep);
     bool opens = false;
-    if (!SkipStartTag(p, opens)) return kNoTooDeepElement;
+    if (!SkipStartTag(p, opens, bad)) return refused(nullptr, nullptr);
     if (opens) ++depth;
   }
 }

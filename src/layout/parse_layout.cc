@@ -5,20 +5,22 @@
 namespace vantu::branding_package {
 
 void ParseLayout(std::vector<char>& document, rapidxml::xml_document<char>& parsed) {
-  // The parser recurses once per level: cut the document where nesting gets too deep, so
-  // the parser stops there, unless the document breaks earlier, whose error then wins.
-  const std::size_t tooDeep = FindTooDeepElement(document.data(), kMaxLayoutDepth);
-  if (tooDeep != kNoTooDeepElement) document[tooDeep] = '\0';
-  const LayoutSyntaxError nestingTooDeep{"element nesting too deep", tooDeep};
+  // The parser recurses once per level, and stores a reference to code point 0 as a zero
+  // byte: cut the document where either starts, so the parser stops there, unless the
+  // document breaks earlier, whose error then wins.
+  const Refusal refusal = FindRefusal(document.data(), kMaxLayoutDepth);
+  const std::size_t cut = refusal.offset;
+  if (cut != kNoRefusal) document[cut] = '\0';
+  const LayoutSyntaxError refused{cut == kNoRefusal ? "" : refusal.message, cut};
   try {
     parsed.parse<rapidxml::parse_default>(document.data());
   } catch (const rapidxml::parse_error& e) {
     const char* where = e.where<char>();
     const std::size_t offset = where == nullptr ? 0 : static_cast<std::size_t>(where - document.data());
-    if (tooDeep != kNoTooDeepElement && offset == tooDeep) throw nestingTooDeep;
+    if (cut != kNoRefusal && offset == cut) throw refused;
     throw LayoutSyntaxError{e.what(), offset};
   }
-  if (tooDeep != kNoTooDeepElement) throw nestingTooDeep;
+  if (cut != kNoRefusal) throw refused;
 }
 
 }  // namespace vantu::branding_package

@@ -5,7 +5,7 @@
 
 #include "base/bp_exception.h"
 #include "base/byte_source.h"
-#include "digest/sha256.h"
+#include "base/shown.h"
 #include "image/image_format.h"
 #include "layout/layout_text.h"
 #include "package/name_match.h"
@@ -47,22 +47,21 @@ void cBP_FILE_WRITER::CheckReferences() const {
   const bp::NameMismatches mismatches = bp::MatchNames(references, resources);
   if (mismatches.references.empty() && mismatches.resources.empty()) return;
   std::ostringstream message;
-  for (std::size_t i : mismatches.references) message << bp::kNoResourceFound << references[i] << '\n';
-  for (std::size_t i : mismatches.resources) message << bp::kNoReferenceFound << resources[i] << '\n';
+  for (std::size_t i : mismatches.references) {
+    message << bp::kNoResourceFound << bp::Shown(references[i]) << '\n';
+  }
+  for (std::size_t i : mismatches.resources) {
+    message << bp::kNoReferenceFound << bp::Shown(resources[i]) << '\n';
+  }
   throw cBP_EXCEPTION(BP_ERR_REFERENCES, message.str());
 }
 
 void cBP_FILE_WRITER::WritePackage() {
   CheckReferences();
-  bp::WritePackageFile(outputPath, components);
+  writtenHash_ = bp::WritePackageFile(outputPath, components);
 }
 
 std::string cBP_FILE_WRITER::GetPackageHash() const {
-  bp::FileSource file(outputPath);
-  if (!file.IsOpen()) {
-    throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to open Branding Package file: " + outputPath);
-  }
-  std::optional<std::string> hash = bp::Sha256Hex(file);
-  if (!hash) throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to read Branding Package file: " + outputPath);
-  return *hash;
+  if (writtenHash_) return *writtenHash_;
+  return bp::PackageFileHash(outputPath, outputPath);
 }

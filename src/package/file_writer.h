@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,7 +36,8 @@ class cBP_FILE_WRITER {
   void CheckReferences() const;
   // Checks the references, then writes header, records, end record and the package size.
   void WritePackage();
-  // SHA-256 of the written file as read back, in 64 lower-case hex digits.
+  // SHA-256 of the written file as read back, in 64 lower-case hex digits: of the file this
+  // writer wrote, read back before it replaced the output, or else of the file at outputPath.
   std::string GetPackageHash() const;
 
   // The file WritePackage writes and GetPackageHash reads back.
@@ -46,4 +48,8 @@ class cBP_FILE_WRITER {
   std::vector<std::string> references;
   // Image names of the added images, in command-line order, duplicates kept.
   std::vector<std::string> resources;
+
+ private:
+  // The digest WritePackage read back from its own file, when it replaced the output whole.
+  std::optional<std::string> writtenHash_;
 };

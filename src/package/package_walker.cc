@@ -108,9 +108,15 @@ class Walker {
   }
 
   // Reads a zero-terminated string of size bytes at offset; what names it goes in messages.
-  std::optional<Fault> String(std::uint64_t offset, std::uint32_t size, const char* what,
-                              std::string& out) {
+  std::optional<Fault> String(std::uint64_t offset, std::uint32_t size, std::uint32_t limit,
+                              const char* what, std::string& out) {
     if (size == 0) return Structure(offset, std::string(what) + " has no terminating zero byte");
+    // The record fits the file, but a sparse file can be long without being large.
+    if (size - 1 > limit) {
+      return Structure(offset, std::string(what) + " of " + std::to_string(size - 1) +
+                                   " bytes is longer than the " + std::to_string(limit) +
+                                   " bytes this tool reads");
+    }
     out.resize(size);
     if (!ReadAt(offset, out.data(), size)) return ReadFault(offset);
     if (out.back() != '\0') {
@@ -141,7 +147,8 @@ class Walker {
                            " does not fill the record (" +
                            std::to_string(record.size - kLayoutHeadSize) + " bytes)");
     }
-    return String(offset + kLayoutHeadSize, layout.textSize, "layout text", record.text);
+    return String(offset + kLayoutHeadSize, layout.textSize, kMaxWalkedLayoutText, "layout text",
+                  record.text);
   }
 
   std::optional<Fault> Image(PackageRecord& record, unsigned char* head) {
@@ -168,7 +175,8 @@ class Walker {
                            std::to_string(record.dataSize) +
                            " do not add up to the record size " + std::to_string(record.size));
     }
-    if (auto fault = String(offset + kImageHeadSize, image.nameSize, "image name", record.name)) {
+    if (auto fault = String(offset + kImageHeadSize, image.nameSize, kMaxWalkedName, "image name",
+                            record.name)) {
       return fault;
     }
     record.dataOffset = offset + kImageHeadSize + image.nameSize;
@@ -213,7 +221,7 @@ std::optional<Fault> WalkPackage(ByteSource& source, const RecordVisitor& visit)
 
 std::optional<Fault> WalkPackage(const std::string& path, const RecordVisitor& visit) {
   FileSource file(path);
-  if (!file.IsOpen() || !file.IsRegular()) return Fault{FaultKind::kIo, 0, "cannot open the file"};
+  if (!file.IsOpen()) return Fault{FaultKind::kIo, 0, "cannot open the file"};
   return WalkPackage(file, visit);
 }
 

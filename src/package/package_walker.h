@@ -20,7 +20,13 @@ enum class FaultKind : int {
   kReferences = 6,  // references and image names differ
   kDigest = 7,      // the file's SHA-256 differs from the one expected
   kRefused = 8,     // extract: an unsafe name, or a file that would be overwritten
+  kFatal = 70,      // out of memory part-way
 };
+
+// Longest layout text the walker reads; a longer one is refused, not allocated.
+constexpr std::uint32_t kMaxWalkedLayoutText = 64U << 20;
+// Longest image name the walker reads (file names are far shorter).
+constexpr std::uint32_t kMaxWalkedName = 4096;
 
 // The first fault found, with the byte offset of the file it is about.
 struct Fault {

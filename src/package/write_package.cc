@@ -5,7 +5,9 @@
 
 #include "base/bp_exception.h"
 #include "base/bytes.h"
-#include "base/output_file.h"
+#include "base/byte_source.h"
+#include "base/replaced_file.h"
+#include "digest/sha256.h"
 #include "package/record_codec.h"
 
 namespace vantu::branding_package {
@@ -37,7 +39,8 @@ std::string EncodePackage(const std::vector<Record>& records) {
   return bytes;
 }
 
-void WritePackageFile(const std::string& path, const std::vector<Record>& records) {
+std::optional<std::string> WritePackageFile(const std::string& path,
+                                            const std::vector<Record>& records) {
   // Each record fits 32 bits on its own; together they may not.
   std::uint64_t packageSize = kHeaderSize + kEndRecordSize;
   for (const Record& record : records) packageSize += record->size;
@@ -45,14 +48,31 @@ void WritePackageFile(const std::string& path, const std::vector<Record>& record
     throw cBP_EXCEPTION(BP_ERR_FILE, "Package larger than 4 GiB, cannot write Output file: " + path);
   }
 
-  OutputFile file(path, true);
-  if (!file.IsOpen()) throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to open Output file: " + path);
+  ReplacedFile output(path, true);
+  if (!output.IsOpen()) throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to open Output file: " + path);
+  OutputFile& file = output.File();
   EmitPackage(records, [&](const unsigned char* data, std::size_t size) { file.Write(data, size); });
   const std::uint64_t written = file.Position();
   file.PatchU32(0, static_cast<std::uint32_t>(written));
-  if (!file.Commit() || written != packageSize) {
+  if (!output.Close() || written != packageSize) {
     throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to write Output file: " + path);
   }
+  if (!output.Atomic()) return std::nullopt;
+  // The digest is of this build's own file: another build replacing the target meanwhile
+  // cannot lend it its bytes.
+  const std::string hash = PackageFileHash(output.WrittenPath(), path);
+  if (!output.Publish()) throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to write Output file: " + path);
+  return hash;
+}
+
+std::string PackageFileHash(const std::string& path, const std::string& shownPath) {
+  FileSource file(path);
+  if (!file.IsOpen()) {
+    throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to open Branding Package file: " + shownPath);
+  }
+  std::optional<std::string> hash = Sha256Hex(file);
+  if (!hash) throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to read Branding Package file: " + shownPath);
+  return *hash;
 }
 
 }  // namespace vantu::branding_package

@@ -1,6 +1,7 @@
 // Writing a whole package: header, records, end record, and the size in the header.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,8 +12,16 @@ namespace vantu::branding_package {
 // Header, records and end record as one package in memory.
 std::string EncodePackage(const std::vector<Record>& records);
 
-// Writes the package to path; throws -504 when the records together pass 4 GiB (before the
-// file is opened), when it cannot be opened, or when a write, flush or close fails.
-void WritePackageFile(const std::string& path, const std::vector<Record>& records);
+// Writes the package to path, replacing it whole (see ReplacedFile). Throws -504 when the
+// records together pass 4 GiB (before anything is opened), when it cannot be opened, when a
+// write, flush, close or the final rename fails (the target is then left as it was), and
+// when the written file cannot be read back. Returns the SHA-256 of the file as read back
+// before it replaced the target, or none where the target was written in place.
+std::optional<std::string> WritePackageFile(const std::string& path,
+                                            const std::vector<Record>& records);
+
+// The SHA-256 of the file at path as read back; throws -504 naming shownPath when it cannot
+// be opened or read.
+std::string PackageFileHash(const std::string& path, const std::string& shownPath);
 
 }  // namespace vantu::branding_package

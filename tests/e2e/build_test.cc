@@ -110,14 +110,23 @@ TEST_F(Build, WorkedExamplePackageByteForByte) {
   ExpectRoundTrip(output, digest, text, {{"icon.png", png_}, {"logo.jpg", jpeg_}});
 }
 
-TEST_F(Build, ReplacesAnInputFileWithThePackage) {
-  const std::string layout = dir_ / "layout.xml";
-  std::vector<std::string> args = Args(layout);
-  const auto run = RunTool(args);
-  ASSERT_EQ(run.status, 0) << run.out;
-  EXPECT_EQ(ReadFile(layout).size(), 3693u);
-  ExpectRoundTrip(layout, run.out.substr(run.out.find("Hash: ") + 6, 64), LayoutText(300),
-                  {{"icon.png", png_}, {"logo.jpg", jpeg_}});
+// An output that is the layout or an image, however the path reaches it, is refused before
+// anything is written.
+TEST_F(Build, OutputThatIsAnInputIsRefused) {
+  ASSERT_EQ(symlink((dir_ / "layout.xml").c_str(), (dir_ / "link.xml").c_str()), 0);
+  ASSERT_EQ(link((dir_ / "art/icon.png").c_str(), (dir_ / "hard.png").c_str()), 0);
+  const std::string original = ReadFile(dir_ / "layout.xml");
+  for (const std::string& output :
+       {dir_ / "layout.xml", dir_ / "art/../layout.xml", dir_ / "link.xml", dir_ / "hard.png",
+        dir_ / "C:\\brand\\logo.jpg"}) {
+    const auto run = RunTool(Args(output));
+    EXPECT_EQ(run.status, StatusOf(-504)) << output;
+    EXPECT_EQ(run.out, "Error: -504\n\tOutput file is also an input, not overwriting it: " +
+                           output + "\n");
+  }
+  EXPECT_EQ(ReadFile(dir_ / "layout.xml"), original);
+  EXPECT_TRUE(ReadFile(dir_ / "art/icon.png") == png_);
+  EXPECT_TRUE(ReadFile(dir_ / "C:\\brand\\logo.jpg") == jpeg_);
 }
 
 struct Failure {
@@ -225,7 +234,7 @@ TEST_F(Build, OutOfMemoryIsOneLineAndStatus70) {
   WriteFile(image, PngBytes(16));
   ASSERT_EQ(truncate(image.c_str(), 1LL << 30), 0);
   const auto run = RunTool({"-x", dir_ / "only-icon.xml", "-i", image, "-o", dir_ / "out.bin"},
-                           256ULL << 20);
+                           {256ULL << 20});
   EXPECT_EQ(run.status, 70);
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "Fatal error: out of memory\n");

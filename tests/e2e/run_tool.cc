@@ -1,16 +1,20 @@
 #include "e2e/run_tool.h"
 
 #include <poll.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
 
 #include <gtest/gtest.h>
 
 namespace testing_support {
 
 ToolRun RunProgram(const char* path, const char* argv0, const std::vector<std::string>& args,
-                   std::uint64_t addressSpaceLimit) {
+                   const RunOptions& options) {
   int outPipe[2];
   int errPipe[2];
   if (pipe(outPipe) != 0 || pipe(errPipe) != 0) {
@@ -31,10 +35,15 @@ ToolRun RunProgram(const char* path, const char* argv0, const std::vector<std::s
     close(errPipe[0]);
     close(outPipe[1]);
     close(errPipe[1]);
-    if (addressSpaceLimit != 0) {
-      const rlimit limit{addressSpaceLimit, addressSpaceLimit};
+    if (options.addressSpaceLimit != 0) {
+      const rlimit limit{options.addressSpaceLimit, options.addressSpaceLimit};
       setrlimit(RLIMIT_AS, &limit);
     }
+    if (options.fileSizeLimit != 0) {
+      const rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
+      setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    signal(SIGXFSZ, options.ignoreFileSizeSignal ? SIG_IGN : SIG_DFL);
     execv(path, argv.data());
     _exit(127);
   }
@@ -45,8 +54,23 @@ ToolRun RunProgram(const char* path, const char* argv0, const std::vector<std::s
   pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
   std::string* sinks[2] = {&run.out, &run.err};
   int open = 2;
+  const auto start = std::chrono::steady_clock::now();
+  bool killed = options.killAfterMs < 0;
   while (open > 0) {
-    if (poll(fds, 2, -1) < 0) break;
+    int wait = -1;
+    if (!killed) {
+      const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+          std::chrono::steady_clock::now() - start);
+      wait = std::max(0, options.killAfterMs - static_cast<int>(elapsed.count()));
+      if (wait == 0) {
+        kill(pid, SIGTERM);
+        killed = true;
+        wait = -1;
+      }
+    }
+    const int ready = poll(fds, 2, wait);
+    if (ready < 0) break;
+    if (ready == 0) continue;
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd < 0 || fds[i].revents == 0) continue;
       char buffer[4096];
@@ -63,6 +87,7 @@ ToolRun RunProgram(const char* path, const char* argv0, const std::vector<std::s
   int status = 0;
   waitpid(pid, &status, 0);
   if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
   return run;
 }
 

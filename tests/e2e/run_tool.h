@@ -11,21 +11,29 @@ struct ToolRun {
   int status;  // exit status as the shell sees it (0..255); -1 when killed by a signal
   std::string out;
   std::string err;
+  int signal = 0;  // the signal that ended the child, or 0
 };
 
-// Runs the program at path with argv[0] and args. A non-zero addressSpaceLimit caps the
-// child's virtual memory, in bytes.
+// What the child runs under besides its arguments.
+struct RunOptions {
+  std::uint64_t addressSpaceLimit = 0;  // caps virtual memory, in bytes; 0 for none
+  std::uint64_t fileSizeLimit = 0;      // caps the size of files written; 0 for none
+  bool ignoreFileSizeSignal = false;    // starts the child with SIGXFSZ ignored
+  int killAfterMs = -1;                 // sends SIGTERM after this many milliseconds
+};
+
+// Runs the program at path with argv[0] and args.
 ToolRun RunProgram(const char* path, const char* argv0, const std::vector<std::string>& args,
-                   std::uint64_t addressSpaceLimit = 0);
+                   const RunOptions& options = {});
 
 // Runs branding-package with args.
-inline ToolRun RunTool(const std::vector<std::string>& args, std::uint64_t addressSpaceLimit = 0) {
-  return RunProgram(BP_TOOL_PATH, "branding-package", args, addressSpaceLimit);
+inline ToolRun RunTool(const std::vector<std::string>& args, const RunOptions& options = {}) {
+  return RunProgram(BP_TOOL_PATH, "branding-package", args, options);
 }
 
 // Runs branding-package-inspect with args.
-inline ToolRun RunInspect(const std::vector<std::string>& args) {
-  return RunProgram(BP_INSPECT_PATH, "branding-package-inspect", args);
+inline ToolRun RunInspect(const std::vector<std::string>& args, const RunOptions& options = {}) {
+  return RunProgram(BP_INSPECT_PATH, "branding-package-inspect", args, options);
 }
 
 // The exit status a shell sees for a negative error code.

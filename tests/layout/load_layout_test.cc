@@ -91,6 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"Cdata", "<![CDATA[<raw>]]>", "<![CDATA[<raw>]]>"},
         TextCase{"UnmatchedClosingName", "<x>y</z>", "<x>y</x>"},
         TextCase{"CommentDropped", "a<!-- note -->", "a"},
+        TextCase{"CommentSplitsNothing", "ic<!-- note -->on", "icon"},
         TextCase{"ProcessingInstructionDropped", "<?pi data?>a", "a"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -145,6 +146,16 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"ReferenceTooLarge", "<a>&#x110000;</a>", -503,
                   "invalid numeric character entity"},
         ErrorCase{"MissingRootEnd", "<a><b/>", -503, "unexpected end of data"},
+        // References the stored text would carry as a zero byte, or that wrap past 64 bits.
+        ErrorCase{"ZeroReference", WithAppName("De&#0;mo"), -503, "invalid numeric character entity"},
+        ErrorCase{"HexZeroReference", WithAppName("&#x0;"), -503, "invalid numeric character entity"},
+        ErrorCase{"EmptyReference", WithAppName("&#;"), -503, "invalid numeric character entity"},
+        ErrorCase{"WrappingReference", WithAppName("&#x10000000000000041;"), -503,
+                  "invalid numeric character entity"},
+        ErrorCase{"ZeroReferenceInAttribute", "<a b=\"&#0;\"/>", -503,
+                  "invalid numeric character entity"},
+        ErrorCase{"EarlierErrorWinsOverZeroReference", "<a x=1>&#0;</a>", -503,
+                  "expected ' or \""},
         ErrorCase{"UnclosedComment", "<a><!-- x</a>", -503, "unexpected end of data"},
         ErrorCase{"Empty", "", -506, "Must contain at least 1 node"},
         ErrorCase{"OnlyDeclarationAndComment", "<?xml version=\"1.0\"?><!-- c -->\n", -506,

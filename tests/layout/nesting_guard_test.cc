@@ -6,13 +6,14 @@
 
 namespace {
 
-using vantu::branding_package::FindTooDeepElement;
-using vantu::branding_package::kNoTooDeepElement;
+using vantu::branding_package::FindRefusal;
+using vantu::branding_package::kNoRefusal;
 
 struct GuardCase {
   const char* name;
   std::string text;
-  std::string tooDeepAt;  // the text from the too deep element on; empty for none
+  std::string tooDeepAt;  // the text from the refused construct on; empty for none
+  std::string message = "element nesting too deep";
 };
 
 void PrintTo(const GuardCase& c, std::ostream* os) { *os << c.name; }
@@ -22,12 +23,13 @@ class NestingGuard : public ::testing::TestWithParam<GuardCase> {};
 // With a limit of two levels.
 TEST_P(NestingGuard, FindsTheFirstElementBelowTheLimit) {
   const GuardCase& c = GetParam();
-  const std::size_t at = FindTooDeepElement(c.text.c_str(), 2);
+  const auto refusal = FindRefusal(c.text.c_str(), 2);
   if (c.tooDeepAt.empty()) {
-    EXPECT_EQ(at, kNoTooDeepElement);
+    EXPECT_EQ(refusal.offset, kNoRefusal);
   } else {
-    ASSERT_NE(at, kNoTooDeepElement);
-    EXPECT_EQ(c.text.substr(at), c.tooDeepAt);
+    ASSERT_NE(refusal.offset, kNoRefusal);
+    EXPECT_EQ(c.text.substr(refusal.offset), c.tooDeepAt);
+    EXPECT_EQ(refusal.message, c.message);
   }
 }
 
@@ -37,6 +39,18 @@ INSTANTIATE_TEST_SUITE_P(
         GuardCase{"ThirdLevel", "<a><b><c/></b></a>", "<c/></b></a>"},
         GuardCase{"SiblingsStayShallow", "<a><b/></a><a><b></b><b>t</b></a>", ""},
         GuardCase{"AfterText", "<a><b>text<c>", "<c>"},
+        // References the parser would store as a zero byte, or wrap around past 64 bits.
+        GuardCase{"ZeroReference", "<a>x&#0;y</a>", "&#0;y</a>", "invalid numeric character entity"},
+        GuardCase{"HexZeroReference", "<a>&#x0;</a>", "&#x0;</a>", "invalid numeric character entity"},
+        GuardCase{"EmptyReference", "<a>&#;</a>", "&#;</a>", "invalid numeric character entity"},
+        GuardCase{"OverflowingReference", "<a>&#x10000000000000041;</a>",
+                  "&#x10000000000000041;</a>", "invalid numeric character entity"},
+        GuardCase{"ZeroInAttribute", "<a b='&#00;'/>", "&#00;'/>", "invalid numeric character entity"},
+        GuardCase{"ReferenceBeforeDepth", "<a><b>&#0;<c/></b></a>", "&#0;<c/></b></a>",
+                  "invalid numeric character entity"},
+        GuardCase{"DepthBeforeReference", "<a><b><c>&#0;</c></b></a>", "<c>&#0;</c></b></a>"},
+        GuardCase{"ReferencesLeftAlone",
+                  "<a>&#65;&#x41;<!-- &#0; --><![CDATA[&#0;]]>&#0 </a>", ""},
         GuardCase{"AfterReference", "<a><b>&lt;<c>", "<c>"},
         GuardCase{"ClosingTagWithSpace", "<a><b></b ><b><c>", "<c>"},
         GuardCase{"UnmatchedClosingNameStillCloses", "<a><b></x><b><c>", "<c>"},

@@ -88,6 +88,11 @@ INSTANTIATE_TEST_SUITE_P(
                  Root(std::string(kName) + "<app-icon>a&amp;b.png</app-icon>" + kMenu +
                       "<about title=\"t\"><line align=\"&#108;eft\"/></about>"),
                  "", {"a&b.png"}},
+        // The stored text joins the pieces a comment or instruction splits; so does the check.
+        RuleCase{"CommentInsideReference",
+                 Root(std::string(kName) + "<app-icon>icon<!-- x -->.png</app-icon>" + kMenu +
+                      "<about title=\"t\"><line><logo>lo<?pi?>go.jpg</logo></line></about>"),
+                 "", {"icon.png", "logo.jpg"}},
         RuleCase{"SpacesKeptInReference",
                  Root(std::string(kName) + "<app-icon> a.png</app-icon>" + kMenu + kAbout), "",
                  {" a.png"}},

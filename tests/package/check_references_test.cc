@@ -53,7 +53,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReferenceCase{"WhitespaceKept",
                       {" icon.png\n"},
                       {"icon.png"},
-                      "No resource found for reference:  icon.png\n\n"
+                      "No resource found for reference:  icon.png\\n\n"
                       "No reference found for resource: icon.png\n"},
         ReferenceCase{"IconAndLogoSameImage", {"a.png", "a.png"}, {"a.png"}, ""},
         ReferenceCase{"ImageGivenTwice", {"a.png"}, {"a.png", "a.png"}, ""},

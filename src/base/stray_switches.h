@@ -1,0 +1,19 @@
+// Tokens behind one dash that the argument parser would misread as combined switches.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantu::branding_package {
+
+// The first token of args (the program name excluded) that starts with one dash, is longer
+// than one letter, and is not made only of switchLetters: the parser would take its known
+// letters as switches ("-shout" holds "h", help) and drop the rest. Values of valueFlags and
+// everything after "--" are skipped.
+std::optional<std::string> FindStraySwitches(const std::vector<std::string>& args,
+                                             std::string_view switchLetters,
+                                             const std::vector<std::string_view>& valueFlags);
+
+}  // namespace vantu::branding_package

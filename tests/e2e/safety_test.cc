@@ -1,0 +1,326 @@
+// Faults a careful user or an attacker could provoke: each test pins one by name.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "e2e/run_tool.h"
+#include "test_support.h"
+
+namespace {
+
+using testing_support::Exists;
+using testing_support::ImageRecordBytes;
+using testing_support::JpegBytes;
+using testing_support::LayoutRecordBytes;
+using testing_support::PackageBytes;
+using testing_support::PngBytes;
+using testing_support::ReadFile;
+using testing_support::RunInspect;
+using testing_support::RunOptions;
+using testing_support::RunTool;
+using testing_support::StatusOf;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+const std::string kLayout =
+    "<vantu-client-branding version=\"1.0\"><app-name>Demo</app-name><app-icon>icon.png</app-icon>"
+    "<toolbar-menu><about-item>About</about-item><quit-item>Quit</quit-item></toolbar-menu>"
+    "<about title=\"About\"><line align=\"center\"><logo>logo.jpg</logo></line></about>"
+    "</vantu-client-branding>";
+
+// Names in dir, sorted.
+std::vector<std::string> Entries(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The hash a successful build printed.
+std::string HashOf(const testing_support::ToolRun& run) {
+  const std::size_t at = run.out.find("Hash: ");
+  return at == std::string::npos ? "" : run.out.substr(at + 6, 64);
+}
+
+class Safety : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WriteFile(dir_ / "layout.xml", kLayout);
+    WriteFile(dir_ / "icon.png", PngBytes(1000));
+    WriteFile(dir_ / "logo.jpg", JpegBytes(imageSize_));
+  }
+
+  std::vector<std::string> Build(const std::string& output) const {
+    return {"-x", dir_ / "layout.xml", "-i", dir_ / "icon.png", "-i", dir_ / "logo.jpg", "-o",
+            output};
+  }
+
+  TempDir dir_;
+  std::size_t imageSize_ = 200000;
+};
+
+// A failing rebuild keeps the previous package whole and leaves no temporary file, whether
+// the size limit's signal is ignored by the caller or not; the schema file likewise.
+TEST_F(Safety, FileSizeLimitKeepsThePreviousOutput) {
+  WriteFile(dir_ / "out.pkg", "previous package");
+  WriteFile(dir_ / "schema.xsd", "previous schema");
+  const auto before = Entries(dir_.path());
+  for (bool ignored : {false, true}) {
+    const RunOptions limited{0, 1000, ignored, -1};
+    auto run = RunTool(Build(dir_ / "out.pkg"), limited);
+    EXPECT_EQ(run.status, StatusOf(-504)) << ignored;
+    EXPECT_EQ(run.out, "Error: -504\n\tUnable to write Output file: " + (dir_ / "out.pkg") + "\n");
+    run = RunTool({"-d", "-o", dir_ / "schema.xsd"}, limited);
+    EXPECT_EQ(run.status, StatusOf(-504));
+    EXPECT_EQ(ReadFile(dir_ / "out.pkg"), "previous package");
+    EXPECT_EQ(ReadFile(dir_ / "schema.xsd"), "previous schema");
+    EXPECT_EQ(Entries(dir_.path()), before);
+  }
+}
+
+// A symbolic link stays a link and its target gets the package with its permission bits; a
+// file with a second hard link is written in place, so both names see the package.
+TEST_F(Safety, LinksAndPermissionsSurviveARebuild) {
+  WriteFile(dir_ / "real.pkg", "old");
+  ASSERT_EQ(chmod((dir_ / "real.pkg").c_str(), 0640), 0);
+  ASSERT_EQ(symlink("real.pkg", (dir_ / "link.pkg").c_str()), 0);
+  auto run = RunTool(Build(dir_ / "link.pkg"));
+  ASSERT_EQ(run.status, 0) << run.out;
+  struct stat status {};
+  ASSERT_EQ(lstat((dir_ / "link.pkg").c_str(), &status), 0);
+  EXPECT_TRUE(S_ISLNK(status.st_mode));
+  ASSERT_EQ(stat((dir_ / "real.pkg").c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0640u);
+  EXPECT_EQ(RunInspect({"verify", "--sha256", HashOf(run), dir_ / "real.pkg"}).status, 0);
+
+  WriteFile(dir_ / "a.pkg", "old");
+  ASSERT_EQ(link((dir_ / "a.pkg").c_str(), (dir_ / "b.pkg").c_str()), 0);
+  run = RunTool(Build(dir_ / "a.pkg"));
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(RunInspect({"verify", "--sha256", HashOf(run), dir_ / "b.pkg"}).status, 0);
+}
+
+// SIGTERM at any moment of a build leaves the old package or the new one, whole, and no
+// temporary file.
+TEST_F(Safety, TerminatedBuildLeavesNoFragment) {
+  imageSize_ = 64 << 20;
+  SetUp();
+  for (int delay : {5, 40, 80, 120, 160, 250}) {
+    WriteFile(dir_ / "out.pkg", "previous package");
+    const auto before = Entries(dir_.path());
+    RunTool(Build(dir_ / "out.pkg"), RunOptions{0, 0, false, delay});
+    EXPECT_EQ(Entries(dir_.path()), before) << delay;
+    if (ReadFile(dir_ / "out.pkg") != "previous package") {
+      EXPECT_EQ(RunInspect({"verify", dir_ / "out.pkg"}).status, 0) << delay;
+    }
+  }
+}
+
+// Two builds racing for one output: the file left is whole, and its digest is one of the
+// two that were printed.
+TEST_F(Safety, RacingBuildsLeaveOneWholePackage) {
+  imageSize_ = 2 << 20;
+  SetUp();
+  ASSERT_EQ(mkdir((dir_ / "v2").c_str(), 0755), 0);
+  WriteFile(dir_ / "v2/logo.jpg", JpegBytes(3 << 20));
+  std::vector<std::string> other = Build(dir_ / "out.pkg");
+  other[5] = dir_ / "v2/logo.jpg";
+  const auto before = Entries(dir_.path());
+  for (int round = 0; round < 8; ++round) {
+    testing_support::ToolRun first;
+    std::thread racer([&] { first = RunTool(Build(dir_ / "out.pkg")); });
+    const auto second = RunTool(other);
+    racer.join();
+    ASSERT_EQ(first.status, 0);
+    ASSERT_EQ(second.status, 0);
+    ASSERT_NE(HashOf(first), HashOf(second));
+    const bool firstWon =
+        RunInspect({"verify", "--sha256", HashOf(first), dir_ / "out.pkg"}).status == 0;
+    const bool secondWon =
+        RunInspect({"verify", "--sha256", HashOf(second), dir_ / "out.pkg"}).status == 0;
+    EXPECT_TRUE(firstWon || secondWon) << round;
+  }
+  auto after = Entries(dir_.path());
+  after.erase(std::remove(after.begin(), after.end(), "out.pkg"), after.end());
+  EXPECT_EQ(after, before);
+}
+
+// Tokens behind one dash that are not the tool's own switch letters are refused, not read
+// as a request for help.
+TEST_F(Safety, StraySingleDashTokensAreUnknownArguments) {
+  for (const std::string token : {"-shout", "-wordy", "-dx"}) {
+    std::vector<std::string> args = Build(dir_ / "out.pkg");
+    args.push_back(token);
+    const auto run = RunTool(args);
+    EXPECT_EQ(run.status, 1) << token;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "Error: Couldn't find match for argument for arg Argument: " + token + "\n");
+  }
+  EXPECT_FALSE(Exists(dir_ / "out.pkg"));
+  const auto run = RunInspect({"verify", dir_ / "layout.xml", "-sha256", std::string(64, '0')});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("-sha256"), std::string::npos);
+  EXPECT_EQ(RunInspect({"extract", dir_ / "p.pkg", dir_ / "x", "-fh"}).status, 1);
+}
+
+// A FIFO, or any file but a regular one, is refused at once by every reader of either tool.
+TEST_F(Safety, FifosAreRefusedWithoutBlocking) {
+  const std::string fifo = dir_ / "fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const RunOptions deadline{0, 0, false, 10000};
+  struct Case {
+    std::vector<std::string> args;
+    bool inspect;
+    int status;
+    std::string out;
+    std::string err;
+  };
+  const std::vector<Case> cases = {
+      {{"-x", fifo, "-o", dir_ / "out.pkg"}, false, StatusOf(-502), "Error: -502\n\tcannot open file " + fifo + "\n", ""},
+      {{"-x", dir_ / "layout.xml", "-i", fifo, "-o", dir_ / "out.pkg"}, false, StatusOf(-504),
+       "Error: -504\n\tUnable to open Image file: " + fifo + "\n", ""},
+      {{"-x", dir_ / "layout.xml", "-i", "/dev/zero", "-o", dir_ / "out.pkg"}, false, StatusOf(-504),
+       "Error: -504\n\tUnable to open Image file: /dev/zero\n", ""},
+      {{"list", fifo}, true, 2, "offset\tsize\trecord\n", fifo + ": offset 0: cannot open the file\n"},
+      {{"verify", fifo}, true, 2, "", fifo + ": offset 0: cannot open the file\n"},
+      {{"extract", fifo, dir_ / "x"}, true, 2, "", fifo + ": offset 0: cannot open the file\n"},
+      {{"lint", fifo}, true, 2, "", fifo + ": cannot open the file\n"},
+      {{"lint", dir_ / "layout.xml", fifo}, true, 4, "", ""},
+  };
+  for (const Case& c : cases) {
+    const auto run = c.inspect ? RunInspect(c.args, deadline) : RunTool(c.args, deadline);
+    EXPECT_EQ(run.signal, 0) << c.args[1];
+    EXPECT_EQ(run.status, c.status) << c.args[1];
+    if (!c.out.empty()) {
+      EXPECT_EQ(run.out, c.out);
+    }
+    EXPECT_EQ(run.err, c.err);
+  }
+}
+
+class ExtractSafety : public ::testing::Test {
+ protected:
+  std::string Package(const std::vector<std::string>& records) {
+    const std::string path = dir_ / ("p" + std::to_string(++made_) + ".pkg");
+    WriteFile(path, PackageBytes(records));
+    return path;
+  }
+
+  TempDir dir_;
+  int made_ = 0;
+};
+
+// The package swapped under extract (a symbolic link flipped in a loop) never makes it
+// write outside its directory: one descriptor is read, and names are checked on the bytes
+// that are written.
+TEST_F(ExtractSafety, SwappedPackageCannotEscape) {
+  const std::string layout = LayoutRecordBytes("<x/>");
+  const std::string good = Package({layout, ImageRecordBytes("ESCAPED.png", 0, PngBytes(4096))});
+  const std::string evil = Package({layout, ImageRecordBytes("../../ESCAPED.png", 0, PngBytes(4096))});
+  ASSERT_EQ(mkdir((dir_ / "out").c_str(), 0755), 0);
+  std::atomic<bool> done{false};
+  std::thread flipper([&] {
+    for (bool which = false; !done; which = !which) {
+      symlink(which ? evil.c_str() : good.c_str(), (dir_ / "next").c_str());
+      std::rename((dir_ / "next").c_str(), (dir_ / "swap.pkg").c_str());
+    }
+  });
+  for (int i = 0; i < 150; ++i) {
+    RunInspect({"extract", "--force", dir_ / "swap.pkg", dir_ / "out/x"});
+  }
+  done = true;
+  flipper.join();
+  EXPECT_FALSE(Exists(dir_ / "out/ESCAPED.png"));
+  EXPECT_FALSE(Exists(dir_ / "ESCAPED.png"));
+}
+
+// --force replaces all files or none: a directory in the way is refused before anything
+// moves, with the reason; interrupted extractions leave no staging directory behind.
+TEST_F(ExtractSafety, ForceIsAllOrNothing) {
+  const std::string package = Package({LayoutRecordBytes("<x/>"),
+                                       ImageRecordBytes("a.png", 0, PngBytes(5000)),
+                                       ImageRecordBytes("b.jpg", 2, JpegBytes(5000))});
+  const std::string out = dir_ / "out";
+  ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
+  WriteFile(out + "/a.png", "old a");
+  ASSERT_EQ(mkdir((out + "/b.jpg").c_str(), 0755), 0);
+  auto run = RunInspect({"extract", "--force", package, out});
+  EXPECT_EQ(run.status, 8);
+  EXPECT_EQ(run.err, package + ": offset 0: " + out + "/b.jpg is a directory; only files are replaced\n");
+  EXPECT_EQ(ReadFile(out + "/a.png"), "old a");
+  EXPECT_EQ(Entries(out), (std::vector<std::string>{"a.png", "b.jpg"}));
+
+  ASSERT_EQ(rmdir((out + "/b.jpg").c_str()), 0);
+  run = RunInspect({"extract", "--force", package, out}, RunOptions{0, 3000, false, -1});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("File too large"), std::string::npos) << run.err;
+  EXPECT_EQ(Entries(out), (std::vector<std::string>{"a.png"}));
+  EXPECT_EQ(ReadFile(out + "/a.png"), "old a");
+
+  run = RunInspect({"extract", "--force", package, out});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Entries(out), (std::vector<std::string>{"a.png", "b.jpg", "layout.xml"}));
+}
+
+// SIGTERM during an extraction leaves no staging directory and no partial file.
+TEST_F(ExtractSafety, TerminatedExtractLeavesNothing) {
+  const std::string package =
+      Package({LayoutRecordBytes("<x/>"), ImageRecordBytes("a.png", 0, PngBytes(48 << 20)),
+               ImageRecordBytes("b.png", 0, PngBytes(48 << 20))});
+  for (int delay : {5, 30, 90}) {
+    const std::string out = dir_ / ("out" + std::to_string(delay));
+    ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
+    const auto run = RunInspect({"extract", package, out}, RunOptions{0, 0, false, delay});
+    const auto left = Entries(out);
+    if (run.signal == 0) {
+      EXPECT_EQ(left, (std::vector<std::string>{"a.png", "b.png", "layout.xml"}));
+    } else {
+      EXPECT_TRUE(left.empty() || left.size() == 3) << left.size();
+    }
+  }
+}
+
+// A sparse package with a huge layout record is refused by the text's length, not read
+// into memory; the JSON of list stays whole.
+TEST_F(ExtractSafety, HugeSizeFieldsAreNotAllocated) {
+  const std::string path = dir_ / "sparse.pkg";
+  const std::uint32_t text = 0xF0000000u;
+  WriteFile(path, testing_support::U32(text + 37) + testing_support::U32(0) +
+                      testing_support::U32(1) + testing_support::U32(text + 17) +
+                      testing_support::U32(1) + testing_support::U32(0) +
+                      testing_support::U32(text + 1));
+  ASSERT_EQ(truncate(path.c_str(), std::int64_t{text} + 37), 0);
+  const RunOptions small{512ULL << 20, 0, false, -1};
+  auto run = RunInspect({"verify", path}, small);
+  EXPECT_EQ(run.status, 3);
+  EXPECT_EQ(run.err, path + ": offset 28: layout text of 4026531840 bytes is longer than the "
+                            "67108864 bytes this tool reads\n");
+  run = RunInspect({"list", "--json", path}, small);
+  EXPECT_EQ(run.status, 3);
+  EXPECT_EQ(run.out.substr(run.out.size() - 9), "reads\"}}\n");
+}
+
+// Control bytes of stored names never reach the terminal raw.
+TEST_F(ExtractSafety, ControlBytesAreEscaped) {
+  const std::string package = Package(
+      {LayoutRecordBytes("<x/>"), ImageRecordBytes("a\nb\t\x1b[31m.png", 0, PngBytes(100))});
+  auto run = RunInspect({"list", package});
+  EXPECT_NE(run.out.find("image a\\nb\\t\\x1b[31m.png, PNG"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
+  run = RunInspect({"extract", package, dir_ / "out"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, dir_ / "out/a\\nb\\t\\x1b[31m.png\n" + dir_ / "out/layout.xml\n");
+}
+
+}  // namespace
