@@ -62,7 +62,7 @@ lint: build
 bench:
 	@scripts/install-deps.sh python3 coreutils
 	@cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DBP_BUILD_TESTS=OFF >/dev/null
-	@cmake --build build-release -j $(JOBS)
+	@cmake --build build-release -j $(JOBS) --target branding-package branding-package-inspect
 	@scripts/bench.sh build-release/branding-package
 
 clean:

@@ -93,12 +93,39 @@ def large(tool, work):
             max(peaks), package)
 
 
+def lint_layout(path, findings, separator):
+    lines = separator.join('<line align="bad"/>' for _ in range(findings))
+    with open(path, "w") as out:
+        out.write('<vantu-client-branding version="1.0"><app-name>a</app-name>'
+                  "<app-icon>i.png</app-icon><toolbar-menu><about-item>a</about-item>"
+                  '<quit-item>q</quit-item></toolbar-menu><about title="t">'
+                  f"{lines}</about></vantu-client-branding>\n")
+
+
+def lint(inspect, work):
+    """Median lint times at 10k and 40k findings, a line each and all on one line."""
+    times = {}
+    for separator, shape in (("\n", "lines"), ("", "one line")):
+        for findings in (10_000, 40_000):
+            path = f"{work}/lint-{findings}-{len(separator)}.xml"
+            lint_layout(path, findings, separator)
+            samples = []
+            for _ in range(5):
+                start = time.perf_counter()
+                subprocess.run([inspect, "lint", path], stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL, check=False)
+                samples.append(time.perf_counter() - start)
+            times[(shape, findings)] = statistics.median(samples)
+    return times
+
+
 def main():
     tool = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build-release/branding-package")
     work = tempfile.mkdtemp(prefix="bp-bench-")
     try:
         build_s, version_s = typical(tool, work)
         tool_s, floor_s, ratio, peak, package = large(tool, work)
+        lint_s = lint(os.path.join(os.path.dirname(tool), "branding-package-inspect"), work)
     finally:
         shutil.rmtree(work)
     budget = package + IMAGE_MB * MIB + 16 * MIB
@@ -112,6 +139,10 @@ def main():
         ("large package, peak resident memory", f"{peak / MIB:.1f} MiB",
          f"budget {budget / MIB:.1f} MiB", f"{peak / budget:.2f}x", "<= 1.00x"),
     ]
+    for shape in ("lines", "one line"):
+        small, big = lint_s[(shape, 10_000)], lint_s[(shape, 40_000)]
+        rows.append((f"lint, 40k findings ({shape})", f"{big * 1000:.1f} ms",
+                     f"10k findings {small * 1000:.1f} ms", f"{big / small:.2f}x", "<= 4.50x"))
     widths = [max(len(r[i]) for r in rows + [("what", "tool", "floor", "ratio", "target")])
               for i in range(5)]
     header = ("what", "tool", "floor", "ratio", "target")

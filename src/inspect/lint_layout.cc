@@ -1,11 +1,14 @@
 #include <algorithm>
 #include <climits>
+#include <optional>
+#include <utility>
 #include <ostream>
 
 #include "base/bp_exception.h"
 #include "base/shown.h"
 #include "image/image_format.h"
 #include "inspect/commands.h"
+#include "inspect/line_index.h"
 #include "inspect/schema_check.h"
 #include "layout/layout_rules.h"
 #include "layout/parse_layout.h"
@@ -25,15 +28,6 @@ struct Finding {
   std::string message;
 };
 
-// Line and column (1-based, in bytes) of offset in text.
-std::pair<int, int> Position(const std::string& text, std::size_t offset) {
-  offset = std::min(offset, text.size());
-  const auto line = 1 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n');
-  const std::size_t newline = offset == 0 ? std::string::npos : text.rfind('\n', offset - 1);
-  const std::size_t column = newline == std::string::npos ? offset + 1 : offset - newline;
-  return {static_cast<int>(line), static_cast<int>(column)};
-}
-
 struct Reference {
   std::string name;
   std::size_t offset;
@@ -47,6 +41,42 @@ std::optional<std::string> ImageProblem(const std::string& path) {
     MakeImageRecord(file, path);
   } catch (const cBP_EXCEPTION& e) {
     return std::string(e.what());
+  }
+  return std::nullopt;
+}
+
+// Widest an element may be for the schema check: the schema library walks every earlier
+// sibling for each finding it raises, and compares attributes pairwise.
+constexpr std::size_t kMaxCheckedChildren = 2000;
+constexpr std::size_t kMaxCheckedAttributes = 1000;
+
+// Why the schema check would take too long on the document, with the element at fault;
+// none when it is fit.
+std::optional<std::pair<const LayoutNode*, std::string>> TooWideForSchema(
+    const rapidxml::xml_document<char>& parsed) {
+  std::vector<const LayoutNode*> pending{&parsed};
+  while (!pending.empty()) {
+    const LayoutNode* node = pending.back();
+    pending.pop_back();
+    std::size_t children = 0;
+    for (const LayoutNode* child = node->first_node(); child != nullptr;
+         child = child->next_sibling()) {
+      ++children;
+      if (child->type() == rapidxml::node_element) pending.push_back(child);
+    }
+    std::size_t attributes = 0;
+    for (auto* a = node->first_attribute(); a != nullptr; a = a->next_attribute()) ++attributes;
+    const std::string name(node->name(), node->name_size());
+    if (children > kMaxCheckedChildren) {
+      return std::make_pair(node, "schema not checked: element '" + name + "' holds " +
+                                      std::to_string(children) + " nodes, more than " +
+                                      std::to_string(kMaxCheckedChildren));
+    }
+    if (attributes > kMaxCheckedAttributes) {
+      return std::make_pair(node, "schema not checked: element '" + name + "' has " +
+                                      std::to_string(attributes) + " attributes, more than " +
+                                      std::to_string(kMaxCheckedAttributes));
+    }
   }
   return std::nullopt;
 }
@@ -68,9 +98,11 @@ int LintLayout(const std::string& layoutPath, const std::vector<std::string>& im
   }
 
   std::vector<Finding> findings;
-  auto add = [&](std::size_t offset, FaultKind kind, const std::string& message) {
-    const auto [line, column] = Position(text, offset);
-    findings.push_back({layoutPath, line, column, kind, false, message});
+  const LineIndex lines(text);
+  auto add = [&](std::size_t offset, FaultKind kind, const std::string& message,
+                 bool schema = false) {
+    const auto [line, column] = lines.Position(offset);
+    findings.push_back({layoutPath, line, column, kind, schema, message});
   };
 
   // What the packager sees: a zero byte ends the document.
@@ -79,11 +111,20 @@ int LintLayout(const std::string& layoutPath, const std::vector<std::string>& im
   rapidxml::xml_document<char> parsed;
   std::vector<Reference> references;
   std::size_t rootOffset = 0;
+  bool wellFormed = false;
+  bool schemaFit = true;
   try {
     ParseLayout(document, parsed);
+    wellFormed = true;
     auto offsetOf = [&](const LayoutNode* node) {
-      return node == nullptr ? 0 : static_cast<std::size_t>(node->name() - document.data()) - 1;
+      return node == nullptr || node->name_size() == 0
+                 ? 0
+                 : static_cast<std::size_t>(node->name() - document.data()) - 1;
     };
+    if (auto tooWide = TooWideForSchema(parsed)) {
+      schemaFit = false;
+      add(offsetOf(tooWide->first), FaultKind::kLayout, tooWide->second, true);
+    }
     rootOffset = offsetOf(parsed.first_node());
     CheckLayoutRules(
         parsed.first_node(),
@@ -120,15 +161,23 @@ int LintLayout(const std::string& layoutPath, const std::vector<std::string>& im
 
   // Schema findings are errors only where the packager's own rules reject the layout too.
   const bool layoutAccepted = std::none_of(findings.begin(), findings.end(), [](const Finding& f) {
-    return f.kind == FaultKind::kLayout;
+    return f.kind == FaultKind::kLayout && !f.schema;
   });
-  for (const SchemaFinding& s : CheckAgainstSchema(text, layoutPath)) {
-    findings.push_back({layoutPath, s.line, s.column, FaultKind::kLayout, true, s.message});
+  // A document the packager cannot parse gets the packager's one syntax error, not the
+  // schema library's wording of it too.
+  if (wellFormed && schemaFit) {
+    for (const SchemaFinding& s : CheckAgainstSchema(text, layoutPath)) {
+      findings.push_back({layoutPath, s.line, s.column, FaultKind::kLayout, true, s.message});
+    }
   }
   std::stable_sort(findings.begin(), findings.end(), [&](const Finding& a, const Finding& b) {
     const bool aLayout = a.file == layoutPath;
     const bool bLayout = b.file == layoutPath;
     if (aLayout != bLayout) return aLayout;
+    // A finding without a position (line 0) sums up the rest: it goes last.
+    const bool aPlaced = a.line > 0;
+    const bool bPlaced = b.line > 0;
+    if (aPlaced != bPlaced) return aPlaced;
     return std::tie(a.line, a.column) < std::tie(b.line, b.column);
   });
 

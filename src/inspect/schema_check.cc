@@ -5,6 +5,7 @@
 #include <libxml/parser.h>
 #include <libxml/xmlschemas.h>
 
+#include "inspect/line_index.h"
 #include "layout/layout_schema.h"
 
 namespace vantu::branding_package {
@@ -12,32 +13,31 @@ namespace vantu::branding_package {
 namespace {
 
 // The start column of node's start tag on its line, found in the text; 0 when not found.
-int ColumnOf(const std::string& text, const xmlNode* node) {
+int ColumnOf(const LineIndex& lines, const xmlNode* node) {
   if (node == nullptr || node->type != XML_ELEMENT_NODE || node->line <= 0) return 0;
-  std::size_t lineStart = 0;
-  for (unsigned short line = 1; line < node->line; ++line) {
-    lineStart = text.find('\n', lineStart);
-    if (lineStart == std::string::npos) return 0;
-    ++lineStart;
-  }
+  const std::string_view line = lines.Line(node->line);
   const std::string tag = "<" + std::string(reinterpret_cast<const char*>(node->name));
-  const std::size_t lineEnd = text.find('\n', lineStart);
-  const std::size_t at = text.find(tag, lineStart);
-  if (at == std::string::npos || (lineEnd != std::string::npos && at > lineEnd)) return 0;
-  return static_cast<int>(at - lineStart) + 1;
+  const std::size_t at = line.find(tag);
+  return at == std::string_view::npos ? 0 : static_cast<int>(at) + 1;
 }
 
 struct Collector {
-  const std::string* text;
+  LineIndex lines;
   std::vector<SchemaFinding> findings;
+  std::size_t dropped = 0;
 };
 
 void Collect(void* context, xmlErrorPtr error) {
   auto* collector = static_cast<Collector*>(context);
+  // Past the cap only the count is kept: a hostile file cannot make the report huge.
+  if (collector->findings.size() >= kMaxSchemaFindings) {
+    ++collector->dropped;
+    return;
+  }
   std::string message = error->message != nullptr ? error->message : "unknown problem";
   while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
   int column = error->int2;
-  if (column == 0) column = ColumnOf(*collector->text, static_cast<const xmlNode*>(error->node));
+  if (column == 0) column = ColumnOf(collector->lines, static_cast<const xmlNode*>(error->node));
   collector->findings.push_back({error->line, column, message});
 }
 
@@ -55,7 +55,7 @@ using Owned = std::unique_ptr<T, SchemaDeleter>;
 }  // namespace
 
 std::vector<SchemaFinding> CheckAgainstSchema(const std::string& text, const std::string& name) {
-  Collector collector{&text, {}};
+  Collector collector{LineIndex(text), {}, 0};
   Owned<xmlSchemaParserCtxt> schemaParser(xmlSchemaNewMemParserCtxt(
       XmlLayoutSchema.data(), static_cast<int>(XmlLayoutSchema.size())));
   Owned<xmlSchema> schema(schemaParser ? xmlSchemaParse(schemaParser.get()) : nullptr);
@@ -71,6 +71,10 @@ std::vector<SchemaFinding> CheckAgainstSchema(const std::string& text, const std
     xmlSchemaValidateDoc(validator.get(), document.get());
   }
   xmlSetStructuredErrorFunc(nullptr, nullptr);
+  if (collector.dropped > 0) {
+    collector.findings.push_back({0, 0, std::to_string(collector.dropped) +
+                                            " more schema findings not shown"});
+  }
   return collector.findings;
 }
 

@@ -1,6 +1,7 @@
 // Validation of a layout document against the tool's own XML Schema, with libxml2.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,9 @@ struct SchemaFinding {
   int column;
   std::string message;
 };
+
+// Schema findings reported at most; past it one last finding (line 0) counts the rest.
+constexpr std::size_t kMaxSchemaFindings = 1000;
 
 // Parses text (never touching the network or external entities) and validates it against
 // XmlLayoutSchema; returns every finding, well-formedness errors included.

@@ -288,3 +288,34 @@ TEST(InspectLint, SchemaOnlyFindingsAreWarnings) {
 }
 
 }  // namespace
+
+namespace {
+
+// A hostile layout cannot stall lint inside the schema library: schema findings stop at
+// 1,000 with one line counting the rest, and an element too wide for the library's
+// per-finding walks is reported instead of checked.
+TEST(InspectLint, SchemaFindingsAreBounded) {
+  TempDir dir;
+  const std::string head =
+      "<vantu-client-branding version=\"1\"><app-name>a</app-name><app-icon>i.png</app-icon>"
+      "<toolbar-menu><about-item>a</about-item><quit-item>q</quit-item></toolbar-menu>"
+      "<about title=\"t\">";
+  std::string lines;
+  for (int i = 0; i < 1500; ++i) lines += "<line align=\"left\" x=\"1\"><text/></line>\n";
+  WriteFile(dir / "many.xml", head + lines + "</about></vantu-client-branding>");
+  auto run = RunInspect({"lint", dir / "many.xml"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1001);
+  EXPECT_EQ(run.out.substr(run.out.rfind(dir / "many.xml")),
+            dir / "many.xml" + ":0:0: warning: 500 more schema findings not shown\n");
+
+  lines.clear();
+  for (int i = 0; i < 2001; ++i) lines += "<line align=\"left\"><text/></line>";
+  WriteFile(dir / "wide.xml", head + lines + "</about></vantu-client-branding>");
+  run = RunInspect({"lint", dir / "wide.xml"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, dir / "wide.xml" + ":1:163: warning: schema not checked: element 'about' "
+                                        "holds 2001 nodes, more than 2000\n");
+}
+
+}  // namespace
