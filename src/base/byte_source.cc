@@ -34,7 +34,37 @@ FileSource::~FileSource() {
   if (fd_ >= 0) close(fd_);
 }
 
+namespace {
+
+constexpr std::uint64_t kWindowSize = 64 << 10;
+
+}  // namespace
+
 bool FileSource::ReadAt(std::uint64_t offset, void* out, std::uint64_t size) {
+  if (size >= kWindowSize / 2) return ReadDirect(offset, out, size);
+  const bool inside = offset >= windowStart_ && offset - windowStart_ <= windowSize_ &&
+                      size <= windowSize_ - (offset - windowStart_);
+  if (!inside) {
+    if (!window_) window_.reset(new unsigned char[kWindowSize]);
+    windowStart_ = offset;
+    windowSize_ = 0;
+    while (windowSize_ < kWindowSize) {
+      const ssize_t got = pread(fd_, window_.get() + windowSize_,
+                                static_cast<std::size_t>(kWindowSize - windowSize_),
+                                static_cast<off_t>(offset + windowSize_));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) break;
+      windowSize_ += static_cast<std::uint64_t>(got);
+    }
+    if (size > windowSize_) return false;
+  }
+  if (size > 0) {
+    std::memcpy(out, window_.get() + (offset - windowStart_), static_cast<std::size_t>(size));
+  }
+  return true;
+}
+
+bool FileSource::ReadDirect(std::uint64_t offset, void* out, std::uint64_t size) {
   auto* bytes = static_cast<unsigned char*>(out);
   // Reads go straight into the caller's buffer, in pieces the kernel accepts.
   constexpr std::uint64_t kMaxPiece = std::uint64_t{1} << 30;

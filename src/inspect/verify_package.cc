@@ -58,17 +58,15 @@ std::optional<Fault> CheckNames(const std::vector<Reference>& references,
   for (const Reference& r : references) referenceNames.push_back(r.name);
   for (const Reference& image : images) imageNames.push_back(image.name);
   const NameMismatches mismatches = MatchNames(referenceNames, imageNames);
-  std::vector<Fault> faults;
-  for (std::size_t i : mismatches.references) {
-    faults.push_back({FaultKind::kReferences, references[i].offset,
-                      kNoResourceFound + references[i].name});
-  }
-  for (std::size_t i : mismatches.resources) {
-    faults.push_back({FaultKind::kReferences, images[i].offset, kNoReferenceFound + images[i].name});
-  }
-  if (faults.empty()) return std::nullopt;
-  Fault first = faults.front();
-  if (faults.size() > 1) first.message += " (and " + std::to_string(faults.size() - 1) + " more)";
+  const std::size_t count = mismatches.references.size() + mismatches.resources.size();
+  if (count == 0) return std::nullopt;
+  // Only the first difference is reported; the rest are counted.
+  const bool unmatchedReference = !mismatches.references.empty();
+  const Reference& at = unmatchedReference ? references[mismatches.references[0]]
+                                           : images[mismatches.resources[0]];
+  Fault first{FaultKind::kReferences, at.offset,
+              (unmatchedReference ? kNoResourceFound : kNoReferenceFound) + at.name};
+  if (count > 1) first.message += " (and " + std::to_string(count - 1) + " more)";
   return first;
 }
 

@@ -61,3 +61,30 @@ TEST(ByteSource, ReadsPastTheEndFailOnFileAndMemory) {
 }
 
 }  // namespace
+
+namespace {
+
+// Small reads come from a read-ahead window; reads across its edges, backwards and past
+// the end agree with the bytes in memory.
+TEST(FileSource, WindowedReadsAgreeWithMemory) {
+  TempDir dir;
+  std::string bytes(150000, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 131 % 251);
+  WriteFile(dir / "f", bytes);
+  FileSource file(dir / "f");
+  MemorySource memory(bytes);
+  std::uint64_t offset = 0;
+  for (int i = 0; i < 5000; ++i) {
+    offset = (offset * 6364136223846793005ULL + 1442695040888963407ULL) % 152000;
+    const std::uint64_t size = offset % 40000;
+    std::string a(size, 'a');
+    std::string b(size, 'b');
+    const bool fromFile = file.ReadAt(offset, a.data(), size);
+    ASSERT_EQ(fromFile, memory.ReadAt(offset, b.data(), size)) << offset << "+" << size;
+    if (fromFile) {
+      ASSERT_EQ(a, b) << offset << "+" << size;
+    }
+  }
+}
+
+}  // namespace

@@ -66,6 +66,12 @@ std::string Resized(std::string bytes) {
 INSTANTIATE_TEST_SUITE_P(
     Walker, MalformedPackages,
     ::testing::Values(
+        // A name longer than any file name is refused, not read into memory.
+        FaultCase{"NameLongerThanRead",
+                  PackageBytes({LayoutRecordBytes(kText),
+                                ImageRecordBytes(std::string(4097, 'n'), 0, PngBytes(8))}),
+                  FaultKind::kStructure, 81,
+                  "image name of 4097 bytes is longer than the 4096 bytes this tool reads"},
         FaultCase{"Empty", "", FaultKind::kStructure, 0,
                   "file of 0 bytes is too short for the 12-byte package header"},
         FaultCase{"TruncatedInRecord", Sound().substr(0, 60), FaultKind::kStructure, 0,
