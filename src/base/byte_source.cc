@@ -18,16 +18,29 @@ bool MemorySource::ReadAt(std::uint64_t offset, void* out, std::uint64_t size) {
 // A FIFO would block the open until a writer comes, and a device may never end.
 FileSource::FileSource(const std::string& path)
     : fd_(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {
-  if (fd_ < 0) return;
+  if (fd_ < 0) {
+    openFailure_ = std::strerror(errno);
+    return;
+  }
   struct stat status {};
   off_t end = -1;
-  if (fstat(fd_, &status) == 0 && S_ISREG(status.st_mode)) end = lseek(fd_, 0, SEEK_END);
+  if (fstat(fd_, &status) != 0) {
+    openFailure_ = std::strerror(errno);
+  } else if (!S_ISREG(status.st_mode)) {
+    openFailure_ = S_ISDIR(status.st_mode) ? "it is a directory" : "not a regular file";
+  } else if ((end = lseek(fd_, 0, SEEK_END)) < 0) {
+    openFailure_ = std::strerror(errno);
+  }
   if (end < 0) {
     close(fd_);
     fd_ = -1;
     return;
   }
   size_ = static_cast<std::uint64_t>(end);
+}
+
+std::string FileSource::ReadFailure() const {
+  return readError_ != 0 ? std::strerror(readError_) : ByteSource::ReadFailure();
 }
 
 FileSource::~FileSource() {
@@ -53,6 +66,7 @@ bool FileSource::ReadAt(std::uint64_t offset, void* out, std::uint64_t size) {
                                 static_cast<std::size_t>(kWindowSize - windowSize_),
                                 static_cast<off_t>(offset + windowSize_));
       if (got < 0 && errno == EINTR) continue;
+      if (got < 0) readError_ = errno;
       if (got <= 0) break;
       windowSize_ += static_cast<std::uint64_t>(got);
     }
@@ -73,6 +87,7 @@ bool FileSource::ReadDirect(std::uint64_t offset, void* out, std::uint64_t size)
     const ssize_t got = pread(fd_, bytes + done, static_cast<std::size_t>(want),
                               static_cast<off_t>(offset + done));
     if (got < 0 && errno == EINTR) continue;
+    if (got < 0) readError_ = errno;
     if (got <= 0) return false;
     done += static_cast<std::uint64_t>(got);
   }

@@ -19,6 +19,8 @@ class ByteSource {
   virtual bool ReadAt(std::uint64_t offset, void* out, std::uint64_t size) = 0;
   // Reads size bytes from the start into out; false when fewer arrive.
   bool ReadAll(void* out, std::uint64_t size) { return ReadAt(0, out, size); }
+  // Why the last read that failed did: the system's reason, or that the bytes ended early.
+  virtual std::string ReadFailure() const { return "it ended early"; }
 };
 
 // Bytes the caller keeps alive for the source's lifetime.
@@ -47,6 +49,10 @@ class FileSource : public ByteSource {
 
   // Whether the file is open and its size known.
   bool IsOpen() const { return fd_ >= 0; }
+  // Why the open failed: the system's reason, or "not a regular file".
+  const std::string& OpenFailure() const { return openFailure_; }
+  // The system's reason when a read failed, else that the file ended early.
+  std::string ReadFailure() const override;
   // The size measured at open.
   std::uint64_t Size() const override { return size_; }
   // Reads with pread, retrying short reads; false at the end of the file or on an error.
@@ -60,6 +66,8 @@ class FileSource : public ByteSource {
 
   int fd_ = -1;
   std::uint64_t size_ = 0;
+  std::string openFailure_;
+  int readError_ = 0;
   std::unique_ptr<unsigned char[]> window_;
   std::uint64_t windowStart_ = 0;
   std::uint64_t windowSize_ = 0;

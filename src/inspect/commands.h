@@ -12,11 +12,13 @@
 
 namespace vantu::branding_package {
 
-// Prints "PATH: offset N: message" on err and returns the fault's exit status.
+// Prints "PATH: offset N: message" (or "PATH: message" for a fault about no byte) on err
+// and returns the fault's exit status.
 int ReportFault(std::ostream& err, const std::string& path, const Fault& fault);
 
-// The fault of a package file that cannot be opened, or is not a regular file.
-Fault CannotOpen();
+// The fault of a package file that cannot be opened, or is not a regular file, with the
+// reason.
+Fault CannotOpen(const FileSource& file);
 
 // The header and every record; with withLayout the layout text too; as one JSON object with
 // json. Stops at the first structural fault, which decides the exit status.

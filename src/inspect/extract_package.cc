@@ -41,7 +41,7 @@ std::string Join(const std::string& dir, const std::string& name) {
   return path;
 }
 
-Fault Io(const std::string& message) { return {FaultKind::kIo, 0, message}; }
+Fault Io(const std::string& message) { return {FaultKind::kIo, kNoOffset, message}; }
 
 // The system's reason for the last failure.
 std::string Reason() { return std::strerror(errno); }
@@ -54,7 +54,7 @@ std::optional<Fault> WriteContent(const std::string& path, const ContentReader& 
         file.Write(bytes, size);
         return true;
       })) {
-    return Fault{FaultKind::kIo, 0, "cannot read the package"};
+    return Fault{FaultKind::kIo, kNoOffset, "cannot read the package"};
   }
   if (!file.Commit()) return Io("cannot write " + path + ": " + Reason());
   return std::nullopt;
@@ -112,9 +112,9 @@ std::optional<Fault> Stage(ByteSource& source, const std::string& staging) {
 std::optional<Fault> CheckTarget(const std::string& target, bool force) {
   struct stat status {};
   if (lstat(target.c_str(), &status) != 0) return std::nullopt;
-  if (!force) return Fault{FaultKind::kRefused, 0, target + " exists; --force replaces it"};
+  if (!force) return Fault{FaultKind::kRefused, kNoOffset, target + " exists; --force replaces it"};
   if (S_ISDIR(status.st_mode)) {
-    return Fault{FaultKind::kRefused, 0, target + " is a directory; only files are replaced"};
+    return Fault{FaultKind::kRefused, kNoOffset, target + " is a directory; only files are replaced"};
   }
   return std::nullopt;
 }
@@ -150,7 +150,7 @@ std::optional<Fault> Place(const std::string& staging, const std::string& dir,
     if (renameat2(AT_FDCWD, Join(staging, name).c_str(), AT_FDCWD, target.c_str(),
                   force ? 0 : RENAME_NOREPLACE) != 0) {
       fault = errno == EEXIST
-                  ? Fault{FaultKind::kRefused, 0, target + " exists; --force replaces it"}
+                  ? Fault{FaultKind::kRefused, kNoOffset, target + " exists; --force replaces it"}
                   : Io("cannot move " + name + " into " + dir + ": " + Reason());
       break;
     }
@@ -186,7 +186,7 @@ int ExtractPackage(const std::string& path, const std::string& dir, bool force,
                    std::ostream& out, std::ostream& err) {
   // One descriptor for both passes: the file checked is the file written from.
   FileSource source(path);
-  if (!source.IsOpen()) return ReportFault(err, path, CannotOpen());
+  if (!source.IsOpen()) return ReportFault(err, path, CannotOpen(source));
   // First pass: a sound structure and safe names, before anything is written.
   std::set<std::string> names;
   auto fault = PlanExtraction(source, names);

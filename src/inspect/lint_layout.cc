@@ -36,7 +36,7 @@ struct Reference {
 // What the packager would say of the image at path; none when it would take it.
 std::optional<std::string> ImageProblem(const std::string& path) {
   FileSource file(path);
-  if (!file.IsOpen()) return "Unable to open Image file: " + path;
+  if (!file.IsOpen()) return "Unable to open Image file: " + path + " (" + file.OpenFailure() + ")";
   try {
     MakeImageRecord(file, path);
   } catch (const cBP_EXCEPTION& e) {
@@ -87,13 +87,19 @@ int LintLayout(const std::string& layoutPath, const std::vector<std::string>& im
                std::ostream& out, std::ostream& err) {
   FileSource file(layoutPath);
   std::string text;
-  if (!file.IsOpen() || file.Size() > INT_MAX) {
-    err << Shown(layoutPath) << ": cannot open the file" << std::endl;
+  if (!file.IsOpen()) {
+    err << Shown(layoutPath) << ": cannot open the file: " << file.OpenFailure() << std::endl;
+    return static_cast<int>(FaultKind::kIo);
+  }
+  // The schema library takes lengths as int.
+  if (file.Size() > INT_MAX) {
+    err << Shown(layoutPath) << ": cannot read the file: larger than " << INT_MAX << " bytes"
+        << std::endl;
     return static_cast<int>(FaultKind::kIo);
   }
   text.resize(static_cast<std::size_t>(file.Size()));
   if (!file.ReadAll(text.data(), file.Size())) {
-    err << Shown(layoutPath) << ": cannot read the file" << std::endl;
+    err << Shown(layoutPath) << ": cannot read the file: " << file.ReadFailure() << std::endl;
     return static_cast<int>(FaultKind::kIo);
   }
 

@@ -71,11 +71,7 @@ int ListWalk(const Walk& walk, std::uint64_t fileSize, const std::string& path, 
              bool withLayout, std::ostream& out, std::ostream& err) {
   std::string layoutText;
   bool first = true;
-  if (json) {
-    out << "{\"package\":" << JsonString(path) << ",\"records\":[";
-  } else {
-    out << "offset\tsize\trecord\n";
-  }
+  if (json) out << "{\"package\":" << JsonString(path) << ",\"records\":[";
   std::optional<Fault> fault;
   // Memory can run out part-way; the JSON object is closed with that fault all the same.
   try {
@@ -84,7 +80,8 @@ int ListWalk(const Walk& walk, std::uint64_t fileSize, const std::string& path, 
         out << (first ? "" : ",");
         JsonRecord(out, r, withLayout);
       } else {
-        if (first) out << "0\t12\theader, package size " << fileSize << '\n';
+        // The table starts only once there is a record to show.
+        if (first) out << "offset\tsize\trecord\n0\t12\theader, package size " << fileSize << '\n';
         TextRecord(out, r);
       }
       first = false;
@@ -92,14 +89,19 @@ int ListWalk(const Walk& walk, std::uint64_t fileSize, const std::string& path, 
       return std::optional<Fault>();
     });
   } catch (const std::bad_alloc&) {
-    fault = Fault{FaultKind::kFatal, 0, "out of memory"};
+    fault = Fault{FaultKind::kFatal, kNoOffset, "out of memory"};
   }
   if (json) {
     out << ']';
     if (!fault) out << ",\"size\":" << fileSize;
     if (fault) {
-      out << ",\"fault\":{\"kind\":\"" << KindKey(fault->kind) << "\",\"offset\":" << fault->offset
-          << ",\"message\":" << JsonString(fault->message) << '}';
+      out << ",\"fault\":{\"kind\":\"" << KindKey(fault->kind) << "\",\"offset\":";
+      if (fault->offset == kNoOffset) {
+        out << "null";
+      } else {
+        out << fault->offset;
+      }
+      out << ",\"message\":" << JsonString(fault->message) << '}';
     }
     out << "}\n";
   } else if (withLayout && !layoutText.empty()) {
@@ -121,8 +123,9 @@ int ListPackage(const std::string& path, bool json, bool withLayout, std::ostrea
                 std::ostream& err) {
   FileSource file(path);
   if (file.IsOpen()) return ListPackage(file, path, json, withLayout, out, err);
-  return ListWalk([](const RecordVisitor&) { return std::optional<Fault>(CannotOpen()); }, 0, path,
-                  json, withLayout, out, err);
+  const Fault cannotOpen = CannotOpen(file);
+  return ListWalk([&](const RecordVisitor&) { return std::optional<Fault>(cannotOpen); }, 0,
+                  path, json, withLayout, out, err);
 }
 
 }  // namespace vantu::branding_package

@@ -78,10 +78,14 @@ std::string Lower(std::string text) {
 
 }  // namespace
 
-Fault CannotOpen() { return {FaultKind::kIo, 0, "cannot open the file"}; }
+Fault CannotOpen(const FileSource& file) {
+  return {FaultKind::kIo, kNoOffset, "cannot open the file: " + file.OpenFailure()};
+}
 
 int ReportFault(std::ostream& err, const std::string& path, const Fault& fault) {
-  err << Shown(path) << ": offset " << fault.offset << ": " << Shown(fault.message) << std::endl;
+  err << Shown(path) << ": ";
+  if (fault.offset != kNoOffset) err << "offset " << fault.offset << ": ";
+  err << Shown(fault.message) << std::endl;
   return static_cast<int>(fault.kind);
 }
 
@@ -108,9 +112,10 @@ int VerifyPackage(ByteSource& source, const std::string& path,
     // The same descriptor the walk read: what was checked is what is digested.
     const std::optional<std::string> actual = Sha256Hex(source);
     if (!actual) {
-      fault = Fault{FaultKind::kIo, 0, "Unable to read Branding Package file: " + path};
+      fault = Fault{FaultKind::kIo, kNoOffset, "cannot read the file: " + source.ReadFailure()};
     } else if (*actual != Lower(*expectedSha256)) {
-      fault = Fault{FaultKind::kDigest, 0, "SHA-256 is " + *actual + ", expected " + *expectedSha256};
+      fault = Fault{FaultKind::kDigest, kNoOffset,
+                    "SHA-256 is " + *actual + ", expected " + *expectedSha256};
     }
   }
   if (fault) return ReportFault(err, path, *fault);
@@ -122,7 +127,7 @@ int VerifyPackage(ByteSource& source, const std::string& path,
 int VerifyPackage(const std::string& path, const std::optional<std::string>& expectedSha256,
                   std::ostream& out, std::ostream& err) {
   FileSource file(path);
-  if (!file.IsOpen()) return ReportFault(err, path, CannotOpen());
+  if (!file.IsOpen()) return ReportFault(err, path, CannotOpen(file));
   return VerifyPackage(file, path, expectedSha256, out, err);
 }
 

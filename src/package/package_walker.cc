@@ -21,12 +21,15 @@ class Walker {
     unsigned char bytes[kHeaderSize];
     if (!ReadAt(0, bytes, sizeof bytes)) return ReadFault(0);
     const PackageHeader header = DecodeHeader(bytes);
+    // A file that is no package at all is told apart from a damaged one.
+    if (header.zero != 0 || header.one != 1) {
+      return Structure(kNoOffset, "not a branding package: the header does not hold the "
+                                  "format's constants 0 and 1");
+    }
     if (header.size != length_) {
       return Structure(0, "package size field says " + std::to_string(header.size) +
                               " bytes, the file has " + std::to_string(length_));
     }
-    if (auto fault = Constant(header.zero, kHeaderZeroField, 0)) return fault;
-    if (auto fault = Constant(header.one, kHeaderOneField, 1)) return fault;
 
     bool layoutSeen = false;
     for (std::uint64_t offset = kHeaderSize;;) {
@@ -92,8 +95,8 @@ class Walker {
     return {FaultKind::kStructure, offset, std::move(message)};
   }
 
-  static Fault ReadFault(std::uint64_t offset) {
-    return {FaultKind::kIo, offset, "cannot read the file"};
+  Fault ReadFault(std::uint64_t offset) const {
+    return {FaultKind::kIo, offset, "cannot read the file: " + source_.ReadFailure()};
   }
 
   static std::optional<Fault> Constant(std::uint32_t value, std::uint64_t offset,
@@ -221,7 +224,9 @@ std::optional<Fault> WalkPackage(ByteSource& source, const RecordVisitor& visit)
 
 std::optional<Fault> WalkPackage(const std::string& path, const RecordVisitor& visit) {
   FileSource file(path);
-  if (!file.IsOpen()) return Fault{FaultKind::kIo, 0, "cannot open the file"};
+  if (!file.IsOpen()) {
+    return Fault{FaultKind::kIo, kNoOffset, "cannot open the file: " + file.OpenFailure()};
+  }
   return WalkPackage(file, visit);
 }
 

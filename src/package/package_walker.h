@@ -28,10 +28,13 @@ constexpr std::uint32_t kMaxWalkedLayoutText = 64U << 20;
 // Longest image name the walker reads (file names are far shorter).
 constexpr std::uint32_t kMaxWalkedName = 4096;
 
+// Offset of a fault that is about no byte of the file (it cannot be opened, say).
+constexpr std::uint64_t kNoOffset = UINT64_MAX;
+
 // The first fault found, with the byte offset of the file it is about.
 struct Fault {
   FaultKind kind;
-  std::uint64_t offset;
+  std::uint64_t offset;  // kNoOffset when no byte is at fault
   std::string message;
 };
 

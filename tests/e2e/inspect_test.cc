@@ -128,7 +128,12 @@ TEST_F(Inspect, VerifyReportsEachKindOfFault) {
       {Corrupted(text + kLayout.find("logo.jpg"), "lolo"), {}, 6,
        "offset " + std::to_string(text + kLayout.find("<logo>") + 1) +
            ": No resource found for reference: lolo.jpg (and 1 more)"},
-      {package_, {"--sha256", std::string(64, '0')}, 7, "offset 0: SHA-256 is " + hash_},
+      {package_, {"--sha256", std::string(64, '0')}, 7, "SHA-256 is " + hash_},
+      // A file that is no package at all is named so, not measured as a damaged one.
+      {dir_ / "layout.xml", {}, 3,
+       "not a branding package: the header does not hold the format's constants 0 and 1\n"},
+      {dir_.path(), {}, 2, "cannot open the file: it is a directory\n"},
+      {dir_ / "missing.pkg", {}, 2, "cannot open the file: No such file or directory\n"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args{"verify"};
@@ -167,8 +172,7 @@ TEST(InspectExtract, ExistingFilesNeedForce) {
   WriteFile(dir / "out/a.png", "mine");
   auto run = RunInspect({"extract", dir / "p.pkg", dir / "out"});
   EXPECT_EQ(run.status, 8);
-  EXPECT_EQ(run.err, dir / "p.pkg" + ": offset 0: " + dir / "out/a.png" +
-                         " exists; --force replaces it\n");
+  EXPECT_EQ(run.err, dir / "p.pkg" + ": " + dir / "out/a.png" + " exists; --force replaces it\n");
   EXPECT_EQ(ReadFile(dir / "out/a.png"), "mine");
   EXPECT_FALSE(Exists(dir / "out/layout.xml"));
 
