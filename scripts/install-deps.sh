@@ -2,7 +2,8 @@
 # Installs the Debian packages the build and the tests need, skipping those already present.
 set -euo pipefail
 
-packages=(cmake make g++ libtclap-dev librapidxml-dev libwolfssl-dev libxml2-dev libgtest-dev help2man "$@")
+packages=(cmake make g++ python3 libtclap-dev librapidxml-dev libwolfssl-dev libxml2-dev libpng-dev
+          libjpeg62-turbo-dev libgtest-dev help2man "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -41,9 +41,11 @@ std::string LayoutRecordBytes(const std::string& text);
 std::string ImageRecordBytes(const std::string& name, std::uint32_t format, const std::string& data);
 // Header, the records as given, end record.
 std::string PackageBytes(const std::vector<std::string>& records);
-// size bytes starting with the PNG signature, then a repeating pattern.
+// size bytes: a 2x1 PNG padded with a pattern, or for fewer than 70 bytes its signature and
+// a pattern (which does not decode).
 std::string PngBytes(std::size_t size);
-// size bytes starting with the JPEG signature, then a repeating pattern.
+// size bytes: a 3x2 JPEG padded with a pattern, or for fewer than 171 bytes its signature
+// and a pattern (which does not decode).
 std::string JpegBytes(std::size_t size);
 
 }  // namespace testing_support

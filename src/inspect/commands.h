@@ -28,13 +28,14 @@ int ListPackage(const std::string& path, bool json, bool withLayout, std::ostrea
 int ListPackage(ByteSource& source, const std::string& path, bool json, bool withLayout,
                 std::ostream& out, std::ostream& err);
 
-// Checks everything a client relies on and, with expectedSha256, the file's digest.
+// Checks everything a client and extract rely on (every image decoded) and, with
+// expectedSha256, the file's digest; reports the first fault, as one JSON object with json.
 int VerifyPackage(const std::string& path, const std::optional<std::string>& expectedSha256,
-                  std::ostream& out, std::ostream& err);
+                  bool json, std::ostream& out, std::ostream& err);
 // The same on a package in source; path names it in the output.
 int VerifyPackage(ByteSource& source, const std::string& path,
-                  const std::optional<std::string>& expectedSha256, std::ostream& out,
-                  std::ostream& err);
+                  const std::optional<std::string>& expectedSha256, bool json,
+                  std::ostream& out, std::ostream& err);
 
 // Walks the package in source as extract does before writing anything: the structure, and
 // every image name safe to use as a file name. names gets layout.xml and every image name.

@@ -13,22 +13,17 @@
 #include "base/shown.h"
 #include "base/signal_cleanup.h"
 #include "inspect/commands.h"
+#include "package/extract_names.h"
 
 namespace vantu::branding_package {
 
 namespace {
 
-constexpr char kLayoutFile[] = "layout.xml";
-
-// A stored name that could leave the directory, or name nothing, is never used as a path.
-bool IsSafeName(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." &&
-         name.find_first_of("/\\") == std::string::npos && name != kLayoutFile;
-}
+constexpr const char* kLayoutFile = kExtractedLayoutName;
 
 // The refusal of an image record whose name is not safe; none for a safe one.
 std::optional<Fault> CheckName(const PackageRecord& r) {
-  if (r.type != RecordType::kImage || IsSafeName(r.name)) return std::nullopt;
+  if (r.type != RecordType::kImage || IsExtractableName(r.name)) return std::nullopt;
   return Fault{FaultKind::kRefused, r.offset + kImageHeadSize,
                "refusing to extract an image named \"" + r.name + "\""};
 }

@@ -104,6 +104,7 @@ int Verify(const std::vector<std::string>& args) {
                                                 command.cmd);
   TCLAP::ValueArg<std::string> sha256("", "sha256", "The SHA-256 the packager printed", false, "",
                                       "HEX", command.cmd);
+  TCLAP::SwitchArg json("", "json", "One JSON object instead of text", command.cmd);
   int status = 0;
   if (!command.Parse(args, status)) return status;
   std::optional<std::string> expected;
@@ -115,7 +116,7 @@ int Verify(const std::vector<std::string>& args) {
     }
     expected = hex;
   }
-  return VerifyPackage(package.getValue(), expected, std::cout, std::cerr);
+  return VerifyPackage(package.getValue(), expected, json.getValue(), std::cout, std::cerr);
 }
 
 int Extract(const std::vector<std::string>& args) {
@@ -154,7 +155,7 @@ struct CommandEntry {
 // Every subcommand, in the order usage lists them.
 constexpr CommandEntry kCommands[] = {
     {"list", "PACKAGE [--json] [--layout]", "show the header and every record", List},
-    {"verify", "PACKAGE [--sha256 HEX]", "check everything a client relies on", Verify},
+    {"verify", "PACKAGE [--sha256 HEX] [--json]", "check everything a client relies on", Verify},
     {"extract", "PACKAGE DIR [--force]", "write DIR/layout.xml and every image into DIR", Extract},
     {"lint", "LAYOUT [IMAGE...]", "report every finding about a layout document", Lint},
 };

@@ -13,20 +13,6 @@ namespace {
 
 const char* FormatKey(std::uint32_t format) { return format == kFormatPng ? "png" : "jpeg"; }
 
-const char* KindKey(FaultKind kind) {
-  switch (kind) {
-    case FaultKind::kIo: return "io";
-    case FaultKind::kStructure: return "structure";
-    case FaultKind::kImage: return "image";
-    case FaultKind::kLayout: return "layout";
-    case FaultKind::kReferences: return "references";
-    case FaultKind::kDigest: return "digest";
-    case FaultKind::kRefused: return "refused";
-    case FaultKind::kFatal: return "fatal";
-  }
-  return "unknown";
-}
-
 void JsonRecord(std::ostream& out, const PackageRecord& r, bool withLayout) {
   out << "{\"offset\":" << r.offset << ",\"size\":" << r.size << ",\"type\":";
   switch (r.type) {
@@ -95,13 +81,7 @@ int ListWalk(const Walk& walk, std::uint64_t fileSize, const std::string& path, 
     out << ']';
     if (!fault) out << ",\"size\":" << fileSize;
     if (fault) {
-      out << ",\"fault\":{\"kind\":\"" << KindKey(fault->kind) << "\",\"offset\":";
-      if (fault->offset == kNoOffset) {
-        out << "null";
-      } else {
-        out << fault->offset;
-      }
-      out << ",\"message\":" << JsonString(fault->message) << '}';
+      out << ",\"fault\":" << JsonFault(*fault);
     }
     out << "}\n";
   } else if (withLayout && !layoutText.empty()) {

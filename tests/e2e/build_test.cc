@@ -234,7 +234,7 @@ TEST_F(Build, OutOfMemoryIsOneLineAndStatus70) {
   WriteFile(image, PngBytes(16));
   ASSERT_EQ(truncate(image.c_str(), 1LL << 30), 0);
   const auto run = RunTool({"-x", dir_ / "only-icon.xml", "-i", image, "-o", dir_ / "out.bin"},
-                           {256ULL << 20});
+                           testing_support::Options(256ULL << 20));
   EXPECT_EQ(run.status, 70);
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "Fatal error: out of memory\n");

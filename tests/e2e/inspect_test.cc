@@ -75,8 +75,22 @@ class Inspect : public ::testing::Test {
 TEST_F(Inspect, RoundTrip) {
   auto run = RunInspect({"verify", "--sha256", hash_, package_});
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out,
-            package_ + ": sound package of " + std::to_string(PackageSize()) + " bytes, 2 images\n");
+  EXPECT_EQ(run.out, package_ + ": sound package of " + std::to_string(PackageSize()) +
+                         " bytes, 2 images\n  icon.png: PNG, 2x1 pixels, 700 bytes\n"
+                         "  logo.jpg: JPEG, 3x2 pixels, 900 bytes\n");
+  run = RunInspect({"verify", "--json", package_});
+  EXPECT_EQ(run.status, 0) << run.err;
+  const std::vector<std::pair<std::string, std::string>> fields = {
+      {"d['package']", package_},
+      {"d['sound']", "True"},
+      {"d['size']", std::to_string(PackageSize())},
+      {"d['fault']", "None"},
+      {"[(i['name'], i['format'], i['width'], i['height'], i['dataSize']) for i in d['images']]",
+       "[('icon.png', 'png', 2, 1, 700), ('logo.jpg', 'jpeg', 3, 2, 900)]"},
+  };
+  for (const auto& [expression, value] : fields) {
+    EXPECT_EQ(testing_support::JsonValue(run.out, expression), value) << expression;
+  }
 
   run = RunInspect({"list", "--json", "--layout", package_});
   EXPECT_EQ(run.status, 0);

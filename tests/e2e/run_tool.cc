@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -27,8 +28,20 @@ ToolRun RunProgram(const char* path, const char* argv0, const std::vector<std::s
   for (std::string& s : argvStrings) argv.push_back(s.data());
   argv.push_back(nullptr);
 
+  // Standard input comes from a scratch file, so no pipe can fill up.
+  char inputPath[] = "/tmp/bp-input-XXXXXX";
+  const int inputFd = mkstemp(inputPath);
+  if (inputFd < 0 || write(inputFd, options.input.data(), options.input.size()) !=
+                         static_cast<ssize_t>(options.input.size())) {
+    ADD_FAILURE() << "cannot write the standard input";
+  }
+  unlink(inputPath);
+  lseek(inputFd, 0, SEEK_SET);
+
   const pid_t pid = fork();
   if (pid == 0) {
+    dup2(inputFd, STDIN_FILENO);
+    close(inputFd);
     dup2(outPipe[1], STDOUT_FILENO);
     dup2(errPipe[1], STDERR_FILENO);
     close(outPipe[0]);
@@ -49,6 +62,7 @@ ToolRun RunProgram(const char* path, const char* argv0, const std::vector<std::s
   }
   close(outPipe[1]);
   close(errPipe[1]);
+  close(inputFd);
 
   ToolRun run{-1, "", ""};
   pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
@@ -89,6 +103,17 @@ ToolRun RunProgram(const char* path, const char* argv0, const std::vector<std::s
   if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
   return run;
+}
+
+std::string JsonValue(const std::string& json, const std::string& expression) {
+  RunOptions options;
+  options.input = json;
+  const ToolRun run = RunProgram(
+      "/usr/bin/python3", "python3",
+      {"-c", "import json,sys\nd=json.loads(sys.stdin.read())\nprint(" + expression + ")"},
+      options);
+  EXPECT_EQ(run.status, 0) << run.err << json;
+  return run.out.empty() ? run.out : run.out.substr(0, run.out.size() - 1);
 }
 
 }  // namespace testing_support

@@ -20,7 +20,19 @@ struct RunOptions {
   std::uint64_t fileSizeLimit = 0;      // caps the size of files written; 0 for none
   bool ignoreFileSizeSignal = false;    // starts the child with SIGXFSZ ignored
   int killAfterMs = -1;                 // sends SIGTERM after this many milliseconds
+  std::string input;                    // standard input; empty for none
 };
+
+// Options with the limits, the signal disposition and the deadline given, no input.
+inline RunOptions Options(std::uint64_t addressSpaceLimit, std::uint64_t fileSizeLimit = 0,
+                          bool ignoreFileSizeSignal = false, int killAfterMs = -1) {
+  RunOptions options;
+  options.addressSpaceLimit = addressSpaceLimit;
+  options.fileSizeLimit = fileSizeLimit;
+  options.ignoreFileSizeSignal = ignoreFileSizeSignal;
+  options.killAfterMs = killAfterMs;
+  return options;
+}
 
 // Runs the program at path with argv[0] and args.
 ToolRun RunProgram(const char* path, const char* argv0, const std::vector<std::string>& args,
@@ -35,6 +47,11 @@ inline ToolRun RunTool(const std::vector<std::string>& args, const RunOptions& o
 inline ToolRun RunInspect(const std::vector<std::string>& args, const RunOptions& options = {}) {
   return RunProgram(BP_INSPECT_PATH, "branding-package-inspect", args, options);
 }
+
+// Parses json with the system's Python and returns the value of expression over it (the
+// parsed document is "d", e.g. "d['images'][0]['width']") as Python prints it; a parse
+// failure fails the test.
+std::string JsonValue(const std::string& json, const std::string& expression);
 
 // The exit status a shell sees for a negative error code.
 inline int StatusOf(int code) { return code & 0xFF; }

@@ -25,6 +25,7 @@ using testing_support::PackageBytes;
 using testing_support::PngBytes;
 using testing_support::ReadFile;
 using testing_support::RunInspect;
+using testing_support::Options;
 using testing_support::RunOptions;
 using testing_support::RunTool;
 using testing_support::StatusOf;
@@ -77,7 +78,7 @@ TEST_F(Safety, FileSizeLimitKeepsThePreviousOutput) {
   WriteFile(dir_ / "schema.xsd", "previous schema");
   const auto before = Entries(dir_.path());
   for (bool ignored : {false, true}) {
-    const RunOptions limited{0, 1000, ignored, -1};
+    const RunOptions limited = Options(0, 1000, ignored, -1);
     auto run = RunTool(Build(dir_ / "out.pkg"), limited);
     EXPECT_EQ(run.status, StatusOf(-504)) << ignored;
     EXPECT_EQ(run.out, "Error: -504\n\tUnable to write Output file: " + (dir_ / "out.pkg") + "\n");
@@ -119,7 +120,7 @@ TEST_F(Safety, TerminatedBuildLeavesNoFragment) {
   for (int delay : {5, 40, 80, 120, 160, 250}) {
     WriteFile(dir_ / "out.pkg", "previous package");
     const auto before = Entries(dir_.path());
-    RunTool(Build(dir_ / "out.pkg"), RunOptions{0, 0, false, delay});
+    RunTool(Build(dir_ / "out.pkg"), Options(0, 0, false, delay));
     EXPECT_EQ(Entries(dir_.path()), before) << delay;
     if (ReadFile(dir_ / "out.pkg") != "previous package") {
       EXPECT_EQ(RunInspect({"verify", dir_ / "out.pkg"}).status, 0) << delay;
@@ -178,7 +179,7 @@ TEST_F(Safety, StraySingleDashTokensAreUnknownArguments) {
 TEST_F(Safety, FifosAreRefusedWithoutBlocking) {
   const std::string fifo = dir_ / "fifo";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  const RunOptions deadline{0, 0, false, 10000};
+  const RunOptions deadline = Options(0, 0, false, 10000);
   struct Case {
     std::vector<std::string> args;
     bool inspect;
@@ -265,7 +266,7 @@ TEST_F(ExtractSafety, ForceIsAllOrNothing) {
   EXPECT_EQ(Entries(out), (std::vector<std::string>{"a.png", "b.jpg"}));
 
   ASSERT_EQ(rmdir((out + "/b.jpg").c_str()), 0);
-  run = RunInspect({"extract", "--force", package, out}, RunOptions{0, 3000, false, -1});
+  run = RunInspect({"extract", "--force", package, out}, Options(0, 3000, false, -1));
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.err.find("File too large"), std::string::npos) << run.err;
   EXPECT_EQ(Entries(out), (std::vector<std::string>{"a.png"}));
@@ -284,7 +285,7 @@ TEST_F(ExtractSafety, TerminatedExtractLeavesNothing) {
   for (int delay : {5, 30, 90}) {
     const std::string out = dir_ / ("out" + std::to_string(delay));
     ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
-    const auto run = RunInspect({"extract", package, out}, RunOptions{0, 0, false, delay});
+    const auto run = RunInspect({"extract", package, out}, Options(0, 0, false, delay));
     const auto left = Entries(out);
     if (run.signal == 0) {
       EXPECT_EQ(left, (std::vector<std::string>{"a.png", "b.png", "layout.xml"}));
@@ -305,9 +306,9 @@ TEST_F(ExtractSafety, HugeSizeFieldsAreNotAllocated) {
                       testing_support::U32(text + 1));
   ASSERT_EQ(truncate(path.c_str(), std::int64_t{text} + 37), 0);
 #ifdef __SANITIZE_ADDRESS__
-  const RunOptions small{};  // the address sanitizer cannot run under a memory limit
+  const RunOptions small;  // the address sanitizer cannot run under a memory limit
 #else
-  const RunOptions small{512ULL << 20, 0, false, -1};
+  const RunOptions small = Options(512ULL << 20, 0, false, -1);
 #endif
   auto run = RunInspect({"verify", path}, small);
   EXPECT_EQ(run.status, 3);

@@ -1,0 +1,215 @@
+#include "image/decode_image.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include <jpeglib.h>
+#include <png.h>
+
+#include "image/image_format.h"
+
+namespace vantu::branding_package {
+
+namespace {
+
+// Longest decoder message kept.
+constexpr std::size_t kMessageSize = 200;
+// Pieces the decoders are fed in.
+constexpr std::uint64_t kPieceSize = 64 << 10;
+
+// The bytes being decoded, read piece by piece.
+struct Input {
+  ByteSource* source;
+  std::uint64_t next;  // the next byte to read
+  std::uint64_t end;   // one past the last byte
+  std::vector<unsigned char> piece;
+};
+
+// Fills out with the next size bytes; false past the end or on a read failure.
+bool ReadNext(Input& input, unsigned char* out, std::uint64_t size) {
+  if (size > input.end - input.next || !input.source->ReadAt(input.next, out, size)) return false;
+  input.next += size;
+  return true;
+}
+
+std::string TooManyPixels(std::uint64_t width, std::uint64_t height) {
+  return std::to_string(width) + "x" + std::to_string(height) + " pixels, more than the " +
+         std::to_string(kMaxDecodedPixels) + " decoded";
+}
+
+// libpng reports errors by longjmp; no object with a destructor lives in the frames it
+// jumps over.
+struct PngState {
+  Input* input;
+  char message[kMessageSize];
+};
+
+void PngRead(png_structp png, png_bytep out, png_size_t size) {
+  auto* state = static_cast<PngState*>(png_get_io_ptr(png));
+  if (!ReadNext(*state->input, out, size)) png_error(png, "the data ends early");
+}
+
+void PngError(png_structp png, png_const_charp message) {
+  auto* state = static_cast<PngState*>(png_get_error_ptr(png));
+  std::snprintf(state->message, sizeof state->message, "%s", message);
+  png_longjmp(png, 1);
+}
+
+void PngWarning(png_structp /*png*/, png_const_charp /*message*/) {}
+
+// Returns 0 decoded, 1 failed (state->message says why), 2 too many pixels.
+int DecodePngRows(png_structp png, png_infop info, std::vector<unsigned char>& row,
+                  png_uint_32& width, png_uint_32& height) {
+  if (setjmp(png_jmpbuf(png)) != 0) return 1;
+  png_read_info(png, info);
+  width = png_get_image_width(png, info);
+  height = png_get_image_height(png, info);
+  if (std::uint64_t{width} * height > kMaxDecodedPixels) return 2;
+  const int passes = png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  row.resize(png_get_rowbytes(png, info));
+  for (int pass = 0; pass < passes; ++pass) {
+    for (png_uint_32 y = 0; y < height; ++y) png_read_row(png, row.data(), nullptr);
+  }
+  png_read_end(png, nullptr);
+  return 0;
+}
+
+DecodedImage DecodePng(Input& input) {
+  DecodedImage result;
+  PngState state{&input, "unknown problem"};
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, PngError, PngWarning);
+  png_infop info = png == nullptr ? nullptr : png_create_info_struct(png);
+  if (info == nullptr) {
+    png_destroy_read_struct(&png, nullptr, nullptr);
+    result.problem = "cannot set up the PNG decoder";
+    return result;
+  }
+  png_set_read_fn(png, &state, PngRead);
+  // Dimensions the limit allows at all; the product is checked after the header.
+  png_set_user_limits(png, kMaxDecodedPixels, kMaxDecodedPixels);
+  std::vector<unsigned char> row;
+  png_uint_32 width = 0;
+  png_uint_32 height = 0;
+  const int outcome = DecodePngRows(png, info, row, width, height);
+  png_destroy_read_struct(&png, &info, nullptr);
+  if (outcome == 1) {
+    result.problem = state.message;
+  } else if (outcome == 2) {
+    result.problem = TooManyPixels(width, height);
+  } else {
+    result = {true, width, height, ""};
+  }
+  return result;
+}
+
+// libjpeg reports errors by calling error_exit, which must not return.
+struct JpegState {
+  jpeg_error_mgr errors;
+  std::jmp_buf jump;
+  char message[kMessageSize];
+};
+
+void JpegFail(j_common_ptr info) {
+  auto* state = reinterpret_cast<JpegState*>(info->err);
+  char text[JMSG_LENGTH_MAX];
+  (*info->err->format_message)(info, text);
+  std::snprintf(state->message, sizeof state->message, "%s", text);
+  std::longjmp(state->jump, 1);
+}
+
+// A warning means corrupt or truncated data, which the decoder would paper over.
+void JpegMessage(j_common_ptr info, int level) {
+  if (level < 0) JpegFail(info);
+}
+
+// The source manager: pieces of the input; its end before the image's end is a failure.
+struct JpegSource {
+  jpeg_source_mgr manager;
+  Input* input;
+};
+
+void JpegInit(j_decompress_ptr /*info*/) {}
+void JpegTerm(j_decompress_ptr /*info*/) {}
+
+boolean JpegFill(j_decompress_ptr info) {
+  auto* source = reinterpret_cast<JpegSource*>(info->src);
+  Input& input = *source->input;
+  const std::uint64_t left = input.end - input.next;
+  const std::uint64_t want = left < kPieceSize ? left : kPieceSize;
+  if (want == 0 || !ReadNext(input, input.piece.data(), want)) {
+    auto* state = reinterpret_cast<JpegState*>(info->err);
+    std::snprintf(state->message, sizeof state->message, "the data ends early");
+    std::longjmp(state->jump, 1);
+  }
+  source->manager.next_input_byte = input.piece.data();
+  source->manager.bytes_in_buffer = static_cast<std::size_t>(want);
+  return TRUE;
+}
+
+void JpegSkip(j_decompress_ptr info, long count) {
+  auto* source = reinterpret_cast<JpegSource*>(info->src);
+  while (count > static_cast<long>(source->manager.bytes_in_buffer)) {
+    count -= static_cast<long>(source->manager.bytes_in_buffer);
+    JpegFill(info);
+  }
+  source->manager.next_input_byte += count;
+  source->manager.bytes_in_buffer -= static_cast<std::size_t>(count);
+}
+
+// Returns 0 decoded, 1 failed, 2 too many pixels.
+int DecodeJpegRows(jpeg_decompress_struct& info, JpegState& state, std::vector<JSAMPLE>& row) {
+  if (setjmp(state.jump) != 0) return 1;
+  jpeg_read_header(&info, TRUE);
+  if (std::uint64_t{info.image_width} * info.image_height > kMaxDecodedPixels) return 2;
+  jpeg_start_decompress(&info);
+  row.resize(std::size_t{info.output_width} * static_cast<std::size_t>(info.output_components));
+  JSAMPROW rows[1] = {row.data()};
+  while (info.output_scanline < info.output_height) jpeg_read_scanlines(&info, rows, 1);
+  jpeg_finish_decompress(&info);
+  return 0;
+}
+
+DecodedImage DecodeJpeg(Input& input) {
+  DecodedImage result;
+  jpeg_decompress_struct info {};
+  JpegState state {};
+  std::snprintf(state.message, sizeof state.message, "unknown problem");
+  info.err = jpeg_std_error(&state.errors);
+  state.errors.error_exit = JpegFail;
+  state.errors.emit_message = JpegMessage;
+  jpeg_create_decompress(&info);
+  JpegSource source {};
+  source.input = &input;
+  source.manager.init_source = JpegInit;
+  source.manager.fill_input_buffer = JpegFill;
+  source.manager.skip_input_data = JpegSkip;
+  source.manager.resync_to_restart = jpeg_resync_to_restart;
+  source.manager.term_source = JpegTerm;
+  info.src = &source.manager;
+  std::vector<JSAMPLE> row;
+  const int outcome = DecodeJpegRows(info, state, row);
+  const std::uint32_t width = info.image_width;
+  const std::uint32_t height = info.image_height;
+  jpeg_destroy_decompress(&info);
+  if (outcome == 1) {
+    result.problem = state.message;
+  } else if (outcome == 2) {
+    result.problem = TooManyPixels(width, height);
+  } else {
+    result = {true, width, height, ""};
+  }
+  return result;
+}
+
+}  // namespace
+
+DecodedImage DecodeImage(ByteSource& source, std::uint64_t offset, std::uint64_t size,
+                         std::uint32_t format) {
+  Input input{&source, offset, offset + size, std::vector<unsigned char>(kPieceSize)};
+  return format == kFormatPng ? DecodePng(input) : DecodeJpeg(input);
+}
+
+}  // namespace vantu::branding_package
