@@ -87,14 +87,20 @@ std::string Signed(const std::string& signature, std::size_t size) {
 
 namespace {
 
-// A 2x1 PNG and a 3x2 JPEG; decoders stop at their end, so bytes behind them are ignored.
-const std::string kSmallPng(
+// A 2x1 PNG and a 3x2 JPEG, made on first use (tests build their cases during static
+// initialisation); decoders stop at their end, so bytes behind them are ignored.
+const std::string& SmallPng() {
+  static const std::string bytes(
     "\x89\x50\x4e\x47\x0d\x0a\x1a\x0a\x00\x00\x00\x0d\x49\x48\x44\x52\x00\x00\x00\x02\x00\x00"
     "\x00\x01\x08\x02\x00\x00\x00\x7b\x40\xe8\xdd\x00\x00\x00\x0d\x49\x44\x41\x54\x78\x9c\x63"
     "\xf8\xcf\x00\x04\xff\x01\x07\x00\x01\xff\xe2\x23\x9e\x59\x00\x00\x00\x00\x49\x45\x4e\x44"
     "\xae\x42\x60\x82",
     70);
-const std::string kSmallJpeg(
+  return bytes;
+}
+
+const std::string& SmallJpeg() {
+  static const std::string bytes(
     "\xff\xd8\xff\xe0\x00\x10\x4a\x46\x49\x46\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00\xff\xdb"
     "\x00\x43\x00\x10\x0b\x0c\x0e\x0c\x0a\x10\x0e\x0d\x0e\x12\x11\x10\x13\x18\x28\x1a\x18\x16"
     "\x16\x18\x31\x23\x25\x1d\x28\x3a\x33\x3d\x3c\x39\x33\x38\x37\x40\x48\x5c\x4e\x40\x44\x57"
@@ -104,6 +110,8 @@ const std::string kSmallJpeg(
     "\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x01\x05\x06\x36\x73\xb1\xff\xda"
     "\x00\x08\x01\x01\x00\x00\x3f\x00\x50\xd1\x8b\xa7\x54\x5a\x3f\xff\xd9",
     171);
+  return bytes;
+}
 
 // The small image padded to size, or, for fewer bytes, only its signature and a pattern.
 std::string Image(const std::string& small, std::size_t signature, std::size_t size) {
@@ -113,8 +121,8 @@ std::string Image(const std::string& small, std::size_t signature, std::size_t s
 
 }  // namespace
 
-std::string PngBytes(std::size_t size) { return Image(kSmallPng, 8, size); }
+std::string PngBytes(std::size_t size) { return Image(SmallPng(), 8, size); }
 
-std::string JpegBytes(std::size_t size) { return Image(kSmallJpeg, 3, size); }
+std::string JpegBytes(std::size_t size) { return Image(SmallJpeg(), 3, size); }
 
 }  // namespace testing_support

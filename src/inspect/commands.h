@@ -46,9 +46,17 @@ std::optional<Fault> PlanExtraction(ByteSource& source, std::set<std::string>& n
 int ExtractPackage(const std::string& path, const std::string& dir, bool force,
                    std::ostream& out, std::ostream& err);
 
-// Every finding about a layout document (and, given images, its references) as
-// "FILE:LINE:COLUMN: error|warning: message"; 0 when the packager would accept it.
+// How lint reports.
+struct LintOptions {
+  bool strict = false;  // every warning counts as an error
+  bool json = false;    // one JSON object instead of lines
+};
+
+// Every finding about a layout document (and, given images, about them and the references)
+// as "FILE:LINE:COLUMN: error|warning: message", then each decoded image's size and a
+// count; 0 when nothing counts as an error (the packager would accept it, and a client could
+// show it), else the status of the gravest kind.
 int LintLayout(const std::string& layoutPath, const std::vector<std::string>& images,
-               std::ostream& out, std::ostream& err);
+               const LintOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace vantu::branding_package

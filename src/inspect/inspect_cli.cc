@@ -1,5 +1,7 @@
 #include "inspect/inspect_cli.h"
 
+#include <algorithm>
+#include <cstring>
 #include <iomanip>
 #include <iostream>
 #include <sstream>
@@ -85,6 +87,20 @@ class Command {
   std::vector<std::string_view> valueFlags_;
 };
 
+// Trailing image arguments, shown as optional in usage.
+class OptionalImages : public TCLAP::UnlabeledMultiArg<std::string> {
+ public:
+  OptionalImages(const std::string& name, const std::string& description,
+                 const std::string& typeLabel, TCLAP::CmdLineInterface& parser)
+      : TCLAP::UnlabeledMultiArg<std::string>(name, description, false, typeLabel, parser) {}
+  std::string shortID(const std::string& value) const override {
+    return "[" + TCLAP::UnlabeledMultiArg<std::string>::shortID(value) + "]";
+  }
+  std::string longID(const std::string& value) const override {
+    return "[" + TCLAP::UnlabeledMultiArg<std::string>::longID(value) + "]";
+  }
+};
+
 int List(const std::vector<std::string>& args) {
   Command command("list", "Shows the header and every record of a branding package");
   TCLAP::UnlabeledValueArg<std::string> package("package", "The package file", true, "", "PACKAGE",
@@ -137,11 +153,14 @@ int Lint(const std::vector<std::string>& args) {
                   "given images, references");
   TCLAP::UnlabeledValueArg<std::string> layout("layout", "The layout document", true, "", "LAYOUT",
                                                command.cmd);
-  TCLAP::UnlabeledMultiArg<std::string> images("images", "The images the package would hold",
-                                               false, "IMAGE", command.cmd);
+  OptionalImages images("images", "The images the package would hold", "IMAGE", command.cmd);
+  TCLAP::SwitchArg strict("", "strict", "Count every warning as an error (status 5 and up)",
+                          command.cmd);
+  TCLAP::SwitchArg json("", "json", "One JSON object instead of lines", command.cmd);
   int status = 0;
   if (!command.Parse(args, status)) return status;
-  return LintLayout(layout.getValue(), images.getValue(), std::cout, std::cerr);
+  return LintLayout(layout.getValue(), images.getValue(), {strict.getValue(), json.getValue()},
+                    std::cout, std::cerr);
 }
 
 // One subcommand: how it is called, what it does, and the function that runs it.
@@ -157,17 +176,19 @@ constexpr CommandEntry kCommands[] = {
     {"list", "PACKAGE [--json] [--layout]", "show the header and every record", List},
     {"verify", "PACKAGE [--sha256 HEX] [--json]", "check everything a client relies on", Verify},
     {"extract", "PACKAGE DIR [--force]", "write DIR/layout.xml and every image into DIR", Extract},
-    {"lint", "LAYOUT [IMAGE...]", "report every finding about a layout document", Lint},
+    {"lint", "LAYOUT [IMAGE...] [--strict] [--json]", "report every finding about a layout",
+     Lint},
 };
 
-// Width of the call column in usage.
-constexpr int kCallWidth = 34;
-
 std::string Usage() {
+  std::size_t width = 0;
+  for (const CommandEntry& entry : kCommands) {
+    width = std::max(width, std::strlen(entry.name) + 1 + std::strlen(entry.arguments) + 2);
+  }
   std::ostringstream usage;
   usage << kUsageHead;
   for (const CommandEntry& entry : kCommands) {
-    usage << "  " << std::left << std::setw(kCallWidth)
+    usage << "  " << std::left << std::setw(static_cast<int>(width))
           << std::string(entry.name) + " " + entry.arguments << entry.summary << '\n';
   }
   usage << kUsageTail;

@@ -1,49 +1,27 @@
 #include <algorithm>
 #include <climits>
 #include <optional>
-#include <utility>
 #include <ostream>
+#include <utility>
 
-#include "base/bp_exception.h"
 #include "base/shown.h"
 #include "image/image_format.h"
 #include "inspect/commands.h"
-#include "inspect/line_index.h"
+#include "inspect/json.h"
+#include "inspect/lint_findings.h"
 #include "inspect/schema_check.h"
 #include "layout/layout_rules.h"
 #include "layout/parse_layout.h"
 #include "package/name_match.h"
-#include "package/records.h"
 
 namespace vantu::branding_package {
 
 namespace {
 
-struct Finding {
-  std::string file;
-  int line;
-  int column;
-  FaultKind kind;  // what kind of error it would be; schema findings may be warnings
-  bool schema;
-  std::string message;
-};
-
 struct Reference {
   std::string name;
   std::size_t offset;
 };
-
-// What the packager would say of the image at path; none when it would take it.
-std::optional<std::string> ImageProblem(const std::string& path) {
-  FileSource file(path);
-  if (!file.IsOpen()) return "Unable to open Image file: " + path + " (" + file.OpenFailure() + ")";
-  try {
-    MakeImageRecord(file, path);
-  } catch (const cBP_EXCEPTION& e) {
-    return std::string(e.what());
-  }
-  return std::nullopt;
-}
 
 // Widest an element may be for the schema check: the schema library walks every earlier
 // sibling for each finding it raises, and compares attributes pairwise.
@@ -81,10 +59,124 @@ std::optional<std::pair<const LayoutNode*, std::string>> TooWideForSchema(
   return std::nullopt;
 }
 
+// Everything about the layout document: the packager's parse, rules and references, the
+// checks lint adds, and the schema.
+void CheckLayout(const std::string& layoutPath, const std::string& text,
+                 const std::vector<LintedImage>& images, std::vector<Finding>& findings) {
+  const LineIndex lines(text);
+  auto add = [&](std::size_t offset, FaultKind kind, const std::string& message,
+                 Severity severity = Severity::kError) {
+    const auto [line, column] = lines.Position(offset);
+    findings.push_back({layoutPath, line, column, kind, severity, message});
+  };
+
+  // What the packager sees: a zero byte ends the document.
+  std::vector<char> document(text.begin(), text.end());
+  document.push_back('\0');
+  rapidxml::xml_document<char> parsed;
+  std::vector<Reference> references;
+  bool schemaFit = true;
+  try {
+    ParseLayout(document, parsed);
+  } catch (const LayoutSyntaxError& e) {
+    // The packager's one syntax error, without the schema library's wording of it, and no
+    // references to compare.
+    add(e.offset, FaultKind::kLayout, e.what());
+    return;
+  }
+  auto offsetOf = [&](const LayoutNode* node) {
+    return node == nullptr || node->name_size() == 0
+               ? 0
+               : static_cast<std::size_t>(node->name() - document.data()) - 1;
+  };
+  if (auto tooWide = TooWideForSchema(parsed)) {
+    schemaFit = false;
+    add(offsetOf(tooWide->first), FaultKind::kLayout, tooWide->second, Severity::kWarning);
+  }
+  CheckLayoutRules(
+      parsed.first_node(),
+      [&](const LayoutNode& element, std::string_view name) {
+        references.push_back({std::string(name), offsetOf(&element)});
+      },
+      [&](const LayoutNode* node, const std::string& message) {
+        add(offsetOf(node), FaultKind::kLayout, message);
+        return true;
+      });
+  const bool layoutAccepted = std::none_of(findings.begin(), findings.end(), [](const Finding& f) {
+    return f.kind == FaultKind::kLayout && f.severity == Severity::kError;
+  });
+  CheckLayoutText(layoutPath, text, lines, parsed, document.data(), findings);
+
+  if (!images.empty()) {
+    std::vector<std::string> referenceNames;
+    std::vector<std::string> imageNames;
+    referenceNames.reserve(references.size());
+    for (const Reference& r : references) referenceNames.push_back(r.name);
+    for (const LintedImage& image : images) imageNames.push_back(image.name);
+    const NameMismatches mismatches = MatchNames(referenceNames, imageNames);
+    for (std::size_t i : mismatches.references) {
+      add(references[i].offset, FaultKind::kReferences, kNoResourceFound + references[i].name);
+    }
+    for (std::size_t i : mismatches.resources) {
+      add(offsetOf(parsed.first_node()), FaultKind::kReferences, kNoReferenceFound + imageNames[i]);
+    }
+  }
+
+  // Schema findings are errors only where the packager's own rules reject the layout too.
+  if (schemaFit) {
+    for (const SchemaFinding& s : CheckAgainstSchema(text, layoutPath)) {
+      findings.push_back({layoutPath, s.line, s.column, FaultKind::kLayout,
+                          layoutAccepted ? Severity::kWarning : Severity::kError, s.message});
+    }
+  }
+}
+
+// The layout's findings first, by position, those without one (line 0) last in their file;
+// then the images' in the order given.
+void SortFindings(const std::string& layoutPath, std::vector<Finding>& findings) {
+  std::stable_sort(findings.begin(), findings.end(), [&](const Finding& a, const Finding& b) {
+    const bool aLayout = a.file == layoutPath;
+    const bool bLayout = b.file == layoutPath;
+    if (aLayout != bLayout) return aLayout;
+    if (!aLayout) return false;
+    const bool aPlaced = a.line > 0;
+    const bool bPlaced = b.line > 0;
+    if (aPlaced != bPlaced) return aPlaced;
+    return std::tie(a.line, a.column) < std::tie(b.line, b.column);
+  });
+}
+
+const char* SeverityName(Severity severity) {
+  return severity == Severity::kError ? "error" : "warning";
+}
+
+void PrintJson(std::ostream& out, const std::string& layoutPath,
+               const std::vector<Finding>& findings, const std::vector<LintedImage>& images,
+               int errors, int warnings) {
+  out << "{\"file\":" << JsonString(layoutPath) << ",\"findings\":[";
+  for (std::size_t i = 0; i < findings.size(); ++i) {
+    const Finding& f = findings[i];
+    out << (i == 0 ? "" : ",") << "{\"file\":" << JsonString(f.file) << ",\"line\":" << f.line
+        << ",\"column\":" << f.column << ",\"severity\":\"" << SeverityName(f.severity)
+        << "\",\"message\":" << JsonString(f.message) << '}';
+  }
+  out << "],\"images\":[";
+  bool first = true;
+  for (const LintedImage& image : images) {
+    if (!image.decoded) continue;
+    out << (first ? "" : ",") << "{\"file\":" << JsonString(image.path)
+        << ",\"name\":" << JsonString(image.name) << ",\"format\":\""
+        << (image.format == kFormatPng ? "png" : "jpeg") << "\",\"width\":" << image.width
+        << ",\"height\":" << image.height << ",\"size\":" << image.size << '}';
+    first = false;
+  }
+  out << "],\"errors\":" << errors << ",\"warnings\":" << warnings << "}\n";
+}
+
 }  // namespace
 
-int LintLayout(const std::string& layoutPath, const std::vector<std::string>& images,
-               std::ostream& out, std::ostream& err) {
+int LintLayout(const std::string& layoutPath, const std::vector<std::string>& imagePaths,
+               const LintOptions& options, std::ostream& out, std::ostream& err) {
   FileSource file(layoutPath);
   std::string text;
   if (!file.IsOpen()) {
@@ -104,95 +196,36 @@ int LintLayout(const std::string& layoutPath, const std::vector<std::string>& im
   }
 
   std::vector<Finding> findings;
-  const LineIndex lines(text);
-  auto add = [&](std::size_t offset, FaultKind kind, const std::string& message,
-                 bool schema = false) {
-    const auto [line, column] = lines.Position(offset);
-    findings.push_back({layoutPath, line, column, kind, schema, message});
-  };
-
-  // What the packager sees: a zero byte ends the document.
-  std::vector<char> document(text.begin(), text.end());
-  document.push_back('\0');
-  rapidxml::xml_document<char> parsed;
-  std::vector<Reference> references;
-  std::size_t rootOffset = 0;
-  bool wellFormed = false;
-  bool schemaFit = true;
-  try {
-    ParseLayout(document, parsed);
-    wellFormed = true;
-    auto offsetOf = [&](const LayoutNode* node) {
-      return node == nullptr || node->name_size() == 0
-                 ? 0
-                 : static_cast<std::size_t>(node->name() - document.data()) - 1;
-    };
-    if (auto tooWide = TooWideForSchema(parsed)) {
-      schemaFit = false;
-      add(offsetOf(tooWide->first), FaultKind::kLayout, tooWide->second, true);
-    }
-    rootOffset = offsetOf(parsed.first_node());
-    CheckLayoutRules(
-        parsed.first_node(),
-        [&](const LayoutNode& element, std::string_view name) {
-          references.push_back({std::string(name), offsetOf(&element)});
-        },
-        [&](const LayoutNode* node, const std::string& message) {
-          add(offsetOf(node), FaultKind::kLayout, message);
-          return true;
-        });
-  } catch (const LayoutSyntaxError& e) {
-    add(e.offset, FaultKind::kLayout, e.what());
-  }
-
-  if (!images.empty()) {
-    std::vector<std::string> referenceNames;
-    std::vector<std::string> imageNames;
-    referenceNames.reserve(references.size());
-    for (const Reference& r : references) referenceNames.push_back(r.name);
-    for (const std::string& image : images) {
-      if (auto problem = ImageProblem(image)) {
-        findings.push_back({image, 1, 1, FaultKind::kImage, false, *problem});
-      }
-      imageNames.emplace_back(ImageName(image));
-    }
-    const NameMismatches mismatches = MatchNames(referenceNames, imageNames);
-    for (std::size_t i : mismatches.references) {
-      add(references[i].offset, FaultKind::kReferences, kNoResourceFound + references[i].name);
-    }
-    for (std::size_t i : mismatches.resources) {
-      add(rootOffset, FaultKind::kReferences, kNoReferenceFound + imageNames[i]);
-    }
-  }
-
-  // Schema findings are errors only where the packager's own rules reject the layout too.
-  const bool layoutAccepted = std::none_of(findings.begin(), findings.end(), [](const Finding& f) {
-    return f.kind == FaultKind::kLayout && !f.schema;
-  });
-  // A document the packager cannot parse gets the packager's one syntax error, not the
-  // schema library's wording of it too.
-  if (wellFormed && schemaFit) {
-    for (const SchemaFinding& s : CheckAgainstSchema(text, layoutPath)) {
-      findings.push_back({layoutPath, s.line, s.column, FaultKind::kLayout, true, s.message});
-    }
-  }
-  std::stable_sort(findings.begin(), findings.end(), [&](const Finding& a, const Finding& b) {
-    const bool aLayout = a.file == layoutPath;
-    const bool bLayout = b.file == layoutPath;
-    if (aLayout != bLayout) return aLayout;
-    // A finding without a position (line 0) sums up the rest: it goes last.
-    const bool aPlaced = a.line > 0;
-    const bool bPlaced = b.line > 0;
-    if (aPlaced != bPlaced) return aPlaced;
-    return std::tie(a.line, a.column) < std::tie(b.line, b.column);
-  });
+  const std::vector<LintedImage> images = CheckImages(imagePaths, findings);
+  CheckLayout(layoutPath, text, images, findings);
+  SortFindings(layoutPath, findings);
 
   int status = 0;
-  for (const Finding& f : findings) {
-    const bool error = !f.schema || !layoutAccepted;
-    out << Shown(f.file) << ':' << f.line << ':' << f.column << ": "
-        << (error ? "error" : "warning") << ": " << Shown(f.message) << '\n';
-    if (error && (status == 0 || static_cast<int>(f.kind) < status)) status = static_cast<int>(f.kind);
+  int errors = 0;
+  int warnings = 0;
+  for (Finding& f : findings) {
+    if (options.strict) f.severity = Severity::kError;
+    if (f.severity == Severity::kWarning) {
+      ++warnings;
+      continue;
+    }
+    ++errors;
+    if (status == 0 || static_cast<int>(f.kind) < status) status = static_cast<int>(f.kind);
+  }
+  if (options.json) {
+    PrintJson(out, layoutPath, findings, images, errors, warnings);
+  } else {
+    for (const Finding& f : findings) {
+      out << Shown(f.file) << ':' << f.line << ':' << f.column << ": " << SeverityName(f.severity)
+          << ": " << Shown(f.message) << '\n';
+    }
+    for (const LintedImage& image : images) {
+      if (!image.decoded) continue;
+      out << Shown(image.path) << ": " << FormatName(image.format) << ", " << image.width << "x"
+          << image.height << " pixels, " << image.size << " bytes\n";
+    }
+    out << Shown(layoutPath) << ": " << errors << (errors == 1 ? " error, " : " errors, ")
+        << warnings << (warnings == 1 ? " warning" : " warnings") << '\n';
   }
   out.flush();
   return status;

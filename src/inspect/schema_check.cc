@@ -1,5 +1,6 @@
 #include "inspect/schema_check.h"
 
+#include <climits>
 #include <memory>
 
 #include <libxml/parser.h>
@@ -14,8 +15,10 @@ namespace {
 
 // The start column of node's start tag on its line, found in the text; 0 when not found.
 int ColumnOf(const LineIndex& lines, const xmlNode* node) {
-  if (node == nullptr || node->type != XML_ELEMENT_NODE || node->line <= 0) return 0;
-  const std::string_view line = lines.Line(node->line);
+  if (node == nullptr || node->type != XML_ELEMENT_NODE) return 0;
+  const long number = xmlGetLineNo(node);
+  if (number <= 0 || number > INT_MAX) return 0;
+  const std::string_view line = lines.Line(static_cast<int>(number));
   const std::string tag = "<" + std::string(reinterpret_cast<const char*>(node->name));
   const std::size_t at = line.find(tag);
   return at == std::string_view::npos ? 0 : static_cast<int>(at) + 1;
@@ -27,6 +30,20 @@ struct Collector {
   std::size_t dropped = 0;
 };
 
+// The schema library's wording where it speaks of its own internals; empty drops the finding
+// (it only follows another).
+std::string Worded(const std::string& message) {
+  if (message.rfind("Internal error", 0) == 0) return "";
+  // lint's own check names the first byte that is not UTF-8.
+  if (message.rfind("Input is not proper UTF-8", 0) == 0) return "";
+  if (message == "xmlParseEntityRef: no name") {
+    return "'&' starts no entity or character reference; write &amp; for the character";
+  }
+  const std::string entity = "xmlParseEntityRef: ";
+  if (message.rfind(entity, 0) == 0) return message.substr(entity.size());
+  return message;
+}
+
 void Collect(void* context, xmlErrorPtr error) {
   auto* collector = static_cast<Collector*>(context);
   // Past the cap only the count is kept: a hostile file cannot make the report huge.
@@ -36,6 +53,8 @@ void Collect(void* context, xmlErrorPtr error) {
   }
   std::string message = error->message != nullptr ? error->message : "unknown problem";
   while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
+  message = Worded(message);
+  if (message.empty()) return;
   int column = error->int2;
   if (column == 0) column = ColumnOf(collector->lines, static_cast<const xmlNode*>(error->node));
   collector->findings.push_back({error->line, column, message});
@@ -65,7 +84,10 @@ std::vector<SchemaFinding> CheckAgainstSchema(const std::string& text, const std
   xmlSetStructuredErrorFunc(&collector, Collect);
   Owned<xmlDoc> document(xmlCtxtReadMemory(parser.get(), text.data(), static_cast<int>(text.size()),
                                            name.c_str(), nullptr,
-                                           XML_PARSE_NONET));
+                                           // Depth is bounded by the packager's parse; lines
+                                           // past 65535 keep their numbers.
+                                           XML_PARSE_NONET | XML_PARSE_HUGE |
+                                               XML_PARSE_BIG_LINES));
   if (document) {
     xmlSchemaSetValidStructuredErrors(validator.get(), Collect, &collector);
     xmlSchemaValidateDoc(validator.get(), document.get());

@@ -1,0 +1,172 @@
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <map>
+
+#include "base/bp_exception.h"
+#include "base/utf8.h"
+#include "digest/sha256.h"
+#include "image/decode_image.h"
+#include "image/image_format.h"
+#include "inspect/lint_findings.h"
+#include "package/extract_names.h"
+#include "package/records.h"
+
+namespace vantu::branding_package {
+
+namespace {
+
+using Node = rapidxml::xml_node<char>;
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+// The encoding the XML declaration names, or empty.
+std::string DeclaredEncoding(const std::string& text, std::size_t& at) {
+  std::size_t start = text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+  if (text.compare(start, 5, "<?xml") != 0) return "";
+  const std::size_t end = text.find("?>", start);
+  const std::size_t key = text.find("encoding", start);
+  if (key == std::string::npos || key > end) return "";
+  std::size_t quote = text.find_first_of("\"'", key);
+  if (quote == std::string::npos || quote > end) return "";
+  const std::size_t close = text.find(text[quote], quote + 1);
+  if (close == std::string::npos || close > end) return "";
+  at = quote + 1;
+  return text.substr(quote + 1, close - quote - 1);
+}
+
+// The text of element's first text run (comment-split pieces joined), as the rules read it.
+std::string TextOf(const Node& element) {
+  const Node* child = element.first_node();
+  while (child != nullptr && child->type() != rapidxml::node_data) child = child->next_sibling();
+  std::string text;
+  for (; child != nullptr && child->type() == rapidxml::node_data; child = child->next_sibling()) {
+    text.append(child->value(), child->value_size());
+  }
+  return text;
+}
+
+const Node* Child(const Node& node, const char* name) {
+  return node.first_node(name);
+}
+
+}  // namespace
+
+void CheckLayoutText(const std::string& file, const std::string& text, const LineIndex& lines,
+                     const rapidxml::xml_document<char>& parsed, const char* documentStart,
+                     std::vector<Finding>& findings) {
+  auto warn = [&](std::size_t offset, FaultKind kind, const std::string& message) {
+    const auto [line, column] = lines.Position(offset);
+    findings.push_back({file, line, column, kind, Severity::kWarning, message});
+  };
+  std::size_t encodingAt = 0;
+  const std::string encoding = DeclaredEncoding(text, encodingAt);
+  if (!encoding.empty() && Lower(encoding) != "utf-8") {
+    warn(encodingAt, FaultKind::kLayout,
+         "declared encoding " + encoding + ": the package stores the text as it is, without "
+         "its declaration, where a client reads UTF-8");
+  }
+  if (auto bad = FirstNonUtf8(text)) {
+    char byte[8];
+    std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(text[*bad]));
+    warn(*bad, FaultKind::kLayout, std::string("text is not UTF-8: byte ") + byte);
+  }
+
+  const Node* root = parsed.first_node();
+  if (root == nullptr || std::string(root->name(), root->name_size()) != "vantu-client-branding") {
+    return;
+  }
+  auto offsetOf = [&](const Node& node) {
+    return static_cast<std::size_t>(node.name() - documentStart) - 1;
+  };
+  auto requireText = [&](const Node* element, const char* what) {
+    if (element != nullptr && TextOf(*element).empty()) {
+      warn(offsetOf(*element), FaultKind::kLayout, std::string(what) + " is empty");
+    }
+  };
+  requireText(Child(*root, "app-name"), "app-name");
+  if (const Node* menu = Child(*root, "toolbar-menu")) {
+    requireText(Child(*menu, "about-item"), "about-item");
+    requireText(Child(*menu, "quit-item"), "quit-item");
+  }
+  if (const Node* about = Child(*root, "about")) {
+    const auto* title = about->first_attribute("title");
+    if (title != nullptr && title->value_size() == 0) {
+      warn(offsetOf(*about), FaultKind::kLayout, "the about title is empty");
+    }
+  }
+}
+
+std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
+                                     std::vector<Finding>& findings) {
+  std::vector<LintedImage> images;
+  auto add = [&](const std::string& path, FaultKind kind, Severity severity,
+                 const std::string& message) {
+    findings.push_back({path, 1, 1, kind, severity, message});
+  };
+  std::map<std::string, std::size_t> byName;
+  for (const std::string& path : paths) {
+    LintedImage image;
+    image.path = path;
+    image.name = std::string(ImageName(path));
+    FileSource file(path);
+    if (!file.IsOpen()) {
+      add(path, FaultKind::kIo, Severity::kError,
+          "Unable to open Image file: " + path + " (" + file.OpenFailure() + ")");
+      images.push_back(image);
+      continue;
+    }
+    try {
+      const Record record = MakeImageRecord(file, path);
+      image.format = DecodeImageHead(record->data.get()).format;
+      image.read = true;
+    } catch (const cBP_EXCEPTION& e) {
+      add(path, e.code == BP_ERR_MALFORMED ? FaultKind::kImage : FaultKind::kIo, Severity::kError,
+          e.what());
+    }
+    if (image.read) {
+      image.size = file.Size();
+      image.sha256 = Sha256Hex(file).value_or("");
+      const DecodedImage decoded = DecodeImage(file, 0, file.Size(), image.format);
+      image.decoded = decoded.ok;
+      image.width = decoded.width;
+      image.height = decoded.height;
+      if (!decoded.ok) {
+        add(path, FaultKind::kImage, Severity::kError,
+            "does not decode as " + FormatName(image.format) + ": " + decoded.problem);
+      }
+      const std::size_t dot = image.name.rfind('.');
+      const std::string extension =
+          dot == std::string::npos ? "" : Lower(image.name.substr(dot + 1));
+      const bool saysPng = extension == "png";
+      const bool saysJpeg = extension == "jpg" || extension == "jpeg";
+      if ((saysPng && image.format != kFormatPng) || (saysJpeg && image.format != kFormatJpeg)) {
+        add(path, FaultKind::kImage, Severity::kWarning,
+            "the name says " + std::string(saysPng ? "PNG" : "JPEG") + ", the content is " +
+                FormatName(image.format));
+      }
+    }
+    if (!IsExtractableName(image.name)) {
+      add(path, FaultKind::kRefused, Severity::kWarning,
+          "extract would refuse the image name \"" + image.name + "\"");
+    } else if (std::any_of(image.name.begin(), image.name.end(),
+                           [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; })) {
+      add(path, FaultKind::kRefused, Severity::kWarning, "the image name holds control bytes");
+    }
+    const auto [seen, added] = byName.emplace(image.name, images.size());
+    if (!added && image.read && images[seen->second].read &&
+        images[seen->second].sha256 != image.sha256) {
+      add(path, FaultKind::kRefused, Severity::kWarning,
+          "the image name " + image.name + " is taken by " + images[seen->second].path +
+              " with other content");
+    }
+    images.push_back(image);
+  }
+  return images;
+}
+
+}  // namespace vantu::branding_package
