@@ -4,6 +4,7 @@
 
 #include "base/shown.h"
 #include "inspect/commands.h"
+#include "image/decode_image.h"
 #include "image/image_format.h"
 #include "inspect/json.h"
 
@@ -13,7 +14,8 @@ namespace {
 
 const char* FormatKey(std::uint32_t format) { return format == kFormatPng ? "png" : "jpeg"; }
 
-void JsonRecord(std::ostream& out, const PackageRecord& r, bool withLayout) {
+void JsonRecord(std::ostream& out, const PackageRecord& r, const DecodedImage& decoded,
+                bool withLayout) {
   out << "{\"offset\":" << r.offset << ",\"size\":" << r.size << ",\"type\":";
   switch (r.type) {
     case RecordType::kLayout:
@@ -24,6 +26,11 @@ void JsonRecord(std::ostream& out, const PackageRecord& r, bool withLayout) {
       out << "\"image\",\"name\":" << JsonString(r.name) << ",\"format\":\""
           << FormatKey(r.format) << "\",\"dataOffset\":" << r.dataOffset
           << ",\"dataSize\":" << r.dataSize;
+      if (decoded.ok) {
+        out << ",\"width\":" << decoded.width << ",\"height\":" << decoded.height;
+      } else {
+        out << ",\"width\":null,\"height\":null";
+      }
       break;
     case RecordType::kEnd:
       out << "\"end\"";
@@ -32,15 +39,20 @@ void JsonRecord(std::ostream& out, const PackageRecord& r, bool withLayout) {
   out << '}';
 }
 
-void TextRecord(std::ostream& out, const PackageRecord& r) {
+void TextRecord(std::ostream& out, const PackageRecord& r, const DecodedImage& decoded) {
   out << r.offset << '\t' << r.size << '\t';
   switch (r.type) {
     case RecordType::kLayout:
       out << "layout, text of " << r.text.size() << " bytes";
       break;
     case RecordType::kImage:
-      out << "image " << Shown(r.name) << ", " << FormatName(r.format) << ", " << r.dataSize
-          << " bytes of data at " << r.dataOffset;
+      out << "image " << Shown(r.name) << ", " << FormatName(r.format) << ", ";
+      if (decoded.ok) {
+        out << decoded.width << "x" << decoded.height << " pixels, ";
+      } else {
+        out << "does not decode, ";
+      }
+      out << r.dataSize << " bytes of data at " << r.dataOffset;
       break;
     case RecordType::kEnd:
       out << "end";
@@ -50,11 +62,13 @@ void TextRecord(std::ostream& out, const PackageRecord& r) {
 }
 
 using Walk = std::function<std::optional<Fault>(const RecordVisitor& visit)>;
+using Decode = std::function<DecodedImage(const PackageRecord& image)>;
 
 // Prints what walk visits; fileSize counts only once a record was visited, which the walker
 // does only when the header's size matched the file's length.
-int ListWalk(const Walk& walk, std::uint64_t fileSize, const std::string& path, bool json,
-             bool withLayout, std::ostream& out, std::ostream& err) {
+int ListWalk(const Walk& walk, const Decode& decode, std::uint64_t fileSize,
+             const std::string& path, bool json, bool withLayout, std::ostream& out,
+             std::ostream& err) {
   std::string layoutText;
   bool first = true;
   if (json) out << "{\"package\":" << JsonString(path) << ",\"records\":[";
@@ -62,13 +76,14 @@ int ListWalk(const Walk& walk, std::uint64_t fileSize, const std::string& path, 
   // Memory can run out part-way; the JSON object is closed with that fault all the same.
   try {
     fault = walk([&](const PackageRecord& r, const ContentReader&) {
+      const DecodedImage decoded = r.type == RecordType::kImage ? decode(r) : DecodedImage{};
       if (json) {
         out << (first ? "" : ",");
-        JsonRecord(out, r, withLayout);
+        JsonRecord(out, r, decoded, withLayout);
       } else {
         // The table starts only once there is a record to show.
         if (first) out << "offset\tsize\trecord\n0\t12\theader, package size " << fileSize << '\n';
-        TextRecord(out, r);
+        TextRecord(out, r, decoded);
       }
       first = false;
       if (r.type == RecordType::kLayout) layoutText = r.text;
@@ -95,8 +110,12 @@ int ListWalk(const Walk& walk, std::uint64_t fileSize, const std::string& path, 
 
 int ListPackage(ByteSource& source, const std::string& path, bool json, bool withLayout,
                 std::ostream& out, std::ostream& err) {
-  return ListWalk([&](const RecordVisitor& visit) { return WalkPackage(source, visit); },
-                  source.Size(), path, json, withLayout, out, err);
+  return ListWalk(
+      [&](const RecordVisitor& visit) { return WalkPackage(source, visit, true); },
+      [&](const PackageRecord& image) {
+        return DecodeImage(source, image.dataOffset, image.dataSize, image.format);
+      },
+      source.Size(), path, json, withLayout, out, err);
 }
 
 int ListPackage(const std::string& path, bool json, bool withLayout, std::ostream& out,
@@ -104,8 +123,9 @@ int ListPackage(const std::string& path, bool json, bool withLayout, std::ostrea
   FileSource file(path);
   if (file.IsOpen()) return ListPackage(file, path, json, withLayout, out, err);
   const Fault cannotOpen = CannotOpen(file);
-  return ListWalk([&](const RecordVisitor&) { return std::optional<Fault>(cannotOpen); }, 0,
-                  path, json, withLayout, out, err);
+  return ListWalk([&](const RecordVisitor&) { return std::optional<Fault>(cannotOpen); },
+                  [](const PackageRecord&) { return DecodedImage{}; }, 0, path, json, withLayout,
+                  out, err);
 }
 
 }  // namespace vantu::branding_package

@@ -13,7 +13,7 @@ class Walker {
  public:
   explicit Walker(ByteSource& source) : source_(source), length_(source.Size()) {}
 
-  std::optional<Fault> Run(const RecordVisitor& visit) {
+  std::optional<Fault> Run(const RecordVisitor& visit, bool throughSizeMismatch) {
     if (length_ < kHeaderSize) {
       return Structure(0, "file of " + std::to_string(length_) +
                               " bytes is too short for the 12-byte package header");
@@ -27,10 +27,18 @@ class Walker {
                                   "format's constants 0 and 1");
     }
     if (header.size != length_) {
-      return Structure(0, "package size field says " + std::to_string(header.size) +
-                              " bytes, the file has " + std::to_string(length_));
+      const Fault mismatch = Structure(0, "package size field says " + std::to_string(header.size) +
+                                              " bytes, the file has " + std::to_string(length_));
+      if (!throughSizeMismatch) return mismatch;
+      // The records that are there are still shown; the mismatch stays the fault.
+      Records(visit);
+      return mismatch;
     }
+    return Records(visit);
+  }
 
+ private:
+  std::optional<Fault> Records(const RecordVisitor& visit) {
     bool layoutSeen = false;
     for (std::uint64_t offset = kHeaderSize;;) {
       if (length_ - offset < kRecordHeadSize) {
@@ -90,7 +98,6 @@ class Walker {
     }
   }
 
- private:
   static Fault Structure(std::uint64_t offset, std::string message) {
     return {FaultKind::kStructure, offset, std::move(message)};
   }
@@ -218,8 +225,9 @@ class Walker {
 
 }  // namespace
 
-std::optional<Fault> WalkPackage(ByteSource& source, const RecordVisitor& visit) {
-  return Walker(source).Run(visit);
+std::optional<Fault> WalkPackage(ByteSource& source, const RecordVisitor& visit,
+                                 bool throughSizeMismatch) {
+  return Walker(source).Run(visit, throughSizeMismatch);
 }
 
 std::optional<Fault> WalkPackage(const std::string& path, const RecordVisitor& visit) {

@@ -61,8 +61,11 @@ using RecordVisitor =
     std::function<std::optional<Fault>(const PackageRecord& record, const ContentReader& content)>;
 
 // Walks the package in source: header, every record, the end record at the very end.
-// Returns the first fault, or none for a package whose structure is sound.
-std::optional<Fault> WalkPackage(ByteSource& source, const RecordVisitor& visit);
+// Returns the first fault, or none for a package whose structure is sound. With
+// throughSizeMismatch, a package whose size field disagrees with its length (a truncated
+// one) still has the records that are there visited before that fault is returned.
+std::optional<Fault> WalkPackage(ByteSource& source, const RecordVisitor& visit,
+                                 bool throughSizeMismatch = false);
 
 // The same on the file at path, which must be a regular file.
 std::optional<Fault> WalkPackage(const std::string& path, const RecordVisitor& visit);

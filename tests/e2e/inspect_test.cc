@@ -118,9 +118,9 @@ TEST_F(Inspect, ListTable) {
   EXPECT_EQ(run.out, "offset\tsize\trecord\n0\t12\theader, package size " +
                          std::to_string(endAt + 8) + "\n12\t" + std::to_string(layoutSize) +
                          "\tlayout, text of " + std::to_string(kLayout.size()) + " bytes\n" +
-                         std::to_string(iconAt) + "\t737\timage icon.png, PNG, 700 bytes of data at " +
+                         std::to_string(iconAt) + "\t737\timage icon.png, PNG, 2x1 pixels, 700 bytes of data at " +
                          std::to_string(iconAt + 37) + "\n" + std::to_string(logoAt) +
-                         "\t937\timage logo.jpg, JPEG, 900 bytes of data at " +
+                         "\t937\timage logo.jpg, JPEG, 3x2 pixels, 900 bytes of data at " +
                          std::to_string(logoAt + 37) + "\n" + std::to_string(endAt) + "\t8\tend\n");
 }
 
@@ -252,9 +252,14 @@ TEST(InspectCli, JsonListOfACorruptPackageNamesTheFault) {
   WriteFile(dir / "p.pkg", bytes.substr(0, bytes.size() - 1));
   const auto run = RunInspect({"list", "--json", dir / "p.pkg"});
   EXPECT_EQ(run.status, 3);
+  // The records that are there are listed before the fault: here the layout record.
   EXPECT_EQ(run.out, "{\"package\":\"" + dir / "p.pkg" +
-                         "\",\"records\":[],\"fault\":{\"kind\":\"structure\",\"offset\":0,"
+                         "\",\"records\":[{\"offset\":12,\"size\":21,\"type\":\"layout\","
+                         "\"textSize\":4}],\"fault\":{\"kind\":\"structure\",\"offset\":0,"
                          "\"message\":\"package size field says 41 bytes, the file has 40\"}}\n");
+  const auto table = RunInspect({"list", dir / "p.pkg"});
+  EXPECT_EQ(table.out, "offset\tsize\trecord\n0\t12\theader, package size 40\n"
+                       "12\t21\tlayout, text of 4 bytes\n");
 }
 
 TEST(InspectLint, EveryFindingWithItsPosition) {
