@@ -37,6 +37,27 @@ class MemorySource : public ByteSource {
   std::string_view bytes_;
 };
 
+// A range of another source, read as a source of its own.
+class SliceSource : public ByteSource {
+ public:
+  // Views size bytes of source from offset; source must outlive the slice.
+  SliceSource(ByteSource& source, std::uint64_t offset, std::uint64_t size)
+      : source_(source), offset_(offset), size_(size) {}
+  // The size of the range.
+  std::uint64_t Size() const override { return size_; }
+  // Reads from the range; false past its end.
+  bool ReadAt(std::uint64_t offset, void* out, std::uint64_t size) override {
+    return offset <= size_ && size <= size_ - offset && source_.ReadAt(offset_ + offset, out, size);
+  }
+  // What the underlying source says.
+  std::string ReadFailure() const override { return source_.ReadFailure(); }
+
+ private:
+  ByteSource& source_;
+  std::uint64_t offset_;
+  std::uint64_t size_;
+};
+
 // A file opened for reading; its descriptor is closed with the source.
 class FileSource : public ByteSource {
  public:

@@ -59,4 +59,17 @@ struct LintOptions {
 int LintLayout(const std::string& layoutPath, const std::vector<std::string>& images,
                const LintOptions& options, std::ostream& out, std::ostream& err);
 
+// The image references of a layout document, each distinct name once, one a line, in the
+// order the layout first names them; problems of the layout go to err (status 5).
+int ListReferences(const std::string& layoutPath, std::ostream& out, std::ostream& err);
+
+// Exit status of diff when the packages differ.
+constexpr int kDiffer = 9;
+
+// The differences between two packages: the layout element by element, images added,
+// removed or changed; 0 when they are the same, kDiffer when they differ, or the status of
+// the first fault that keeps either from being read.
+int DiffPackages(const std::string& before, const std::string& after, std::ostream& out,
+                 std::ostream& err);
+
 }  // namespace vantu::branding_package

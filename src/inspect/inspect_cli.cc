@@ -41,7 +41,8 @@ constexpr char kUsageTail[] =
     "  1  bad command line 5  layout not well-formed or against a rule\n"
     "  2  cannot open/read 6  references and images differ\n"
     "  3  corrupt package  7  SHA-256 differs from --sha256\n"
-    "                      8  extract refused (unsafe name or existing file)\n";
+    "                      8  extract refused (unsafe name or existing file)\n"
+    "                      9  diff: the packages differ\n";
 
 // A subcommand's parser; TCLAP prints its help, version and errors.
 class Command {
@@ -163,6 +164,26 @@ int Lint(const std::vector<std::string>& args) {
                     std::cout, std::cerr);
 }
 
+int Refs(const std::vector<std::string>& args) {
+  Command command("refs", "Prints the image references of a layout document, one a line");
+  TCLAP::UnlabeledValueArg<std::string> layout("layout", "The layout document", true, "", "LAYOUT",
+                                               command.cmd);
+  int status = 0;
+  if (!command.Parse(args, status)) return status;
+  return ListReferences(layout.getValue(), std::cout, std::cerr);
+}
+
+int Diff(const std::vector<std::string>& args) {
+  Command command("diff", "Shows how two packages differ: layout element by element, and images");
+  TCLAP::UnlabeledValueArg<std::string> before("before", "The first package", true, "", "A",
+                                               command.cmd);
+  TCLAP::UnlabeledValueArg<std::string> after("after", "The second package", true, "", "B",
+                                              command.cmd);
+  int status = 0;
+  if (!command.Parse(args, status)) return status;
+  return DiffPackages(before.getValue(), after.getValue(), std::cout, std::cerr);
+}
+
 // One subcommand: how it is called, what it does, and the function that runs it.
 struct CommandEntry {
   const char* name;
@@ -178,6 +199,8 @@ constexpr CommandEntry kCommands[] = {
     {"extract", "PACKAGE DIR [--force]", "write DIR/layout.xml and every image into DIR", Extract},
     {"lint", "LAYOUT [IMAGE...] [--strict] [--json]", "report every finding about a layout",
      Lint},
+    {"refs", "LAYOUT", "print the image names a layout refers to, one a line", Refs},
+    {"diff", "A B", "show how two packages differ", Diff},
 };
 
 std::string Usage() {

@@ -1,0 +1,59 @@
+#include <ostream>
+#include <set>
+
+#include "base/shown.h"
+#include "inspect/commands.h"
+#include "inspect/line_index.h"
+#include "layout/layout_rules.h"
+#include "layout/parse_layout.h"
+
+namespace vantu::branding_package {
+
+int ListReferences(const std::string& layoutPath, std::ostream& out, std::ostream& err) {
+  FileSource file(layoutPath);
+  if (!file.IsOpen()) {
+    err << Shown(layoutPath) << ": cannot open the file: " << file.OpenFailure() << std::endl;
+    return static_cast<int>(FaultKind::kIo);
+  }
+  std::vector<char> document(static_cast<std::size_t>(file.Size()) + 1);
+  if (!file.ReadAll(document.data(), file.Size())) {
+    err << Shown(layoutPath) << ": cannot read the file: " << file.ReadFailure() << std::endl;
+    return static_cast<int>(FaultKind::kIo);
+  }
+  document.back() = '\0';
+  const std::string text(document.data(), static_cast<std::size_t>(file.Size()));
+  const LineIndex lines(text);
+  auto report = [&](std::size_t offset, const std::string& message) {
+    const auto [line, column] = lines.Position(offset);
+    err << Shown(layoutPath) << ':' << line << ':' << column << ": error: " << Shown(message)
+        << '\n';
+  };
+  rapidxml::xml_document<char> parsed;
+  try {
+    ParseLayout(document, parsed);
+  } catch (const LayoutSyntaxError& e) {
+    report(e.offset, e.what());
+    return static_cast<int>(FaultKind::kLayout);
+  }
+  // Every name once, in the order the layout first names it: one -i a line.
+  std::set<std::string> seen;
+  bool broken = false;
+  CheckLayoutRules(
+      parsed.first_node(),
+      [&](const LayoutNode& /*element*/, std::string_view name) {
+        if (seen.emplace(name).second) out << Shown(name) << '\n';
+      },
+      [&](const LayoutNode* node, const std::string& message) {
+        const std::size_t offset =
+            node == nullptr || node->name_size() == 0
+                ? 0
+                : static_cast<std::size_t>(node->name() - document.data()) - 1;
+        report(offset, message);
+        broken = true;
+        return true;
+      });
+  out.flush();
+  return broken ? static_cast<int>(FaultKind::kLayout) : 0;
+}
+
+}  // namespace vantu::branding_package
