@@ -8,7 +8,7 @@ FUZZ_SECONDS ?= 60
 
 SANITIZE := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
 
-.PHONY: all deps build test demo sanitize fuzz coverage lint bench install clean
+.PHONY: all deps build test demo sanitize fuzz coverage lint bench install uninstall package clean
 
 all: build
 
@@ -27,7 +27,7 @@ demo: build
 
 # The whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize: deps
-	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DBP_BUILD_TESTS=ON \
+	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DBP_BUILD_TESTS=ON -DBP_PACKAGE_TEST=OFF \
 	  -DCMAKE_CXX_FLAGS="$(SANITIZE) -O1" >/dev/null
 	@cmake --build build-asan -j $(JOBS)
 	@cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
@@ -45,7 +45,7 @@ fuzz:
 # Line and branch coverage of src/ from the test suite.
 coverage:
 	@scripts/install-deps.sh gcovr
-	@cmake -S . -B build-cov -DCMAKE_BUILD_TYPE=Debug -DBP_BUILD_TESTS=ON \
+	@cmake -S . -B build-cov -DCMAKE_BUILD_TYPE=Debug -DBP_BUILD_TESTS=ON -DBP_PACKAGE_TEST=OFF \
 	  -DCMAKE_CXX_FLAGS="--coverage -O0" >/dev/null
 	@cmake --build build-cov -j $(JOBS)
 	@find build-cov -name '*.gcda' -delete
@@ -68,7 +68,17 @@ bench:
 clean:
 	rm -rf $(BUILD) build-asan build-fuzz build-cov build-release examples/out
 
-# Installs both tools, their man pages and the README under PREFIX.
+# Installs both tools (stripped), their man pages, bash completion and the README under
+# PREFIX; uninstall removes exactly what the last install put there.
 PREFIX ?= /usr/local
 install: build
-	@cmake --install $(BUILD) --prefix $(PREFIX)
+	@cmake --install $(BUILD) --prefix $(PREFIX) --strip
+
+uninstall:
+	@test -f $(BUILD)/install_manifest.txt || { echo "nothing installed from $(BUILD)"; exit 1; }
+	@xargs -d '\n' rm -fv < $(BUILD)/install_manifest.txt
+	@rm -f $(BUILD)/install_manifest.txt
+
+# A Debian package of both tools in $(BUILD)/, its Depends computed from the binaries.
+package: build
+	@cd $(BUILD) && cpack -G DEB

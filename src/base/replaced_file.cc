@@ -70,7 +70,8 @@ bool ReplacedFile::OpenTemporary(bool binary, unsigned mode, const struct stat* 
   // A file replaced by root keeps its owner; nobody else may give a file away, so failing
   // leaves the writer as the owner.
   if (existing != nullptr && geteuid() == 0) {
-    static_cast<void>(fchown(fd, existing->st_uid, existing->st_gid));
+    const bool ownerKept = fchown(fd, existing->st_uid, existing->st_gid) == 0;
+    static_cast<void>(ownerKept);
   }
   std::FILE* stream = fdopen(fd, binary ? "wb" : "w");
   if (stream == nullptr) {

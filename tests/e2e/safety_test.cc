@@ -238,7 +238,7 @@ TEST_F(ExtractSafety, SwappedPackageCannotEscape) {
   std::atomic<bool> done{false};
   std::thread flipper([&] {
     for (bool which = false; !done; which = !which) {
-      symlink(which ? evil.c_str() : good.c_str(), (dir_ / "next").c_str());
+      if (symlink(which ? evil.c_str() : good.c_str(), (dir_ / "next").c_str()) != 0) continue;
       std::rename((dir_ / "next").c_str(), (dir_ / "swap.pkg").c_str());
     }
   });
