@@ -561,3 +561,44 @@ TEST_F(InspectDiff, TellsEveryDifference) {
 }
 
 }  // namespace
+
+namespace {
+
+// verify finds what a client or extract would trip over even where the structure is sound.
+TEST(InspectVerify, ContentClientsAndExtractRelyOn) {
+  TempDir dir;
+  const std::string layout = LayoutRecordBytes(kLayout);
+  const std::string icon = ImageRecordBytes("icon.png", 0, PngBytes(100));
+  const std::string logo = ImageRecordBytes("logo.jpg", 2, JpegBytes(200));
+  const std::size_t imageAt = 12 + layout.size();
+  struct Case {
+    const char* name;
+    std::string bytes;
+    int status;
+    std::string err;
+  };
+  const std::vector<Case> cases = {
+      {"TruncatedPng", PackageBytes({layout, ImageRecordBytes("icon.png", 0, PngBytes(100).substr(0, 40)), logo}),
+       4, "offset " + std::to_string(imageAt + 37) + ": image data of icon.png does not decode as PNG: the data ends early"},
+      {"TruncatedJpeg", PackageBytes({layout, icon, ImageRecordBytes("logo.jpg", 2, JpegBytes(200).substr(0, 150))}),
+       4, "image data of logo.jpg does not decode as JPEG"},
+      {"OneNameTwoContents", PackageBytes({layout, icon, logo, ImageRecordBytes("icon.png", 0, PngBytes(101))}),
+       8, "image name icon.png is stored twice with different content"},
+      {"NamedLayoutXml", PackageBytes({layout, icon, ImageRecordBytes("layout.xml", 2, JpegBytes(200))}),
+       8, "offset " + std::to_string(imageAt + icon.size() + 28) + ": extract would refuse an image named \"layout.xml\""},
+      {"Latin1Text", PackageBytes({LayoutRecordBytes(Replaced(kLayout, "Demo", "Caf\xE9")), icon, logo}),
+       5, "offset " + std::to_string(28 + kLayout.find("Demo") + 3) + ": layout text is not UTF-8: byte 0xE9"},
+  };
+  for (const Case& c : cases) {
+    WriteFile(dir / "p.pkg", c.bytes);
+    const auto run = RunInspect({"verify", dir / "p.pkg"});
+    EXPECT_EQ(run.status, c.status) << c.name;
+    EXPECT_NE(run.err.find(c.err), std::string::npos) << c.name << ": " << run.err;
+    EXPECT_EQ(run.out, "") << c.name;
+  }
+  // The same image twice under one name is no fault.
+  WriteFile(dir / "p.pkg", PackageBytes({layout, icon, logo, icon}));
+  EXPECT_EQ(RunInspect({"verify", dir / "p.pkg"}).status, 0);
+}
+
+}  // namespace
