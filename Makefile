@@ -8,7 +8,7 @@ FUZZ_SECONDS ?= 60
 
 SANITIZE := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
 
-.PHONY: all deps build test demo sanitize fuzz coverage lint bench install uninstall package clean
+.PHONY: all deps build test demo preview-screenshot sanitize fuzz coverage lint bench install uninstall package clean
 
 all: build
 
@@ -24,6 +24,10 @@ test: build
 
 demo: build
 	@scripts/demo.sh $(TOOL)
+
+# docs/preview.png from the demo's preview page.
+preview-screenshot: demo
+	@scripts/preview-screenshot.sh
 
 # The whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize: deps

@@ -63,6 +63,16 @@ int LintLayout(const std::string& layoutPath, const std::vector<std::string>& im
 // order the layout first names them; problems of the layout go to err (status 5).
 int ListReferences(const std::string& layoutPath, std::ostream& out, std::ostream& err);
 
+// Writes outputPath, one standalone HTML page that draws the branding of a sound package as
+// the client shows it, with the package's facts; a package verify faults gets verify's
+// report and status, and no page.
+int PreviewPackage(const std::string& path, const std::string& outputPath, std::ostream& out,
+                   std::ostream& err);
+// The same for a layout and its images, with the package they would make; a layout lint
+// reports errors about gets lint's report (on err) and status, and no page.
+int PreviewLayout(const std::string& layoutPath, const std::vector<std::string>& imagePaths,
+                  const std::string& outputPath, std::ostream& out, std::ostream& err);
+
 // Exit status of diff when the packages differ.
 constexpr int kDiffer = 9;
 

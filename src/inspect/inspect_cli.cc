@@ -184,6 +184,28 @@ int Diff(const std::vector<std::string>& args) {
   return DiffPackages(before.getValue(), after.getValue(), std::cout, std::cerr);
 }
 
+int Preview(const std::vector<std::string>& args) {
+  Command command("preview", "Writes one HTML page that draws the branding as the client shows it",
+                  "", {"-o", "--output", "--layout"});
+  TCLAP::ValueArg<std::string> output("o", "output", "The page to write", true, "", "FILE.html",
+                                      command.cmd);
+  TCLAP::ValueArg<std::string> layout("", "layout", "Preview a layout and its images instead",
+                                      false, "", "LAYOUT", command.cmd);
+  OptionalImages inputs("inputs", "The package, or with --layout the images", "PACKAGE|IMAGE",
+                        command.cmd);
+  int status = 0;
+  if (!command.Parse(args, status)) return status;
+  if (layout.isSet()) {
+    return PreviewLayout(layout.getValue(), inputs.getValue(), output.getValue(), std::cout,
+                         std::cerr);
+  }
+  if (inputs.getValue().size() != 1) {
+    std::cerr << "Error: preview takes one PACKAGE, or --layout LAYOUT and its images" << std::endl;
+    return 1;
+  }
+  return PreviewPackage(inputs.getValue()[0], output.getValue(), std::cout, std::cerr);
+}
+
 // One subcommand: how it is called, what it does, and the function that runs it.
 struct CommandEntry {
   const char* name;
@@ -201,6 +223,9 @@ constexpr CommandEntry kCommands[] = {
      Lint},
     {"refs", "LAYOUT", "print the image names a layout refers to, one a line", Refs},
     {"diff", "A B", "show how two packages differ", Diff},
+    {"preview", "PACKAGE -o FILE.html", "draw the branding as the client shows it", Preview},
+    {"preview", "--layout LAYOUT [IMAGE...] -o FILE.html", "the same for a layout and its images",
+     nullptr},
 };
 
 std::string Usage() {
@@ -225,7 +250,7 @@ int Dispatch(int argc, char** argv) {
     if (argv[i] != nullptr) args.emplace_back(argv[i]);
   }
   for (const CommandEntry& entry : kCommands) {
-    if (command == entry.name) return entry.run(args);
+    if (command == entry.name && entry.run != nullptr) return entry.run(args);
   }
   if (command == "--help" || command == "-h") {
     std::cout << Usage();

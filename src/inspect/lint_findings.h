@@ -52,4 +52,10 @@ void CheckLayoutText(const std::string& file, const std::string& text, const Lin
 std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
                                      std::vector<Finding>& findings);
 
+// Every finding about a layout text (named file in findings) and the images at imagePaths,
+// in the order lint prints them; images gets what was read of each image.
+std::vector<Finding> LintFindings(const std::string& file, const std::string& text,
+                                  const std::vector<std::string>& imagePaths,
+                                  std::vector<LintedImage>& images);
+
 }  // namespace vantu::branding_package

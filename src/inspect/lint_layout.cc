@@ -175,6 +175,16 @@ void PrintJson(std::ostream& out, const std::string& layoutPath,
 
 }  // namespace
 
+std::vector<Finding> LintFindings(const std::string& file, const std::string& text,
+                                  const std::vector<std::string>& imagePaths,
+                                  std::vector<LintedImage>& images) {
+  std::vector<Finding> findings;
+  images = CheckImages(imagePaths, findings);
+  CheckLayout(file, text, images, findings);
+  SortFindings(file, findings);
+  return findings;
+}
+
 int LintLayout(const std::string& layoutPath, const std::vector<std::string>& imagePaths,
                const LintOptions& options, std::ostream& out, std::ostream& err) {
   FileSource file(layoutPath);
@@ -195,10 +205,8 @@ int LintLayout(const std::string& layoutPath, const std::vector<std::string>& im
     return static_cast<int>(FaultKind::kIo);
   }
 
-  std::vector<Finding> findings;
-  const std::vector<LintedImage> images = CheckImages(imagePaths, findings);
-  CheckLayout(layoutPath, text, images, findings);
-  SortFindings(layoutPath, findings);
+  std::vector<LintedImage> images;
+  std::vector<Finding> findings = LintFindings(layoutPath, text, imagePaths, images);
 
   int status = 0;
   int errors = 0;

@@ -1,0 +1,68 @@
+#include "inspect/preview_model.h"
+
+#include "layout/parse_layout.h"
+
+namespace vantu::branding_package {
+
+namespace {
+
+using Node = rapidxml::xml_node<char>;
+
+// The element's first text run, comment-split pieces joined, as the client reads it.
+std::string TextOf(const Node* element) {
+  if (element == nullptr) return "";
+  const Node* child = element->first_node();
+  while (child != nullptr && child->type() != rapidxml::node_data) child = child->next_sibling();
+  std::string text;
+  for (; child != nullptr && child->type() == rapidxml::node_data; child = child->next_sibling()) {
+    text.append(child->value(), child->value_size());
+  }
+  return text;
+}
+
+std::string AttributeOf(const Node* element, const char* name) {
+  if (element == nullptr) return "";
+  const auto* attribute = element->first_attribute(name);
+  return attribute == nullptr ? "" : std::string(attribute->value(), attribute->value_size());
+}
+
+}  // namespace
+
+PreviewModel ReadPreviewModel(const std::string& layoutText) {
+  std::vector<char> document(layoutText.begin(), layoutText.end());
+  document.push_back('\0');
+  rapidxml::xml_document<char> parsed;
+  ParseLayout(document, parsed);
+  PreviewModel model;
+  const Node* root = parsed.first_node();
+  if (root == nullptr) return model;
+  model.appName = TextOf(root->first_node("app-name"));
+  model.appIcon = TextOf(root->first_node("app-icon"));
+  if (const Node* menu = root->first_node("toolbar-menu")) {
+    model.aboutItem = TextOf(menu->first_node("about-item"));
+    model.quitItem = TextOf(menu->first_node("quit-item"));
+  }
+  const Node* about = root->first_node("about");
+  model.aboutTitle = AttributeOf(about, "title");
+  model.minWidth = AttributeOf(about, "minWidth");
+  if (about == nullptr) return model;
+  for (const Node* line = about->first_node("line"); line != nullptr;
+       line = line->next_sibling("line")) {
+    PreviewLine shown;
+    shown.align = line->first_attribute("align") == nullptr ? "left" : AttributeOf(line, "align");
+    for (const Node* item = line->first_node(); item != nullptr; item = item->next_sibling()) {
+      const std::string name(item->name(), item->name_size());
+      if (name == "logo") {
+        shown.items.push_back({PreviewItem::Kind::kLogo, TextOf(item), ""});
+      } else if (name == "text") {
+        shown.items.push_back({PreviewItem::Kind::kText, TextOf(item), ""});
+      } else if (name == "hyperlink") {
+        shown.items.push_back({PreviewItem::Kind::kHyperlink, TextOf(item), AttributeOf(item, "url")});
+      }
+    }
+    model.lines.push_back(std::move(shown));
+  }
+  return model;
+}
+
+}  // namespace vantu::branding_package

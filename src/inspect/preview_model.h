@@ -1,0 +1,47 @@
+// What the client shows of a layout: the parts the preview page draws.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vantu::branding_package {
+
+// One item of an About box line, in document order.
+struct PreviewItem {
+  enum class Kind { kLogo, kText, kHyperlink };
+  Kind kind;
+  std::string text;  // logo: the image name; text and hyperlink: the text
+  std::string url;   // hyperlink only
+};
+
+// One line of the About box.
+struct PreviewLine {
+  std::string align;  // "left", "center" or "right"; left when the attribute is missing
+  std::vector<PreviewItem> items;
+};
+
+// The branding a layout describes, as the client would read it.
+struct PreviewModel {
+  std::string appName;
+  std::string appIcon;  // an image name
+  std::string aboutItem;
+  std::string quitItem;
+  std::string aboutTitle;
+  std::string minWidth;  // as written; empty when absent
+  std::vector<PreviewLine> lines;
+};
+
+// An image the page shows.
+struct PreviewImage {
+  std::string name;
+  std::uint32_t format = 0;  // 0 PNG, 2 JPEG
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  std::string bytes;
+};
+
+// The model of a layout text that parses and passes the packager's rules.
+PreviewModel ReadPreviewModel(const std::string& layoutText);
+
+}  // namespace vantu::branding_package

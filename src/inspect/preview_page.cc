@@ -1,0 +1,225 @@
+#include "inspect/preview_page.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "base/utf8.h"
+#include "image/image_format.h"
+
+namespace vantu::branding_package {
+
+namespace {
+
+// Plain, neutral and printable; 800 to 1600 pixels wide.
+constexpr char kStyle[] = R"(
+*{box-sizing:border-box}
+body{margin:0;padding:24px;background:#f4f4f5;color:#1f2328;
+font:14px/1.4 system-ui,-apple-system,"Segoe UI",Roboto,"Helvetica Neue",Arial,sans-serif}
+main{max-width:1200px;margin:0 auto;display:grid;grid-template-columns:minmax(0,3fr) minmax(280px,2fr);gap:24px}
+h1{grid-column:1/-1;font-size:18px;font-weight:600;margin:0}
+h2{font-size:12px;font-weight:600;text-transform:uppercase;letter-spacing:.04em;color:#57606a;margin:0 0 8px}
+section.part{margin-bottom:24px}
+.window{background:#fff;border:1px solid #c9ccd1;border-radius:6px;overflow:hidden;width:100%}
+.titlebar{display:flex;align-items:center;gap:8px;padding:6px 10px;background:#e9ebee;border-bottom:1px solid #c9ccd1}
+.titlebar img{max-height:32px;width:auto}
+.app-name{font-weight:600;overflow-wrap:anywhere}
+.toolbar{position:relative;padding:6px 10px;border-bottom:1px solid #e1e4e8;min-height:120px}
+.menu-button{display:inline-block;padding:2px 8px;border:1px solid #c9ccd1;border-radius:4px;background:#f6f8fa}
+.menu{position:absolute;left:10px;top:36px;margin:0;padding:4px 0;list-style:none;min-width:180px;
+background:#fff;border:1px solid #c9ccd1;border-radius:4px;box-shadow:0 2px 6px rgba(0,0,0,.12)}
+.menu li{padding:4px 14px;overflow-wrap:anywhere}
+.dialog{display:inline-block;min-width:300px;max-width:100%;background:#fff;border:1px solid #c9ccd1;border-radius:6px;overflow:hidden}
+.dialog-title{padding:6px 10px;background:#e9ebee;border-bottom:1px solid #c9ccd1;font-weight:600;overflow-wrap:anywhere}
+.dialog-body{padding:12px 16px}
+.line{margin:4px 0;overflow-wrap:anywhere}
+.line img{max-width:100%;height:auto;vertical-align:middle}
+.line>*+*{margin-left:6px}
+.not-a-link{color:#57606a}
+.facts table{border-collapse:collapse;width:100%;background:#fff;border:1px solid #c9ccd1}
+.facts th,.facts td{text-align:left;vertical-align:top;padding:4px 8px;border-bottom:1px solid #e1e4e8;overflow-wrap:anywhere}
+.facts td.hash{font-family:ui-monospace,SFMono-Regular,Menlo,Consolas,monospace;font-size:12px}
+.finding-error{color:#b3261e}
+@media print{body{background:#fff}}
+)";
+
+std::string Escaped(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) {
+      const std::size_t length = Utf8SequenceLength(text, i);
+      if (length > 0) {
+        out.append(text, i, length);
+        i += length;
+        continue;
+      }
+    }
+    ++i;
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
+      default:
+        if (c >= 0x20 && c != 0x7F && c < 0x80) {
+          out += static_cast<char>(c);
+        } else if (c == '\n' || c == '\t') {
+          out += ' ';
+        } else {
+          // A control byte, or one that is not UTF-8, is shown, not passed on.
+          static constexpr char kHex[] = "0123456789abcdef";
+          out += "\\x";
+          out += kHex[c >> 4];
+          out += kHex[c & 0xF];
+        }
+    }
+  }
+  return out;
+}
+
+std::string Base64(const std::string& bytes) {
+  static constexpr char kAlphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  out.reserve((bytes.size() + 2) / 3 * 4);
+  std::size_t i = 0;
+  for (; i + 2 < bytes.size(); i += 3) {
+    const auto n = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) << 16 |
+                   static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8 |
+                   static_cast<unsigned char>(bytes[i + 2]);
+    out += kAlphabet[n >> 18 & 63];
+    out += kAlphabet[n >> 12 & 63];
+    out += kAlphabet[n >> 6 & 63];
+    out += kAlphabet[n & 63];
+  }
+  if (i < bytes.size()) {
+    auto n = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) << 16;
+    if (i + 1 < bytes.size()) n |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8;
+    out += kAlphabet[n >> 18 & 63];
+    out += kAlphabet[n >> 12 & 63];
+    out += i + 1 < bytes.size() ? kAlphabet[n >> 6 & 63] : '=';
+    out += '=';
+  }
+  return out;
+}
+
+const PreviewImage* Find(const std::vector<PreviewImage>& images, const std::string& name) {
+  const auto it = std::find_if(images.begin(), images.end(),
+                               [&](const PreviewImage& image) { return image.name == name; });
+  return it == images.end() ? nullptr : &*it;
+}
+
+std::string ImageTag(const PreviewImage* image, const std::string& name, const char* role) {
+  if (image == nullptr) return "<span class=\"missing\">[no image " + Escaped(name) + "]</span>";
+  return std::string("<img class=\"") + role + "\" src=\"data:image/" +
+         (image->format == kFormatPng ? "png" : "jpeg") + ";base64," + Base64(image->bytes) +
+         "\" alt=\"" + Escaped(name) + "\" width=\"" + std::to_string(image->width) +
+         "\" height=\"" + std::to_string(image->height) + "\">";
+}
+
+// minWidth in CSS pixels when it is a whole number; the client's unit is not stated.
+std::string MinWidthStyle(const std::string& minWidth) {
+  if (minWidth.empty() || minWidth.size() > 6 ||
+      minWidth.find_first_not_of("0123456789") != std::string::npos) {
+    return "";
+  }
+  return " style=\"min-width:" + std::to_string(std::stoul(minWidth)) + "px\"";
+}
+
+void Lines(const PreviewModel& model, const std::vector<PreviewImage>& images, std::string& page) {
+  for (const PreviewLine& line : model.lines) {
+    const std::string align =
+        line.align == "center" || line.align == "right" ? line.align : std::string("left");
+    page += "<div class=\"line\" data-align=\"" + align + "\" style=\"text-align:" + align + "\">";
+    for (const PreviewItem& item : line.items) {
+      switch (item.kind) {
+        case PreviewItem::Kind::kLogo:
+          page += ImageTag(Find(images, item.text), item.text, "logo");
+          break;
+        case PreviewItem::Kind::kText:
+          page += "<span class=\"text\">" + Escaped(item.text) + "</span>";
+          break;
+        case PreviewItem::Kind::kHyperlink:
+          if (IsSafeLinkTarget(item.url)) {
+            page += "<a class=\"hyperlink\" href=\"" + Escaped(item.url) + "\">" +
+                    Escaped(item.text) + "</a>";
+          } else {
+            page += "<span class=\"hyperlink not-a-link\" title=\"not a link: " +
+                    Escaped(item.url) + "\">" + Escaped(item.text) + " (" + Escaped(item.url) +
+                    ")</span>";
+          }
+          break;
+      }
+    }
+    page += "</div>\n";
+  }
+}
+
+void Facts(const PreviewFacts& facts, std::string& page) {
+  page += "<section class=\"part facts\"><h2>Package</h2><table>";
+  page += "<tr><th>From</th><td>" + Escaped(facts.source) + "</td></tr>";
+  page += std::string("<tr><th>Size</th><td>") + std::to_string(facts.packageSize) + " bytes" +
+          (facts.built ? "" : " (as the packager would build it)") + "</td></tr>";
+  page += "<tr><th>SHA-256</th><td class=\"hash\">" + Escaped(facts.sha256) + "</td></tr>";
+  page += "</table></section>\n<section class=\"part facts\"><h2>Images</h2><table>"
+          "<tr><th>Name</th><th>Format</th><th>Pixels</th><th>Bytes</th></tr>";
+  for (const PreviewImage& image : facts.images) {
+    page += "<tr class=\"image-fact\"><td>" + Escaped(image.name) + "</td><td>" +
+            FormatName(image.format) + "</td><td>" + std::to_string(image.width) + "x" +
+            std::to_string(image.height) + "</td><td>" + std::to_string(image.bytes.size()) +
+            "</td></tr>";
+  }
+  page += "</table></section>\n<section class=\"part facts\"><h2>Lint findings</h2>";
+  if (facts.findings.empty()) page += "<p>None.</p>";
+  if (!facts.findings.empty()) {
+    page += "<table><tr><th>Where</th><th>Finding</th></tr>";
+    for (const Finding& f : facts.findings) {
+      const bool error = f.severity == Severity::kError;
+      page += std::string("<tr class=\"finding ") + (error ? "finding-error" : "finding-warning") +
+              "\"><td>" + Escaped(f.file) + ":" + std::to_string(f.line) + ":" +
+              std::to_string(f.column) + "</td><td>" + (error ? "error: " : "warning: ") +
+              Escaped(f.message) + "</td></tr>";
+    }
+    page += "</table>";
+  }
+  page += "</section>\n";
+}
+
+}  // namespace
+
+bool IsSafeLinkTarget(const std::string& url) {
+  std::string lower = url.substr(0, 8);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return lower.rfind("http:", 0) == 0 || lower.rfind("https:", 0) == 0 ||
+         lower.rfind("mailto:", 0) == 0;
+}
+
+std::string RenderPreviewPage(const PreviewModel& model, const PreviewFacts& facts) {
+  std::string page =
+      "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n"
+      "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
+      "img-src data:; style-src 'unsafe-inline'\">\n"
+      "<meta name=\"viewport\" content=\"width=device-width\">\n<title>Branding preview: " +
+      Escaped(model.appName) + "</title>\n<style>" + kStyle + "</style></head>\n<body><main>\n";
+  page += "<h1>Branding preview: " + Escaped(facts.source) + "</h1>\n<div class=\"drawing\">\n";
+  page += "<section class=\"part\"><h2>Client window: title bar and toolbar menu</h2>"
+          "<div class=\"window\"><div class=\"titlebar\">" +
+          ImageTag(Find(facts.images, model.appIcon), model.appIcon, "app-icon") +
+          "<span class=\"app-name\">" + Escaped(model.appName) +
+          "</span></div><div class=\"toolbar\"><span class=\"menu-button\">Menu</span>"
+          "<ul class=\"menu\"><li class=\"about-item\">" + Escaped(model.aboutItem) +
+          "</li><li class=\"quit-item\">" + Escaped(model.quitItem) +
+          "</li></ul></div></div></section>\n";
+  page += "<section class=\"part\"><h2>About box</h2><div class=\"dialog\"" +
+          MinWidthStyle(model.minWidth) + "><div class=\"dialog-title\">" +
+          Escaped(model.aboutTitle) + "</div><div class=\"dialog-body\">\n";
+  Lines(model, facts.images, page);
+  page += "</div></div></section>\n</div>\n<div class=\"panel\">\n";
+  Facts(facts, page);
+  page += "</div>\n</main></body></html>\n";
+  return page;
+}
+
+}  // namespace vantu::branding_package

@@ -1,0 +1,31 @@
+// The preview page: one standalone HTML5 document drawing the branding as the client shows it.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "inspect/lint_findings.h"
+#include "inspect/preview_model.h"
+
+namespace vantu::branding_package {
+
+// The facts beside the drawing.
+struct PreviewFacts {
+  std::string source;          // the package or layout the page was made from
+  std::uint64_t packageSize;   // of the package, or of the one the layout would make
+  std::string sha256;          // likewise
+  bool built;                  // false: the layout's package, computed, not read
+  std::vector<PreviewImage> images;  // in package order
+  std::vector<Finding> findings;
+};
+
+// The page: CSS inline, images as data: URIs, no script, no event handler, nothing fetched;
+// every text escaped; a url becomes a link only for http, https and mailto.
+std::string RenderPreviewPage(const PreviewModel& model, const PreviewFacts& facts);
+
+// Whether url may become a link: it starts with http:, https: or mailto: (any letter case).
+bool IsSafeLinkTarget(const std::string& url);
+
+}  // namespace vantu::branding_package

@@ -1,0 +1,198 @@
+#!/usr/bin/python3
+"""The preview page in a real browser: headless Chromium driven by Selenium, network off.
+
+Usage: preview_test.py BUILD_DIR EXAMPLES_DIR. Builds the sample package and a hostile
+layout, writes their previews with the inspect tool, and checks what a reviewer sees.
+"""
+import json
+import os
+import struct
+import subprocess
+import sys
+import tempfile
+import zlib
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+
+BUILD, EXAMPLES = sys.argv[1], sys.argv[2]
+PACKAGER = os.path.join(BUILD, "branding-package")
+INSPECT = os.path.join(BUILD, "branding-package-inspect")
+failures = []
+
+
+def check(condition, what):
+    if not condition:
+        failures.append(what)
+        print("FAIL:", what)
+
+
+def png(path, width, height):
+    """A PNG of width x height grey pixels."""
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data +
+                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+    rows = b"".join(b"\x00" + b"\x80" * width for _ in range(height))
+    with open(path, "wb") as out:
+        out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 0, 0, 0, 0))
+                  + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+def run(*args):
+    result = subprocess.run(args, capture_output=True, text=True)
+    if result.returncode != 0:
+        sys.exit(f"{' '.join(args)} failed ({result.returncode}): {result.stdout}{result.stderr}")
+    return result.stdout
+
+
+def browser(width):
+    options = webdriver.ChromeOptions()
+    options.binary_location = "/usr/bin/chromium"
+    for flag in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                 "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                 "--disable-dev-shm-usage", f"--user-data-dir={tempfile.mkdtemp()}",
+                 f"--window-size={width},900"):
+        options.add_argument(flag)
+    options.set_capability("goog:loggingPrefs", {"browser": "ALL", "performance": "ALL"})
+    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    driver.execute_cdp_cmd("Network.enable", {})
+    driver.execute_cdp_cmd("Network.emulateNetworkConditions", {
+        "offline": True, "latency": 0, "downloadThroughput": 0, "uploadThroughput": 0})
+    return driver
+
+
+def requests_made(driver, page_url):
+    """Every URL the page asked for besides itself and its data: images."""
+    urls = []
+    for entry in driver.get_log("performance"):
+        message = json.loads(entry["message"])["message"]
+        if message.get("method") == "Network.requestWillBeSent":
+            params = message["params"]
+            url = params["request"]["url"]
+            # The browser's own start page loads before ours; what our page asks for counts.
+            if params.get("documentURL") != page_url and url != page_url:
+                continue
+            if url != page_url and not url.startswith("data:"):
+                urls.append(url)
+    return urls
+
+
+ALIGNMENT = """
+const out = [];
+for (const line of document.querySelectorAll('.line')) {
+  const box = line.getBoundingClientRect();
+  const style = getComputedStyle(line);
+  const inner = {left: box.left + parseFloat(style.paddingLeft), right: box.right - parseFloat(style.paddingRight)};
+  const kids = Array.from(line.children).map(e => e.getBoundingClientRect());
+  if (kids.length === 0) { out.push([line.dataset.align, null]); continue; }
+  const left = Math.min(...kids.map(r => r.left)), right = Math.max(...kids.map(r => r.right));
+  out.push([line.dataset.align, left - inner.left, inner.right - right]);
+}
+return out;
+"""
+
+
+def measured_alignment(gaps):
+    """left, center or right, from the space before and after a line's content."""
+    align, before, after = gaps
+    if before + after <= 1.5:
+        return align  # the content fills the line: every alignment looks the same
+    if abs(before) <= 1.5 and after > 1.5:
+        return "left"
+    if abs(after) <= 1.5 and before > 1.5:
+        return "right"
+    if abs(before - after) <= 1.5:
+        return "center"
+    return "unclear"
+
+
+def check_page(path, expect, width):
+    driver = browser(width)
+    try:
+        url = "file://" + path
+        driver.get_log("performance")  # what the browser did before the page
+        driver.get(url)
+        name = f"{os.path.basename(path)} at {width}px"
+        for img in driver.find_elements("css selector", "img"):
+            alt = img.get_attribute("alt")
+            natural = driver.execute_script(
+                "return [arguments[0].complete, arguments[0].naturalWidth, arguments[0].naturalHeight]", img)
+            check(natural[0] and natural[1] > 0, f"{name}: image {alt} decoded")
+            check(tuple(natural[1:]) == expect["sizes"][alt], f"{name}: image {alt} natural size {natural[1:]}")
+        body = driver.find_element("tag name", "body").text
+        for text in expect["texts"]:
+            check(text in body, f"{name}: text {text[:40]!r} present")
+        links = {a.text: a.get_attribute("href") for a in driver.find_elements("css selector", "a")}
+        check(links == expect["links"], f"{name}: link targets {links}")
+        for align, *gaps in driver.execute_script(ALIGNMENT)[:50]:
+            if gaps and gaps[0] is not None:
+                check(measured_alignment([align] + gaps) == align,
+                      f"{name}: a line meant {align} measures {measured_alignment([align] + gaps)}")
+        scripts = driver.execute_script(
+            "return [document.scripts.length, Array.from(document.querySelectorAll('*'))"
+            ".filter(e => Array.from(e.attributes).some(a => a.name.startsWith('on'))).length,"
+            " window.__ran === undefined]")
+        check(scripts == [0, 0, True], f"{name}: no script, no event handler, nothing ran {scripts}")
+        errors = [e for e in driver.get_log("browser") if e["level"] == "SEVERE"]
+        check(not errors, f"{name}: console errors {errors}")
+        requests = requests_made(driver, url)
+        check(not requests, f"{name}: requests {requests}")
+        overflow = driver.execute_script(
+            "return document.documentElement.scrollWidth - document.documentElement.clientWidth")
+        check(overflow <= 0, f"{name}: {overflow}px wider than the window")
+    finally:
+        driver.quit()
+
+
+def main():
+    work = tempfile.mkdtemp(prefix="bp-preview-")
+    icon, logo = os.path.join(EXAMPLES, "icon.png"), os.path.join(EXAMPLES, "logo.jpg")
+    package = os.path.join(work, "brand.pkg")
+    run(PACKAGER, "-x", os.path.join(EXAMPLES, "layout.xml"), "-i", icon, "-i", logo, "-o", package)
+    sample = os.path.join(work, "sample.html")
+    run(INSPECT, "preview", package, "-o", sample)
+    sample_expect = {
+        "sizes": {"icon.png": (32, 32), "logo.jpg": (96, 32)},
+        "texts": ["Demo", "About", "Quit", "Demo edition", "Home page", "2419 bytes"],
+        "links": {"Home page": "https://example.com/"},
+    }
+
+    # Markup in every text, script URLs, 10,000 lines and a 10,000 px wide logo.
+    hostile_dir = os.path.join(work, "hostile")
+    os.mkdir(hostile_dir)
+    png(os.path.join(hostile_dir, "wide.png"), 10000, 2)
+    png(os.path.join(hostile_dir, "i.png"), 16, 16)
+    markup = "&lt;script&gt;window.__ran=1&lt;/script&gt;&lt;b onclick=&quot;x()&quot;&gt;"
+    lines = ['<line align="right"><logo>wide.png</logo></line>',
+             f'<line align="center"><text>{markup}t</text>'
+             f'<hyperlink url="javascript:window.__ran=1">{markup}js</hyperlink>'
+             '<hyperlink url="mailto:a@example.com">mail</hyperlink></line>',
+             '<line><text>left by default</text></line>']
+    lines += [f'<line align="{("left", "center", "right")[i % 3]}"><text>line {i}</text></line>'
+              for i in range(9997)]
+    layout = (f'<vantu-client-branding version="1.0"><app-name>{markup}name</app-name>'
+              f'<app-icon>i.png</app-icon><toolbar-menu><about-item>{markup}about</about-item>'
+              f'<quit-item>{markup}quit</quit-item></toolbar-menu>'
+              f'<about title="{markup}title" minWidth="200">{"".join(lines)}</about>'
+              '</vantu-client-branding>')
+    with open(os.path.join(hostile_dir, "layout.xml"), "w") as out:
+        out.write(layout)
+    hostile = os.path.join(work, "hostile.html")
+    run(INSPECT, "preview", "--layout", os.path.join(hostile_dir, "layout.xml"),
+        os.path.join(hostile_dir, "i.png"), os.path.join(hostile_dir, "wide.png"), "-o", hostile)
+    shown = "<script>window.__ran=1</script><b onclick=\"x()\">"
+    hostile_expect = {
+        "sizes": {"i.png": (16, 16), "wide.png": (10000, 2)},
+        "texts": [shown + "name", shown + "about", shown + "quit", shown + "title", shown + "t",
+                  shown + "js (javascript:window.__ran=1)", "left by default", "line 9996"],
+        "links": {"mail": "mailto:a@example.com"},
+    }
+    for width in (800, 1600):
+        check_page(sample, sample_expect, width)
+        check_page(hostile, hostile_expect, width)
+    print(f"{len(failures)} failed" if failures else "preview pages: every check passed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,47 @@
+#include "inspect/preview_page.h"
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using vantu::branding_package::IsSafeLinkTarget;
+using vantu::branding_package::PreviewFacts;
+using vantu::branding_package::PreviewItem;
+using vantu::branding_package::PreviewModel;
+using vantu::branding_package::RenderPreviewPage;
+
+TEST(PreviewPage, OnlyWebAndMailLinksBecomeLinks) {
+  for (const char* url : {"http://a", "HTTPS://a", "mailto:x@y", "Https:"}) {
+    EXPECT_TRUE(IsSafeLinkTarget(url)) << url;
+  }
+  for (const char* url : {"javascript:alert(1)", " https://a", "data:text/html,x", "file:///etc",
+                          "//host/x", "", "vbscript:x", "\thttp://a"}) {
+    EXPECT_FALSE(IsSafeLinkTarget(url)) << url;
+  }
+}
+
+// Text from the layout never becomes markup: every text and attribute is escaped, control
+// and non-UTF-8 bytes are shown, and an unsafe url stays text.
+TEST(PreviewPage, LayoutTextIsNeverMarkup) {
+  const std::string hostile = "<script>x</script>\"'&\x01\xFF";
+  PreviewModel model;
+  model.appName = model.aboutItem = model.quitItem = model.aboutTitle = hostile;
+  model.minWidth = "12px\" onload=\"x";
+  model.lines.push_back({"left\" onclick=\"x", {{PreviewItem::Kind::kText, hostile, ""},
+                                                {PreviewItem::Kind::kHyperlink, hostile, "javascript:x"},
+                                                {PreviewItem::Kind::kLogo, hostile, ""}}});
+  const PreviewFacts facts{hostile, 1, hostile, true, {}, {}};
+  const std::string page = RenderPreviewPage(model, facts);
+  EXPECT_EQ(page.find("<script"), std::string::npos);
+  EXPECT_EQ(page.find("onclick"), std::string::npos);
+  EXPECT_EQ(page.find("onload"), std::string::npos);
+  EXPECT_EQ(page.find("href"), std::string::npos);
+  EXPECT_EQ(page.find('\x01'), std::string::npos);
+  EXPECT_EQ(page.find('\xFF'), std::string::npos);
+  EXPECT_NE(page.find("&lt;script&gt;x&lt;/script&gt;&quot;&#39;&amp;\\x01\\xff"), std::string::npos);
+  EXPECT_NE(page.find("data-align=\"left\" style=\"text-align:left\""), std::string::npos);
+}
+
+}  // namespace
