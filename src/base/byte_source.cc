@@ -15,28 +15,30 @@ bool MemorySource::ReadAt(std::uint64_t offset, void* out, std::uint64_t size) {
   return true;
 }
 
+namespace {
+
+// Why an open file cannot be read as a source, or empty when it can; size gets its size.
+std::string Unusable(int fd, std::uint64_t& size) {
+  struct stat status {};
+  if (fstat(fd, &status) != 0) return std::strerror(errno);
+  if (S_ISDIR(status.st_mode)) return "it is a directory";
+  if (!S_ISREG(status.st_mode)) return "not a regular file";
+  const off_t end = lseek(fd, 0, SEEK_END);
+  if (end < 0) return std::strerror(errno);
+  size = static_cast<std::uint64_t>(end);
+  return "";
+}
+
+}  // namespace
+
 // A FIFO would block the open until a writer comes, and a device may never end.
 FileSource::FileSource(const std::string& path)
     : fd_(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {
-  if (fd_ < 0) {
-    openFailure_ = std::strerror(errno);
-    return;
-  }
-  struct stat status {};
-  off_t end = -1;
-  if (fstat(fd_, &status) != 0) {
-    openFailure_ = std::strerror(errno);
-  } else if (!S_ISREG(status.st_mode)) {
-    openFailure_ = S_ISDIR(status.st_mode) ? "it is a directory" : "not a regular file";
-  } else if ((end = lseek(fd_, 0, SEEK_END)) < 0) {
-    openFailure_ = std::strerror(errno);
-  }
-  if (end < 0) {
+  openFailure_ = fd_ < 0 ? std::strerror(errno) : Unusable(fd_, size_);
+  if (fd_ >= 0 && !openFailure_.empty()) {
     close(fd_);
     fd_ = -1;
-    return;
   }
-  size_ = static_cast<std::uint64_t>(end);
 }
 
 std::string FileSource::ReadFailure() const {

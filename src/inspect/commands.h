@@ -56,7 +56,7 @@ struct LintOptions {
 // as "FILE:LINE:COLUMN: error|warning: message", then each decoded image's size and a
 // count; 0 when nothing counts as an error (the packager would accept it, and a client could
 // show it), else the status of the gravest kind.
-int LintLayout(const std::string& layoutPath, const std::vector<std::string>& images,
+int LintLayout(const std::string& layoutPath, const std::vector<std::string>& imagePaths,
                const LintOptions& options, std::ostream& out, std::ostream& err);
 
 // The image references of a layout document, each distinct name once, one a line, in the

@@ -111,6 +111,7 @@ void CheckLayout(const std::string& layoutPath, const std::string& text,
     std::vector<std::string> referenceNames;
     std::vector<std::string> imageNames;
     referenceNames.reserve(references.size());
+    imageNames.reserve(images.size());
     for (const Reference& r : references) referenceNames.push_back(r.name);
     for (const LintedImage& image : images) imageNames.push_back(image.name);
     const NameMismatches mismatches = MatchNames(referenceNames, imageNames);
