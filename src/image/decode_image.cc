@@ -34,9 +34,16 @@ bool ReadNext(Input& input, unsigned char* out, std::uint64_t size) {
   return true;
 }
 
-std::string TooManyPixels(std::uint64_t width, std::uint64_t height) {
-  return std::to_string(width) + "x" + std::to_string(height) + " pixels, more than the " +
-         std::to_string(kMaxDecodedPixels) + " decoded";
+// How a decoder's run ended.
+enum Outcome { kDecoded = 0, kFailed = 1, kTooManyPixels = 2 };
+
+// The result of a run that ended with outcome; message is the decoder's reason on failure.
+DecodedImage Result(int outcome, const char* message, std::uint32_t width, std::uint32_t height) {
+  if (outcome == kDecoded) return {true, width, height, ""};
+  if (outcome == kFailed) return {false, 0, 0, message};
+  return {false, 0, 0,
+          std::to_string(width) + "x" + std::to_string(height) + " pixels, more than the " +
+              std::to_string(kMaxDecodedPixels) + " decoded"};
 }
 
 // libpng reports errors by longjmp; no object with a destructor lives in the frames it
@@ -59,14 +66,14 @@ void PngError(png_structp png, png_const_charp message) {
 
 void PngWarning(png_structp /*png*/, png_const_charp /*message*/) {}
 
-// Returns 0 decoded, 1 failed (state->message says why), 2 too many pixels.
+// Returns an Outcome; on failure state->message says why.
 int DecodePngRows(png_structp png, png_infop info, std::vector<unsigned char>& row,
                   png_uint_32& width, png_uint_32& height) {
-  if (setjmp(png_jmpbuf(png)) != 0) return 1;
+  if (setjmp(png_jmpbuf(png)) != 0) return kFailed;
   png_read_info(png, info);
   width = png_get_image_width(png, info);
   height = png_get_image_height(png, info);
-  if (std::uint64_t{width} * height > kMaxDecodedPixels) return 2;
+  if (std::uint64_t{width} * height > kMaxDecodedPixels) return kTooManyPixels;
   const int passes = png_set_interlace_handling(png);
   png_read_update_info(png, info);
   row.resize(png_get_rowbytes(png, info));
@@ -74,18 +81,16 @@ int DecodePngRows(png_structp png, png_infop info, std::vector<unsigned char>& r
     for (png_uint_32 y = 0; y < height; ++y) png_read_row(png, row.data(), nullptr);
   }
   png_read_end(png, nullptr);
-  return 0;
+  return kDecoded;
 }
 
 DecodedImage DecodePng(Input& input) {
-  DecodedImage result;
   PngState state{&input, "unknown problem"};
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, PngError, PngWarning);
   png_infop info = png == nullptr ? nullptr : png_create_info_struct(png);
   if (info == nullptr) {
     png_destroy_read_struct(&png, nullptr, nullptr);
-    result.problem = "cannot set up the PNG decoder";
-    return result;
+    return Result(kFailed, "cannot set up the PNG decoder", 0, 0);
   }
   png_set_read_fn(png, &state, PngRead);
   // Dimensions the limit allows at all; the product is checked after the header.
@@ -95,14 +100,7 @@ DecodedImage DecodePng(Input& input) {
   png_uint_32 height = 0;
   const int outcome = DecodePngRows(png, info, row, width, height);
   png_destroy_read_struct(&png, &info, nullptr);
-  if (outcome == 1) {
-    result.problem = state.message;
-  } else if (outcome == 2) {
-    result.problem = TooManyPixels(width, height);
-  } else {
-    result = {true, width, height, ""};
-  }
-  return result;
+  return Result(outcome, state.message, width, height);
 }
 
 // libjpeg reports errors by calling error_exit, which must not return.
@@ -159,21 +157,22 @@ void JpegSkip(j_decompress_ptr info, long count) {
   source->manager.bytes_in_buffer -= static_cast<std::size_t>(count);
 }
 
-// Returns 0 decoded, 1 failed, 2 too many pixels.
+// Returns an Outcome; on failure state.message says why.
 int DecodeJpegRows(jpeg_decompress_struct& info, JpegState& state, std::vector<JSAMPLE>& row) {
-  if (setjmp(state.jump) != 0) return 1;
+  if (setjmp(state.jump) != 0) return kFailed;
   jpeg_read_header(&info, TRUE);
-  if (std::uint64_t{info.image_width} * info.image_height > kMaxDecodedPixels) return 2;
+  if (std::uint64_t{info.image_width} * info.image_height > kMaxDecodedPixels) {
+    return kTooManyPixels;
+  }
   jpeg_start_decompress(&info);
   row.resize(std::size_t{info.output_width} * static_cast<std::size_t>(info.output_components));
   JSAMPROW rows[1] = {row.data()};
   while (info.output_scanline < info.output_height) jpeg_read_scanlines(&info, rows, 1);
   jpeg_finish_decompress(&info);
-  return 0;
+  return kDecoded;
 }
 
 DecodedImage DecodeJpeg(Input& input) {
-  DecodedImage result;
   jpeg_decompress_struct info {};
   JpegState state {};
   std::snprintf(state.message, sizeof state.message, "unknown problem");
@@ -194,14 +193,7 @@ DecodedImage DecodeJpeg(Input& input) {
   const std::uint32_t width = info.image_width;
   const std::uint32_t height = info.image_height;
   jpeg_destroy_decompress(&info);
-  if (outcome == 1) {
-    result.problem = state.message;
-  } else if (outcome == 2) {
-    result.problem = TooManyPixels(width, height);
-  } else {
-    result = {true, width, height, ""};
-  }
-  return result;
+  return Result(outcome, state.message, width, height);
 }
 
 }  // namespace

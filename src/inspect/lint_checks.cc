@@ -9,6 +9,7 @@
 #include "image/decode_image.h"
 #include "image/image_format.h"
 #include "inspect/lint_findings.h"
+#include "layout/layout_rules.h"
 #include "package/extract_names.h"
 #include "package/records.h"
 
@@ -37,17 +38,6 @@ std::string DeclaredEncoding(const std::string& text, std::size_t& at) {
   if (close == std::string::npos || close > end) return "";
   at = quote + 1;
   return text.substr(quote + 1, close - quote - 1);
-}
-
-// The text of element's first text run (comment-split pieces joined), as the rules read it.
-std::string TextOf(const Node& element) {
-  const Node* child = element.first_node();
-  while (child != nullptr && child->type() != rapidxml::node_data) child = child->next_sibling();
-  std::string text;
-  for (; child != nullptr && child->type() == rapidxml::node_data; child = child->next_sibling()) {
-    text.append(child->value(), child->value_size());
-  }
-  return text;
 }
 
 const Node* Child(const Node& node, const char* name) {
@@ -84,7 +74,7 @@ void CheckLayoutText(const std::string& file, const std::string& text, const Lin
     return static_cast<std::size_t>(node.name() - documentStart) - 1;
   };
   auto requireText = [&](const Node* element, const char* what) {
-    if (element != nullptr && TextOf(*element).empty()) {
+    if (element != nullptr && ElementText(*element).empty()) {
       warn(offsetOf(*element), FaultKind::kLayout, std::string(what) + " is empty");
     }
   };

@@ -1,5 +1,6 @@
 #include "inspect/preview_model.h"
 
+#include "layout/layout_rules.h"
 #include "layout/parse_layout.h"
 
 namespace vantu::branding_package {
@@ -8,16 +9,8 @@ namespace {
 
 using Node = rapidxml::xml_node<char>;
 
-// The element's first text run, comment-split pieces joined, as the client reads it.
 std::string TextOf(const Node* element) {
-  if (element == nullptr) return "";
-  const Node* child = element->first_node();
-  while (child != nullptr && child->type() != rapidxml::node_data) child = child->next_sibling();
-  std::string text;
-  for (; child != nullptr && child->type() == rapidxml::node_data; child = child->next_sibling()) {
-    text.append(child->value(), child->value_size());
-  }
-  return text;
+  return element == nullptr ? "" : ElementText(*element);
 }
 
 std::string AttributeOf(const Node* element, const char* name) {

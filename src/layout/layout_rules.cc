@@ -26,19 +26,6 @@ const rapidxml::xml_attribute<char>* Attribute(const LayoutNode& node, std::stri
   return nullptr;
 }
 
-// The element's text: its first text run; CDATA does not count. Comments and processing
-// instructions are dropped by the parser but split the run into pieces, which the stored
-// layout prints side by side, so the pieces are joined.
-std::string TextOf(const LayoutNode& node) {
-  const LayoutNode* child = node.first_node();
-  while (child != nullptr && child->type() != rapidxml::node_data) child = child->next_sibling();
-  std::string text;
-  for (; child != nullptr && child->type() == rapidxml::node_data; child = child->next_sibling()) {
-    text.append(child->value(), child->value_size());
-  }
-  return text;
-}
-
 class RuleRunner {
  public:
   RuleRunner(const ReferenceSink& reference, const ViolationSink& violation)
@@ -59,7 +46,7 @@ class RuleRunner {
 
   // Reports the element's text as a reference; an empty text breaks the rule of its kind.
   void Reference(const LayoutNode& element, const char* kind) {
-    const std::string text = TextOf(element);
+    const std::string text = ElementText(element);
     if (text.empty()) {
       Fail(&element, std::string(kind) + " must contain an Image reference");
     } else {
@@ -120,6 +107,18 @@ class RuleRunner {
 };
 
 }  // namespace
+
+std::string ElementText(const LayoutNode& element) {
+  // The parser drops comments and instructions but splits the run there; the stored layout
+  // prints the pieces side by side.
+  const LayoutNode* child = element.first_node();
+  while (child != nullptr && child->type() != rapidxml::node_data) child = child->next_sibling();
+  std::string text;
+  for (; child != nullptr && child->type() == rapidxml::node_data; child = child->next_sibling()) {
+    text.append(child->value(), child->value_size());
+  }
+  return text;
+}
 
 void CheckLayoutRules(const LayoutNode* top, const ReferenceSink& reference,
                       const ViolationSink& violation) {

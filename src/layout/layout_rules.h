@@ -14,6 +14,10 @@ namespace vantu::branding_package {
 
 using LayoutNode = rapidxml::xml_node<char>;
 
+// The element's text as the client reads it: its first text run (CDATA does not count), the
+// pieces a comment or processing instruction splits it into joined.
+std::string ElementText(const LayoutNode& element);
+
 // Receives an image reference (the text of app-icon or a logo) and its element.
 using ReferenceSink = std::function<void(const LayoutNode& element, std::string_view name)>;
 

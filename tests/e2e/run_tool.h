@@ -48,6 +48,16 @@ inline ToolRun RunInspect(const std::vector<std::string>& args, const RunOptions
   return RunProgram(BP_INSPECT_PATH, "branding-package-inspect", args, options);
 }
 
+// A layout that names icon.png and logo.jpg and passes every check.
+inline const std::string kSampleLayout =
+    "<vantu-client-branding version=\"1.0\"><app-name>Demo</app-name><app-icon>icon.png</app-icon>"
+    "<toolbar-menu><about-item>About</about-item><quit-item>Quit</quit-item></toolbar-menu>"
+    "<about title=\"About\"><line align=\"center\"><logo>logo.jpg</logo></line></about>"
+    "</vantu-client-branding>";
+
+// The names in dir, sorted.
+std::vector<std::string> Entries(const std::string& dir);
+
 // Parses json with the system's Python and returns the value of expression over it (the
 // parsed document is "d", e.g. "d['images'][0]['width']") as Python prints it; a parse
 // failure fails the test.

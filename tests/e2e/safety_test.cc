@@ -32,21 +32,10 @@ using testing_support::StatusOf;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
-const std::string kLayout =
-    "<vantu-client-branding version=\"1.0\"><app-name>Demo</app-name><app-icon>icon.png</app-icon>"
-    "<toolbar-menu><about-item>About</about-item><quit-item>Quit</quit-item></toolbar-menu>"
-    "<about title=\"About\"><line align=\"center\"><logo>logo.jpg</logo></line></about>"
-    "</vantu-client-branding>";
+using testing_support::Entries;
 
-// Names in dir, sorted.
-std::vector<std::string> Entries(const std::string& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
+// The sample layout: icon.png and logo.jpg.
+const std::string kLayout = testing_support::kSampleLayout;
 
 // The hash a successful build printed.
 std::string HashOf(const testing_support::ToolRun& run) {
