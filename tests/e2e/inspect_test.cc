@@ -632,3 +632,79 @@ TEST(InspectPreview, RefusedWithVerifyOrLintAndNoPage) {
 }
 
 }  // namespace
+
+namespace {
+
+// verify --json names every kind of fault as a word, with its offset or null.
+TEST(InspectVerify, JsonFaultKinds) {
+  TempDir dir;
+  const std::string layout = LayoutRecordBytes(kLayout);
+  const std::string icon = ImageRecordBytes("icon.png", 0, PngBytes(100));
+  const std::string logo = ImageRecordBytes("logo.jpg", 2, JpegBytes(200));
+  struct Case {
+    std::string bytes;  // empty: no file at all
+    std::vector<std::string> extra;
+    int status;
+    std::string kind;
+    std::string offset;
+  };
+  const std::vector<Case> cases = {
+      {"", {}, 2, "io", "None"},
+      {PackageBytes({layout, icon}) + "x", {}, 3, "structure", "0"},
+      {PackageBytes({layout, ImageRecordBytes("icon.png", 0, JpegBytes(200)), logo}), {}, 4, "image",
+       std::to_string(12 + layout.size() + 37)},
+      {PackageBytes({LayoutRecordBytes("<x/>"), icon, logo}), {}, 5, "layout", "29"},
+      {PackageBytes({layout, icon}), {}, 6, "references", std::to_string(28 + kLayout.find("<logo>") + 1)},
+      {PackageBytes({layout, icon, logo}), {"--sha256", std::string(64, 'a')}, 7, "digest", "None"},
+      {PackageBytes({layout, icon, logo, ImageRecordBytes("..", 0, PngBytes(100))}), {}, 8, "refused",
+       std::to_string(12 + layout.size() + icon.size() + logo.size() + 28)},
+  };
+  for (const Case& c : cases) {
+    std::remove((dir / "p.pkg").c_str());
+    if (!c.bytes.empty()) WriteFile(dir / "p.pkg", c.bytes);
+    std::vector<std::string> args{"verify", "--json", dir / "p.pkg"};
+    args.insert(args.end(), c.extra.begin(), c.extra.end());
+    const auto run = RunInspect(args);
+    EXPECT_EQ(run.status, c.status) << c.kind;
+    EXPECT_EQ(testing_support::JsonValue(run.out, "(d['sound'], d['fault']['kind'], d['fault']['offset'])"),
+              "(False, '" + c.kind + "', " + c.offset + ")");
+  }
+}
+
+// refs on a layout it cannot read, and on one that breaks a rule: the names it found still
+// go out, the problem to standard error.
+TEST(InspectRefs, ProblemsOnStandardError) {
+  TempDir dir;
+  auto run = RunInspect({"refs", dir / "none.xml"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, dir / "none.xml: cannot open the file: No such file or directory\n");
+  WriteFile(dir / "l.xml", Replaced(kLayout, "<line align=\"center\">", "<line align=\"x\">"));
+  run = RunInspect({"refs", dir / "l.xml"});
+  EXPECT_EQ(run.status, 5);
+  EXPECT_EQ(run.out, "icon.png\nlogo.jpg\n");
+  EXPECT_EQ(run.err, dir / "l.xml:1:199: error: align must be either: left, center or right\n");
+}
+
+// Layout texts that do not parse are compared whole; layouts too long to align line by line
+// are compared as sets of lines.
+TEST(InspectDiffLarge, UnparsedAndHugeLayouts) {
+  TempDir dir;
+  const std::string icon = ImageRecordBytes("icon.png", 0, PngBytes(100));
+  WriteFile(dir / "a.pkg", PackageBytes({LayoutRecordBytes("<x"), icon}));
+  WriteFile(dir / "b.pkg", PackageBytes({LayoutRecordBytes("<y"), icon}));
+  auto run = RunInspect({"diff", dir / "a.pkg", dir / "b.pkg"});
+  EXPECT_EQ(run.status, 9);
+  EXPECT_NE(run.out.find("-(layout text that does not parse: expected >) \"<x\"\n"
+                         "+(layout text that does not parse: expected >) \"<y\"\n"),
+            std::string::npos)
+      << run.out;
+  std::string lines;
+  for (int i = 0; i < 4100; ++i) lines += "<t>" + std::to_string(i) + "</t>";
+  WriteFile(dir / "a.pkg", PackageBytes({LayoutRecordBytes("<r>" + lines + "</r>"), icon}));
+  WriteFile(dir / "b.pkg", PackageBytes({LayoutRecordBytes("<r>" + lines + "<t>new</t></r>"), icon}));
+  run = RunInspect({"diff", dir / "a.pkg", dir / "b.pkg"});
+  EXPECT_EQ(run.status, 9);
+  EXPECT_NE(run.out.find("layout:\n+/r/t[4101] = \"new\"\n"), std::string::npos) << run.out.substr(0, 300);
+}
+
+}  // namespace
