@@ -8,6 +8,7 @@
 
 #include "fuzz_support.h"
 #include "inspect/commands.h"
+#include "inspect/preview_page.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   namespace bp = vantu::branding_package;
@@ -18,6 +19,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz_support::Check(listed >= 0 && listed <= 8 && verified >= 0 && verified <= 8);
   // A package whose structure is sound lists cleanly; verify may find more.
   fuzz_support::Check(verified == 0 ? listed == 0 : true);
+
+  // A sound package's preview page never carries a script, whatever its layout says.
+  if (verified == 0) {
+    std::string text;
+    bp::WalkPackage(source, [&](const bp::PackageRecord& r, const bp::ContentReader&) {
+      if (r.type == bp::RecordType::kLayout) text = r.text;
+      return std::optional<bp::Fault>();
+    });
+    const std::string page = bp::RenderPreviewPage(bp::ReadPreviewModel(text),
+                                                   {"p", size, "", true, {}, {}});
+    fuzz_support::Check(page.find("<script") == std::string::npos);
+  }
 
   // Every name extract would write is one plain file name inside its directory.
   std::set<std::string> names;
