@@ -708,3 +708,30 @@ TEST(InspectDiffLarge, UnparsedAndHugeLayouts) {
 }
 
 }  // namespace
+
+namespace {
+
+// Positions past line 65535 keep their numbers, and nesting the schema library would refuse
+// by default (deeper than 256) is checked, not reported in the library's own words.
+TEST(InspectLint, LongAndDeepLayouts) {
+  TempDir dir;
+  WriteFile(dir / "long.xml", Replaced(kLayout, "<app-name>", std::string(70005, '\n') + "<app-nam/><app-name>"));
+  auto run = RunInspect({"lint", dir / "long.xml"});
+  EXPECT_NE(run.out.find(dir / "long.xml:70006:1: warning: Element 'app-nam'"), std::string::npos)
+      << run.out.substr(0, 400);
+  std::string open;
+  std::string close;
+  for (int i = 0; i < 300; ++i) {
+    open += "<b>";
+    close += "</b>";
+  }
+  WriteFile(dir / "deep.xml", Replaced(kLayout, "<logo>logo.jpg</logo>",
+                                       "<logo>logo.jpg</logo><text>" + open + close + "</text>"));
+  run = RunInspect({"lint", dir / "deep.xml"});
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(run.out.find("XML_PARSE_HUGE"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("Internal error"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("warning: Element 'text'"), std::string::npos) << run.out;
+}
+
+}  // namespace
