@@ -80,9 +80,18 @@ bool ReplacedFile::OpenTemporary(bool binary, unsigned mode, const struct stat* 
     return false;
   }
   temporary_ = name;
+  temporaryFd_ = fd;
   cleanupSlot_ = RemoveOnSignal(temporary_, false);
   file_ = std::make_unique<OutputFile>(stream);
   return true;
+}
+
+void ReplacedFile::Reserve(std::uint64_t size) {
+  // A failure only forgoes the speed: the writes themselves report a full disk.
+  if (Atomic() && size > 0) {
+    const int failed = posix_fallocate(temporaryFd_, 0, static_cast<off_t>(size));
+    static_cast<void>(failed);
+  }
 }
 
 bool ReplacedFile::Publish() {

@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -32,6 +33,9 @@ class ReplacedFile {
   bool Atomic() const { return !temporary_.empty(); }
   // The path being written: the temporary file, or the target.
   const std::string& WrittenPath() const { return Atomic() ? temporary_ : final_; }
+  // Reserves size bytes for a temporary file about to receive that many; writing into
+  // blocks already allocated is several times faster than growing a new file.
+  void Reserve(std::uint64_t size);
   // Flushes and closes; true only when every write, the flush and the close succeeded.
   bool Close() { return file_->Commit(); }
   // Renames the closed temporary file over the target; true when done or written in place.
@@ -43,6 +47,7 @@ class ReplacedFile {
 
   std::string final_;
   std::string temporary_;
+  int temporaryFd_ = -1;  // owned by file_'s stream
   int cleanupSlot_ = -1;
   std::unique_ptr<OutputFile> file_;
 };

@@ -50,6 +50,7 @@ std::optional<std::string> WritePackageFile(const std::string& path,
 
   ReplacedFile output(path, true);
   if (!output.IsOpen()) throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to open Output file: " + path);
+  output.Reserve(packageSize);
   OutputFile& file = output.File();
   EmitPackage(records, [&](const unsigned char* data, std::size_t size) { file.Write(data, size); });
   const std::uint64_t written = file.Position();
