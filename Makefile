@@ -75,13 +75,15 @@ clean:
 # Installs both tools (stripped), their man pages, bash completion and the README under
 # PREFIX; uninstall removes exactly what the last install put there.
 PREFIX ?= /usr/local
+# (cpack rewrites install_manifest.txt with its own paths, so the list is kept apart.)
 install: build
 	@cmake --install $(BUILD) --prefix $(PREFIX) --strip
+	@cp $(BUILD)/install_manifest.txt $(BUILD)/installed-files.txt
 
 uninstall:
-	@test -f $(BUILD)/install_manifest.txt || { echo "nothing installed from $(BUILD)"; exit 1; }
-	@xargs -d '\n' rm -fv < $(BUILD)/install_manifest.txt
-	@rm -f $(BUILD)/install_manifest.txt
+	@test -f $(BUILD)/installed-files.txt || { echo "nothing installed from $(BUILD)"; exit 1; }
+	@xargs -d '\n' rm -fv < $(BUILD)/installed-files.txt
+	@rm -f $(BUILD)/installed-files.txt
 
 # A Debian package of both tools in $(BUILD)/, its Depends computed from the binaries.
 package: build
