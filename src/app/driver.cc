@@ -1,7 +1,5 @@
 #include "app/driver.h"
 
-#include <sys/stat.h>
-
 #include <iostream>
 #include <string>
 
@@ -36,29 +34,11 @@ void DumpSchema(const CommandLineOptions& options) {
   }
 }
 
-// Refuses an output that is the layout or an image, however the path reaches it.
-void RefuseOverwritingInputs(const CommandLineOptions& options) {
-  const std::string& output = options.outputArg.getValue();
-  struct stat target {};
-  if (stat(output.c_str(), &target) != 0) return;
-  std::vector<std::string> inputs = options.imageArg.getValue();
-  inputs.push_back(options.xmlLayoutArg.getValue());
-  for (const std::string& input : inputs) {
-    struct stat status {};
-    if (stat(input.c_str(), &status) == 0 && status.st_dev == target.st_dev &&
-        status.st_ino == target.st_ino) {
-      throw cBP_EXCEPTION(BP_ERR_FILE, "Output file is also an input, not overwriting it: " + output);
-    }
-  }
-}
-
 // Build mode: layout, images in command-line order, package, digest.
 void BuildPackage(const CommandLineOptions& options) {
   cBP_FILE_WRITER writer(options.outputArg.getValue());
   writer.LoadLayout(options.xmlLayoutArg.getValue());
   for (const std::string& image : options.imageArg.getValue()) writer.AddImage(image);
-  writer.CheckReferences();
-  RefuseOverwritingInputs(options);
   writer.WritePackage();
   std::cout << "Output file: " << Shown(options.outputArg.getValue()) << std::endl;
   // The label goes out first: a failing digest reports on this same line.

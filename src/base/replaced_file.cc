@@ -37,6 +37,13 @@ bool Writable(const std::string& path) {
 
 }  // namespace
 
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat first {};
+  struct stat second {};
+  return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 ReplacedFile::ReplacedFile(const std::string& target, bool binary) : final_(target) {
   struct stat status {};
   struct stat link {};

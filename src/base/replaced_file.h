@@ -11,6 +11,9 @@
 
 namespace vantu::branding_package {
 
+// Whether a and b name one existing file (the same device and inode), however reached.
+bool SameFile(const std::string& a, const std::string& b);
+
 // Written to a new temporary file in the target's directory (created exclusively, with the
 // target's permission bits, or the usual ones for a new file) and renamed over the target by
 // Publish. A symbolic link stays a link: its final target is replaced. A target that is not

@@ -17,6 +17,8 @@ std::string FormatName(std::uint32_t format) {
   return format == kFormatPng ? "PNG" : format == kFormatJpeg ? "JPEG" : std::to_string(format);
 }
 
+const char* FormatKey(std::uint32_t format) { return format == kFormatPng ? "png" : "jpeg"; }
+
 std::string_view ImageName(std::string_view path) {
   const std::size_t separator = path.find_last_of("/\\");
   return separator == std::string_view::npos ? path : path.substr(separator + 1);

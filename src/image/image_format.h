@@ -23,6 +23,9 @@ std::optional<std::uint32_t> DetectImageFormat(const unsigned char* data, std::u
 // "PNG", "JPEG", or the number of an unknown format.
 std::string FormatName(std::uint32_t format);
 
+// "png" or "jpeg": the format as JSON and data: URIs name it.
+const char* FormatKey(std::uint32_t format);
+
 // The last component of path: everything behind the last "/" or "\", or the whole path.
 std::string_view ImageName(std::string_view path);
 

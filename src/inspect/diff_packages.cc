@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <map>
+#include <set>
 #include <ostream>
 #include <vector>
 
@@ -35,10 +36,10 @@ struct PackageView {
 };
 
 std::optional<Fault> ReadView(ByteSource& source, PackageView& view) {
-  std::map<std::string, bool> seen;
+  std::set<std::string> seen;
   auto fault = WalkPackage(source, [&](const PackageRecord& r, const ContentReader&) {
     if (r.type == RecordType::kLayout) view.layoutText = r.text;
-    if (r.type != RecordType::kImage || !seen.emplace(r.name, true).second) {
+    if (r.type != RecordType::kImage || !seen.insert(r.name).second) {
       return std::optional<Fault>();
     }
     SliceSource data(source, r.dataOffset, r.dataSize);

@@ -19,8 +19,6 @@ namespace vantu::branding_package {
 
 namespace {
 
-constexpr const char* kLayoutFile = kExtractedLayoutName;
-
 // The refusal of an image record whose name is not safe; none for a safe one.
 std::optional<Fault> CheckName(const PackageRecord& r) {
   if (r.type != RecordType::kImage || IsExtractableName(r.name)) return std::nullopt;
@@ -78,7 +76,7 @@ std::optional<Fault> Stage(ByteSource& source, const std::string& staging) {
     if (auto refused = CheckName(r)) return refused;
     switch (r.type) {
       case RecordType::kLayout: {
-        OutputFile file(Join(staging, kLayoutFile), true);
+        OutputFile file(Join(staging, kExtractedLayoutName), true);
         file.Write(r.text.data(), r.text.size());
         if (!file.IsOpen() || !file.Commit()) {
           return std::optional<Fault>(Io("cannot write layout.xml: " + Reason()));
@@ -169,7 +167,7 @@ std::optional<Fault> Place(const std::string& staging, const std::string& dir,
 }  // namespace
 
 std::optional<Fault> PlanExtraction(ByteSource& source, std::set<std::string>& names) {
-  names = {kLayoutFile};
+  names = {kExtractedLayoutName};
   return WalkPackage(source, [&](const PackageRecord& r, const ContentReader&) {
     if (auto refused = CheckName(r)) return refused;
     if (r.type == RecordType::kImage) names.insert(r.name);

@@ -1,8 +1,8 @@
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <map>
 
+#include "base/ascii.h"
 #include "base/bp_exception.h"
 #include "base/utf8.h"
 #include "digest/sha256.h"
@@ -10,6 +10,7 @@
 #include "image/image_format.h"
 #include "inspect/lint_findings.h"
 #include "layout/layout_rules.h"
+#include "layout/parse_layout.h"
 #include "package/extract_names.h"
 #include "package/records.h"
 
@@ -18,12 +19,6 @@ namespace vantu::branding_package {
 namespace {
 
 using Node = rapidxml::xml_node<char>;
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
 
 // The encoding the XML declaration names, or empty.
 std::string DeclaredEncoding(const std::string& text, std::size_t& at) {
@@ -40,10 +35,6 @@ std::string DeclaredEncoding(const std::string& text, std::size_t& at) {
   return text.substr(quote + 1, close - quote - 1);
 }
 
-const Node* Child(const Node& node, const char* name) {
-  return node.first_node(name);
-}
-
 }  // namespace
 
 void CheckLayoutText(const std::string& file, const std::string& text, const LineIndex& lines,
@@ -55,7 +46,7 @@ void CheckLayoutText(const std::string& file, const std::string& text, const Lin
   };
   std::size_t encodingAt = 0;
   const std::string encoding = DeclaredEncoding(text, encodingAt);
-  if (!encoding.empty() && Lower(encoding) != "utf-8") {
+  if (!encoding.empty() && AsciiLower(encoding) != "utf-8") {
     warn(encodingAt, FaultKind::kLayout,
          "declared encoding " + encoding + ": the package stores the text as it is, without "
          "its declaration, where a client reads UTF-8");
@@ -70,20 +61,18 @@ void CheckLayoutText(const std::string& file, const std::string& text, const Lin
   if (root == nullptr || std::string(root->name(), root->name_size()) != "vantu-client-branding") {
     return;
   }
-  auto offsetOf = [&](const Node& node) {
-    return static_cast<std::size_t>(node.name() - documentStart) - 1;
-  };
+  auto offsetOf = [&](const Node& node) { return StartTagOffset(&node, documentStart); };
   auto requireText = [&](const Node* element, const char* what) {
     if (element != nullptr && ElementText(*element).empty()) {
       warn(offsetOf(*element), FaultKind::kLayout, std::string(what) + " is empty");
     }
   };
-  requireText(Child(*root, "app-name"), "app-name");
-  if (const Node* menu = Child(*root, "toolbar-menu")) {
-    requireText(Child(*menu, "about-item"), "about-item");
-    requireText(Child(*menu, "quit-item"), "quit-item");
+  requireText(root->first_node("app-name"), "app-name");
+  if (const Node* menu = root->first_node("toolbar-menu")) {
+    requireText(menu->first_node("about-item"), "about-item");
+    requireText(menu->first_node("quit-item"), "quit-item");
   }
-  if (const Node* about = Child(*root, "about")) {
+  if (const Node* about = root->first_node("about")) {
     const auto* title = about->first_attribute("title");
     if (title != nullptr && title->value_size() == 0) {
       warn(offsetOf(*about), FaultKind::kLayout, "the about title is empty");
@@ -110,8 +99,10 @@ std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
       images.push_back(image);
       continue;
     }
+    // Read once, as the packager would; the checks below work on the record's copy.
+    Record record;
     try {
-      const Record record = MakeImageRecord(file, path);
+      record = MakeImageRecord(file, path);
       image.format = DecodeImageHead(record->data.get()).format;
       image.read = true;
     } catch (const cBP_EXCEPTION& e) {
@@ -120,8 +111,11 @@ std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
     }
     if (image.read) {
       image.size = file.Size();
-      image.sha256 = Sha256Hex(file).value_or("");
-      const DecodedImage decoded = DecodeImage(file, 0, file.Size(), image.format);
+      MemorySource content(std::string_view(
+          reinterpret_cast<const char*>(record->data.get()) + record->size - image.size,
+          static_cast<std::size_t>(image.size)));
+      image.sha256 = Sha256Hex(content).value_or("");
+      const DecodedImage decoded = DecodeImage(content, 0, image.size, image.format);
       image.decoded = decoded.ok;
       image.width = decoded.width;
       image.height = decoded.height;
@@ -131,7 +125,7 @@ std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
       }
       const std::size_t dot = image.name.rfind('.');
       const std::string extension =
-          dot == std::string::npos ? "" : Lower(image.name.substr(dot + 1));
+          dot == std::string::npos ? "" : AsciiLower(image.name.substr(dot + 1));
       const bool saysPng = extension == "png";
       const bool saysJpeg = extension == "jpg" || extension == "jpeg";
       if ((saysPng && image.format != kFormatPng) || (saysJpeg && image.format != kFormatJpeg)) {

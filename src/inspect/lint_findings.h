@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,10 @@ void CheckLayoutText(const std::string& file, const std::string& text, const Lin
 // whose names extract would refuse, hold control bytes, or are taken by other content.
 std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
                                      std::vector<Finding>& findings);
+
+// Reads the layout document at layoutPath into text; on a failure reports it on err ("PATH:
+// cannot open|read the file: reason") and returns false.
+bool ReadLayoutText(const std::string& layoutPath, std::string& text, std::ostream& err);
 
 // Every finding about a layout text (named file in findings) and the images at imagePaths,
 // in the order lint prints them; images gets what was read of each image.

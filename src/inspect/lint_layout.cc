@@ -84,11 +84,7 @@ void CheckLayout(const std::string& layoutPath, const std::string& text,
     add(e.offset, FaultKind::kLayout, e.what());
     return;
   }
-  auto offsetOf = [&](const LayoutNode* node) {
-    return node == nullptr || node->name_size() == 0
-               ? 0
-               : static_cast<std::size_t>(node->name() - document.data()) - 1;
-  };
+  auto offsetOf = [&](const LayoutNode* node) { return StartTagOffset(node, document.data()); };
   if (auto tooWide = TooWideForSchema(parsed)) {
     schemaFit = false;
     add(offsetOf(tooWide->first), FaultKind::kLayout, tooWide->second, Severity::kWarning);
@@ -108,18 +104,15 @@ void CheckLayout(const std::string& layoutPath, const std::string& text,
   CheckLayoutText(layoutPath, text, lines, parsed, document.data(), findings);
 
   if (!images.empty()) {
-    std::vector<std::string> referenceNames;
-    std::vector<std::string> imageNames;
-    referenceNames.reserve(references.size());
-    imageNames.reserve(images.size());
-    for (const Reference& r : references) referenceNames.push_back(r.name);
-    for (const LintedImage& image : images) imageNames.push_back(image.name);
-    const NameMismatches mismatches = MatchNames(referenceNames, imageNames);
+    const NameMismatches mismatches = MatchNames(
+        references, [](const Reference& r) { return std::string_view(r.name); }, images,
+        [](const LintedImage& image) { return std::string_view(image.name); });
     for (std::size_t i : mismatches.references) {
       add(references[i].offset, FaultKind::kReferences, kNoResourceFound + references[i].name);
     }
     for (std::size_t i : mismatches.resources) {
-      add(offsetOf(parsed.first_node()), FaultKind::kReferences, kNoReferenceFound + imageNames[i]);
+      add(offsetOf(parsed.first_node()), FaultKind::kReferences,
+          kNoReferenceFound + images[i].name);
     }
   }
 
@@ -167,7 +160,7 @@ void PrintJson(std::ostream& out, const std::string& layoutPath,
     if (!image.decoded) continue;
     out << (first ? "" : ",") << "{\"file\":" << JsonString(image.path)
         << ",\"name\":" << JsonString(image.name) << ",\"format\":\""
-        << (image.format == kFormatPng ? "png" : "jpeg") << "\",\"width\":" << image.width
+        << FormatKey(image.format) << "\",\"width\":" << image.width
         << ",\"height\":" << image.height << ",\"size\":" << image.size << '}';
     first = false;
   }
@@ -186,25 +179,30 @@ std::vector<Finding> LintFindings(const std::string& file, const std::string& te
   return findings;
 }
 
-int LintLayout(const std::string& layoutPath, const std::vector<std::string>& imagePaths,
-               const LintOptions& options, std::ostream& out, std::ostream& err) {
+bool ReadLayoutText(const std::string& layoutPath, std::string& text, std::ostream& err) {
   FileSource file(layoutPath);
-  std::string text;
   if (!file.IsOpen()) {
     err << Shown(layoutPath) << ": cannot open the file: " << file.OpenFailure() << std::endl;
-    return static_cast<int>(FaultKind::kIo);
+    return false;
   }
   // The schema library takes lengths as int.
   if (file.Size() > INT_MAX) {
     err << Shown(layoutPath) << ": cannot read the file: larger than " << INT_MAX << " bytes"
         << std::endl;
-    return static_cast<int>(FaultKind::kIo);
+    return false;
   }
   text.resize(static_cast<std::size_t>(file.Size()));
   if (!file.ReadAll(text.data(), file.Size())) {
     err << Shown(layoutPath) << ": cannot read the file: " << file.ReadFailure() << std::endl;
-    return static_cast<int>(FaultKind::kIo);
+    return false;
   }
+  return true;
+}
+
+int LintLayout(const std::string& layoutPath, const std::vector<std::string>& imagePaths,
+               const LintOptions& options, std::ostream& out, std::ostream& err) {
+  std::string text;
+  if (!ReadLayoutText(layoutPath, text, err)) return static_cast<int>(FaultKind::kIo);
 
   std::vector<LintedImage> images;
   std::vector<Finding> findings = LintFindings(layoutPath, text, imagePaths, images);

@@ -1,4 +1,3 @@
-#include <functional>
 #include <new>
 #include <ostream>
 
@@ -11,8 +10,6 @@
 namespace vantu::branding_package {
 
 namespace {
-
-const char* FormatKey(std::uint32_t format) { return format == kFormatPng ? "png" : "jpeg"; }
 
 void JsonRecord(std::ostream& out, const PackageRecord& r, const DecodedImage& decoded,
                 bool withLayout) {
@@ -61,44 +58,53 @@ void TextRecord(std::ostream& out, const PackageRecord& r, const DecodedImage& d
   out << '\n';
 }
 
-using Walk = std::function<std::optional<Fault>(const RecordVisitor& visit)>;
-using Decode = std::function<DecodedImage(const PackageRecord& image)>;
+// The end of the JSON object: the size of a sound package, or the fault.
+void CloseJson(std::ostream& out, std::uint64_t fileSize, const std::optional<Fault>& fault) {
+  out << ']';
+  if (fault) {
+    out << ",\"fault\":" << JsonFault(*fault);
+  } else {
+    out << ",\"size\":" << fileSize;
+  }
+  out << "}\n";
+}
 
-// Prints what walk visits; fileSize counts only once a record was visited, which the walker
-// does only when the header's size matched the file's length.
-int ListWalk(const Walk& walk, const Decode& decode, std::uint64_t fileSize,
-             const std::string& path, bool json, bool withLayout, std::ostream& out,
-             std::ostream& err) {
+}  // namespace
+
+int ListPackage(ByteSource& source, const std::string& path, bool json, bool withLayout,
+                std::ostream& out, std::ostream& err) {
+  const std::uint64_t fileSize = source.Size();
   std::string layoutText;
   bool first = true;
   if (json) out << "{\"package\":" << JsonString(path) << ",\"records\":[";
   std::optional<Fault> fault;
   // Memory can run out part-way; the JSON object is closed with that fault all the same.
   try {
-    fault = walk([&](const PackageRecord& r, const ContentReader&) {
-      const DecodedImage decoded = r.type == RecordType::kImage ? decode(r) : DecodedImage{};
-      if (json) {
-        out << (first ? "" : ",");
-        JsonRecord(out, r, decoded, withLayout);
-      } else {
-        // The table starts only once there is a record to show.
-        if (first) out << "offset\tsize\trecord\n0\t12\theader, package size " << fileSize << '\n';
-        TextRecord(out, r, decoded);
-      }
-      first = false;
-      if (r.type == RecordType::kLayout) layoutText = r.text;
-      return std::optional<Fault>();
-    });
+    fault = WalkPackage(
+        source,
+        [&](const PackageRecord& r, const ContentReader&) {
+          const DecodedImage decoded =
+              r.type == RecordType::kImage
+                  ? DecodeImage(source, r.dataOffset, r.dataSize, r.format)
+                  : DecodedImage{};
+          if (json) {
+            out << (first ? "" : ",");
+            JsonRecord(out, r, decoded, withLayout);
+          } else {
+            // The table starts only once there is a record to show.
+            if (first) out << "offset\tsize\trecord\n0\t12\theader, package size " << fileSize << '\n';
+            TextRecord(out, r, decoded);
+          }
+          first = false;
+          if (r.type == RecordType::kLayout) layoutText = r.text;
+          return std::optional<Fault>();
+        },
+        true);
   } catch (const std::bad_alloc&) {
     fault = Fault{FaultKind::kFatal, kNoOffset, "out of memory"};
   }
   if (json) {
-    out << ']';
-    if (!fault) out << ",\"size\":" << fileSize;
-    if (fault) {
-      out << ",\"fault\":" << JsonFault(*fault);
-    }
-    out << "}\n";
+    CloseJson(out, fileSize, fault);
   } else if (withLayout && !layoutText.empty()) {
     out << '\n' << Shown(layoutText) << '\n';
   }
@@ -106,26 +112,16 @@ int ListWalk(const Walk& walk, const Decode& decode, std::uint64_t fileSize,
   return fault ? ReportFault(err, path, *fault) : 0;
 }
 
-}  // namespace
-
-int ListPackage(ByteSource& source, const std::string& path, bool json, bool withLayout,
-                std::ostream& out, std::ostream& err) {
-  return ListWalk(
-      [&](const RecordVisitor& visit) { return WalkPackage(source, visit, true); },
-      [&](const PackageRecord& image) {
-        return DecodeImage(source, image.dataOffset, image.dataSize, image.format);
-      },
-      source.Size(), path, json, withLayout, out, err);
-}
-
 int ListPackage(const std::string& path, bool json, bool withLayout, std::ostream& out,
                 std::ostream& err) {
   FileSource file(path);
   if (file.IsOpen()) return ListPackage(file, path, json, withLayout, out, err);
-  const Fault cannotOpen = CannotOpen(file);
-  return ListWalk([&](const RecordVisitor&) { return std::optional<Fault>(cannotOpen); },
-                  [](const PackageRecord&) { return DecodedImage{}; }, 0, path, json, withLayout,
-                  out, err);
+  if (json) {
+    out << "{\"package\":" << JsonString(path) << ",\"records\":[";
+    CloseJson(out, 0, CannotOpen(file));
+    out.flush();
+  }
+  return ReportFault(err, path, CannotOpen(file));
 }
 
 }  // namespace vantu::branding_package

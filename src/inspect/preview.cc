@@ -7,12 +7,10 @@
 #include "base/shown.h"
 #include "digest/sha256.h"
 #include "image/decode_image.h"
-#include "image/image_format.h"
 #include "inspect/commands.h"
 #include "inspect/lint_findings.h"
 #include "inspect/preview_page.h"
-#include "layout/layout_text.h"
-#include "package/records.h"
+#include "package/file_writer.h"
 #include "package/write_package.h"
 
 namespace vantu::branding_package {
@@ -33,10 +31,22 @@ int WritePage(const std::string& page, const std::string& outputPath, std::ostre
   return 0;
 }
 
-// The findings lint has about a stored layout text, which verify found sound.
-std::vector<Finding> TextFindings(const std::string& text) {
-  std::vector<LintedImage> none;
-  return LintFindings("layout text", text, {}, none);
+// The layout text and the images of a sound package in source, into facts and layoutText.
+std::optional<Fault> ReadPackage(ByteSource& source, PreviewFacts& facts, std::string& layoutText) {
+  facts.packageSize = source.Size();
+  facts.sha256 = Sha256Hex(source).value_or("");
+  return WalkPackage(source, [&](const PackageRecord& r, const ContentReader&) {
+    if (r.type == RecordType::kLayout) layoutText = r.text;
+    if (r.type != RecordType::kImage) return std::optional<Fault>();
+    const DecodedImage decoded = DecodeImage(source, r.dataOffset, r.dataSize, r.format);
+    PreviewImage image{r.name, r.format, decoded.width, decoded.height, std::string(r.dataSize, '\0')};
+    if (!source.ReadAt(r.dataOffset, image.bytes.data(), r.dataSize)) {
+      return std::optional<Fault>(
+          Fault{FaultKind::kIo, r.dataOffset, "cannot read the file: " + source.ReadFailure()});
+    }
+    facts.images.push_back(std::move(image));
+    return std::optional<Fault>();
+  });
 }
 
 }  // namespace
@@ -50,22 +60,12 @@ int PreviewPackage(const std::string& path, const std::string& outputPath, std::
   if (const int status = VerifyPackage(source, path, std::nullopt, false, ignored, err)) {
     return status;
   }
-  PreviewFacts facts{path, source.Size(), Sha256Hex(source).value_or(""), true, {}, {}};
+  PreviewFacts facts{path, 0, "", true, {}, {}};
   std::string layoutText;
-  std::optional<Fault> fault = WalkPackage(source, [&](const PackageRecord& r, const ContentReader&) {
-    if (r.type == RecordType::kLayout) layoutText = r.text;
-    if (r.type != RecordType::kImage) return std::optional<Fault>();
-    const DecodedImage decoded = DecodeImage(source, r.dataOffset, r.dataSize, r.format);
-    PreviewImage image{r.name, r.format, decoded.width, decoded.height, std::string(r.dataSize, '\0')};
-    if (!source.ReadAt(r.dataOffset, image.bytes.data(), r.dataSize)) {
-      return std::optional<Fault>(
-          Fault{FaultKind::kIo, r.dataOffset, "cannot read the file: " + source.ReadFailure()});
-    }
-    facts.images.push_back(std::move(image));
-    return std::optional<Fault>();
-  });
-  if (fault) return ReportFault(err, path, *fault);
-  facts.findings = TextFindings(layoutText);
+  if (auto fault = ReadPackage(source, facts, layoutText)) return ReportFault(err, path, *fault);
+  // The findings lint has about the stored text, which verify found sound.
+  std::vector<LintedImage> none;
+  facts.findings = LintFindings("layout text", layoutText, {}, none);
   return WritePage(RenderPreviewPage(ReadPreviewModel(layoutText), facts), outputPath, out, err);
 }
 
@@ -78,32 +78,20 @@ int PreviewLayout(const std::string& layoutPath, const std::vector<std::string>&
     err.flush();
     return status;
   }
-  // The package the packager would build, made in memory for its size and digest.
-  std::vector<char> document = ReadLayoutDocument(layoutPath);
-  const std::string fileText(document.data(), document.size() - 1);
-  rapidxml::xml_document<char> parsed;
-  ParseLayoutDocument(document, parsed);
-  const std::string layoutText = PrintLayoutText(parsed, layoutPath);
-  std::vector<Record> records;
-  records.push_back(MakeLayoutRecord(layoutText));
-  PreviewFacts facts{layoutPath, 0, "", false, {}, {}};
-  for (const std::string& path : imagePaths) {
-    FileSource file(path);
-    Record record = MakeImageRecord(file, path);
-    const ImageHead head = DecodeImageHead(record->data.get());
-    const DecodedImage decoded = DecodeImage(file, 0, file.Size(), head.format);
-    std::string bytes(file.Size(), '\0');
-    file.ReadAll(bytes.data(), file.Size());
-    facts.images.push_back({std::string(ImageName(path)), head.format, decoded.width,
-                            decoded.height, std::move(bytes)});
-    records.push_back(std::move(record));
-  }
-  const std::string package = EncodePackage(records);
+  // The package the packager would build, made in memory and previewed as a package, with
+  // lint's findings about the layout file itself.
+  cBP_FILE_WRITER writer("");
+  writer.LoadLayout(layoutPath);
+  for (const std::string& image : imagePaths) writer.AddImage(image);
+  const std::string package = EncodePackage(writer.components);
   MemorySource built(package);
-  facts.packageSize = package.size();
-  facts.sha256 = Sha256Hex(built).value_or("");
+  PreviewFacts facts{layoutPath, 0, "", false, {}, {}};
+  std::string layoutText;
+  if (auto fault = ReadPackage(built, facts, layoutText)) return ReportFault(err, layoutPath, *fault);
+  std::string text;
+  if (!ReadLayoutText(layoutPath, text, err)) return static_cast<int>(FaultKind::kIo);
   std::vector<LintedImage> linted;
-  facts.findings = LintFindings(layoutPath, fileText, imagePaths, linted);
+  facts.findings = LintFindings(layoutPath, text, imagePaths, linted);
   return WritePage(RenderPreviewPage(ReadPreviewModel(layoutText), facts), outputPath, out, err);
 }
 

@@ -1,8 +1,8 @@
 #include "inspect/preview_page.h"
 
 #include <algorithm>
-#include <cctype>
 
+#include "base/ascii.h"
 #include "base/utf8.h"
 #include "image/image_format.h"
 
@@ -113,7 +113,7 @@ const PreviewImage* Find(const std::vector<PreviewImage>& images, const std::str
 std::string ImageTag(const PreviewImage* image, const std::string& name, const char* role) {
   if (image == nullptr) return "<span class=\"missing\">[no image " + Escaped(name) + "]</span>";
   return std::string("<img class=\"") + role + "\" src=\"data:image/" +
-         (image->format == kFormatPng ? "png" : "jpeg") + ";base64," + Base64(image->bytes) +
+         FormatKey(image->format) + ";base64," + Base64(image->bytes) +
          "\" alt=\"" + Escaped(name) + "\" width=\"" + std::to_string(image->width) +
          "\" height=\"" + std::to_string(image->height) + "\">";
 }
@@ -189,9 +189,7 @@ void Facts(const PreviewFacts& facts, std::string& page) {
 }  // namespace
 
 bool IsSafeLinkTarget(const std::string& url) {
-  std::string lower = url.substr(0, 8);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const std::string lower = AsciiLower(std::string_view(url).substr(0, 8));
   return lower.rfind("http:", 0) == 0 || lower.rfind("https:", 0) == 0 ||
          lower.rfind("mailto:", 0) == 0;
 }

@@ -4,24 +4,17 @@
 #include "base/shown.h"
 #include "inspect/commands.h"
 #include "inspect/line_index.h"
+#include "inspect/lint_findings.h"
 #include "layout/layout_rules.h"
 #include "layout/parse_layout.h"
 
 namespace vantu::branding_package {
 
 int ListReferences(const std::string& layoutPath, std::ostream& out, std::ostream& err) {
-  FileSource file(layoutPath);
-  if (!file.IsOpen()) {
-    err << Shown(layoutPath) << ": cannot open the file: " << file.OpenFailure() << std::endl;
-    return static_cast<int>(FaultKind::kIo);
-  }
-  std::vector<char> document(static_cast<std::size_t>(file.Size()) + 1);
-  if (!file.ReadAll(document.data(), file.Size())) {
-    err << Shown(layoutPath) << ": cannot read the file: " << file.ReadFailure() << std::endl;
-    return static_cast<int>(FaultKind::kIo);
-  }
-  document.back() = '\0';
-  const std::string text(document.data(), static_cast<std::size_t>(file.Size()));
+  std::string text;
+  if (!ReadLayoutText(layoutPath, text, err)) return static_cast<int>(FaultKind::kIo);
+  std::vector<char> document(text.begin(), text.end());
+  document.push_back('\0');
   const LineIndex lines(text);
   auto report = [&](std::size_t offset, const std::string& message) {
     const auto [line, column] = lines.Position(offset);
@@ -44,11 +37,7 @@ int ListReferences(const std::string& layoutPath, std::ostream& out, std::ostrea
         if (seen.emplace(name).second) out << Shown(name) << '\n';
       },
       [&](const LayoutNode* node, const std::string& message) {
-        const std::size_t offset =
-            node == nullptr || node->name_size() == 0
-                ? 0
-                : static_cast<std::size_t>(node->name() - document.data()) - 1;
-        report(offset, message);
+        report(StartTagOffset(node, document.data()), message);
         broken = true;
         return true;
       });

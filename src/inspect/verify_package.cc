@@ -1,12 +1,12 @@
 #include <algorithm>
 #include <cstdio>
-#include <cctype>
 #include <ostream>
 #include <vector>
 
 #include <cstring>
 #include <unordered_map>
 
+#include "base/ascii.h"
 #include "base/shown.h"
 #include "base/utf8.h"
 #include "digest/sha256.h"
@@ -76,13 +76,9 @@ std::optional<Fault> CheckLayoutText(const PackageRecord& record,
 // Every distinct reference must name an image, and every image must be referenced.
 std::optional<Fault> CheckNames(const std::vector<Reference>& references,
                                 const std::vector<ImageFacts>& images) {
-  std::vector<std::string> referenceNames;
-  std::vector<std::string> imageNames;
-  referenceNames.reserve(references.size());
-  imageNames.reserve(images.size());
-  for (const Reference& r : references) referenceNames.push_back(r.name);
-  for (const ImageFacts& image : images) imageNames.push_back(image.name);
-  const NameMismatches mismatches = MatchNames(referenceNames, imageNames);
+  const NameMismatches mismatches = MatchNames(
+      references, [](const Reference& r) { return std::string_view(r.name); }, images,
+      [](const ImageFacts& image) { return std::string_view(image.name); });
   const std::size_t count = mismatches.references.size() + mismatches.resources.size();
   if (count == 0) return std::nullopt;
   // Only the first difference is reported; the rest are counted.
@@ -150,16 +146,10 @@ void PrintJson(std::ostream& out, const std::string& path, std::uint64_t size,
   for (std::size_t i = 0; i < images.size(); ++i) {
     const ImageFacts& image = images[i];
     out << (i == 0 ? "" : ",") << "{\"name\":" << JsonString(image.name) << ",\"format\":\""
-        << (image.format == kFormatPng ? "png" : "jpeg") << "\",\"width\":" << image.decoded.width
+        << FormatKey(image.format) << "\",\"width\":" << image.decoded.width
         << ",\"height\":" << image.decoded.height << ",\"dataSize\":" << image.dataSize << '}';
   }
   out << "],\"fault\":" << (fault ? JsonFault(*fault) : "null") << "}\n";
-}
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
 }
 
 }  // namespace
@@ -197,7 +187,7 @@ int VerifyPackage(ByteSource& source, const std::string& path,
     const std::optional<std::string> actual = Sha256Hex(source);
     if (!actual) {
       fault = Fault{FaultKind::kIo, kNoOffset, "cannot read the file: " + source.ReadFailure()};
-    } else if (*actual != Lower(*expectedSha256)) {
+    } else if (*actual != AsciiLower(*expectedSha256)) {
       fault = Fault{FaultKind::kDigest, kNoOffset,
                     "SHA-256 is " + *actual + ", expected " + *expectedSha256};
     }

@@ -26,4 +26,10 @@ class LayoutSyntaxError : public std::runtime_error {
 // recurses that deep. Throws LayoutSyntaxError.
 void ParseLayout(std::vector<char>& document, rapidxml::xml_document<char>& parsed);
 
+// Offset in document of node's start tag (its "<"); 0 for no node or one without a name.
+inline std::size_t StartTagOffset(const rapidxml::xml_node<char>* node, const char* document) {
+  if (node == nullptr || node->name_size() == 0) return 0;
+  return static_cast<std::size_t>(node->name() - document) - 1;
+}
+
 }  // namespace vantu::branding_package

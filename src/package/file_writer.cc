@@ -5,6 +5,7 @@
 
 #include "base/bp_exception.h"
 #include "base/byte_source.h"
+#include "base/replaced_file.h"
 #include "base/shown.h"
 #include "image/image_format.h"
 #include "layout/layout_text.h"
@@ -21,6 +22,7 @@ cBP_FILE_WRITER::~cBP_FILE_WRITER() = default;
 void cBP_FILE_WRITER::LoadLayout(const std::string& layoutPath) {
   std::vector<char> document = bp::ReadLayoutDocument(layoutPath);
   LoadLayoutDocument(document, layoutPath);
+  inputPaths_.push_back(layoutPath);
 }
 
 void cBP_FILE_WRITER::LoadLayoutDocument(std::vector<char>& document,
@@ -41,6 +43,7 @@ void cBP_FILE_WRITER::AddImage(const std::string& imagePath) {
   bp::Record record = bp::MakeImageRecord(file, imagePath);
   resources.emplace_back(bp::ImageName(imagePath));
   components.push_back(std::move(record));
+  inputPaths_.push_back(imagePath);
 }
 
 void cBP_FILE_WRITER::CheckReferences() const {
@@ -58,6 +61,11 @@ void cBP_FILE_WRITER::CheckReferences() const {
 
 void cBP_FILE_WRITER::WritePackage() {
   CheckReferences();
+  for (const std::string& input : inputPaths_) {
+    if (bp::SameFile(outputPath, input)) {
+      throw cBP_EXCEPTION(BP_ERR_FILE, "Output file is also an input, not overwriting it: " + outputPath);
+    }
+  }
   writtenHash_ = bp::WritePackageFile(outputPath, components);
 }
 

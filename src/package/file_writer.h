@@ -34,7 +34,8 @@ class cBP_FILE_WRITER {
   void AddImage(const std::string& imagePath);
   // Throws -505 listing every reference without an image and every image without a reference.
   void CheckReferences() const;
-  // Checks the references, then writes header, records, end record and the package size.
+  // Checks the references, refuses an output that is the layout or an image read from a
+  // file, then writes header, records, end record and the package size.
   void WritePackage();
   // SHA-256 of the written file as read back, in 64 lower-case hex digits: of the file this
   // writer wrote, read back before it replaced the output, or else of the file at outputPath.
@@ -50,6 +51,8 @@ class cBP_FILE_WRITER {
   std::vector<std::string> resources;
 
  private:
+  // The files LoadLayout and AddImage read, which the output must not be.
+  std::vector<std::string> inputPaths_;
   // The digest WritePackage read back from its own file, when it replaced the output whole.
   std::optional<std::string> writtenHash_;
 };

@@ -10,9 +10,15 @@
 
 namespace vantu::branding_package {
 
+namespace {
+
+// Copies size bytes into dest of capacity room with the bounded copy; a refused copy is an
+// internal fault.
 void CopyInto(unsigned char* dest, std::uint64_t room, const void* src, std::uint64_t size) {
   if (vantu_memcpy_s(dest, room, src, size) != 0) throw std::logic_error("record copy refused");
 }
+
+}  // namespace
 
 Record MakeLayoutRecord(const std::string& text) {
   const auto n = static_cast<std::uint32_t>(text.size());

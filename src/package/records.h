@@ -21,8 +21,4 @@ Record MakeLayoutRecord(const std::string& text);
 // anything is returned.
 Record MakeImageRecord(ByteSource& source, const std::string& imagePath);
 
-// Copies size bytes into dest of capacity room with the bounded copy; a refused copy is an
-// internal fault and throws std::logic_error.
-void CopyInto(unsigned char* dest, std::uint64_t room, const void* src, std::uint64_t size);
-
 }  // namespace vantu::branding_package
