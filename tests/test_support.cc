@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -124,5 +125,14 @@ std::string Image(const std::string& small, std::size_t signature, std::size_t s
 std::string PngBytes(std::size_t size) { return Image(SmallPng(), 8, size); }
 
 std::string JpegBytes(std::size_t size) { return Image(SmallJpeg(), 3, size); }
+
+std::vector<std::string> Entries(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 }  // namespace testing_support

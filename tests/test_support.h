@@ -30,6 +30,8 @@ void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 // Whether path exists.
 bool Exists(const std::string& path);
+// The names in dir, sorted.
+std::vector<std::string> Entries(const std::string& dir);
 // A file of the running system that reports a larger size than it delivers (a sysfs
 // attribute), or empty when there is none.
 std::string ShrinkingFile();

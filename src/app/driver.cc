@@ -25,7 +25,7 @@ void DumpSchema(const CommandLineOptions& options) {
   }
   const std::string& path = options.outputArg.getValue();
   std::cout << "Writing schema to: " << Shown(path) << std::endl;
-  ReplacedFile output(path, false);
+  ReplacedFile output(path, Mode::kText);
   if (!output.IsOpen()) throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to open Output file: " + path);
   output.File().Write(XmlLayoutSchema.data(), XmlLayoutSchema.size());
   output.File().Write("\n", 1);

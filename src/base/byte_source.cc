@@ -17,10 +17,12 @@ bool MemorySource::ReadAt(std::uint64_t offset, void* out, std::uint64_t size) {
 
 namespace {
 
-// Why an open file cannot be read as a source, or empty when it can; size gets its size.
-std::string Unusable(int fd, std::uint64_t& size) {
+// Why an open file cannot be read as a source, or empty when it can; size and id get its
+// size and identity.
+std::string Unusable(int fd, std::uint64_t& size, FileId& id) {
   struct stat status {};
   if (fstat(fd, &status) != 0) return std::strerror(errno);
+  id = FileId{status.st_dev, status.st_ino};
   if (S_ISDIR(status.st_mode)) return "it is a directory";
   if (!S_ISREG(status.st_mode)) return "not a regular file";
   const off_t end = lseek(fd, 0, SEEK_END);
@@ -34,7 +36,7 @@ std::string Unusable(int fd, std::uint64_t& size) {
 // A FIFO would block the open until a writer comes, and a device may never end.
 FileSource::FileSource(const std::string& path)
     : fd_(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {
-  openFailure_ = fd_ < 0 ? std::strerror(errno) : Unusable(fd_, size_);
+  openFailure_ = fd_ < 0 ? std::strerror(errno) : Unusable(fd_, size_, id_);
   if (fd_ >= 0 && !openFailure_.empty()) {
     close(fd_);
     fd_ = -1;
@@ -94,6 +96,12 @@ bool FileSource::ReadDirect(std::uint64_t offset, void* out, std::uint64_t size)
     done += static_cast<std::uint64_t>(got);
   }
   return true;
+}
+
+std::optional<FileId> IdOfFile(const std::string& path) {
+  struct stat status {};
+  if (stat(path.c_str(), &status) != 0) return std::nullopt;
+  return FileId{status.st_dev, status.st_ino};
 }
 
 }  // namespace vantu::branding_package

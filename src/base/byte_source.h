@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/file_id.h"
+
 namespace vantu::branding_package {
 
 // Random-access input whose size is known before anything is read.
@@ -70,6 +72,8 @@ class FileSource : public ByteSource {
 
   // Whether the file is open and its size known.
   bool IsOpen() const { return fd_ >= 0; }
+  // The file opened, as the output path compares it with its target.
+  FileId Id() const { return id_; }
   // Why the open failed: the system's reason, or "not a regular file".
   const std::string& OpenFailure() const { return openFailure_; }
   // The system's reason when a read failed, else that the file ended early.
@@ -87,6 +91,7 @@ class FileSource : public ByteSource {
 
   int fd_ = -1;
   std::uint64_t size_ = 0;
+  FileId id_;
   std::string openFailure_;
   int readError_ = 0;
   std::unique_ptr<unsigned char[]> window_;

@@ -4,8 +4,8 @@
 
 namespace vantu::branding_package {
 
-OutputFile::OutputFile(const std::string& path, bool binary)
-    : file_(std::fopen(path.c_str(), binary ? "wb" : "w")), ok_(file_ != nullptr) {}
+OutputFile::OutputFile(const std::string& path, Mode mode)
+    : file_(std::fopen(path.c_str(), mode == Mode::kBinary ? "wb" : "w")), ok_(file_ != nullptr) {}
 
 OutputFile::OutputFile(std::FILE* file) : file_(file), ok_(file != nullptr) {}
 

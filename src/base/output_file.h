@@ -7,10 +7,13 @@
 
 namespace vantu::branding_package {
 
+// How the bytes are written.
+enum class Mode { kBinary, kText };
+
 class OutputFile {
  public:
-  // Opens (creating or truncating) path for writing; binary or text mode.
-  OutputFile(const std::string& path, bool binary);
+  // Opens (creating or truncating) path for writing.
+  OutputFile(const std::string& path, Mode mode);
   // Takes over a stream already open for writing; null counts as not open.
   explicit OutputFile(std::FILE* file);
   // Closes the file if Commit was not reached; the content is then incomplete.

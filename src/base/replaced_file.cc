@@ -14,6 +14,11 @@ namespace vantu::branding_package {
 
 namespace {
 
+// Links followed before a chain counts as a loop, as the kernel counts.
+constexpr int kMaxLinks = 40;
+// Bytes one read or write of the final copy moves.
+constexpr std::size_t kCopyPiece = std::size_t{1} << 20;
+
 // The permission bits a new file gets from open(..., 0666).
 unsigned NewFileMode() {
   const mode_t mask = umask(0);
@@ -21,66 +26,117 @@ unsigned NewFileMode() {
   return 0666U & ~static_cast<unsigned>(mask);
 }
 
-// The path with every symbolic link resolved, or empty.
-std::string Resolved(const std::string& path) {
-  char resolved[PATH_MAX];
-  return realpath(path.c_str(), resolved) == nullptr ? std::string() : std::string(resolved);
+// The directory part of path.
+std::string DirOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
-// Whether path opens for writing, tried without changing it.
-bool Writable(const std::string& path) {
-  const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  close(fd);
+// Where a chain of symbolic links ends, whether or not a file is there; empty on a loop.
+std::string FinalTarget(std::string path) {
+  for (int hop = 0; hop < kMaxLinks; ++hop) {
+    struct stat status {};
+    if (lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return path;
+    std::string link(PATH_MAX, '\0');
+    const ssize_t length = readlink(path.c_str(), link.data(), link.size());
+    if (length <= 0) return path;
+    link.resize(static_cast<std::size_t>(length));
+    path = link[0] == '/' ? link : DirOf(path) + "/" + link;
+  }
+  errno = ELOOP;
+  return "";
+}
+
+// The directory for temporary files that cannot lie beside their target.
+std::string TemporaryDir() {
+  const char* dir = std::getenv("TMPDIR");
+  return dir != nullptr && *dir != '\0' ? std::string(dir) : std::string("/tmp");
+}
+
+// Writes size bytes at offset, retrying short writes.
+bool WriteAllAt(int fd, const unsigned char* data, std::size_t size, off_t offset) {
+  while (size > 0) {
+    const ssize_t put = pwrite(fd, data, size, offset);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    data += put;
+    size -= static_cast<std::size_t>(put);
+    offset += put;
+  }
   return true;
 }
 
 }  // namespace
 
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat first {};
-  struct stat second {};
-  return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
-         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
-}
-
-ReplacedFile::ReplacedFile(const std::string& target, bool binary) : final_(target) {
+ReplacedFile::ReplacedFile(const std::string& target, Mode mode,
+                           const std::vector<FileId>& inputs)
+    : final_(FinalTarget(target)) {
   struct stat status {};
-  struct stat link {};
-  bool opened = false;
-  if (stat(target.c_str(), &status) != 0) {
-    // Absent, and not a dangling link: a new file.
-    if (errno == ENOENT && lstat(target.c_str(), &link) != 0) {
-      opened = OpenTemporary(binary, NewFileMode(), nullptr);
-    }
-  } else if (S_ISREG(status.st_mode) && status.st_nlink == 1 && Writable(target)) {
-    final_ = Resolved(target);
-    opened = !final_.empty() &&
-             OpenTemporary(binary, static_cast<unsigned>(status.st_mode) & 07777U, &status);
-    if (final_.empty()) final_ = target;
-  }
-  if (!opened) {
+  if (final_.empty()) {
+    failure_ = OpenFailure::kCannotOpen;
     final_ = target;
-    file_ = std::make_unique<OutputFile>(target, binary);
+    return;
+  }
+  if (stat(final_.c_str(), &status) != 0) {
+    // A new file, or the missing target of a dangling link.
+    if (errno != ENOENT || !OpenTemporary(DirOf(final_), mode, NewFileMode())) {
+      failure_ = OpenFailure::kCannotOpen;
+    }
+    return;
+  }
+  for (const FileId& input : inputs) {
+    if (input == FileId{status.st_dev, status.st_ino}) {
+      failure_ = OpenFailure::kIsInput;
+      return;
+    }
+  }
+  if (S_ISREG(status.st_mode)) {
+    OpenOverExisting(mode, status);
+  } else {
+    strategy_ = Strategy::kInPlace;
+    file_ = std::make_unique<OutputFile>(final_, mode);
+  }
+  if (!IsOpen()) failure_ = OpenFailure::kCannotOpen;
+}
+
+void ReplacedFile::OpenOverExisting(Mode mode, const struct stat& existing) {
+  // Opened now, changed only by the final copy: a target that cannot be written is refused
+  // before anything is built, and the copy goes to the file that was checked.
+  targetFd_ = open(final_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  if (targetFd_ < 0) return;
+  const unsigned bits = static_cast<unsigned>(existing.st_mode) & 07777U;
+  const bool root = geteuid() == 0;
+  if (existing.st_nlink == 1 && (root || geteuid() == existing.st_uid) &&
+      OpenTemporary(DirOf(final_), mode, bits)) {
+    // Only root may give the file its owner; a member of the file's group may give it
+    // that group. Changing either clears set-id bits, so the mode is set again after.
+    if (fchown(temporaryFd_, root ? existing.st_uid : static_cast<uid_t>(-1), existing.st_gid) ==
+        0) {
+      fchmod(temporaryFd_, static_cast<mode_t>(bits));
+      strategy_ = Strategy::kRename;
+      close(targetFd_);
+      targetFd_ = -1;
+      return;
+    }
+    file_.reset();
+    Discard();
+  }
+  strategy_ = Strategy::kCopy;
+  if (!OpenTemporary(DirOf(final_), mode, 0600U) && !OpenTemporary(TemporaryDir(), mode, 0600U)) {
+    close(targetFd_);
+    targetFd_ = -1;
   }
 }
 
-bool ReplacedFile::OpenTemporary(bool binary, unsigned mode, const struct stat* existing) {
-  const std::size_t slash = final_.rfind('/');
-  std::string name = (slash == std::string::npos ? std::string(".") : final_.substr(0, slash)) +
-                     "/.branding-XXXXXX";
+bool ReplacedFile::OpenTemporary(const std::string& dir, Mode mode, unsigned bits) {
+  std::string name = dir + "/.branding-XXXXXX";
   // No signal between creating the file and registering it for removal.
   SignalsHeld held;
   const int fd = mkostemp(name.data(), O_CLOEXEC);
   if (fd < 0) return false;
-  fchmod(fd, static_cast<mode_t>(mode));
-  // A file replaced by root keeps its owner; nobody else may give a file away, so failing
-  // leaves the writer as the owner.
-  if (existing != nullptr && geteuid() == 0) {
-    const bool ownerKept = fchown(fd, existing->st_uid, existing->st_gid) == 0;
-    static_cast<void>(ownerKept);
-  }
-  std::FILE* stream = fdopen(fd, binary ? "wb" : "w");
+  fchmod(fd, static_cast<mode_t>(bits));
+  std::FILE* stream = fdopen(fd, mode == Mode::kBinary ? "wb" : "w");
   if (stream == nullptr) {
     close(fd);
     unlink(name.c_str());
@@ -88,34 +144,73 @@ bool ReplacedFile::OpenTemporary(bool binary, unsigned mode, const struct stat* 
   }
   temporary_ = name;
   temporaryFd_ = fd;
-  cleanupSlot_ = RemoveOnSignal(temporary_, false);
+  cleanupSlot_ = RemoveOnSignal(temporary_, Removal::kFile);
   file_ = std::make_unique<OutputFile>(stream);
   return true;
 }
 
 void ReplacedFile::Reserve(std::uint64_t size) {
   // A failure only forgoes the speed: the writes themselves report a full disk.
-  if (Atomic() && size > 0) {
+  if (Staged() && size > 0) {
     const int failed = posix_fallocate(temporaryFd_, 0, static_cast<off_t>(size));
     static_cast<void>(failed);
   }
 }
 
-bool ReplacedFile::Publish() {
-  if (!Atomic()) return true;
-  SignalsHeld held;
-  const bool renamed = std::rename(temporary_.c_str(), final_.c_str()) == 0;
-  if (!renamed) unlink(temporary_.c_str());
-  ForgetOnSignal(cleanupSlot_);
-  temporary_.clear();
-  return renamed;
+bool ReplacedFile::CopyOver() {
+  const int from = open(temporary_.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat status {};
+  if (from < 0 || fstat(from, &status) != 0) {
+    if (from >= 0) close(from);
+    return false;
+  }
+  const off_t size = status.st_size;
+  // The space is claimed before the first byte changes, without changing the target's size
+  // or bytes: a full disk fails here and leaves the target whole.
+  bool ok = size == 0 || fallocate(targetFd_, FALLOC_FL_KEEP_SIZE, 0, size) == 0 ||
+            errno == EOPNOTSUPP || errno == ENOSYS;
+  std::unique_ptr<unsigned char[]> piece(new unsigned char[kCopyPiece]);
+  for (off_t at = 0; ok && at < size;) {
+    const ssize_t got = pread(from, piece.get(), kCopyPiece, at);
+    if (got < 0 && errno == EINTR) continue;
+    ok = got > 0 && WriteAllAt(targetFd_, piece.get(), static_cast<std::size_t>(got), at);
+    at += got;
+  }
+  close(from);
+  return ok && ftruncate(targetFd_, size) == 0;
 }
 
-ReplacedFile::~ReplacedFile() {
-  if (!Atomic()) return;
+bool ReplacedFile::Publish() {
+  if (strategy_ == Strategy::kInPlace || !Staged()) return strategy_ == Strategy::kInPlace;
+  SignalsHeld held;
+  bool done = false;
+  if (strategy_ == Strategy::kRename) {
+    done = std::rename(temporary_.c_str(), final_.c_str()) == 0;
+    if (done) temporary_.clear();
+    if (done) ForgetOnSignal(cleanupSlot_);
+  } else {
+    done = CopyOver();
+    done = close(targetFd_) == 0 && done;
+    targetFd_ = -1;
+  }
+  Discard();
+  return done;
+}
+
+void ReplacedFile::Discard() {
+  if (temporary_.empty()) return;
   SignalsHeld held;
   unlink(temporary_.c_str());
   ForgetOnSignal(cleanupSlot_);
+  cleanupSlot_ = -1;
+  temporary_.clear();
+  temporaryFd_ = -1;
+}
+
+ReplacedFile::~ReplacedFile() {
+  file_.reset();
+  Discard();
+  if (targetFd_ >= 0) close(targetFd_);
 }
 
 }  // namespace vantu::branding_package

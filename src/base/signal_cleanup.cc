@@ -79,14 +79,14 @@ void InstallSignalCleanup() {
   }
 }
 
-int RemoveOnSignal(const std::string& path, bool directory) {
+int RemoveOnSignal(const std::string& path, Removal removal) {
   if (path.size() >= kMaxPath) return -1;
   SignalsHeld held;
   for (int i = 0; i < kSlots; ++i) {
     Slot& slot = g_slots[i];
     if (slot.used != 0) continue;
     std::memcpy(slot.path, path.c_str(), path.size() + 1);
-    slot.directory = directory;
+    slot.directory = removal == Removal::kDirectory;
     slot.used = 1;
     return i;
   }

@@ -12,10 +12,15 @@ namespace vantu::branding_package {
 // the process dies of them.
 void InstallSignalCleanup();
 
-// Registers a file to be unlinked, or a directory to be emptied of its files and removed,
-// when one of those signals arrives; returns a slot for Forget, or -1 when every slot is
-// taken or the path is too long (the file is then left behind).
-int RemoveOnSignal(const std::string& path, bool directory);
+// What RemoveOnSignal removes.
+enum class Removal {
+  kFile,      // the file itself
+  kDirectory  // the files in the directory, then the directory when it is left empty
+};
+
+// Registers a path to be removed when one of those signals arrives; returns a slot for
+// Forget, or -1 when every slot is taken or the path is too long (it is then left behind).
+int RemoveOnSignal(const std::string& path, Removal removal);
 
 // Unregisters a slot; -1 is ignored.
 void ForgetOnSignal(int slot);

@@ -41,6 +41,14 @@ int VerifyPackage(ByteSource& source, const std::string& path,
 // every image name safe to use as a file name. names gets layout.xml and every image name.
 std::optional<Fault> PlanExtraction(ByteSource& source, std::set<std::string>& names);
 
+// Extract's last step: moves every file named in names from staging into dir with signals
+// held, all or nothing: on any failure every file already moved or replaced is put back as
+// it was. Without force nothing is replaced, not even a file that appeared since the check;
+// with it, a directory or the package is never replaced.
+std::optional<Fault> PlaceExtracted(const std::string& staging, const std::string& dir,
+                                    const std::set<std::string>& names, bool force,
+                                    const FileId& package);
+
 // Writes dir/layout.xml and every image under its stored name, all or nothing; existing
 // files are replaced only with force.
 int ExtractPackage(const std::string& path, const std::string& dir, bool force,

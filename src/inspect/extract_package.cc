@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <ostream>
 #include <set>
 #include <vector>
@@ -39,17 +38,18 @@ Fault Io(const std::string& message) { return {FaultKind::kIo, kNoOffset, messag
 // The system's reason for the last failure.
 std::string Reason() { return std::strerror(errno); }
 
-// Streams the record's content into path.
-std::optional<Fault> WriteContent(const std::string& path, const ContentReader& content) {
-  OutputFile file(path, true);
-  if (!file.IsOpen()) return Io("cannot create " + path + ": " + Reason());
+// Streams the record's content into path; messages name shown, the file it becomes.
+std::optional<Fault> WriteContent(const std::string& path, const std::string& shown,
+                                  const ContentReader& content) {
+  OutputFile file(path, Mode::kBinary);
+  if (!file.IsOpen()) return Io("cannot create " + shown + ": " + Reason());
   if (!content([&](const unsigned char* bytes, std::size_t size) {
         file.Write(bytes, size);
         return true;
       })) {
     return Fault{FaultKind::kIo, kNoOffset, "cannot read the package"};
   }
-  if (!file.Commit()) return Io("cannot write " + path + ": " + Reason());
+  if (!file.Commit()) return Io("cannot write " + shown + ": " + Reason());
   return std::nullopt;
 }
 
@@ -69,17 +69,18 @@ bool SameContent(const std::string& path, std::uint64_t size, const ContentReade
 }
 
 // Writes every file of the package into staging; a name is checked again on the record
-// whose bytes are written.
-std::optional<Fault> Stage(ByteSource& source, const std::string& staging) {
+// whose bytes are written. Messages name the files in dir they become.
+std::optional<Fault> Stage(ByteSource& source, const std::string& staging, const std::string& dir) {
   std::set<std::string> staged;
   return WalkPackage(source, [&](const PackageRecord& r, const ContentReader& content) {
     if (auto refused = CheckName(r)) return refused;
     switch (r.type) {
       case RecordType::kLayout: {
-        OutputFile file(Join(staging, kExtractedLayoutName), true);
+        const std::string shown = Join(dir, kExtractedLayoutName);
+        OutputFile file(Join(staging, kExtractedLayoutName), Mode::kBinary);
         file.Write(r.text.data(), r.text.size());
         if (!file.IsOpen() || !file.Commit()) {
-          return std::optional<Fault>(Io("cannot write layout.xml: " + Reason()));
+          return std::optional<Fault>(Io("cannot write " + shown + ": " + Reason()));
         }
         return std::optional<Fault>();
       }
@@ -91,7 +92,7 @@ std::optional<Fault> Stage(ByteSource& source, const std::string& staging) {
                                             "image name " + r.name +
                                                 " is stored twice with different content"});
         }
-        return WriteContent(target, content);
+        return WriteContent(target, Join(dir, r.name), content);
       }
       case RecordType::kEnd:
         return std::optional<Fault>();
@@ -100,68 +101,77 @@ std::optional<Fault> Stage(ByteSource& source, const std::string& staging) {
   });
 }
 
-// Refuses a target extract may not replace: any existing one without force, a directory
-// even with it.
-std::optional<Fault> CheckTarget(const std::string& target, bool force) {
+// Refuses a target extract may not replace: any existing one without force; with it, a
+// directory, or the package being extracted. path is where it lies now, target its name
+// in the messages.
+std::optional<Fault> CheckTarget(const std::string& path, const std::string& target, bool force,
+                                 const FileId& package) {
   struct stat status {};
-  if (lstat(target.c_str(), &status) != 0) return std::nullopt;
+  if (lstat(path.c_str(), &status) != 0) return std::nullopt;
   if (!force) return Fault{FaultKind::kRefused, kNoOffset, target + " exists; --force replaces it"};
   if (S_ISDIR(status.st_mode)) {
     return Fault{FaultKind::kRefused, kNoOffset, target + " is a directory; only files are replaced"};
   }
+  if (FileId{status.st_dev, status.st_ino} == package) {
+    return Fault{FaultKind::kRefused, kNoOffset, target + " is the package being extracted"};
+  }
   return std::nullopt;
 }
 
-// Moves every staged file into dir with signals held, all or nothing: the files a failure
-// would leave replaced are put back as they were. Without force nothing is overwritten, not
-// even a file that appeared since the check.
-std::optional<Fault> Place(const std::string& staging, const std::string& dir,
-                           const std::set<std::string>& names, bool force) {
+}  // namespace
+
+// A file replaced with force is swapped with its staged copy in one step and checked again
+// at that moment: a directory or the package found there is swapped back and refused.
+// Nothing is ever removed here: the old files end in staging, which is emptied of files alone.
+std::optional<Fault> PlaceExtracted(const std::string& staging, const std::string& dir,
+                                    const std::set<std::string>& names, bool force,
+                                    const FileId& package) {
   SignalsHeld held;
-  std::string backups;
-  std::vector<std::string> placed;
-  std::vector<std::string> saved;
+  std::vector<std::pair<std::string, bool>> done;  // name, whether it was swapped
   std::optional<Fault> fault;
   for (const std::string& name : names) {
     const std::string target = Join(dir, name);
-    struct stat status {};
-    if (force && lstat(target.c_str(), &status) == 0) {
-      if (backups.empty()) {
-        backups = dir + "/.extract-XXXXXX";
-        if (mkdtemp(backups.data()) == nullptr) {
-          backups.clear();
-          fault = Io("cannot create a directory in " + dir + ": " + Reason());
-          break;
-        }
-      }
-      if (std::rename(target.c_str(), Join(backups, name).c_str()) != 0) {
-        fault = Io("cannot move " + target + " aside: " + Reason());
-        break;
-      }
-      saved.push_back(name);
+    const std::string staged = Join(staging, name);
+    if (renameat2(AT_FDCWD, staged.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+      done.emplace_back(name, false);
+      continue;
     }
-    if (renameat2(AT_FDCWD, Join(staging, name).c_str(), AT_FDCWD, target.c_str(),
-                  force ? 0 : RENAME_NOREPLACE) != 0) {
-      fault = errno == EEXIST
-                  ? Fault{FaultKind::kRefused, kNoOffset, target + " exists; --force replaces it"}
-                  : Io("cannot move " + name + " into " + dir + ": " + Reason());
+    if (errno != EEXIST) {
+      fault = Io("cannot move " + name + " into " + dir + ": " + Reason());
       break;
     }
-    placed.push_back(name);
+    if (!force) {
+      fault = Fault{FaultKind::kRefused, kNoOffset, target + " exists; --force replaces it"};
+      break;
+    }
+    if (renameat2(AT_FDCWD, staged.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) != 0) {
+      fault = Io("cannot replace " + target + ": " + Reason());
+      break;
+    }
+    done.emplace_back(name, true);
+    fault = CheckTarget(staged, target, true, package);
+    if (fault) break;
   }
   if (fault) {
-    for (auto it = placed.rbegin(); it != placed.rend(); ++it) {
-      std::rename(Join(dir, *it).c_str(), Join(staging, *it).c_str());
+    for (auto it = done.rbegin(); it != done.rend(); ++it) {
+      const std::string target = Join(dir, it->first);
+      const std::string staged = Join(staging, it->first);
+      if (it->second) {
+        renameat2(AT_FDCWD, staged.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE);
+      } else {
+        renameat2(AT_FDCWD, target.c_str(), AT_FDCWD, staged.c_str(), RENAME_NOREPLACE);
+      }
     }
-    for (const std::string& name : saved) {
-      std::rename(Join(backups, name).c_str(), Join(dir, name).c_str());
-    }
-  }
-  if (!backups.empty()) {
-    std::error_code ignored;
-    std::filesystem::remove_all(backups, ignored);
   }
   return fault;
+}
+
+namespace {
+
+// Removes the staging directory: its files (never a directory), then itself when empty.
+void RemoveStaging(const std::string& staging, const std::set<std::string>& names) {
+  for (const std::string& name : names) unlink(Join(staging, name).c_str());
+  rmdir(staging.c_str());
 }
 
 }  // namespace
@@ -189,7 +199,10 @@ int ExtractPackage(const std::string& path, const std::string& dir, bool force,
     return ReportFault(err, path, Io("cannot create directory " + dir + ": " + Reason()));
   }
   for (const std::string& name : names) {
-    if (auto refused = CheckTarget(Join(dir, name), force)) return ReportFault(err, path, *refused);
+    const std::string target = Join(dir, name);
+    if (auto refused = CheckTarget(target, target, force, source.Id())) {
+      return ReportFault(err, path, *refused);
+    }
   }
 
   // Second pass into a staging directory inside dir, moved into place only when complete.
@@ -200,14 +213,13 @@ int ExtractPackage(const std::string& path, const std::string& dir, bool force,
     if (mkdtemp(staging.data()) == nullptr) {
       return ReportFault(err, path, Io("cannot create a directory in " + dir + ": " + Reason()));
     }
-    slot = RemoveOnSignal(staging, true);
+    slot = RemoveOnSignal(staging, Removal::kDirectory);
   }
-  fault = Stage(source, staging);
-  if (!fault) fault = Place(staging, dir, names, force);
+  fault = Stage(source, staging, dir);
+  if (!fault) fault = PlaceExtracted(staging, dir, names, force, source.Id());
   {
     SignalsHeld held;
-    std::error_code ignored;
-    std::filesystem::remove_all(staging, ignored);
+    RemoveStaging(staging, names);
     ForgetOnSignal(slot);
   }
   if (fault) return ReportFault(err, path, *fault);

@@ -17,10 +17,14 @@ namespace vantu::branding_package {
 
 namespace {
 
-// Writes page to outputPath whole or not at all.
-int WritePage(const std::string& page, const std::string& outputPath, std::ostream& out,
-              std::ostream& err) {
-  ReplacedFile output(outputPath, true);
+// Writes page to outputPath whole or not at all, never over one of inputs.
+int WritePage(const std::string& page, const std::string& outputPath,
+              const std::vector<FileId>& inputs, std::ostream& out, std::ostream& err) {
+  ReplacedFile output(outputPath, Mode::kBinary, inputs);
+  if (output.Failure() == OpenFailure::kIsInput) {
+    err << Shown(outputPath) << ": is also an input, not overwriting it" << std::endl;
+    return static_cast<int>(FaultKind::kRefused);
+  }
   if (output.IsOpen()) output.File().Write(page.data(), page.size());
   if (!output.IsOpen() || !output.Close() || !output.Publish()) {
     err << Shown(outputPath) << ": cannot write the page: " << std::strerror(errno) << std::endl;
@@ -66,7 +70,8 @@ int PreviewPackage(const std::string& path, const std::string& outputPath, std::
   // The findings lint has about the stored text, which verify found sound.
   std::vector<LintedImage> none;
   facts.findings = LintFindings("layout text", layoutText, {}, none);
-  return WritePage(RenderPreviewPage(ReadPreviewModel(layoutText), facts), outputPath, out, err);
+  return WritePage(RenderPreviewPage(ReadPreviewModel(layoutText), facts), outputPath,
+                   {source.Id()}, out, err);
 }
 
 int PreviewLayout(const std::string& layoutPath, const std::vector<std::string>& imagePaths,
@@ -92,7 +97,13 @@ int PreviewLayout(const std::string& layoutPath, const std::vector<std::string>&
   if (!ReadLayoutText(layoutPath, text, err)) return static_cast<int>(FaultKind::kIo);
   std::vector<LintedImage> linted;
   facts.findings = LintFindings(layoutPath, text, imagePaths, linted);
-  return WritePage(RenderPreviewPage(ReadPreviewModel(layoutText), facts), outputPath, out, err);
+  std::vector<FileId> inputs;
+  for (const std::string& input : imagePaths) {
+    if (auto id = IdOfFile(input)) inputs.push_back(*id);
+  }
+  if (auto id = IdOfFile(layoutPath)) inputs.push_back(*id);
+  return WritePage(RenderPreviewPage(ReadPreviewModel(layoutText), facts), outputPath, inputs,
+                   out, err);
 }
 
 }  // namespace vantu::branding_package

@@ -22,7 +22,7 @@ cBP_FILE_WRITER::~cBP_FILE_WRITER() = default;
 void cBP_FILE_WRITER::LoadLayout(const std::string& layoutPath) {
   std::vector<char> document = bp::ReadLayoutDocument(layoutPath);
   LoadLayoutDocument(document, layoutPath);
-  inputPaths_.push_back(layoutPath);
+  if (auto id = bp::IdOfFile(layoutPath)) inputs_.push_back(*id);
 }
 
 void cBP_FILE_WRITER::LoadLayoutDocument(std::vector<char>& document,
@@ -43,7 +43,7 @@ void cBP_FILE_WRITER::AddImage(const std::string& imagePath) {
   bp::Record record = bp::MakeImageRecord(file, imagePath);
   resources.emplace_back(bp::ImageName(imagePath));
   components.push_back(std::move(record));
-  inputPaths_.push_back(imagePath);
+  inputs_.push_back(file.Id());
 }
 
 void cBP_FILE_WRITER::CheckReferences() const {
@@ -61,12 +61,7 @@ void cBP_FILE_WRITER::CheckReferences() const {
 
 void cBP_FILE_WRITER::WritePackage() {
   CheckReferences();
-  for (const std::string& input : inputPaths_) {
-    if (bp::SameFile(outputPath, input)) {
-      throw cBP_EXCEPTION(BP_ERR_FILE, "Output file is also an input, not overwriting it: " + outputPath);
-    }
-  }
-  writtenHash_ = bp::WritePackageFile(outputPath, components);
+  writtenHash_ = bp::WritePackageFile(outputPath, components, inputs_);
 }
 
 std::string cBP_FILE_WRITER::GetPackageHash() const {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/replaced_file.h"
 #include "package/component_wrapper.h"
 
 namespace rapidxml {
@@ -52,7 +53,7 @@ class cBP_FILE_WRITER {
 
  private:
   // The files LoadLayout and AddImage read, which the output must not be.
-  std::vector<std::string> inputPaths_;
+  std::vector<vantu::branding_package::FileId> inputs_;
   // The digest WritePackage read back from its own file, when it replaced the output whole.
   std::optional<std::string> writtenHash_;
 };

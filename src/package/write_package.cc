@@ -40,7 +40,8 @@ std::string EncodePackage(const std::vector<Record>& records) {
 }
 
 std::optional<std::string> WritePackageFile(const std::string& path,
-                                            const std::vector<Record>& records) {
+                                            const std::vector<Record>& records,
+                                            const std::vector<FileId>& inputs) {
   // Each record fits 32 bits on its own; together they may not.
   std::uint64_t packageSize = kHeaderSize + kEndRecordSize;
   for (const Record& record : records) packageSize += record->size;
@@ -48,7 +49,10 @@ std::optional<std::string> WritePackageFile(const std::string& path,
     throw cBP_EXCEPTION(BP_ERR_FILE, "Package larger than 4 GiB, cannot write Output file: " + path);
   }
 
-  ReplacedFile output(path, true);
+  ReplacedFile output(path, Mode::kBinary, inputs);
+  if (output.Failure() == OpenFailure::kIsInput) {
+    throw cBP_EXCEPTION(BP_ERR_FILE, "Output file is also an input, not overwriting it: " + path);
+  }
   if (!output.IsOpen()) throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to open Output file: " + path);
   output.Reserve(packageSize);
   OutputFile& file = output.File();
@@ -58,7 +62,7 @@ std::optional<std::string> WritePackageFile(const std::string& path,
   if (!output.Close() || written != packageSize) {
     throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to write Output file: " + path);
   }
-  if (!output.Atomic()) return std::nullopt;
+  if (!output.Staged()) return std::nullopt;
   // The digest is of this build's own file: another build replacing the target meanwhile
   // cannot lend it its bytes.
   const std::string hash = PackageFileHash(output.WrittenPath(), path);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/replaced_file.h"
 #include "package/records.h"
 
 namespace vantu::branding_package {
@@ -13,12 +14,14 @@ namespace vantu::branding_package {
 std::string EncodePackage(const std::vector<Record>& records);
 
 // Writes the package to path, replacing it whole (see ReplacedFile). Throws -504 when the
-// records together pass 4 GiB (before anything is opened), when it cannot be opened, when a
-// write, flush, close or the final rename fails (the target is then left as it was), and
-// when the written file cannot be read back. Returns the SHA-256 of the file as read back
-// before it replaced the target, or none where the target was written in place.
+// records together pass 4 GiB (before anything is opened), when path is one of inputs,
+// when it cannot be opened, when a write, flush, close or putting it in place fails (the
+// target is then left as it was), and when the written file cannot be read back. Returns the
+// SHA-256 of the file as read back before it replaced the target, or none where a device
+// or FIFO was written in place.
 std::optional<std::string> WritePackageFile(const std::string& path,
-                                            const std::vector<Record>& records);
+                                            const std::vector<Record>& records,
+                                            const std::vector<FileId>& inputs = {});
 
 // The SHA-256 of the file at path as read back; throws -504 naming shownPath when it cannot
 // be opened or read.

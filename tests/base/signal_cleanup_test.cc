@@ -24,8 +24,8 @@ int TerminatedChild(const TempDir& dir, bool forget, bool held) {
   const pid_t pid = fork();
   if (pid == 0) {
     bp::InstallSignalCleanup();
-    const int file = bp::RemoveOnSignal(dir / "partial.pkg", false);
-    bp::RemoveOnSignal(dir / "staging", true);
+    const int file = bp::RemoveOnSignal(dir / "partial.pkg", bp::Removal::kFile);
+    bp::RemoveOnSignal(dir / "staging", bp::Removal::kDirectory);
     if (forget) bp::ForgetOnSignal(file);
     if (held) {
       bp::SignalsHeld hold;
@@ -62,7 +62,7 @@ TEST(SignalCleanup, HeldSignalsWaitForTheEndOfTheBlock) {
 }
 
 TEST(SignalCleanup, PathsTooLongAreNotRegistered) {
-  EXPECT_EQ(bp::RemoveOnSignal(std::string(5000, 'x'), false), -1);
+  EXPECT_EQ(bp::RemoveOnSignal(std::string(5000, 'x'), bp::Removal::kFile), -1);
   bp::ForgetOnSignal(-1);
 }
 

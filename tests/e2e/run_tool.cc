@@ -106,15 +106,6 @@ ToolRun RunProgram(const char* path, const char* argv0, const std::vector<std::s
   return run;
 }
 
-std::vector<std::string> Entries(const std::string& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 std::string JsonValue(const std::string& json, const std::string& expression) {
   RunOptions options;
   options.input = json;

@@ -55,9 +55,6 @@ inline const std::string kSampleLayout =
     "<about title=\"About\"><line align=\"center\"><logo>logo.jpg</logo></line></about>"
     "</vantu-client-branding>";
 
-// The names in dir, sorted.
-std::vector<std::string> Entries(const std::string& dir);
-
 // Parses json with the system's Python and returns the value of expression over it (the
 // parsed document is "d", e.g. "d['images'][0]['width']") as Python prints it; a parse
 // failure fails the test.

@@ -79,8 +79,45 @@ TEST_F(Safety, FileSizeLimitKeepsThePreviousOutput) {
   }
 }
 
+// Under a file size limit a rebuild fails and keeps the previous output whole whatever it
+// is: a second hard link, or a dangling link whose target must not appear.
+TEST_F(Safety, FileSizeLimitKeepsLinkedOutputs) {
+  WriteFile(dir_ / "out.pkg", "previous package");
+  ASSERT_EQ(link((dir_ / "out.pkg").c_str(), (dir_ / "second.pkg").c_str()), 0);
+  ASSERT_EQ(symlink("missing.pkg", (dir_ / "dangling.pkg").c_str()), 0);
+  const auto before = Entries(dir_.path());
+  for (const char* output : {"out.pkg", "dangling.pkg"}) {
+    const auto run = RunTool(Build(dir_ / output), Options(0, 1000, true, -1));
+    EXPECT_EQ(run.status, StatusOf(-504)) << output;
+    EXPECT_EQ(ReadFile(dir_ / "second.pkg"), "previous package");
+    EXPECT_EQ(Entries(dir_.path()), before) << output;
+  }
+}
+
+// preview never writes its page over one of its inputs, however the path reaches it.
+TEST_F(Safety, PreviewRefusesToOverwriteItsInput) {
+  ASSERT_EQ(RunTool(Build(dir_ / "brand.pkg")).status, 0);
+  ASSERT_EQ(symlink("brand.pkg", (dir_ / "link.pkg").c_str()), 0);
+  const std::string package = ReadFile(dir_ / "brand.pkg");
+  const std::string layout = dir_ / "layout.xml";
+  const std::vector<std::vector<std::string>> runs = {
+      {"preview", dir_ / "brand.pkg", "-o", dir_ / "brand.pkg"},
+      {"preview", dir_ / "brand.pkg", "-o", dir_ / "link.pkg"},
+      {"preview", "--layout", layout, dir_ / "icon.png", dir_ / "logo.jpg", "-o", layout},
+      {"preview", "--layout", layout, dir_ / "icon.png", dir_ / "logo.jpg", "-o", dir_ / "icon.png"},
+  };
+  for (const auto& args : runs) {
+    const auto run = RunInspect(args);
+    EXPECT_EQ(run.status, 8) << args.back();
+    EXPECT_EQ(run.err, args.back() + ": is also an input, not overwriting it\n");
+  }
+  EXPECT_EQ(ReadFile(dir_ / "brand.pkg"), package);
+  EXPECT_EQ(ReadFile(layout), kLayout);
+  EXPECT_EQ(ReadFile(dir_ / "icon.png"), PngBytes(1000));
+}
+
 // A symbolic link stays a link and its target gets the package with its permission bits; a
-// file with a second hard link is written in place, so both names see the package.
+// file with a second hard link is replaced through both names.
 TEST_F(Safety, LinksAndPermissionsSurviveARebuild) {
   WriteFile(dir_ / "real.pkg", "old");
   ASSERT_EQ(chmod((dir_ / "real.pkg").c_str(), 0640), 0);

@@ -1,0 +1,78 @@
+// Extract's last step, with the target changed between the check and the move.
+#include <sys/stat.h>
+
+#include <set>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "inspect/commands.h"
+#include "test_support.h"
+
+namespace bp = vantu::branding_package;
+using testing_support::Entries;
+using testing_support::Exists;
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+namespace {
+
+// What appears at dir/c.png after the check: each is refused with --force, and everything
+// already moved or replaced goes back as it was.
+struct LateTarget {
+  const char* name;
+  bool isPackage;  // else a directory holding a file
+};
+
+class PlaceExtracted : public ::testing::TestWithParam<LateTarget> {};
+
+TEST_P(PlaceExtracted, RefusesAndRollsBackWhatAppearedSinceTheCheck) {
+  TempDir dir;
+  TempDir staging;
+  for (const char* name : {"a.png", "b.png", "c.png"}) WriteFile(staging / name, "new");
+  WriteFile(dir / "a.png", "old a");
+  bp::FileId package{};
+  if (GetParam().isPackage) {
+    WriteFile(dir / "c.png", "the package");
+    package = *bp::IdOfFile(dir / "c.png");
+  } else {
+    ASSERT_EQ(mkdir((dir / "c.png").c_str(), 0755), 0);
+    WriteFile(dir / "c.png/kept", "kept");
+  }
+  const auto fault =
+      bp::PlaceExtracted(staging.path(), dir.path(), {"a.png", "b.png", "c.png"}, true, package);
+  ASSERT_TRUE(fault);
+  EXPECT_EQ(fault->kind, bp::FaultKind::kRefused);
+  EXPECT_EQ(fault->message.rfind(dir / "c.png", 0), 0u) << fault->message;
+  EXPECT_EQ(ReadFile(dir / "a.png"), "old a");
+  EXPECT_FALSE(Exists(dir / "b.png"));
+  if (GetParam().isPackage) {
+    EXPECT_EQ(ReadFile(dir / "c.png"), "the package");
+  } else {
+    EXPECT_EQ(ReadFile(dir / "c.png/kept"), "kept");
+  }
+  EXPECT_EQ(Entries(staging.path()), (std::vector<std::string>{"a.png", "b.png", "c.png"}));
+  for (const char* name : {"a.png", "b.png", "c.png"}) EXPECT_EQ(ReadFile(staging / name), "new");
+}
+
+INSTANTIATE_TEST_SUITE_P(Extract, PlaceExtracted,
+                         ::testing::Values(LateTarget{"Directory", false},
+                                           LateTarget{"ThePackage", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Without --force a file that appeared since the check is refused, never replaced.
+TEST(PlaceExtractedWithoutForce, RefusesAFileThatAppeared) {
+  TempDir dir;
+  TempDir staging;
+  WriteFile(staging / "a.png", "new");
+  WriteFile(staging / "b.png", "new");
+  WriteFile(dir / "b.png", "theirs");
+  const auto fault = bp::PlaceExtracted(staging.path(), dir.path(), {"a.png", "b.png"}, false, {});
+  ASSERT_TRUE(fault);
+  EXPECT_EQ(fault->kind, bp::FaultKind::kRefused);
+  EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{"b.png"}));
+  EXPECT_EQ(ReadFile(dir / "b.png"), "theirs");
+}
+
+}  // namespace
