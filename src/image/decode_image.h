@@ -10,6 +10,19 @@ namespace vantu::branding_package {
 
 // Most pixels an image may have for the tools to decode it (a 10,000 x 10,000 image).
 constexpr std::uint64_t kMaxDecodedPixels = 100'000'000;
+// Most bytes one decoded row may take (a PNG row before any transform); the decoders keep
+// two or three of them.
+constexpr std::uint64_t kMaxRowBytes = 16 << 20;
+// Most bytes a JPEG decoder may keep for a whole image's coefficients (progressive and
+// multi-scan JPEGs need them), and the most it may allocate in all.
+constexpr std::uint64_t kMaxJpegMemory = 64 << 20;
+// What decoding a JPEG may cost, in blocks visited scan by scan: this many, plus
+// kJpegWorkPerByte for each byte of its data. Entropy coding lets a few bytes describe
+// millions of empty blocks, or hundreds of scans over them; this keeps the time of a
+// package's decoding proportional to its size.
+constexpr std::uint64_t kJpegWorkFloor = 1 << 20;
+// See kJpegWorkFloor.
+constexpr std::uint64_t kJpegWorkPerByte = 1000;
 
 // What decoding found: the pixel size, or why the content does not decode.
 struct DecodedImage {
@@ -21,7 +34,9 @@ struct DecodedImage {
 
 // Decodes size bytes at offset of source as format (kFormatPng or kFormatJpeg), row by
 // row, so memory stays at one row. Truncated or corrupt data, a warning of the decoder
-// included, and images of more than kMaxDecodedPixels do not decode.
+// included, images of more than kMaxDecodedPixels, and images past the memory and work
+// bounds above do not decode, with a reason naming the bound. Throws std::bad_alloc when a
+// decoder runs out of memory within those bounds.
 DecodedImage DecodeImage(ByteSource& source, std::uint64_t offset, std::uint64_t size,
                          std::uint32_t format);
 

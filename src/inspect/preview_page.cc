@@ -1,6 +1,7 @@
 #include "inspect/preview_page.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "base/ascii.h"
 #include "base/utf8.h"
@@ -21,7 +22,8 @@ h2{font-size:12px;font-weight:600;text-transform:uppercase;letter-spacing:.04em;
 section.part{margin-bottom:24px}
 .window{background:#fff;border:1px solid #c9ccd1;border-radius:6px;overflow:hidden;width:100%}
 .titlebar{display:flex;align-items:center;gap:8px;padding:6px 10px;background:#e9ebee;border-bottom:1px solid #c9ccd1}
-.titlebar img{max-height:32px;width:auto}
+.image-data{position:absolute}
+.titlebar svg{max-height:32px;width:auto}
 .app-name{font-weight:600;overflow-wrap:anywhere}
 .toolbar{position:relative;padding:6px 10px;border-bottom:1px solid #e1e4e8;min-height:120px}
 .menu-button{display:inline-block;padding:2px 8px;border:1px solid #c9ccd1;border-radius:4px;background:#f6f8fa}
@@ -32,7 +34,7 @@ background:#fff;border:1px solid #c9ccd1;border-radius:4px;box-shadow:0 2px 6px 
 .dialog-title{padding:6px 10px;background:#e9ebee;border-bottom:1px solid #c9ccd1;font-weight:600;overflow-wrap:anywhere}
 .dialog-body{padding:12px 16px}
 .line{margin:4px 0;overflow-wrap:anywhere}
-.line img{max-width:100%;height:auto;vertical-align:middle}
+.line svg{max-width:100%;height:auto;vertical-align:middle}
 .line>*+*{margin-left:6px}
 .not-a-link{color:#57606a}
 .facts table{border-collapse:collapse;width:100%;background:#fff;border:1px solid #c9ccd1}
@@ -104,18 +106,44 @@ std::string Base64(const std::string& bytes) {
   return out;
 }
 
-const PreviewImage* Find(const std::vector<PreviewImage>& images, const std::string& name) {
-  const auto it = std::find_if(images.begin(), images.end(),
-                               [&](const PreviewImage& image) { return image.name == name; });
-  return it == images.end() ? nullptr : &*it;
-}
+// The images by name, each name's first image as the client finds it.
+class ImageIndex {
+ public:
+  explicit ImageIndex(const std::vector<PreviewImage>& images) : images_(images) {
+    for (std::size_t i = 0; i < images.size(); ++i) byName_.emplace(images[i].name, i);
+  }
+  // The drawing of the image called name: a reference to its data, which the page holds
+  // once however often it is shown.
+  std::string Tag(const std::string& name, const char* role) const {
+    const auto found = byName_.find(name);
+    if (found == byName_.end()) {
+      return "<span class=\"missing\">[no image " + Escaped(name) + "]</span>";
+    }
+    const PreviewImage& image = images_[found->second];
+    const std::string width = std::to_string(image.width);
+    const std::string height = std::to_string(image.height);
+    return std::string("<svg class=\"picture ") + role + "\" role=\"img\" aria-label=\"" +
+           Escaped(name) + "\" width=\"" + width + "\" height=\"" + height + "\" viewBox=\"0 0 " +
+           width + " " + height + "\"><use href=\"#image-" + std::to_string(found->second) +
+           "\"/></svg>";
+  }
 
-std::string ImageTag(const PreviewImage* image, const std::string& name, const char* role) {
-  if (image == nullptr) return "<span class=\"missing\">[no image " + Escaped(name) + "]</span>";
-  return std::string("<img class=\"") + role + "\" src=\"data:image/" +
-         FormatKey(image->format) + ";base64," + Base64(image->bytes) +
-         "\" alt=\"" + Escaped(name) + "\" width=\"" + std::to_string(image->width) +
-         "\" height=\"" + std::to_string(image->height) + "\">";
+ private:
+  const std::vector<PreviewImage>& images_;
+  std::unordered_map<std::string, std::size_t> byName_;
+};
+
+// Every image's data, once, for the drawings to refer to.
+void ImageData(const std::vector<PreviewImage>& images, std::string& page) {
+  page += "<svg class=\"image-data\" width=\"0\" height=\"0\" aria-hidden=\"true\"><defs>";
+  for (std::size_t i = 0; i < images.size(); ++i) {
+    const PreviewImage& image = images[i];
+    page += "<image id=\"image-" + std::to_string(i) + "\" data-name=\"" + Escaped(image.name) +
+            "\" width=\"" + std::to_string(image.width) + "\" height=\"" +
+            std::to_string(image.height) + "\" href=\"data:image/" + FormatKey(image.format) +
+            ";base64," + Base64(image.bytes) + "\"/>";
+  }
+  page += "</defs></svg>\n";
 }
 
 // minWidth in CSS pixels when it is a whole number; the client's unit is not stated.
@@ -127,7 +155,7 @@ std::string MinWidthStyle(const std::string& minWidth) {
   return " style=\"min-width:" + std::to_string(std::stoul(minWidth)) + "px\"";
 }
 
-void Lines(const PreviewModel& model, const std::vector<PreviewImage>& images, std::string& page) {
+void Lines(const PreviewModel& model, const ImageIndex& images, std::string& page) {
   for (const PreviewLine& line : model.lines) {
     const std::string align =
         line.align == "center" || line.align == "right" ? line.align : std::string("left");
@@ -135,7 +163,7 @@ void Lines(const PreviewModel& model, const std::vector<PreviewImage>& images, s
     for (const PreviewItem& item : line.items) {
       switch (item.kind) {
         case PreviewItem::Kind::kLogo:
-          page += ImageTag(Find(images, item.text), item.text, "logo");
+          page += images.Tag(item.text, "logo");
           break;
         case PreviewItem::Kind::kText:
           page += "<span class=\"text\">" + Escaped(item.text) + "</span>";
@@ -201,10 +229,12 @@ std::string RenderPreviewPage(const PreviewModel& model, const PreviewFacts& fac
       "img-src data:; style-src 'unsafe-inline'\">\n"
       "<meta name=\"viewport\" content=\"width=device-width\">\n<title>Branding preview: " +
       Escaped(model.appName) + "</title>\n<style>" + kStyle + "</style></head>\n<body><main>\n";
+  const ImageIndex images(facts.images);
+  ImageData(facts.images, page);
   page += "<h1>Branding preview: " + Escaped(facts.source) + "</h1>\n<div class=\"drawing\">\n";
   page += "<section class=\"part\"><h2>Client window: title bar and toolbar menu</h2>"
           "<div class=\"window\"><div class=\"titlebar\">" +
-          ImageTag(Find(facts.images, model.appIcon), model.appIcon, "app-icon") +
+          images.Tag(model.appIcon, "app-icon") +
           "<span class=\"app-name\">" + Escaped(model.appName) +
           "</span></div><div class=\"toolbar\"><span class=\"menu-button\">Menu</span>"
           "<ul class=\"menu\"><li class=\"about-item\">" + Escaped(model.aboutItem) +
@@ -213,7 +243,7 @@ std::string RenderPreviewPage(const PreviewModel& model, const PreviewFacts& fac
   page += "<section class=\"part\"><h2>About box</h2><div class=\"dialog\"" +
           MinWidthStyle(model.minWidth) + "><div class=\"dialog-title\">" +
           Escaped(model.aboutTitle) + "</div><div class=\"dialog-body\">\n";
-  Lines(model, facts.images, page);
+  Lines(model, images, page);
   page += "</div></div></section>\n</div>\n<div class=\"panel\">\n";
   Facts(facts, page);
   page += "</div>\n</main></body></html>\n";

@@ -81,6 +81,8 @@ struct TargetCase {
   std::vector<std::string> names;  // out first; each shows "old" before and "new" after
 };
 
+void PrintTo(const TargetCase& c, std::ostream* os) { *os << c.name; }
+
 class ReplacedFileTargets : public ::testing::TestWithParam<TargetCase> {
  protected:
   void SetUp() override {

@@ -113,12 +113,26 @@ def check_page(path, expect, width):
         driver.get_log("performance")  # what the browser did before the page
         driver.get(url)
         name = f"{os.path.basename(path)} at {width}px"
-        for img in driver.find_elements("css selector", "img"):
-            alt = img.get_attribute("alt")
-            natural = driver.execute_script(
-                "return [arguments[0].complete, arguments[0].naturalWidth, arguments[0].naturalHeight]", img)
-            check(natural[0] and natural[1] > 0, f"{name}: image {alt} decoded")
-            check(tuple(natural[1:]) == expect["sizes"][alt], f"{name}: image {alt} natural size {natural[1:]}")
+        # Each image's data is in the page once; every drawing of it refers to that.
+        data = driver.find_elements("css selector", "svg.image-data image")
+        names = [image.get_attribute("data-name") for image in data]
+        check(len(names) == len(set(names)) == len(expect["sizes"]), f"{name}: image data once each {names}")
+        for image in data:
+            alt = image.get_attribute("data-name")
+            natural = driver.execute_async_script(
+                "const done = arguments[1], probe = new Image();"
+                "probe.onload = () => done([probe.naturalWidth, probe.naturalHeight]);"
+                "probe.onerror = () => done([0, 0]);"
+                "probe.src = arguments[0].getAttribute('href');", image)
+            check(natural[0] > 0, f"{name}: image {alt} decoded")
+            check(tuple(natural) == expect["sizes"][alt], f"{name}: image {alt} natural size {natural}")
+        for picture in driver.find_elements("css selector", "svg.picture"):
+            shown = driver.execute_script(
+                "const use = arguments[0].querySelector('use'), r = arguments[0].getBoundingClientRect();"
+                "return [document.querySelector(use.getAttribute('href')) !== null, r.width, r.height]",
+                picture)
+            label = picture.get_attribute("aria-label")
+            check(shown[0] and shown[1] > 0 and shown[2] > 0, f"{name}: {label} drawn {shown}")
         body = driver.find_element("tag name", "body").text
         for text in expect["texts"]:
             check(text in body, f"{name}: text {text[:40]!r} present")

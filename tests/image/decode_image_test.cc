@@ -1,7 +1,21 @@
 #include "image/decode_image.h"
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <vector>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <malloc.h>
+
+#include <fstream>
+#include <new>
+
+#include <jpeglib.h>
 
 #include <gtest/gtest.h>
 
@@ -56,6 +70,58 @@ std::string JpegWithSegment(std::size_t size) {
   return jpeg.insert(2, segment);
 }
 
+// The small PNG's header rewritten to width x height at depth bits per sample of colorType.
+std::string PngHeader(std::uint32_t width, std::uint32_t height, char depth, char colorType) {
+  std::string png = PngClaiming(width, height);
+  png[24] = depth;
+  png[25] = colorType;
+  png.replace(29, 4, BigEndian(Crc32(png.substr(12, 17))));
+  return png;
+}
+
+// The small JPEG's frame header made progressive (SOF2), saying width x height.
+std::string ProgressiveJpegClaiming(std::uint16_t width, std::uint16_t height) {
+  std::string jpeg = JpegClaiming(width, height);
+  jpeg[jpeg.find("\xff\xc0", 0, 2) + 1] = '\xc2';
+  return jpeg;
+}
+
+// A valid grey progressive JPEG of width x height in scans scans: the DC, then each AC
+// coefficient in turn, first at 10 bits of precision and refined one bit a scan.
+std::string ProgressiveJpeg(int width, int height, int scans) {
+  std::vector<jpeg_scan_info> script(static_cast<std::size_t>(scans));
+  script[0] = {1, {0}, 0, 0, 0, 0};
+  for (int i = 1; i < scans; ++i) {
+    const int band = 1 + (i - 1) / 11;
+    const int step = (i - 1) % 11;  // 0: first scan at Al 10, then refinements
+    script[static_cast<std::size_t>(i)] = {1, {0}, band, band, step == 0 ? 0 : 11 - step,
+                                           10 - step};
+  }
+  jpeg_compress_struct info {};
+  jpeg_error_mgr errors {};
+  info.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&info);
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&info, &out, &size);
+  info.image_width = static_cast<JDIMENSION>(width);
+  info.image_height = static_cast<JDIMENSION>(height);
+  info.input_components = 1;
+  info.in_color_space = JCS_GRAYSCALE;
+  jpeg_set_defaults(&info);
+  info.scan_info = script.data();
+  info.num_scans = scans;
+  jpeg_start_compress(&info, TRUE);
+  std::vector<JSAMPLE> row(static_cast<std::size_t>(width), 128);
+  JSAMPROW rows[1] = {row.data()};
+  while (info.next_scanline < info.image_height) jpeg_write_scanlines(&info, rows, 1);
+  jpeg_finish_compress(&info);
+  jpeg_destroy_compress(&info);
+  std::string bytes(reinterpret_cast<const char*>(out), size);
+  std::free(out);
+  return bytes;
+}
+
 struct DecodeCase {
   const char* name;
   std::string bytes;
@@ -100,7 +166,61 @@ INSTANTIATE_TEST_SUITE_P(
                    "the data ends early"},
         DecodeCase{"JpegTooManyPixels", JpegClaiming(20000, 20000), bp::kFormatJpeg, false, 0, 0,
                    "20000x20000 pixels"},
+        // Bounds on what one small image may cost: memory, then time.
+        DecodeCase{"PngRowsTooLong", PngHeader(100'000'000, 1, 16, 6), bp::kFormatPng, false, 0,
+                   0, "rows of 800000000 bytes, more than the 16777216 decoded"},
+        DecodeCase{"PngLongestRows", PngHeader(2'097'152, 1, 16, 6), bp::kFormatPng, false, 0, 0,
+                   "Not enough image data"},
+        DecodeCase{"ProgressiveJpegTooLarge", ProgressiveJpegClaiming(65500, 1526),
+                   bp::kFormatJpeg, false, 0, 0, "needs 200180224 bytes to decode, more than the 67108864 allowed"},
+        DecodeCase{"JpegTooLargeForItsBytes", JpegClaiming(65500, 1526), bp::kFormatJpeg, false, 0,
+                   0, "more than 0 scans of 1563908 blocks, more decoding than 171 bytes"},
         DecodeCase{"PngAsJpeg", PngBytes(70), bp::kFormatJpeg, false, 0, 0, "Not a JPEG file"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Scans are decoded while their work stays within the bound the data's size sets.
+TEST(Decode, ProgressiveScansWithinTheWorkBound) {
+  const std::string few = ProgressiveJpeg(2048, 2048, 10);
+  bp::MemorySource fewSource(few);
+  const bp::DecodedImage decoded = bp::DecodeImage(fewSource, 0, few.size(), bp::kFormatJpeg);
+  EXPECT_TRUE(decoded.ok) << decoded.problem;
+  EXPECT_EQ(decoded.width, 2048u);
+  const std::string many = ProgressiveJpeg(2048, 2048, 500);
+  bp::MemorySource manySource(many);
+  EXPECT_EQ(bp::DecodeImage(manySource, 0, many.size(), bp::kFormatJpeg).problem,
+            "more than 440 scans of 65536 blocks, more decoding than 27789 bytes of data justify");
+}
+
+// Running out of memory inside a decoder is not bad data: it throws, so the tools report
+// it as the fatal failure it is.
+TEST(Decode, OutOfMemoryInsideTheDecoderThrows) {
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "the address sanitizer cannot run under a memory limit";
+#endif
+  const std::string png = PngHeader(2'097'152, 1, 16, 6);  // rows of 16 MiB, allowed
+  const std::string jpeg = ProgressiveJpeg(2048, 2048, 10);  // 8 MiB of coefficients
+  for (const auto& [bytes, format] :
+       {std::pair{png, bp::kFormatPng}, std::pair{jpeg, bp::kFormatJpeg}}) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      malloc_trim(0);  // what the heap holds free would serve the decoder
+      std::size_t pages = 0;
+      std::ifstream("/proc/self/statm") >> pages;
+      const rlim_t limit = pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (4 << 20);
+      const rlimit cap{limit, limit};
+      setrlimit(RLIMIT_AS, &cap);
+      bp::MemorySource source(bytes);
+      try {
+        bp::DecodeImage(source, 0, bytes.size(), format);
+      } catch (const std::bad_alloc&) {
+        _exit(0);
+      }
+      _exit(1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << format;
+  }
+}
 
 }  // namespace
