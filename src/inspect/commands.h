@@ -89,5 +89,8 @@ constexpr int kDiffer = 9;
 // the first fault that keeps either from being read.
 int DiffPackages(const std::string& before, const std::string& after, std::ostream& out,
                  std::ostream& err);
+// The same on two packages in sources; before and after name them in the output.
+int DiffPackages(ByteSource& a, const std::string& before, ByteSource& b,
+                 const std::string& after, std::ostream& out, std::ostream& err);
 
 }  // namespace vantu::branding_package

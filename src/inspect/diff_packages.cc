@@ -1,6 +1,8 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <string_view>
+#include <unordered_map>
 #include <ostream>
 #include <vector>
 
@@ -17,8 +19,9 @@ namespace {
 
 using Node = rapidxml::xml_node<char>;
 
-// Most line pairs compared in order; beyond it the layouts are compared as sets of lines.
-constexpr std::size_t kMaxOrderedCells = 16'000'000;
+// Most line pairs compared in order (past the common start and end); beyond it the rest of
+// the layouts is compared as multisets of lines.
+constexpr std::size_t kMaxOrderedCells = 4'000'000;
 
 struct ImageView {
   std::string name;
@@ -52,104 +55,179 @@ std::optional<Fault> ReadView(ByteSource& source, PackageView& view) {
     view.images.push_back(std::move(image));
     return std::optional<Fault>();
   });
-  if (!fault) view.sha256 = Sha256Hex(source).value_or("");
-  return fault;
+  if (fault) return fault;
+  // A read that fails is a fault, never a digest that could compare equal.
+  std::optional<std::string> sha256 = Sha256Hex(source);
+  if (!sha256) return Fault{FaultKind::kIo, kNoOffset, "cannot read the file: " + source.ReadFailure()};
+  view.sha256 = std::move(*sha256);
+  return std::nullopt;
 }
 
 std::string Quoted(std::string_view text) { return "\"" + Shown(text) + "\""; }
 
-// Every attribute and text of the layout as one line "path = value", in document order.
-void Flatten(const Node& node, const std::string& path, std::vector<std::string>& lines) {
-  bool said = false;
-  for (auto* a = node.first_attribute(); a != nullptr; a = a->next_attribute()) {
-    lines.push_back(path + "/@" + std::string(a->name(), a->name_size()) + " = " +
-                    Quoted({a->value(), a->value_size()}));
-    said = true;
+// Hashes a (path or line id, text) pair.
+struct KeyHash {
+  std::size_t operator()(const std::pair<std::uint32_t, std::string>& key) const {
+    return std::hash<std::string>()(key.second) * 31 + key.first;
   }
-  std::string text;
-  std::map<std::string, int> counts;
-  for (const Node* child = node.first_node(); child != nullptr; child = child->next_sibling()) {
-    if (child->type() == rapidxml::node_data || child->type() == rapidxml::node_cdata) {
-      text.append(child->value(), child->value_size());
-    } else if (child->type() == rapidxml::node_element) {
-      ++counts[std::string(child->name(), child->name_size())];
+};
+
+// Segments of a path shown whole; a deeper path shows its first and last ones.
+constexpr std::size_t kShownHead = 4;
+constexpr std::size_t kShownTail = 8;
+
+// The lines of both layouts (each attribute or text as "path = value"), interned: a path is
+// its parent's id and its last segment, so two lines compare as two integers and a deep
+// layout costs no more than its size.
+class LayoutLines {
+ public:
+  LayoutLines() { paths_.push_back({0, ""}); }
+
+  // The lines of text, in document order.
+  std::vector<std::uint32_t> Read(const std::string& text) {
+    std::vector<std::uint32_t> lines;
+    std::vector<char> document(text.begin(), text.end());
+    document.push_back('\0');
+    rapidxml::xml_document<char> parsed;
+    try {
+      ParseLayout(document, parsed);
+    } catch (const LayoutSyntaxError& e) {
+      lines.push_back(
+          Line(0, "(layout text that does not parse: " + std::string(e.what()) + ") " + Quoted(text)));
+      return lines;
     }
+    for (const Node* node = parsed.first_node(); node != nullptr; node = node->next_sibling()) {
+      Flatten(*node, Path(0, "/" + Shown({node->name(), node->name_size()})), lines);
+    }
+    return lines;
   }
-  if (!text.empty()) {
-    lines.push_back(path + " = " + Quoted(text));
-    said = true;
-  }
-  std::map<std::string, int> seen;
-  for (const Node* child = node.first_node(); child != nullptr; child = child->next_sibling()) {
-    if (child->type() != rapidxml::node_element) continue;
-    const std::string name(child->name(), child->name_size());
-    std::string childPath = path + "/" + Shown(name);
-    if (counts[name] > 1) childPath += "[" + std::to_string(++seen[name]) + "]";
-    Flatten(*child, childPath, lines);
-    said = true;
-  }
-  if (!said) lines.push_back(path);
-}
 
-std::vector<std::string> LayoutLines(const std::string& text) {
-  std::vector<char> document(text.begin(), text.end());
-  document.push_back('\0');
-  rapidxml::xml_document<char> parsed;
-  try {
-    ParseLayout(document, parsed);
-  } catch (const LayoutSyntaxError& e) {
-    return {"(layout text that does not parse: " + std::string(e.what()) + ") " + Quoted(text)};
+  // How a line is shown.
+  std::string Text(std::uint32_t line) const {
+    const auto& [path, rest] = lines_[line];
+    std::vector<std::uint32_t> chain;
+    for (std::uint32_t at = path; at != 0; at = paths_[at].first) chain.push_back(at);
+    std::string text;
+    for (std::size_t k = chain.size(); k-- > 0;) {
+      const std::size_t depth = chain.size() - k;  // 1 for the top element
+      if (chain.size() > kShownHead + kShownTail && depth == kShownHead + 1) {
+        text += "/...(" + std::to_string(chain.size() - kShownHead - kShownTail) + " more)";
+        k -= chain.size() - kShownHead - kShownTail - 1;
+        continue;
+      }
+      text += paths_[chain[k]].second;
+    }
+    return text + rest;
   }
-  std::vector<std::string> lines;
-  for (const Node* node = parsed.first_node(); node != nullptr; node = node->next_sibling()) {
-    Flatten(*node, "/" + Shown({node->name(), node->name_size()}), lines);
-  }
-  return lines;
-}
 
-// Lines of a not in b ("-") and of b not in a ("+"), in order, by longest common
-// subsequence; as multisets when the layouts are too large for that.
-std::vector<std::string> LineDiff(const std::vector<std::string>& a,
-                                  const std::vector<std::string>& b) {
-  std::vector<std::string> out;
-  if (a.size() * b.size() > kMaxOrderedCells) {
-    std::multiset<std::string> left(a.begin(), a.end());
-    std::multiset<std::string> right(b.begin(), b.end());
-    for (const std::string& line : a) {
-      if (auto it = right.find(line); it != right.end()) {
-        right.erase(it);
-      } else {
-        out.push_back("-" + line);
+ private:
+  std::uint32_t Path(std::uint32_t parent, std::string segment) {
+    auto [it, added] = pathIds_.try_emplace({parent, std::move(segment)},
+                                            static_cast<std::uint32_t>(paths_.size()));
+    if (added) paths_.push_back(it->first);
+    return it->second;
+  }
+
+  std::uint32_t Line(std::uint32_t path, std::string rest) {
+    auto [it, added] = lineIds_.try_emplace({path, std::move(rest)},
+                                            static_cast<std::uint32_t>(lines_.size()));
+    if (added) lines_.push_back(it->first);
+    return it->second;
+  }
+
+  void Flatten(const Node& node, std::uint32_t path, std::vector<std::uint32_t>& lines) {
+    bool said = false;
+    for (auto* a = node.first_attribute(); a != nullptr; a = a->next_attribute()) {
+      lines.push_back(Line(path, "/@" + std::string(a->name(), a->name_size()) + " = " +
+                                     Quoted({a->value(), a->value_size()})));
+      said = true;
+    }
+    std::string text;
+    std::map<std::string, int> counts;
+    for (const Node* child = node.first_node(); child != nullptr; child = child->next_sibling()) {
+      if (child->type() == rapidxml::node_data || child->type() == rapidxml::node_cdata) {
+        text.append(child->value(), child->value_size());
+      } else if (child->type() == rapidxml::node_element) {
+        ++counts[std::string(child->name(), child->name_size())];
       }
     }
-    for (const std::string& line : b) {
-      if (auto it = left.find(line); it != left.end()) {
-        left.erase(it);
+    if (!text.empty()) {
+      lines.push_back(Line(path, " = " + Quoted(text)));
+      said = true;
+    }
+    std::map<std::string, int> seen;
+    for (const Node* child = node.first_node(); child != nullptr; child = child->next_sibling()) {
+      if (child->type() != rapidxml::node_element) continue;
+      const std::string name(child->name(), child->name_size());
+      std::string segment = "/" + Shown(name);
+      if (counts[name] > 1) segment += "[" + std::to_string(++seen[name]) + "]";
+      Flatten(*child, Path(path, std::move(segment)), lines);
+      said = true;
+    }
+    if (!said) lines.push_back(Line(path, ""));
+  }
+
+  std::vector<std::pair<std::uint32_t, std::string>> paths_;  // parent, segment; 0 the root
+  std::unordered_map<std::pair<std::uint32_t, std::string>, std::uint32_t, KeyHash> pathIds_;
+  std::vector<std::pair<std::uint32_t, std::string>> lines_;  // path, the rest of the line
+  std::unordered_map<std::pair<std::uint32_t, std::string>, std::uint32_t, KeyHash> lineIds_;
+};
+
+// Lines of a not in b ('-') and of b not in a ('+'), in order: past the common start and end,
+// by longest common subsequence, or as multisets where that would take too long.
+std::vector<std::pair<char, std::uint32_t>> LineDiff(const std::vector<std::uint32_t>& a,
+                                                     const std::vector<std::uint32_t>& b) {
+  std::size_t first = 0;
+  while (first < a.size() && first < b.size() && a[first] == b[first]) ++first;
+  std::size_t n = a.size() - first;
+  std::size_t m = b.size() - first;
+  while (n > 0 && m > 0 && a[first + n - 1] == b[first + m - 1]) {
+    --n;
+    --m;
+  }
+  std::vector<std::pair<char, std::uint32_t>> out;
+  if (n * m > kMaxOrderedCells) {
+    std::unordered_map<std::uint32_t, std::size_t> left;
+    std::unordered_map<std::uint32_t, std::size_t> right;
+    for (std::size_t i = 0; i < n; ++i) ++left[a[first + i]];
+    for (std::size_t j = 0; j < m; ++j) ++right[b[first + j]];
+    for (std::size_t i = 0; i < n; ++i) {
+      std::size_t& count = right[a[first + i]];
+      if (count > 0) {
+        --count;
       } else {
-        out.push_back("+" + line);
+        out.emplace_back('-', a[first + i]);
+      }
+    }
+    for (std::size_t j = 0; j < m; ++j) {
+      std::size_t& count = left[b[first + j]];
+      if (count > 0) {
+        --count;
+      } else {
+        out.emplace_back('+', b[first + j]);
       }
     }
     return out;
   }
-  const std::size_t n = a.size();
-  const std::size_t m = b.size();
+  const auto* x = a.data() + first;
+  const auto* y = b.data() + first;
   std::vector<std::uint32_t> common((n + 1) * (m + 1), 0);
   auto at = [&](std::size_t i, std::size_t j) -> std::uint32_t& { return common[i * (m + 1) + j]; };
   for (std::size_t i = n; i-- > 0;) {
     for (std::size_t j = m; j-- > 0;) {
-      at(i, j) = a[i] == b[j] ? at(i + 1, j + 1) + 1 : std::max(at(i + 1, j), at(i, j + 1));
+      at(i, j) = x[i] == y[j] ? at(i + 1, j + 1) + 1 : std::max(at(i + 1, j), at(i, j + 1));
     }
   }
   std::size_t i = 0;
   std::size_t j = 0;
   while (i < n || j < m) {
-    if (i < n && j < m && a[i] == b[j]) {
+    if (i < n && j < m && x[i] == y[j]) {
       ++i;
       ++j;
     } else if (j == m || (i < n && at(i + 1, j) >= at(i, j + 1))) {
-      out.push_back("-" + a[i++]);
+      out.emplace_back('-', x[i++]);
     } else {
-      out.push_back("+" + b[j++]);
+      out.emplace_back('+', y[j++]);
     }
   }
   return out;
@@ -169,20 +247,22 @@ std::string Describe(const ImageView& image) {
 std::vector<std::string> ImageDiff(const std::vector<ImageView>& a,
                                    const std::vector<ImageView>& b) {
   std::vector<std::string> out;
-  auto find = [](const std::vector<ImageView>& images, const std::string& name) {
-    return std::find_if(images.begin(), images.end(),
-                        [&](const ImageView& image) { return image.name == name; });
-  };
+  // Names are distinct within each view.
+  std::unordered_map<std::string_view, const ImageView*> inA;
+  std::unordered_map<std::string_view, const ImageView*> inB;
+  for (const ImageView& image : a) inA.emplace(image.name, &image);
+  for (const ImageView& image : b) inB.emplace(image.name, &image);
   for (const ImageView& image : a) {
-    const auto other = find(b, image.name);
-    if (other == b.end()) {
+    const auto other = inB.find(image.name);
+    if (other == inB.end()) {
       out.push_back("-" + Shown(image.name) + ": " + Describe(image));
-    } else if (other->sha256 != image.sha256 || other->format != image.format) {
-      out.push_back("~" + Shown(image.name) + ": " + Describe(image) + " -> " + Describe(*other));
+    } else if (other->second->sha256 != image.sha256 || other->second->format != image.format) {
+      out.push_back("~" + Shown(image.name) + ": " + Describe(image) + " -> " +
+                    Describe(*other->second));
     }
   }
   for (const ImageView& image : b) {
-    if (find(a, image.name) == a.end()) out.push_back("+" + Shown(image.name) + ": " + Describe(image));
+    if (inA.count(image.name) == 0) out.push_back("+" + Shown(image.name) + ": " + Describe(image));
   }
   return out;
 }
@@ -197,22 +277,32 @@ std::string Names(const std::vector<ImageView>& images) {
 
 int DiffPackages(const std::string& before, const std::string& after, std::ostream& out,
                  std::ostream& err) {
+  FileSource a(before);
+  if (!a.IsOpen()) return ReportFault(err, before, CannotOpen(a));
+  FileSource b(after);
+  if (!b.IsOpen()) return ReportFault(err, after, CannotOpen(b));
+  return DiffPackages(a, before, b, after, out, err);
+}
+
+int DiffPackages(ByteSource& a, const std::string& before, ByteSource& b,
+                 const std::string& after, std::ostream& out, std::ostream& err) {
   PackageView views[2];
+  ByteSource* sources[2] = {&a, &b};
   const std::string* paths[2] = {&before, &after};
   for (int k = 0; k < 2; ++k) {
-    FileSource file(*paths[k]);
-    if (!file.IsOpen()) return ReportFault(err, *paths[k], CannotOpen(file));
-    if (auto fault = ReadView(file, views[k])) return ReportFault(err, *paths[k], *fault);
+    if (auto fault = ReadView(*sources[k], views[k])) return ReportFault(err, *paths[k], *fault);
   }
   if (views[0].sha256 == views[1].sha256) return 0;
 
-  const std::vector<std::string> layout =
-      LineDiff(LayoutLines(views[0].layoutText), LayoutLines(views[1].layoutText));
+  LayoutLines lines;
+  const std::vector<std::uint32_t> before_lines = lines.Read(views[0].layoutText);
+  const std::vector<std::pair<char, std::uint32_t>> layout =
+      LineDiff(before_lines, lines.Read(views[1].layoutText));
   const std::vector<std::string> images = ImageDiff(views[0].images, views[1].images);
   out << "--- " << Shown(before) << "\n+++ " << Shown(after) << '\n';
   if (!layout.empty()) {
     out << "layout:\n";
-    for (const std::string& line : layout) out << line << '\n';
+    for (const auto& [sign, line] : layout) out << sign << lines.Text(line) << '\n';
   }
   if (!images.empty()) {
     out << "images:\n";

@@ -38,7 +38,9 @@ int WritePage(const std::string& page, const std::string& outputPath,
 // The layout text and the images of a sound package in source, into facts and layoutText.
 std::optional<Fault> ReadPackage(ByteSource& source, PreviewFacts& facts, std::string& layoutText) {
   facts.packageSize = source.Size();
-  facts.sha256 = Sha256Hex(source).value_or("");
+  std::optional<std::string> sha256 = Sha256Hex(source);
+  if (!sha256) return Fault{FaultKind::kIo, kNoOffset, "cannot read the file: " + source.ReadFailure()};
+  facts.sha256 = std::move(*sha256);
   return WalkPackage(source, [&](const PackageRecord& r, const ContentReader&) {
     if (r.type == RecordType::kLayout) layoutText = r.text;
     if (r.type != RecordType::kImage) return std::optional<Fault>();
