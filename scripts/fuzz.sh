@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Runs every fuzz target of fuzz/targets for a bounded time; fails on any crash, leak, timeout
-# or report.
+# or report. The limits are what no sound input comes near (one input: 3 s, 512 MB resident,
+# 256 MB in one allocation), so an input that costs more is a finding: a decoding or
+# expansion bomb fails the run as a crash would.
 set -euo pipefail
 build=${1:-build-fuzz}
 seconds=${2:-60}
+timeout=${FUZZ_TIMEOUT:-3}
 cd "$(dirname "$0")/.."
 status=0
 while read -r target seedNames <&3; do
@@ -17,7 +20,8 @@ while read -r target seedNames <&3; do
   done
   log="$build/$target.log"
   echo "== ${target}_fuzzer: ${seconds}s"
-  if "$build/${target}_fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 \
+  if "$build/${target}_fuzzer" -max_total_time="$seconds" -timeout="$timeout" -rss_limit_mb=512 \
+       -malloc_limit_mb=256 \
        -print_final_stats=1 -artifact_prefix="$artifacts" "$work" "${seeds[@]}" >"$log" 2>&1 </dev/null; then
     grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb)' "$log" || true
     grep -E '#[0-9]+.*(DONE|pulse)' "$log" | tail -n 1 || true

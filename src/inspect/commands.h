@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/byte_source.h"
+#include "inspect/lint_findings.h"
 #include "package/package_walker.h"
 
 namespace vantu::branding_package {
@@ -58,6 +59,7 @@ int ExtractPackage(const std::string& path, const std::string& dir, bool force,
 struct LintOptions {
   bool strict = false;  // every warning counts as an error
   bool json = false;    // one JSON object instead of lines
+  References references = References::kWhenImagesGiven;
 };
 
 // Every finding about a layout document (and, given images, about them and the references)

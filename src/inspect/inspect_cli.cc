@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <new>
 #include <iomanip>
 #include <iostream>
 #include <sstream>
@@ -18,6 +20,7 @@
 #include "base/stray_switches.h"
 #include "base/version.h"
 #include "inspect/commands.h"
+#include "inspect/json.h"
 
 namespace vantu::branding_package {
 
@@ -102,6 +105,38 @@ class OptionalImages : public TCLAP::UnlabeledMultiArg<std::string> {
   }
 };
 
+// Runs a command whose --json output must be exactly one whole JSON object on standard
+// output whatever happens: its own, or, when it printed none (an input it could not open)
+// or memory ran out part-way, one that names the input under key and the fault.
+int RunJson(const char* key, const std::string& input,
+            const std::function<int(std::ostream& out, std::ostream& err)>& run) {
+  std::ostringstream out;
+  std::ostringstream err;
+  int status = 0;
+  std::string json;
+  try {
+    status = run(out, err);
+    json = out.str();
+  } catch (const std::bad_alloc&) {
+    status = static_cast<int>(FaultKind::kFatal);
+    err << "Fatal error: out of memory\n";
+  }
+  std::cerr << err.str();
+  if (json.empty()) {
+    std::string message = err.str();
+    while (!message.empty() && message.back() == '\n') message.pop_back();
+    message = message.substr(message.rfind('\n') + 1);
+    const bool known = (status >= static_cast<int>(FaultKind::kIo) &&
+                        status <= static_cast<int>(FaultKind::kRefused));
+    const Fault fault{known ? static_cast<FaultKind>(status) : FaultKind::kFatal, kNoOffset,
+                      message};
+    json = std::string("{\"") + key + "\":" + JsonString(input) + ",\"fault\":" +
+           JsonFault(fault) + "}\n";
+  }
+  std::cout << json << std::flush;
+  return status;
+}
+
 int List(const std::vector<std::string>& args) {
   Command command("list", "Shows the header and every record of a branding package");
   TCLAP::UnlabeledValueArg<std::string> package("package", "The package file", true, "", "PACKAGE",
@@ -110,7 +145,12 @@ int List(const std::vector<std::string>& args) {
   TCLAP::SwitchArg layout("", "layout", "Also show the layout text", command.cmd);
   int status = 0;
   if (!command.Parse(args, status)) return status;
-  return ListPackage(package.getValue(), json.getValue(), layout.getValue(), std::cout, std::cerr);
+  if (json.getValue()) {
+    return RunJson("package", package.getValue(), [&](std::ostream& out, std::ostream& err) {
+      return ListPackage(package.getValue(), true, layout.getValue(), out, err);
+    });
+  }
+  return ListPackage(package.getValue(), false, layout.getValue(), std::cout, std::cerr);
 }
 
 int Verify(const std::vector<std::string>& args) {
@@ -133,7 +173,12 @@ int Verify(const std::vector<std::string>& args) {
     }
     expected = hex;
   }
-  return VerifyPackage(package.getValue(), expected, json.getValue(), std::cout, std::cerr);
+  if (json.getValue()) {
+    return RunJson("package", package.getValue(), [&](std::ostream& out, std::ostream& err) {
+      return VerifyPackage(package.getValue(), expected, true, out, err);
+    });
+  }
+  return VerifyPackage(package.getValue(), expected, false, std::cout, std::cerr);
 }
 
 int Extract(const std::vector<std::string>& args) {
@@ -160,8 +205,15 @@ int Lint(const std::vector<std::string>& args) {
   TCLAP::SwitchArg json("", "json", "One JSON object instead of lines", command.cmd);
   int status = 0;
   if (!command.Parse(args, status)) return status;
-  return LintLayout(layout.getValue(), images.getValue(), {strict.getValue(), json.getValue()},
-                    std::cout, std::cerr);
+  LintOptions options;
+  options.strict = strict.getValue();
+  options.json = json.getValue();
+  if (options.json) {
+    return RunJson("file", layout.getValue(), [&](std::ostream& out, std::ostream& err) {
+      return LintLayout(layout.getValue(), images.getValue(), options, out, err);
+    });
+  }
+  return LintLayout(layout.getValue(), images.getValue(), options, std::cout, std::cerr);
 }
 
 int Refs(const std::vector<std::string>& args) {

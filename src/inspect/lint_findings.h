@@ -27,6 +27,12 @@ struct Finding {
   std::string message;
 };
 
+// When lint compares the layout's references with the images.
+enum class References {
+  kWhenImagesGiven,  // a layout alone is checked without them
+  kAlways            // no images means every reference is missing (what the packager says)
+};
+
 // An image given to lint, as far as it could be read.
 struct LintedImage {
   std::string path;
@@ -58,9 +64,11 @@ std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
 bool ReadLayoutText(const std::string& layoutPath, std::string& text, std::ostream& err);
 
 // Every finding about a layout text (named file in findings) and the images at imagePaths,
-// in the order lint prints them; images gets what was read of each image.
+// in the order lint prints them; images gets what was read of each image. References are
+// compared with the images as references says.
 std::vector<Finding> LintFindings(const std::string& file, const std::string& text,
                                   const std::vector<std::string>& imagePaths,
-                                  std::vector<LintedImage>& images);
+                                  std::vector<LintedImage>& images,
+                                  References references = References::kWhenImagesGiven);
 
 }  // namespace vantu::branding_package

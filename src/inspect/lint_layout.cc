@@ -62,7 +62,8 @@ std::optional<std::pair<const LayoutNode*, std::string>> TooWideForSchema(
 // Everything about the layout document: the packager's parse, rules and references, the
 // checks lint adds, and the schema.
 void CheckLayout(const std::string& layoutPath, const std::string& text,
-                 const std::vector<LintedImage>& images, std::vector<Finding>& findings) {
+                 const std::vector<LintedImage>& images, References references_checked,
+                 std::vector<Finding>& findings) {
   const LineIndex lines(text);
   auto add = [&](std::size_t offset, FaultKind kind, const std::string& message,
                  Severity severity = Severity::kError) {
@@ -85,7 +86,13 @@ void CheckLayout(const std::string& layoutPath, const std::string& text,
     return;
   }
   auto offsetOf = [&](const LayoutNode* node) { return StartTagOffset(node, document.data()); };
-  if (auto tooWide = TooWideForSchema(parsed)) {
+  if (text.size() > INT_MAX) {
+    // The schema library takes lengths as int; the packager takes up to 4 GiB.
+    schemaFit = false;
+    add(0, FaultKind::kLayout,
+        "schema not checked: the layout is larger than " + std::to_string(INT_MAX) + " bytes",
+        Severity::kWarning);
+  } else if (auto tooWide = TooWideForSchema(parsed)) {
     schemaFit = false;
     add(offsetOf(tooWide->first), FaultKind::kLayout, tooWide->second, Severity::kWarning);
   }
@@ -103,7 +110,7 @@ void CheckLayout(const std::string& layoutPath, const std::string& text,
   });
   CheckLayoutText(layoutPath, text, lines, parsed, document.data(), findings);
 
-  if (!images.empty()) {
+  if (!images.empty() || references_checked == References::kAlways) {
     const NameMismatches mismatches = MatchNames(
         references, [](const Reference& r) { return std::string_view(r.name); }, images,
         [](const LintedImage& image) { return std::string_view(image.name); });
@@ -171,10 +178,10 @@ void PrintJson(std::ostream& out, const std::string& layoutPath,
 
 std::vector<Finding> LintFindings(const std::string& file, const std::string& text,
                                   const std::vector<std::string>& imagePaths,
-                                  std::vector<LintedImage>& images) {
+                                  std::vector<LintedImage>& images, References references) {
   std::vector<Finding> findings;
   images = CheckImages(imagePaths, findings);
-  CheckLayout(file, text, images, findings);
+  CheckLayout(file, text, images, references, findings);
   SortFindings(file, findings);
   return findings;
 }
@@ -183,12 +190,6 @@ bool ReadLayoutText(const std::string& layoutPath, std::string& text, std::ostre
   FileSource file(layoutPath);
   if (!file.IsOpen()) {
     err << Shown(layoutPath) << ": cannot open the file: " << file.OpenFailure() << std::endl;
-    return false;
-  }
-  // The schema library takes lengths as int.
-  if (file.Size() > INT_MAX) {
-    err << Shown(layoutPath) << ": cannot read the file: larger than " << INT_MAX << " bytes"
-        << std::endl;
     return false;
   }
   text.resize(static_cast<std::size_t>(file.Size()));
@@ -205,7 +206,8 @@ int LintLayout(const std::string& layoutPath, const std::vector<std::string>& im
   if (!ReadLayoutText(layoutPath, text, err)) return static_cast<int>(FaultKind::kIo);
 
   std::vector<LintedImage> images;
-  std::vector<Finding> findings = LintFindings(layoutPath, text, imagePaths, images);
+  std::vector<Finding> findings =
+      LintFindings(layoutPath, text, imagePaths, images, options.references);
 
   int status = 0;
   int errors = 0;

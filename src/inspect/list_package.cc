@@ -6,6 +6,7 @@
 #include "image/decode_image.h"
 #include "image/image_format.h"
 #include "inspect/json.h"
+#include "package/record_codec.h"
 
 namespace vantu::branding_package {
 
@@ -74,6 +75,10 @@ void CloseJson(std::ostream& out, std::uint64_t fileSize, const std::optional<Fa
 int ListPackage(ByteSource& source, const std::string& path, bool json, bool withLayout,
                 std::ostream& out, std::ostream& err) {
   const std::uint64_t fileSize = source.Size();
+  // The table shows what the header says, which a truncated file contradicts.
+  unsigned char header[kHeaderSize] = {};
+  const std::uint64_t headerSize =
+      source.ReadAt(0, header, kHeaderSize) ? DecodeHeader(header).size : fileSize;
   std::string layoutText;
   bool first = true;
   if (json) out << "{\"package\":" << JsonString(path) << ",\"records\":[";
@@ -92,7 +97,8 @@ int ListPackage(ByteSource& source, const std::string& path, bool json, bool wit
             JsonRecord(out, r, decoded, withLayout);
           } else {
             // The table starts only once there is a record to show.
-            if (first) out << "offset\tsize\trecord\n0\t12\theader, package size " << fileSize << '\n';
+            if (first) out << "offset\tsize\trecord\n0\t12\theader, package size " << headerSize
+                         << '\n';
             TextRecord(out, r, decoded);
           }
           first = false;

@@ -80,7 +80,11 @@ int PreviewLayout(const std::string& layoutPath, const std::vector<std::string>&
                   const std::string& outputPath, std::ostream& out, std::ostream& err) {
   // What lint would reject is not previewed; lint's own report says why.
   std::ostringstream report;
-  if (const int status = LintLayout(layoutPath, imagePaths, {}, report, err)) {
+  // The packager's reference check applies even with no images: a page never describes a
+  // package the packager would refuse.
+  LintOptions options;
+  options.references = References::kAlways;
+  if (const int status = LintLayout(layoutPath, imagePaths, options, report, err)) {
     err << report.str();
     err.flush();
     return status;
@@ -98,7 +102,7 @@ int PreviewLayout(const std::string& layoutPath, const std::vector<std::string>&
   std::string text;
   if (!ReadLayoutText(layoutPath, text, err)) return static_cast<int>(FaultKind::kIo);
   std::vector<LintedImage> linted;
-  facts.findings = LintFindings(layoutPath, text, imagePaths, linted);
+  facts.findings = LintFindings(layoutPath, text, imagePaths, linted, References::kAlways);
   std::vector<FileId> inputs;
   for (const std::string& input : imagePaths) {
     if (auto id = IdOfFile(input)) inputs.push_back(*id);

@@ -3,7 +3,7 @@
 namespace vantu::branding_package {
 
 bool IsExtractableName(std::string_view name) {
-  return !name.empty() && name != "." && name != ".." && name != kExtractedLayoutName &&
+  return !name.empty() && name.size() <= kMaxFileName && name != "." && name != ".." && name != kExtractedLayoutName &&
          name.find_first_of("/\\") == std::string_view::npos;
 }
 

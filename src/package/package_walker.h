@@ -23,11 +23,6 @@ enum class FaultKind : int {
   kFatal = 70,      // out of memory part-way
 };
 
-// Longest layout text the walker reads; a longer one is refused, not allocated.
-constexpr std::uint32_t kMaxWalkedLayoutText = 64U << 20;
-// Longest image name the walker reads (file names are far shorter).
-constexpr std::uint32_t kMaxWalkedName = 4096;
-
 // Offset of a fault that is about no byte of the file (it cannot be opened, say).
 constexpr std::uint64_t kNoOffset = UINT64_MAX;
 

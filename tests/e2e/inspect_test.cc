@@ -29,6 +29,11 @@ using testing_support::Entries;
 // The sample layout: icon.png and logo.jpg.
 const std::string kLayout = testing_support::kSampleLayout;
 
+// text with the first from replaced by to.
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  return text.replace(text.find(from), from.size(), to);
+}
+
 class Inspect : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -150,14 +155,19 @@ TEST_F(Inspect, VerifyReportsEachKindOfFault) {
   }
 }
 
+// verify refuses every name extract refuses, and extract refuses it before writing.
 TEST(InspectExtract, NamesThatWouldLeaveTheDirectoryAreRefused) {
-  for (const std::string name : {"../evil.png", "a/b.png", "..\\evil.png", "", ".", "..",
-                                 "layout.xml"}) {
+  for (const std::string& name :
+       std::vector<std::string>{"../evil.png", "a/b.png", "..\\evil.png", "", ".", "..",
+                                "layout.xml", std::string(252, 'n') + ".png"}) {
     TempDir dir;
-    WriteFile(dir / "p.pkg", PackageBytes({LayoutRecordBytes("<x/>"),
-                                           ImageRecordBytes("ok.png", 0, PngBytes(10)),
-                                           ImageRecordBytes(name, 0, PngBytes(10))}));
+    const std::string layout = Replaced(Replaced(kLayout, "icon.png", "ok.png"), "logo.jpg", name);
+    WriteFile(dir / "p.pkg", PackageBytes({LayoutRecordBytes(layout),
+                                           ImageRecordBytes("ok.png", 0, PngBytes(100)),
+                                           ImageRecordBytes(name, 0, PngBytes(100))}));
     ASSERT_EQ(mkdir((dir / "out").c_str(), 0755), 0);
+    // (An empty reference breaks a layout rule first.)
+    EXPECT_EQ(RunInspect({"verify", dir / "p.pkg"}).status, name.empty() ? 5 : 8) << name;
     const auto run = RunInspect({"extract", dir / "p.pkg", dir / "out"});
     EXPECT_EQ(run.status, 8) << name;
     EXPECT_NE(run.err.find("refusing to extract an image named \"" + name + "\""),
@@ -248,7 +258,8 @@ TEST(InspectCli, JsonListOfACorruptPackageNamesTheFault) {
                          "\"textSize\":4}],\"fault\":{\"kind\":\"structure\",\"offset\":0,"
                          "\"message\":\"package size field says 41 bytes, the file has 40\"}}\n");
   const auto table = RunInspect({"list", dir / "p.pkg"});
-  EXPECT_EQ(table.out, "offset\tsize\trecord\n0\t12\theader, package size 40\n"
+  // The header's own field, not the file's length.
+  EXPECT_EQ(table.out, "offset\tsize\trecord\n0\t12\theader, package size 41\n"
                        "12\t21\tlayout, text of 4 bytes\n");
 }
 
@@ -351,10 +362,6 @@ struct LintCase {
 };
 
 void PrintTo(const LintCase& c, std::ostream* os) { *os << c.name; }
-
-std::string Replaced(std::string text, const std::string& from, const std::string& to) {
-  return text.replace(text.find(from), from.size(), to);
-}
 
 class LintMisfeatures : public ::testing::TestWithParam<LintCase> {};
 
@@ -619,6 +626,12 @@ TEST(InspectPreview, RefusedWithVerifyOrLintAndNoPage) {
   const auto lint = RunInspect({"lint", dir / "typo.xml", dir / "icon.png", dir / "logo.jpg"});
   EXPECT_EQ(run.status, 5);
   EXPECT_EQ(run.err, lint.out);
+  EXPECT_FALSE(Exists(dir / "new.html"));
+
+  // No images: the packager's reference check refuses the layout, and so does preview.
+  run = RunInspect({"preview", "--layout", dir / "layout.xml", "-o", dir / "new.html"});
+  EXPECT_EQ(run.status, 6);
+  EXPECT_NE(run.err.find("error: No resource found for reference: icon.png"), std::string::npos);
   EXPECT_FALSE(Exists(dir / "new.html"));
 
   // A sound layout makes a page, and says where.
