@@ -69,9 +69,17 @@ struct LintOptions {
 int LintLayout(const std::string& layoutPath, const std::vector<std::string>& imagePaths,
                const LintOptions& options, std::ostream& out, std::ostream& err);
 
-// The image references of a layout document, each distinct name once, one a line, in the
-// order the layout first names them; problems of the layout go to err (status 5).
-int ListReferences(const std::string& layoutPath, std::ostream& out, std::ostream& err);
+// How refs prints.
+struct RefsOptions {
+  bool null = false;  // each name ended by a zero byte, unescaped, for xargs -0 and mapfile -d ''
+  std::string dir;    // when set, each name as dir/name
+};
+
+// The image references of a layout document, each distinct name once, one a line (control
+// bytes shown C-style), in the order the layout first names them; problems of the layout go
+// to err (status 5).
+int ListReferences(const std::string& layoutPath, const RefsOptions& options, std::ostream& out,
+                   std::ostream& err);
 
 // Writes outputPath, one standalone HTML page that draws the branding of a sound package as
 // the client shows it, with the package's facts; a package verify faults gets verify's

@@ -64,9 +64,18 @@ class Command {
   bool Parse(const std::vector<std::string>& args, int& status) {
     std::vector<std::string> all{name_};
     all.insert(all.end(), args.begin(), args.end());
+    std::vector<std::string> longNames;
+    for (TCLAP::Arg* arg : cmd.getArgList()) longNames.push_back(arg->getName());
     try {
-      // "-sha256" would otherwise read as combined switches, "h" among them: help.
-      if (auto stray = FindStraySwitches(all, switchLetters_, valueFlags_)) {
+      // "-sha256" would otherwise read as combined switches, "h" among them: help; and
+      // "--josn" as an image file.
+      if (auto stray = FindStraySwitches(all, switchLetters_, valueFlags_, &longNames)) {
+        // The parser learns the program's name, which its report shows, only by parsing.
+        try {
+          std::vector<std::string> nameOnly{name_};
+          cmd.parse(nameOnly);
+        } catch (const TCLAP::ArgException&) {
+        }
         throw TCLAP::CmdLineParseException("Couldn't find match for argument", *stray);
       }
       cmd.parse(all);
@@ -217,12 +226,22 @@ int Lint(const std::vector<std::string>& args) {
 }
 
 int Refs(const std::vector<std::string>& args) {
-  Command command("refs", "Prints the image references of a layout document, one a line");
+  Command command("refs", "Prints the image references of a layout document, one a line", "",
+                  {"--dir"});
   TCLAP::UnlabeledValueArg<std::string> layout("layout", "The layout document", true, "", "LAYOUT",
                                                command.cmd);
+  TCLAP::SwitchArg null("", "null",
+                        "End each name with a zero byte instead of a line end, unescaped (for "
+                        "xargs -0 and mapfile -d '')",
+                        command.cmd);
+  TCLAP::ValueArg<std::string> dir("", "dir", "Print each name as DIR/name", false, "", "DIR",
+                                   command.cmd);
   int status = 0;
   if (!command.Parse(args, status)) return status;
-  return ListReferences(layout.getValue(), std::cout, std::cerr);
+  RefsOptions options;
+  options.null = null.getValue();
+  options.dir = dir.getValue();
+  return ListReferences(layout.getValue(), options, std::cout, std::cerr);
 }
 
 int Diff(const std::vector<std::string>& args) {
@@ -273,7 +292,7 @@ constexpr CommandEntry kCommands[] = {
     {"extract", "PACKAGE DIR [--force]", "write DIR/layout.xml and every image into DIR", Extract},
     {"lint", "LAYOUT [IMAGE...] [--strict] [--json]", "report every finding about a layout",
      Lint},
-    {"refs", "LAYOUT", "print the image names a layout refers to, one a line", Refs},
+    {"refs", "LAYOUT [--null] [--dir DIR]", "print the image names a layout refers to", Refs},
     {"diff", "A B", "show how two packages differ", Diff},
     {"preview", "PACKAGE -o FILE.html", "draw the branding as the client shows it", Preview},
     {"preview", "--layout LAYOUT [IMAGE...] -o FILE.html", "the same for a layout and its images",

@@ -10,7 +10,8 @@
 
 namespace vantu::branding_package {
 
-int ListReferences(const std::string& layoutPath, std::ostream& out, std::ostream& err) {
+int ListReferences(const std::string& layoutPath, const RefsOptions& options, std::ostream& out,
+                   std::ostream& err) {
   std::string text;
   if (!ReadLayoutText(layoutPath, text, err)) return static_cast<int>(FaultKind::kIo);
   std::vector<char> document(text.begin(), text.end());
@@ -28,13 +29,20 @@ int ListReferences(const std::string& layoutPath, std::ostream& out, std::ostrea
     report(e.offset, e.what());
     return static_cast<int>(FaultKind::kLayout);
   }
-  // Every name once, in the order the layout first names it: one -i a line.
+  // Every name once, in the order the layout first names it: one -i a line, or, for names
+  // that may hold any byte, each ended by a zero byte and printed as it is.
+  const std::string prefix = options.dir.empty() ? "" : options.dir + "/";
   std::set<std::string> seen;
   bool broken = false;
   CheckLayoutRules(
       parsed.first_node(),
       [&](const LayoutNode& /*element*/, std::string_view name) {
-        if (seen.emplace(name).second) out << Shown(name) << '\n';
+        if (!seen.emplace(name).second) return;
+        if (options.null) {
+          out << prefix << name << '\0';
+        } else {
+          out << Shown(prefix + std::string(name)) << '\n';
+        }
       },
       [&](const LayoutNode* node, const std::string& message) {
         report(StartTagOffset(node, document.data()), message);

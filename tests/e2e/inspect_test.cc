@@ -489,6 +489,28 @@ TEST(InspectRefs, EachNameOnceInOrder) {
   EXPECT_EQ(run.err, dir / "bad.xml:1:50: error: unexpected end of data\n");
 }
 
+// The man page's idiom: refs --null --dir feeds the packager's -i list for names with
+// spaces and line ends, through a real bash.
+TEST(InspectRefs, NullSeparatedNamesBuildThePackage) {
+  TempDir dir;
+  WriteFile(dir / "l.xml", Replaced(Replaced(kLayout, "icon.png", "my icon.png"), "logo.jpg",
+                                    "two&#10;lines.jpg"));
+  ASSERT_EQ(mkdir((dir / "my images").c_str(), 0755), 0);
+  WriteFile(dir / "my images/my icon.png", PngBytes(100));
+  WriteFile(dir / "my images/two\nlines.jpg", JpegBytes(200));
+  const auto refs = RunInspect({"refs", "--null", "--dir", dir / "my images", dir / "l.xml"});
+  EXPECT_EQ(refs.out, dir / "my images/my icon.png" + std::string(1, '\0') +
+                          dir / "my images/two\nlines.jpg" + std::string(1, '\0'));
+  const std::string script =
+      "args=(); while IFS= read -r -d '' f; do args+=(-i \"$f\"); done "
+      "< <(\"$0\" refs --null --dir \"$2/my images\" \"$2/l.xml\"); "
+      "\"$1\" -x \"$2/l.xml\" \"${args[@]}\" -o \"$2/brand.pkg\"";
+  const auto run = testing_support::RunProgram(
+      "/bin/bash", "bash", {"-c", script, BP_INSPECT_PATH, BP_TOOL_PATH, dir.path()});
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_EQ(RunInspect({"verify", dir / "brand.pkg"}).status, 0);
+}
+
 class InspectDiff : public ::testing::Test {
  protected:
   // Builds a package from layout and images (name, content), each in a folder of its own.

@@ -195,10 +195,32 @@ TEST_F(Safety, StraySingleDashTokensAreUnknownArguments) {
     EXPECT_EQ(run.err, "Error: Couldn't find match for argument for arg Argument: " + token + "\n");
   }
   EXPECT_FALSE(Exists(dir_ / "out.pkg"));
-  const auto run = RunInspect({"verify", dir_ / "layout.xml", "-sha256", std::string(64, '0')});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("-sha256"), std::string::npos);
-  EXPECT_EQ(RunInspect({"extract", dir_ / "p.pkg", dir_ / "x", "-fh"}).status, 1);
+}
+
+// The companion refuses a single-dash word and a double-dash word that is none of the
+// command's options (never read as help, or as a file), naming itself in the usage; "--"
+// ends the options for a file whose name starts with dashes.
+TEST_F(Safety, CompanionRefusesUnknownOptionWords) {
+  const std::string layout = dir_ / "layout.xml";
+  const std::vector<std::vector<std::string>> refused = {
+      {"verify", layout, "-sha256", std::string(64, '0')}, {"list", "-json", layout},
+      {"extract", layout, dir_ / "x", "-force"}, {"extract", layout, dir_ / "x", "-fh"},
+      {"lint", "-strict", layout}, {"lint", layout, dir_ / "icon.png", "--josn"},
+      {"lint", "--json=1", layout}, {"preview", "--layuot", layout, "-o", dir_ / "p.html"}};
+  for (const auto& args : refused) {
+    const auto run = RunInspect(args);
+    EXPECT_EQ(run.status, 1) << args[0] << " " << args[2];
+    EXPECT_NE(run.err.find("branding-package-inspect " + args[0]), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("not_set_yet"), std::string::npos);
+  }
+  WriteFile(dir_ / "--odd.png", PngBytes(100));
+  const std::string cwd = std::filesystem::current_path();
+  std::filesystem::current_path(dir_.path());
+  const auto run = RunInspect({"lint", layout, "--", "--odd.png"});
+  std::filesystem::current_path(cwd);
+  EXPECT_EQ(run.status, 6) << run.err;
+  EXPECT_NE(run.out.find("No reference found for resource: --odd.png"), std::string::npos)
+      << run.out;
 }
 
 // A FIFO, or any file but a regular one, is refused at once by every reader of either tool.
