@@ -319,6 +319,9 @@ TEST_F(ExtractSafety, ForceIsAllOrNothing) {
   run = RunInspect({"extract", "--force", package, out}, Options(0, 3000, false, -1));
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.err.find("File too large"), std::string::npos) << run.err;
+  // The message names the file in DIR, never the hidden staging directory.
+  EXPECT_NE(run.err.find("cannot write " + out + "/"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find(".extract-"), std::string::npos) << run.err;
   EXPECT_EQ(Entries(out), (std::vector<std::string>{"a.png"}));
   EXPECT_EQ(ReadFile(out + "/a.png"), "old a");
 
