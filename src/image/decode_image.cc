@@ -218,10 +218,11 @@ bool WithinJpegBounds(const jpeg_decompress_struct& info, JpegState& state, std:
   }
   // Progressive and multi-scan images keep every coefficient: 64 of 2 bytes a block.
   const bool wholeImage = info.progressive_mode != 0 || info.comps_in_scan < info.num_components;
-  if (wholeImage && blocks * 128 > kMaxJpegMemory) {
+  const std::uint64_t coefficientBytes = blocks * 128;
+  if (wholeImage && coefficientBytes > kMaxJpegMemory) {
     std::snprintf(state.message, sizeof state.message,
                   "needs %llu bytes to decode, more than the %llu allowed",
-                  static_cast<unsigned long long>(blocks * 128),
+                  static_cast<unsigned long long>(coefficientBytes),
                   static_cast<unsigned long long>(kMaxJpegMemory));
     return false;
   }
