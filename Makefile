@@ -8,7 +8,7 @@ FUZZ_SECONDS ?= 60
 
 SANITIZE := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
 
-.PHONY: all deps build test demo preview-screenshot sanitize fuzz coverage lint bench install uninstall package clean
+.PHONY: all deps build test demo preview-screenshot sanitize fuzz coverage lint bench mutants install uninstall package clean
 
 all: build
 
@@ -57,6 +57,11 @@ coverage:
 	@gcovr --root . --filter 'src/' --exclude-throw-branches --exclude-unreachable-branches \
 	  --print-summary --txt - build-cov
 
+# Plants each small fault of scripts/mutants.txt, runs the suite, lists the survivors (slow;
+# not part of CI).
+mutants: deps
+	@scripts/mutants.sh build-mutants
+
 # clang-tidy over src/ with the committed .clang-tidy.
 lint: build
 	@scripts/install-deps.sh clang-tidy
@@ -70,7 +75,7 @@ bench:
 	@scripts/bench.sh build-release/branding-package
 
 clean:
-	rm -rf $(BUILD) build-asan build-fuzz build-cov build-release examples/out
+	rm -rf $(BUILD) build-asan build-fuzz build-cov build-release build-mutants examples/out
 
 # Installs both tools (stripped), their man pages, bash completion and the README under
 # PREFIX; uninstall removes exactly what the last install put there.

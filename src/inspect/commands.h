@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/byte_source.h"
+#include "base/file_system.h"
 #include "inspect/lint_findings.h"
 #include "package/package_walker.h"
 
@@ -48,7 +49,7 @@ std::optional<Fault> PlanExtraction(ByteSource& source, std::set<std::string>& n
 // with it, a directory or the package is never replaced.
 std::optional<Fault> PlaceExtracted(const std::string& staging, const std::string& dir,
                                     const std::set<std::string>& names, bool force,
-                                    const FileId& package);
+                                    const FileId& package, FileSystem& fs = RealFileSystem());
 
 // Writes dir/layout.xml and every image under its stored name, all or nothing; existing
 // files are replaced only with force.

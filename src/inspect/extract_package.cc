@@ -125,14 +125,14 @@ std::optional<Fault> CheckTarget(const std::string& path, const std::string& tar
 // Nothing is ever removed here: the old files end in staging, which is emptied of files alone.
 std::optional<Fault> PlaceExtracted(const std::string& staging, const std::string& dir,
                                     const std::set<std::string>& names, bool force,
-                                    const FileId& package) {
+                                    const FileId& package, FileSystem& fs) {
   SignalsHeld held;
   std::vector<std::pair<std::string, bool>> done;  // name, whether it was swapped
   std::optional<Fault> fault;
   for (const std::string& name : names) {
     const std::string target = Join(dir, name);
     const std::string staged = Join(staging, name);
-    if (renameat2(AT_FDCWD, staged.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+    if (fs.Rename(staged, target, RENAME_NOREPLACE)) {
       done.emplace_back(name, false);
       continue;
     }
@@ -144,7 +144,7 @@ std::optional<Fault> PlaceExtracted(const std::string& staging, const std::strin
       fault = Fault{FaultKind::kRefused, kNoOffset, target + " exists; --force replaces it"};
       break;
     }
-    if (renameat2(AT_FDCWD, staged.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) != 0) {
+    if (!fs.Rename(staged, target, RENAME_EXCHANGE)) {
       fault = Io("cannot replace " + target + ": " + Reason());
       break;
     }
@@ -157,9 +157,9 @@ std::optional<Fault> PlaceExtracted(const std::string& staging, const std::strin
       const std::string target = Join(dir, it->first);
       const std::string staged = Join(staging, it->first);
       if (it->second) {
-        renameat2(AT_FDCWD, staged.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE);
+        fs.Rename(staged, target, RENAME_EXCHANGE);
       } else {
-        renameat2(AT_FDCWD, target.c_str(), AT_FDCWD, staged.c_str(), RENAME_NOREPLACE);
+        fs.Rename(target, staged, RENAME_NOREPLACE);
       }
     }
   }

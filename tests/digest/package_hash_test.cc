@@ -19,6 +19,13 @@ struct HashCase {
 
 void PrintTo(const HashCase& c, std::ostream* os) { *os << c.name; }
 
+// size bytes, byte i being i modulo 251.
+std::string Pattern(std::size_t size) {
+  std::string bytes(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i % 251);
+  return bytes;
+}
+
 class PackageHash : public ::testing::TestWithParam<HashCase> {};
 
 TEST_P(PackageHash, KnownDigests) {
@@ -35,10 +42,13 @@ INSTANTIATE_TEST_SUITE_P(
         HashCase{"Abc", "abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
         HashCase{"TwoBlocks", "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
                  "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
-        HashCase{"ExactMultipleOf1024", std::string(2048, '\0'),
-                 "e5a00aa9991ac8a5ee3109844d84a55583bd20572ad3ffcd42792f3c36b183ad"},
-        HashCase{"OneMoreThan1024", std::string(1025, '\0'),
-                 "c55b90509b8cb9bac53fbdddfc93d4e572685c509f1218423c43a5d6013bbd48"}),
+        // Around the 1 MiB piece the digest reads in, with bytes that differ by position.
+        HashCase{"TwoWholePieces", Pattern(2 << 20),
+                 "1e075c8d478ad21844e33e830a695ef03a4d2488b69ee275bd8947618bb1be1e"},
+        HashCase{"OneMoreThanAPiece", Pattern((1 << 20) + 1),
+                 "5769f52bc3eef28afa39c6fc68cadb7d0bd69812ae3a3d71452f519ec3c7aa56"},
+        HashCase{"OneLessThanAPiece", Pattern((1 << 20) - 1),
+                 "8b55c6a2d3444092a316985030e00c1e6f8608eaf912c896dee7c374d440ed11"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PackageHash, MissingFileIsReportedWith504) {

@@ -159,6 +159,9 @@ INSTANTIATE_TEST_SUITE_P(
                    0, 0, "IHDR: CRC error"},
         DecodeCase{"PngTooManyPixels", PngClaiming(20000, 20000), bp::kFormatPng, false, 0, 0,
                    "20000x20000 pixels, more than the 100000000 decoded"},
+        // 65536 x 65537 is 65536 in 32 bits: the product is taken in 64.
+        DecodeCase{"PngPixelsPast32Bits", PngClaiming(65536, 65537), bp::kFormatPng, false, 0, 0,
+                   "65536x65537 pixels, more than the 100000000 decoded"},
         DecodeCase{"Jpeg", JpegBytes(171), bp::kFormatJpeg, true, 3, 2, ""},
         DecodeCase{"JpegSkippingALargeSegment", JpegWithSegment(65000), bp::kFormatJpeg, true, 3, 2,
                    ""},

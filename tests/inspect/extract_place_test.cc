@@ -1,6 +1,7 @@
 // Extract's last step, with the target changed between the check and the move.
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <set>
 #include <string>
 
@@ -60,6 +61,46 @@ INSTANTIATE_TEST_SUITE_P(Extract, PlaceExtracted,
                          ::testing::Values(LateTarget{"Directory", false},
                                            LateTarget{"ThePackage", true}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Renames that fail from the failAt-th on (counting from 1), with EIO.
+class FailingRenames : public bp::FileSystem {
+ public:
+  explicit FailingRenames(int failAt) : failAt_(failAt) {}
+  bool Rename(const std::string& from, const std::string& to, unsigned flags) override {
+    if (++calls_ == failAt_) {
+      errno = EIO;
+      return false;
+    }
+    return bp::FileSystem::Rename(from, to, flags);
+  }
+
+ private:
+  int failAt_;
+  int calls_ = 0;
+};
+
+// A move that fails part-way through --force puts every file already replaced back with
+// its old content and takes back every new one, whichever move it is.
+TEST(PlaceExtractedWithForce, AFailedMoveRollsEverythingBack) {
+  for (int failAt = 1; failAt <= 3; ++failAt) {
+    TempDir dir;
+    TempDir staging;
+    for (const char* name : {"a.png", "b.png", "c.png"}) WriteFile(staging / name, "new");
+    WriteFile(dir / "a.png", "old a");
+    WriteFile(dir / "c.png", "old c");
+    FailingRenames fs(failAt);
+    const auto fault =
+        bp::PlaceExtracted(staging.path(), dir.path(), {"a.png", "b.png", "c.png"}, true, {}, fs);
+    ASSERT_TRUE(fault) << failAt;
+    EXPECT_EQ(fault->kind, bp::FaultKind::kIo);
+    EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{"a.png", "c.png"})) << failAt;
+    EXPECT_EQ(ReadFile(dir / "a.png"), "old a") << failAt;
+    EXPECT_EQ(ReadFile(dir / "c.png"), "old c") << failAt;
+    for (const char* name : {"a.png", "b.png", "c.png"}) {
+      EXPECT_EQ(ReadFile(staging / name), "new") << failAt << name;
+    }
+  }
+}
 
 // Without --force a file that appeared since the check is refused, never replaced.
 TEST(PlaceExtractedWithoutForce, RefusesAFileThatAppeared) {

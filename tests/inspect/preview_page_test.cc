@@ -1,8 +1,11 @@
 #include "inspect/preview_page.h"
 
+#include <map>
+#include <set>
 #include <string>
 
 #include <gtest/gtest.h>
+#include <libxml/HTMLparser.h>
 
 namespace {
 
@@ -67,6 +70,57 @@ TEST(PreviewPage, EachImageIsEmbeddedOnce) {
   EXPECT_EQ(drawings, 300u);
   EXPECT_NE(page.find("<use href=\"#image-0\"/>"), std::string::npos);
   EXPECT_EQ(page.find("<use href=\"#image-2\"/>"), std::string::npos);
+}
+
+// Every element of the page, with its attributes, fails when one is not in allowed.
+void CheckMarkup(const xmlNode* node, const std::map<std::string, std::set<std::string>>& allowed) {
+  for (; node != nullptr; node = node->next) {
+    if (node->type == XML_ELEMENT_NODE) {
+      const std::string name(reinterpret_cast<const char*>(node->name));
+      const auto element = allowed.find(name);
+      EXPECT_NE(element, allowed.end()) << "element " << name;
+      for (const xmlAttr* a = node->properties; a != nullptr; a = a->next) {
+        const std::string attribute(reinterpret_cast<const char*>(a->name));
+        EXPECT_TRUE(element != allowed.end() && element->second.count(attribute) == 1)
+            << name << " has " << attribute;
+      }
+    }
+    CheckMarkup(node->children, allowed);
+  }
+}
+
+// Parsed as a browser would, the page holds only the elements and attributes the page
+// itself writes, whatever the layout's texts, names and urls hold.
+TEST(PreviewPage, TextNeverMakesAnElementOrAttribute) {
+  const std::string hostile = "x\" onload=\"a()\" '><img src=x onerror=b()><script>c()</script>";
+  PreviewModel model;
+  model.appName = model.aboutItem = model.quitItem = model.aboutTitle = hostile;
+  model.appIcon = hostile;
+  model.minWidth = hostile;
+  model.lines.push_back({hostile, {{PreviewItem::Kind::kText, hostile, ""},
+                                   {PreviewItem::Kind::kHyperlink, hostile, "https://a/" + hostile},
+                                   {PreviewItem::Kind::kHyperlink, hostile, hostile},
+                                   {PreviewItem::Kind::kLogo, hostile, ""},
+                                   {PreviewItem::Kind::kLogo, "missing" + hostile, ""}}});
+  PreviewFacts facts{hostile, 1, hostile, false, {PreviewImage{hostile, 0, 1, 1, hostile}}, {}};
+  facts.findings.push_back({hostile, 1, 2, vantu::branding_package::FaultKind::kLayout,
+                            vantu::branding_package::Severity::kWarning, hostile});
+  const std::string page = RenderPreviewPage(model, facts);
+  htmlDocPtr document = htmlReadMemory(page.data(), static_cast<int>(page.size()), nullptr, "utf-8",
+                                       HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET);
+  ASSERT_NE(document, nullptr);
+  const std::set<std::string> none;
+  const std::map<std::string, std::set<std::string>> allowed = {
+      {"html", {"lang"}}, {"head", none}, {"meta", {"charset", "http-equiv", "content", "name"}},
+      {"title", none}, {"style", none}, {"body", none}, {"main", none}, {"h1", none},
+      {"h2", none}, {"div", {"class", "data-align", "style"}}, {"section", {"class"}},
+      {"span", {"class", "title"}}, {"ul", {"class"}}, {"li", {"class"}},
+      {"a", {"class", "href"}}, {"table", none}, {"tr", {"class"}}, {"th", none},
+      {"td", {"class"}}, {"p", none},
+      {"svg", {"class", "role", "aria-label", "aria-hidden", "width", "height", "viewbox"}},
+      {"defs", none}, {"use", {"href"}}, {"image", {"id", "data-name", "width", "height", "href"}}};
+  CheckMarkup(xmlDocGetRootElement(document), allowed);
+  xmlFreeDoc(document);
 }
 
 }  // namespace

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Plants each fault of scripts/mutants.txt in turn, rebuilds, runs the suite (without the
+# browser and .deb tests, which take long and check other things), and lists the faults no
+# test caught. Every file is restored, also when interrupted. Usage: scripts/mutants.sh BUILD
+set -euo pipefail
+build=${1:-build-mutants}
+cd "$(dirname "$0")/.."
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DBP_BUILD_TESTS=ON -DBP_PACKAGE_TEST=OFF >/dev/null
+cmake --build "$build" -j "$(nproc)" >/dev/null
+backup=$(mktemp)
+planted=""
+restore() { if [ -n "$planted" ]; then cp "$backup" "$planted"; planted=""; fi; }
+trap 'restore; rm -f "$backup"' EXIT
+trap 'exit 130' INT TERM
+killed=0
+survived=()
+while IFS='|' read -r file text replacement; do
+  [[ -z "$file" || "$file" == \#* ]] && continue
+  count=$(grep -cF -- "$text" "$file" || true)
+  if [ "$count" != 1 ]; then
+    echo "stale: $file: the text occurs $count times: $text"
+    survived+=("stale $file: $text")
+    continue
+  fi
+  line=$(grep -nF -- "$text" "$file" | cut -d: -f1)
+  cp "$file" "$backup"
+  planted=$file
+  python3 -c 'import sys
+path, text, replacement = sys.argv[1:]
+source = open(path).read()
+open(path, "w").write(source.replace(text, replacement, 1))' "$file" "$text" "$replacement"
+  if ! cmake --build "$build" -j "$(nproc)" >/dev/null 2>&1; then
+    echo "killed (does not build): $file:$line"
+    killed=$((killed + 1))
+  elif (cd "$build" && ctest -j "$(nproc)" --stop-on-failure -E 'Browser|DebianPackage' >/dev/null 2>&1); then
+    echo "SURVIVED: $file:$line: $text -> $replacement"
+    survived+=("$file:$line")
+  else
+    echo "killed: $file:$line"
+    killed=$((killed + 1))
+  fi
+  restore
+done < scripts/mutants.txt
+cmake --build "$build" -j "$(nproc)" >/dev/null
+echo "mutants: $killed killed, ${#survived[@]} survived"
+for s in "${survived[@]}"; do echo "  survived: $s"; done
