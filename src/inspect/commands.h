@@ -55,6 +55,10 @@ std::optional<Fault> PlaceExtracted(const std::string& staging, const std::strin
 // files are replaced only with force.
 int ExtractPackage(const std::string& path, const std::string& dir, bool force,
                    std::ostream& out, std::ostream& err);
+// The same from source, the file package (never replaced); path names it in messages. A
+// source whose bytes change between the passes is refused with nothing written.
+int ExtractPackage(ByteSource& source, const FileId& package, const std::string& path,
+                   const std::string& dir, bool force, std::ostream& out, std::ostream& err);
 
 // How lint reports.
 struct LintOptions {

@@ -11,6 +11,7 @@
 #include "base/output_file.h"
 #include "base/shown.h"
 #include "base/signal_cleanup.h"
+#include "digest/sha256.h"
 #include "inspect/commands.h"
 #include "package/extract_names.h"
 
@@ -190,6 +191,15 @@ int ExtractPackage(const std::string& path, const std::string& dir, bool force,
   // One descriptor for both passes: the file checked is the file written from.
   FileSource source(path);
   if (!source.IsOpen()) return ReportFault(err, path, CannotOpen(source));
+  return ExtractPackage(source, source.Id(), path, dir, force, out, err);
+}
+
+int ExtractPackage(ByteSource& source, const FileId& package, const std::string& path,
+                   const std::string& dir, bool force, std::ostream& out, std::ostream& err) {
+  // The digest before the first pass and after the second: a file rewritten in place
+  // meanwhile (same descriptor, other bytes) is refused, not extracted half old, half new.
+  const std::optional<std::string> digest = Sha256Hex(source);
+  if (!digest) return ReportFault(err, path, Io("cannot read the file: " + source.ReadFailure()));
   // First pass: a sound structure and safe names, before anything is written.
   std::set<std::string> names;
   auto fault = PlanExtraction(source, names);
@@ -200,7 +210,7 @@ int ExtractPackage(const std::string& path, const std::string& dir, bool force,
   }
   for (const std::string& name : names) {
     const std::string target = Join(dir, name);
-    if (auto refused = CheckTarget(target, target, force, source.Id())) {
+    if (auto refused = CheckTarget(target, target, force, package)) {
       return ReportFault(err, path, *refused);
     }
   }
@@ -216,7 +226,11 @@ int ExtractPackage(const std::string& path, const std::string& dir, bool force,
     slot = RemoveOnSignal(staging, Removal::kDirectory);
   }
   fault = Stage(source, staging, dir);
-  if (!fault) fault = PlaceExtracted(staging, dir, names, force, source.Id());
+  if (!fault && Sha256Hex(source) != digest) {
+    fault = Fault{FaultKind::kRefused, kNoOffset,
+                  "the package changed while it was read; nothing was extracted"};
+  }
+  if (!fault) fault = PlaceExtracted(staging, dir, names, force, package);
   {
     SignalsHeld held;
     RemoveStaging(staging, names);

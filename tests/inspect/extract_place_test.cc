@@ -2,7 +2,9 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstring>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -100,6 +102,46 @@ TEST(PlaceExtractedWithForce, AFailedMoveRollsEverythingBack) {
       EXPECT_EQ(ReadFile(staging / name), "new") << failAt << name;
     }
   }
+}
+
+// A package rewritten in place: its bytes change once the first pass has read the end
+// record, as another writer's would behind the same descriptor.
+class RewrittenSource : public bp::ByteSource {
+ public:
+  RewrittenSource(std::string before, std::string after)
+      : bytes_(std::move(before)), after_(std::move(after)) {}
+  std::uint64_t Size() const override { return bytes_.size(); }
+  bool ReadAt(std::uint64_t offset, void* out, std::uint64_t size) override {
+    if (offset > bytes_.size() || size > bytes_.size() - offset) return false;
+    std::memcpy(out, bytes_.data() + offset, size);
+    if (size == 8 && offset + 8 == bytes_.size()) bytes_ = after_;  // the end record
+    return true;
+  }
+
+ private:
+  std::string bytes_;
+  std::string after_;
+};
+
+// A package that changes between extract's checking pass and its writing pass is refused,
+// and nothing is written.
+TEST(ExtractPackage, RewrittenBetweenThePassesIsRefused) {
+  using testing_support::ImageRecordBytes;
+  using testing_support::LayoutRecordBytes;
+  using testing_support::PackageBytes;
+  std::string other = testing_support::PngBytes(300);
+  other[200] = 'X';
+  const std::string layout = LayoutRecordBytes("<x/>");
+  RewrittenSource source(
+      PackageBytes({layout, ImageRecordBytes("a.png", 0, testing_support::PngBytes(300))}),
+      PackageBytes({layout, ImageRecordBytes("a.png", 0, other)}));
+  TempDir dir;
+  std::ostringstream out;
+  std::ostringstream err;
+  EXPECT_EQ(bp::ExtractPackage(source, {}, "p.pkg", dir / "out", false, out, err), 8);
+  EXPECT_EQ(err.str(), "p.pkg: the package changed while it was read; nothing was extracted\n");
+  EXPECT_EQ(out.str(), "");
+  EXPECT_TRUE(Entries(dir / "out").empty());
 }
 
 // Without --force a file that appeared since the check is refused, never replaced.

@@ -1,8 +1,13 @@
 #include "inspect/json.h"
 
+#include <functional>
+#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
+
+#include "inspect/commands.h"
+#include "test_support.h"
 
 namespace {
 
@@ -29,6 +34,60 @@ TEST(JsonString, InvalidUtf8BecomesEscapedBytes) {
       {"\xF4\x90\x80\x80", "\"\\u00f4\\u0090\\u0080\\u0080\""},  // above U+10FFFF
   };
   for (const auto& [text, json] : cases) EXPECT_EQ(JsonString(text), json);
+}
+
+// Every control byte a stored name or text can hold (all but 0x00, which ends a string).
+std::string ControlBytes() {
+  std::string bytes;
+  for (int c = 1; c < 0x20; ++c) bytes += static_cast<char>(c);
+  return bytes + "\x7f";
+}
+
+// One JSON line: no raw control byte before its final line end.
+void ExpectOneEscapedLine(const std::string& json, const char* command) {
+  ASSERT_FALSE(json.empty()) << command;
+  EXPECT_EQ(json.back(), '\n') << command;
+  for (std::size_t i = 0; i + 1 < json.size(); ++i) {
+    const auto c = static_cast<unsigned char>(json[i]);
+    EXPECT_TRUE(c >= 0x20 && c != 0x7F) << command << ": raw byte " << int{c} << " at " << i;
+  }
+  EXPECT_NE(json.find("\\u0001\\u0002"), std::string::npos) << command;
+  EXPECT_NE(json.find("\\u001f\\u007f"), std::string::npos) << command;
+}
+
+// list, verify and lint write every control byte of names and texts escaped.
+TEST(JsonOutput, EveryCommandEscapesEveryControlByte) {
+  namespace bp = vantu::branding_package;
+  const std::string name = "i" + ControlBytes() + ".png";
+  const std::string layout = "<vantu-client-branding version=\"1.0\"><app-name>" +
+                             ControlBytes() + "</app-name></vantu-client-branding>";
+  const std::string package = testing_support::PackageBytes(
+      {testing_support::LayoutRecordBytes(layout),
+       testing_support::ImageRecordBytes(name, 0, testing_support::PngBytes(100))});
+  testing_support::TempDir dir;
+  testing_support::WriteFile(dir / "l.xml", layout);
+  testing_support::WriteFile(dir / name, testing_support::PngBytes(100));
+  const std::pair<const char*, std::function<void(std::ostream&, std::ostream&)>> commands[] = {
+      {"list", [&](std::ostream& out, std::ostream& err) {
+         bp::MemorySource source(package);
+         bp::ListPackage(source, "p" + ControlBytes(), true, true, out, err);
+       }},
+      {"verify", [&](std::ostream& out, std::ostream& err) {
+         bp::MemorySource source(package);
+         bp::VerifyPackage(source, "p" + ControlBytes(), std::nullopt, true, out, err);
+       }},
+      {"lint", [&](std::ostream& out, std::ostream& err) {
+         bp::LintOptions options;
+         options.json = true;
+         bp::LintLayout(dir / "l.xml", {dir / name}, options, out, err);
+       }},
+  };
+  for (const auto& [command, run] : commands) {
+    std::ostringstream out;
+    std::ostringstream err;
+    run(out, err);
+    ExpectOneEscapedLine(out.str(), command);
+  }
 }
 
 }  // namespace
