@@ -1,0 +1,247 @@
+// The companion's lint: every finding with its position, severity and status.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "e2e/inspect_support.h"
+#include "e2e/run_tool.h"
+#include "test_support.h"
+
+namespace {
+
+using testing_support::JpegBytes;
+using testing_support::PngBytes;
+using testing_support::Replaced;
+using testing_support::RunInspect;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+const std::string kLayout = testing_support::kSampleLayout;
+
+TEST(InspectLint, EveryFindingWithItsPosition) {
+  TempDir dir;
+  WriteFile(dir / "bad.xml",
+            "<?xml version=\"1.0\"?>\n<vantu-client-branding>\n  <app-icon>icon.png</app-icon>\n"
+            "  <toolbar-menu/>\n  <about>\n    <line align=\"Left\"><logo>x.png</logo><image/>\n"
+            "</line>\n  </about>\n</vantu-client-branding>\n");
+  WriteFile(dir / "icon.png", PngBytes(100));
+  WriteFile(dir / "other.jpg", JpegBytes(200));
+  const std::string f = dir / "bad.xml";
+  const auto run = RunInspect({"lint", f, dir / "icon.png", dir / "other.jpg"});
+  EXPECT_EQ(run.status, 5);
+  EXPECT_EQ(run.out,
+            f + ":2:1: error: Must contain node: app-name\n" +
+            f + ":2:1: error: No reference found for resource: other.jpg\n" +
+            f + ":2:1: error: Element 'vantu-client-branding': The attribute 'version' is "
+                "required but missing.\n" +
+            f + ":3:3: error: Element 'app-icon': This element is not expected. Expected is "
+                "( app-name ).\n" +
+            f + ":5:3: error: about must contain attribute: title\n" +
+            f + ":6:5: error: align must be either: left, center or right\n" +
+            f + ":6:24: error: No resource found for reference: x.png\n" +
+            f + ":6:42: error: Unexpected line node: image\n" +
+            dir / "icon.png: PNG, 2x1 pixels, 100 bytes\n" +
+            dir / "other.jpg: JPEG, 3x2 pixels, 200 bytes\n" + f + ": 8 errors, 0 warnings\n");
+}
+
+TEST(InspectLint, SchemaOnlyFindingsAreWarnings) {
+  TempDir dir;
+  WriteFile(dir / "l.xml",
+            "<vantu-client-branding><app-name/><app-icon>i.png</app-icon><toolbar-menu/>"
+            "<about title=\"t\"/></vantu-client-branding>");
+  WriteFile(dir / "i.png", PngBytes(100));
+  const auto run = RunInspect({"lint", dir / "l.xml", dir / "i.png"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find(":1:1: warning: Element 'vantu-client-branding': The attribute 'version'"),
+            std::string::npos)
+      << run.out;
+  EXPECT_EQ(run.out.find("error:"), std::string::npos);
+  EXPECT_EQ(RunInspect({"lint", dir / "missing.xml"}).status, 2);
+
+  // An image nobody refers to is an error at the root element; the schema stays a warning.
+  WriteFile(dir / "o.jpg", JpegBytes(200));
+  const auto extra = RunInspect({"lint", dir / "l.xml", dir / "i.png", dir / "o.jpg"});
+  EXPECT_EQ(extra.status, 6);
+  EXPECT_EQ(extra.out.find(dir / "l.xml" + ":1:1: error: No reference found for resource: o.jpg\n"),
+            0u)
+      << extra.out;
+  EXPECT_NE(extra.out.find(":1:1: warning: Element"), std::string::npos);
+}
+
+// A hostile layout cannot stall lint inside the schema library: schema findings stop at
+// 1,000 with one line counting the rest, and an element too wide for the library's
+// per-finding walks is reported instead of checked.
+TEST(InspectLint, SchemaFindingsAreBounded) {
+  TempDir dir;
+  const std::string head =
+      "<vantu-client-branding version=\"1\"><app-name>a</app-name><app-icon>i.png</app-icon>"
+      "<toolbar-menu><about-item>a</about-item><quit-item>q</quit-item></toolbar-menu>"
+      "<about title=\"t\">";
+  std::string lines;
+  for (int i = 0; i < 1500; ++i) lines += "<line align=\"left\" x=\"1\"><text/></line>\n";
+  WriteFile(dir / "many.xml", head + lines + "</about></vantu-client-branding>");
+  auto run = RunInspect({"lint", dir / "many.xml"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1002);
+  EXPECT_NE(run.out.find(dir / "many.xml" + ":0:0: warning: 500 more schema findings not shown\n" +
+                         dir / "many.xml: 0 errors, 1001 warnings\n"),
+            std::string::npos);
+
+  lines.clear();
+  for (int i = 0; i < 2001; ++i) lines += "<line align=\"left\"><text/></line>";
+  WriteFile(dir / "wide.xml", head + lines + "</about></vantu-client-branding>");
+  run = RunInspect({"lint", dir / "wide.xml"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, dir / "wide.xml" + ":1:163: warning: schema not checked: element 'about' "
+                                        "holds 2001 nodes, more than 2000\n" +
+                         dir / "wide.xml: 0 errors, 1 warning\n");
+}
+
+// A layout the packager accepts, with one thing a person might get wrong; lint warns, and
+// --strict makes it count.
+struct LintCase {
+  const char* name;
+  std::string layout;                             // "" keeps kLayout
+  std::vector<std::pair<std::string, std::string>> images;  // file name, content
+  std::string finding;                            // a part of the one line that matters
+  int status;                                     // without --strict
+  int strictStatus;
+};
+
+void PrintTo(const LintCase& c, std::ostream* os) { *os << c.name; }
+
+class LintMisfeatures : public ::testing::TestWithParam<LintCase> {};
+
+TEST_P(LintMisfeatures, WarnedAndStrictFails) {
+  const LintCase& c = GetParam();
+  TempDir dir;
+  WriteFile(dir / "layout.xml", c.layout.empty() ? kLayout : c.layout);
+  std::vector<std::string> args{"lint", dir / "layout.xml"};
+  auto images = c.images;
+  if (images.empty()) images = {{"icon.png", PngBytes(100)}, {"logo.jpg", JpegBytes(200)}};
+  for (std::size_t i = 0; i < images.size(); ++i) {
+    const std::string sub = dir / std::to_string(i);
+    ASSERT_EQ(mkdir(sub.c_str(), 0755), 0);
+    WriteFile(sub + "/" + images[i].first, images[i].second);
+    args.push_back(sub + "/" + images[i].first);
+  }
+  auto run = RunInspect(args);
+  EXPECT_EQ(run.status, c.status) << run.out;
+  EXPECT_NE(run.out.find(c.finding), std::string::npos) << run.out;
+  args.insert(args.begin() + 1, "--strict");  // options go anywhere
+  run = RunInspect(args);
+  EXPECT_EQ(run.status, c.strictStatus) << run.out;
+  EXPECT_EQ(run.out.find("warning:"), std::string::npos) << run.out;
+}
+
+const std::string kPng = PngBytes(100);
+
+const std::string kJpeg = JpegBytes(200);
+
+INSTANTIATE_TEST_SUITE_P(
+    Lint, LintMisfeatures,
+    ::testing::Values(
+        LintCase{"MisspelledQuitItem", Replaced(kLayout, "<quit-item>Quit</quit-item>",
+                                                "<quit-itme>Quit</quit-itme>"),
+                 {}, "warning: Element 'quit-itme': This element is not expected", 0, 5},
+        LintCase{"EmptyToolbarMenu",
+                 Replaced(kLayout, "<about-item>About</about-item><quit-item>Quit</quit-item>", ""),
+                 {}, "warning: Element 'toolbar-menu': Missing child element(s)", 0, 5},
+        LintCase{"LineWithoutAlign", Replaced(kLayout, " align=\"center\"", ""), {},
+                 "The attribute 'align' is required but missing", 0, 5},
+        LintCase{"CapitalisedAlign", Replaced(kLayout, "align=", "Align="), {},
+                 "The attribute 'Align' is not allowed", 0, 5},
+        LintCase{"UnknownElement", Replaced(kLayout, "<app-name>", "<window-title/><app-name>"), {},
+                 "Element 'window-title': This element is not expected", 0, 5},
+        LintCase{"TwoAppNames", Replaced(kLayout, "<app-name>", "<app-name>A</app-name><app-name>"),
+                 {}, "Element 'app-name': This element is not expected", 0, 5},
+        LintCase{"MinWidthTooLarge", Replaced(kLayout, "title=", "minWidth=\"300\" title="), {},
+                 "'300' is not a valid value of the atomic type 'xs:unsignedByte'", 0, 5},
+        LintCase{"VersionNotANumber", Replaced(kLayout, "\"1.0\"", "\"2.0-beta\""), {},
+                 "'2.0-beta' is not a valid value of the atomic type 'xs:decimal'", 0, 5},
+        LintCase{"EmptyAppName", Replaced(kLayout, "<app-name>Demo</app-name>", "<app-name/>"),
+                 {}, ":1:38: warning: app-name is empty", 0, 5},
+        LintCase{"EmptyTitle", Replaced(kLayout, "title=\"About\"", "title=\"\""), {},
+                 "warning: the about title is empty", 0, 5},
+        LintCase{"MismatchedEndTag", Replaced(kLayout, "Demo</app-name>", "Demo</app-nam>"), {},
+                 "warning: Opening and ending tag mismatch: app-name line 1 and app-nam", 0, 5},
+        LintCase{"BareAmpersand", Replaced(kLayout, "Demo", "De & mo"), {},
+                 "warning: '&' starts no entity or character reference", 0, 5},
+        LintCase{"Latin1", "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>" +
+                               Replaced(kLayout, "Demo", "Caf\xE9"),
+                 {}, ":1:31: warning: declared encoding iso-8859-1", 0, 5},
+        LintCase{"NotUtf8", Replaced(kLayout, "Demo", "Caf\xE9"), {},
+                 ":1:51: warning: text is not UTF-8: byte 0xE9", 0, 5},
+        LintCase{"TruncatedPng", "", {{"icon.png", kPng.substr(0, 20)}, {"logo.jpg", kJpeg}},
+                 "icon.png:1:1: error: does not decode as PNG: the data ends early", 4, 4},
+        LintCase{"TruncatedJpeg", "", {{"icon.png", kPng}, {"logo.jpg", kJpeg.substr(0, 150)}},
+                 "logo.jpg:1:1: error: does not decode as JPEG", 4, 4},
+        LintCase{"JpegNamedPng", "", {{"icon.png", kJpeg}, {"logo.jpg", kJpeg}},
+                 "icon.png:1:1: warning: the name says PNG, the content is JPEG", 0, 4},
+        LintCase{"OneNameTwoContents", "",
+                 {{"icon.png", kPng}, {"logo.jpg", kJpeg}, {"icon.png", PngBytes(101)}},
+                 "warning: the image name icon.png is taken by", 0, 8},
+        LintCase{"ImageNamedLayoutXml",
+                 Replaced(kLayout, "<logo>logo.jpg</logo>", "<logo>layout.xml</logo>"),
+                 {{"icon.png", kPng}, {"layout.xml", kJpeg}},
+                 "warning: extract would refuse the image name \"layout.xml\"", 0, 8}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// lint --json is one object; its findings and images check out field by field. A passing
+// lint says so.
+TEST(InspectLint, JsonAndSummary) {
+  TempDir dir;
+  WriteFile(dir / "layout.xml", Replaced(kLayout, "<app-name>Demo</app-name>", "<app-name/>"));
+  WriteFile(dir / "icon.png", PngBytes(100));
+  WriteFile(dir / "logo.jpg", JpegBytes(200));
+  auto run = RunInspect({"lint", "--json", dir / "layout.xml", dir / "icon.png", dir / "logo.jpg"});
+  EXPECT_EQ(run.status, 0);
+  const std::vector<std::pair<std::string, std::string>> fields = {
+      {"d['file']", dir / "layout.xml"},
+      {"[(f['file'], f['line'], f['column'], f['severity'], f['message']) for f in d['findings']]",
+       "[('" + dir / "layout.xml" + "', 1, 38, 'warning', 'app-name is empty')]"},
+      {"[(i['name'], i['format'], i['width'], i['height'], i['size']) for i in d['images']]",
+       "[('icon.png', 'png', 2, 1, 100), ('logo.jpg', 'jpeg', 3, 2, 200)]"},
+      {"(d['errors'], d['warnings'])", "(0, 1)"},
+  };
+  for (const auto& [expression, value] : fields) {
+    EXPECT_EQ(testing_support::JsonValue(run.out, expression), value) << expression;
+  }
+  WriteFile(dir / "layout.xml", kLayout);
+  run = RunInspect({"lint", dir / "layout.xml", dir / "icon.png", dir / "logo.jpg"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, dir / "icon.png: PNG, 2x1 pixels, 100 bytes\n" +
+                         dir / "logo.jpg: JPEG, 3x2 pixels, 200 bytes\n" +
+                         dir / "layout.xml: 0 errors, 0 warnings\n");
+  run = RunInspect({"lint", "--help"});
+  EXPECT_NE(run.out.find("<LAYOUT> [<IMAGE> ...]"), std::string::npos) << run.out;
+}
+
+// Positions past line 65535 keep their numbers, and nesting the schema library would refuse
+// by default (deeper than 256) is checked, not reported in the library's own words.
+TEST(InspectLint, LongAndDeepLayouts) {
+  TempDir dir;
+  WriteFile(dir / "long.xml", Replaced(kLayout, "<app-name>", std::string(70005, '\n') + "<app-nam/><app-name>"));
+  auto run = RunInspect({"lint", dir / "long.xml"});
+  EXPECT_NE(run.out.find(dir / "long.xml:70006:1: warning: Element 'app-nam'"), std::string::npos)
+      << run.out.substr(0, 400);
+  std::string open;
+  std::string close;
+  for (int i = 0; i < 300; ++i) {
+    open += "<b>";
+    close += "</b>";
+  }
+  WriteFile(dir / "deep.xml", Replaced(kLayout, "<logo>logo.jpg</logo>",
+                                       "<logo>logo.jpg</logo><text>" + open + close + "</text>"));
+  run = RunInspect({"lint", dir / "deep.xml"});
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(run.out.find("XML_PARSE_HUGE"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("Internal error"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("warning: Element 'text'"), std::string::npos) << run.out;
+}
+
+}  // namespace

@@ -1,0 +1,76 @@
+// The companion's refs: the names a build needs, safe for any name.
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "e2e/inspect_support.h"
+#include "e2e/run_tool.h"
+#include "test_support.h"
+
+namespace {
+
+using testing_support::JpegBytes;
+using testing_support::PngBytes;
+using testing_support::Replaced;
+using testing_support::RunInspect;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+const std::string kLayout = testing_support::kSampleLayout;
+
+// refs prints what a script needs to build the image list: each name once, in order.
+TEST(InspectRefs, EachNameOnceInOrder) {
+  TempDir dir;
+  WriteFile(dir / "l.xml", Replaced(kLayout, "</about>",
+                                    "<line><logo>icon.png</logo><logo>b&amp;w.png</logo></line>"
+                                    "</about>"));
+  auto run = RunInspect({"refs", dir / "l.xml"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "icon.png\nlogo.jpg\nb&w.png\n");
+  WriteFile(dir / "bad.xml", "<vantu-client-branding><app-icon>a.png</app-icon>");
+  run = RunInspect({"refs", dir / "bad.xml"});
+  EXPECT_EQ(run.status, 5);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, dir / "bad.xml:1:50: error: unexpected end of data\n");
+}
+
+// The man page's idiom: refs --null --dir feeds the packager's -i list for names with
+// spaces and line ends, through a real bash.
+TEST(InspectRefs, NullSeparatedNamesBuildThePackage) {
+  TempDir dir;
+  WriteFile(dir / "l.xml", Replaced(Replaced(kLayout, "icon.png", "my icon.png"), "logo.jpg",
+                                    "two&#10;lines.jpg"));
+  ASSERT_EQ(mkdir((dir / "my images").c_str(), 0755), 0);
+  WriteFile(dir / "my images/my icon.png", PngBytes(100));
+  WriteFile(dir / "my images/two\nlines.jpg", JpegBytes(200));
+  const auto refs = RunInspect({"refs", "--null", "--dir", dir / "my images", dir / "l.xml"});
+  EXPECT_EQ(refs.out, dir / "my images/my icon.png" + std::string(1, '\0') +
+                          dir / "my images/two\nlines.jpg" + std::string(1, '\0'));
+  const std::string script =
+      "args=(); while IFS= read -r -d '' f; do args+=(-i \"$f\"); done "
+      "< <(\"$0\" refs --null --dir \"$2/my images\" \"$2/l.xml\"); "
+      "\"$1\" -x \"$2/l.xml\" \"${args[@]}\" -o \"$2/brand.pkg\"";
+  const auto run = testing_support::RunProgram(
+      "/bin/bash", "bash", {"-c", script, BP_INSPECT_PATH, BP_TOOL_PATH, dir.path()});
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_EQ(RunInspect({"verify", dir / "brand.pkg"}).status, 0);
+}
+
+// refs on a layout it cannot read, and on one that breaks a rule: the names it found still
+// go out, the problem to standard error.
+TEST(InspectRefs, ProblemsOnStandardError) {
+  TempDir dir;
+  auto run = RunInspect({"refs", dir / "none.xml"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, dir / "none.xml: cannot open the file: No such file or directory\n");
+  WriteFile(dir / "l.xml", Replaced(kLayout, "<line align=\"center\">", "<line align=\"x\">"));
+  run = RunInspect({"refs", dir / "l.xml"});
+  EXPECT_EQ(run.status, 5);
+  EXPECT_EQ(run.out, "icon.png\nlogo.jpg\n");
+  EXPECT_EQ(run.err, dir / "l.xml:1:199: error: align must be either: left, center or right\n");
+}
+
+}  // namespace
