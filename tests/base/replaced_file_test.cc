@@ -26,6 +26,8 @@ namespace {
 
 constexpr uid_t kNobody = 65534;
 constexpr gid_t kShared = 4321;  // a group the writer belongs to besides its own
+// What each target holds before: longer than "new", so a copy that leaves the old tail shows.
+const std::string kOld = "old, and longer than what replaces it";
 
 // Who writes, and whether the written file is put in place.
 struct Writer {
@@ -78,7 +80,7 @@ struct TargetCase {
   const char* name;
   std::function<void(const TempDir&)> prepare;
   uid_t writer;
-  std::vector<std::string> names;  // out first; each shows "old" before and "new" after
+  std::vector<std::string> names;  // out first; each shows kOld before and "new" after
 };
 
 void PrintTo(const TargetCase& c, std::ostream* os) { *os << c.name; }
@@ -95,7 +97,7 @@ class ReplacedFileTargets : public ::testing::TestWithParam<TargetCase> {
 
 // Plain: a regular file owned by root.
 void Plain(const TempDir& dir) {
-  WriteFile(dir / "out", "old");
+  WriteFile(dir / "out", kOld);
   chmod((dir / "out").c_str(), 0640);
 }
 
@@ -110,7 +112,7 @@ const TargetCase kTargets[] = {
      {"out", "second"}},
     {"SymbolicLink",
      [](const TempDir& dir) {
-       WriteFile(dir / "real", "old");
+       WriteFile(dir / "real", kOld);
        EXPECT_EQ(symlink("real", (dir / "out").c_str()), 0);
      },
      0,
@@ -151,7 +153,7 @@ TEST_P(ReplacedFileTargets, FailedWriteChangesNothing) {
   EXPECT_EQ(testing_support::Entries(dir_.path()), before);
   for (const std::string& name : GetParam().names) {
     if (Exists(dir_ / name)) {
-      EXPECT_EQ(ReadFile(dir_ / name), "old") << name;
+      EXPECT_EQ(ReadFile(dir_ / name), kOld) << name;
     }
   }
 }
