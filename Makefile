@@ -62,9 +62,9 @@ coverage:
 mutants: deps
 	@scripts/mutants.sh build-mutants
 
-# clang-tidy over src/ with the committed .clang-tidy.
+# The layers, clang-format over the sources, clang-tidy over src/ with the committed .clang-tidy.
 lint: build
-	@scripts/install-deps.sh clang-tidy
+	@scripts/install-deps.sh clang-tidy clang-format
 	@scripts/lint.sh $(BUILD)
 
 # Timings of a Release build against a floor made of standard tools.

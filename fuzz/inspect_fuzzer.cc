@@ -27,8 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (r.type == bp::RecordType::kLayout) text = r.text;
       return std::optional<bp::Fault>();
     });
-    const std::string page = bp::RenderPreviewPage(bp::ReadPreviewModel(text),
-                                                   {"p", size, "", true, {}, {}});
+    const std::string page =
+        bp::RenderPreviewPage(bp::ReadPreviewModel(text), {"p", size, "", true, {}, {}});
     fuzz_support::Check(page.find("<script") == std::string::npos);
   }
 

@@ -40,7 +40,8 @@ std::string U32(std::uint32_t v);
 // A layout record holding text.
 std::string LayoutRecordBytes(const std::string& text);
 // An image record: format 0 PNG or 2 JPEG.
-std::string ImageRecordBytes(const std::string& name, std::uint32_t format, const std::string& data);
+std::string ImageRecordBytes(const std::string& name, std::uint32_t format,
+                             const std::string& data);
 // Header, the records as given, end record.
 std::string PackageBytes(const std::vector<std::string>& records);
 // size bytes: a 2x1 PNG padded with a pattern, or for fewer than 70 bytes its signature and

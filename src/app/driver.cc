@@ -3,12 +3,12 @@
 #include <iostream>
 #include <string>
 
+#include "app/command_line_options.h"
 #include "base/bp_exception.h"
 #include "base/guarded_run.h"
 #include "base/replaced_file.h"
 #include "base/shown.h"
 #include "base/signal_cleanup.h"
-#include "app/command_line_options.h"
 #include "layout/layout_schema.h"
 #include "package/file_writer.h"
 

@@ -88,8 +88,8 @@ bool FileSource::ReadDirect(std::uint64_t offset, void* out, std::uint64_t size)
   constexpr std::uint64_t kMaxPiece = std::uint64_t{1} << 30;
   for (std::uint64_t done = 0; done < size;) {
     const std::uint64_t want = size - done < kMaxPiece ? size - done : kMaxPiece;
-    const ssize_t got = pread(fd_, bytes + done, static_cast<std::size_t>(want),
-                              static_cast<off_t>(offset + done));
+    const ssize_t got =
+        pread(fd_, bytes + done, static_cast<std::size_t>(want), static_cast<off_t>(offset + done));
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) readError_ = errno;
     if (got <= 0) return false;

@@ -69,8 +69,7 @@ bool WriteAllAt(int fd, const unsigned char* data, std::size_t size, off_t offse
 
 }  // namespace
 
-ReplacedFile::ReplacedFile(const std::string& target, Mode mode,
-                           const std::vector<FileId>& inputs)
+ReplacedFile::ReplacedFile(const std::string& target, Mode mode, const std::vector<FileId>& inputs)
     : final_(FinalTarget(target)) {
   struct stat status {};
   if (final_.empty()) {

@@ -20,8 +20,7 @@ std::optional<std::string> FindStraySwitches(const std::vector<std::string>& arg
       return token;
     }
     if (longNames != nullptr && token.size() > 2 && token[0] == '-' && token[1] == '-' &&
-        std::find(longNames->begin(), longNames->end(), token.substr(2)) ==
-            longNames->end()) {
+        std::find(longNames->begin(), longNames->end(), token.substr(2)) == longNames->end()) {
       return token;
     }
   }

@@ -5,7 +5,9 @@
 #include <memory>
 #include <stdexcept>
 
+// wolfSSL's build options come before any other of its headers.
 #include <wolfssl/options.h>
+
 #include <wolfssl/openssl/sha.h>
 
 #include "safe/safe_api.h"
@@ -46,7 +48,8 @@ std::optional<std::string> Sha256Hex(ByteSource& source) {
   char text[65];
   text[64] = '\0';
   for (std::size_t i = 0; i < sizeof digest; ++i) {
-    Require(vantu_sprintf_s(text + 2 * i, 65 - 2 * i, "%02x", static_cast<unsigned>(digest[i])) == 2);
+    Require(vantu_sprintf_s(text + 2 * i, 65 - 2 * i, "%02x", static_cast<unsigned>(digest[i])) ==
+            2);
   }
   return std::string(text, 64);
 }

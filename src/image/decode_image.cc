@@ -1,16 +1,16 @@
 #include "image/decode_image.h"
 
 #include <csetjmp>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include <new>
 
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 #include <png.h>
 
 #include "image/image_format.h"
@@ -251,8 +251,8 @@ int DecodeJpegRows(jpeg_decompress_struct& info, JpegState& state, std::vector<J
 }
 
 DecodedImage DecodeJpeg(Input& input) {
-  jpeg_decompress_struct info {};
-  JpegState state {};
+  jpeg_decompress_struct info{};
+  JpegState state{};
   std::snprintf(state.message, sizeof state.message, "unknown problem");
   info.err = jpeg_std_error(&state.errors);
   state.errors.error_exit = JpegFail;
@@ -262,7 +262,7 @@ DecodedImage DecodeJpeg(Input& input) {
   state.maxScans = UINT64_MAX;
   state.progress.progress_monitor = JpegProgress;
   info.progress = &state.progress;
-  JpegSource source {};
+  JpegSource source{};
   source.input = &input;
   source.manager.init_source = JpegInit;
   source.manager.fill_input_buffer = JpegFill;

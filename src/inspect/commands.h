@@ -36,8 +36,8 @@ int VerifyPackage(const std::string& path, const std::optional<std::string>& exp
                   bool json, std::ostream& out, std::ostream& err);
 // The same on a package in source; path names it in the output.
 int VerifyPackage(ByteSource& source, const std::string& path,
-                  const std::optional<std::string>& expectedSha256, bool json,
-                  std::ostream& out, std::ostream& err);
+                  const std::optional<std::string>& expectedSha256, bool json, std::ostream& out,
+                  std::ostream& err);
 
 // Walks the package in source as extract does before writing anything: the structure, and
 // every image name safe to use as a file name. names gets layout.xml and every image name.
@@ -53,8 +53,8 @@ std::optional<Fault> PlaceExtracted(const std::string& staging, const std::strin
 
 // Writes dir/layout.xml and every image under its stored name, all or nothing; existing
 // files are replaced only with force.
-int ExtractPackage(const std::string& path, const std::string& dir, bool force,
-                   std::ostream& out, std::ostream& err);
+int ExtractPackage(const std::string& path, const std::string& dir, bool force, std::ostream& out,
+                   std::ostream& err);
 // The same from source, the file package (never replaced); path names it in messages. A
 // source whose bytes change between the passes is refused with nothing written.
 int ExtractPackage(ByteSource& source, const FileId& package, const std::string& path,
@@ -105,7 +105,7 @@ constexpr int kDiffer = 9;
 int DiffPackages(const std::string& before, const std::string& after, std::ostream& out,
                  std::ostream& err);
 // The same on two packages in sources; before and after name them in the output.
-int DiffPackages(ByteSource& a, const std::string& before, ByteSource& b,
-                 const std::string& after, std::ostream& out, std::ostream& err);
+int DiffPackages(ByteSource& a, const std::string& before, ByteSource& b, const std::string& after,
+                 std::ostream& out, std::ostream& err);
 
 }  // namespace vantu::branding_package

@@ -1,9 +1,9 @@
 #include <algorithm>
 #include <map>
+#include <ostream>
 #include <set>
 #include <string_view>
 #include <unordered_map>
-#include <ostream>
 #include <vector>
 
 #include "base/shown.h"
@@ -58,7 +58,8 @@ std::optional<Fault> ReadView(ByteSource& source, PackageView& view) {
   if (fault) return fault;
   // A read that fails is a fault, never a digest that could compare equal.
   std::optional<std::string> sha256 = Sha256Hex(source);
-  if (!sha256) return Fault{FaultKind::kIo, kNoOffset, "cannot read the file: " + source.ReadFailure()};
+  if (!sha256)
+    return Fault{FaultKind::kIo, kNoOffset, "cannot read the file: " + source.ReadFailure()};
   view.sha256 = std::move(*sha256);
   return std::nullopt;
 }
@@ -92,8 +93,8 @@ class LayoutLines {
     try {
       ParseLayout(document, parsed);
     } catch (const LayoutSyntaxError& e) {
-      lines.push_back(
-          Line(0, "(layout text that does not parse: " + std::string(e.what()) + ") " + Quoted(text)));
+      lines.push_back(Line(
+          0, "(layout text that does not parse: " + std::string(e.what()) + ") " + Quoted(text)));
       return lines;
     }
     for (const Node* node = parsed.first_node(); node != nullptr; node = node->next_sibling()) {
@@ -129,8 +130,8 @@ class LayoutLines {
   }
 
   std::uint32_t Line(std::uint32_t path, std::string rest) {
-    auto [it, added] = lineIds_.try_emplace({path, std::move(rest)},
-                                            static_cast<std::uint32_t>(lines_.size()));
+    auto [it, added] =
+        lineIds_.try_emplace({path, std::move(rest)}, static_cast<std::uint32_t>(lines_.size()));
     if (added) lines_.push_back(it->first);
     return it->second;
   }
@@ -284,8 +285,8 @@ int DiffPackages(const std::string& before, const std::string& after, std::ostre
   return DiffPackages(a, before, b, after, out, err);
 }
 
-int DiffPackages(ByteSource& a, const std::string& before, ByteSource& b,
-                 const std::string& after, std::ostream& out, std::ostream& err) {
+int DiffPackages(ByteSource& a, const std::string& before, ByteSource& b, const std::string& after,
+                 std::ostream& out, std::ostream& err) {
   PackageView views[2];
   ByteSource* sources[2] = {&a, &b};
   const std::string* paths[2] = {&before, &after};

@@ -89,9 +89,9 @@ std::optional<Fault> Stage(ByteSource& source, const std::string& staging, const
         const std::string target = Join(staging, r.name);
         if (!staged.insert(r.name).second) {
           if (SameContent(target, r.dataSize, content)) return std::optional<Fault>();
-          return std::optional<Fault>(Fault{FaultKind::kRefused, r.offset,
-                                            "image name " + r.name +
-                                                " is stored twice with different content"});
+          return std::optional<Fault>(
+              Fault{FaultKind::kRefused, r.offset,
+                    "image name " + r.name + " is stored twice with different content"});
         }
         return WriteContent(target, Join(dir, r.name), content);
       }
@@ -111,7 +111,8 @@ std::optional<Fault> CheckTarget(const std::string& path, const std::string& tar
   if (lstat(path.c_str(), &status) != 0) return std::nullopt;
   if (!force) return Fault{FaultKind::kRefused, kNoOffset, target + " exists; --force replaces it"};
   if (S_ISDIR(status.st_mode)) {
-    return Fault{FaultKind::kRefused, kNoOffset, target + " is a directory; only files are replaced"};
+    return Fault{FaultKind::kRefused, kNoOffset,
+                 target + " is a directory; only files are replaced"};
   }
   if (FileId{status.st_dev, status.st_ino} == package) {
     return Fault{FaultKind::kRefused, kNoOffset, target + " is the package being extracted"};
@@ -186,8 +187,8 @@ std::optional<Fault> PlanExtraction(ByteSource& source, std::set<std::string>& n
   });
 }
 
-int ExtractPackage(const std::string& path, const std::string& dir, bool force,
-                   std::ostream& out, std::ostream& err) {
+int ExtractPackage(const std::string& path, const std::string& dir, bool force, std::ostream& out,
+                   std::ostream& err) {
   // One descriptor for both passes: the file checked is the file written from.
   FileSource source(path);
   if (!source.IsOpen()) return ReportFault(err, path, CannotOpen(source));

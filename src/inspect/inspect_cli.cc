@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
-#include <new>
 #include <iomanip>
 #include <iostream>
+#include <new>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -139,8 +139,8 @@ int RunJson(const char* key, const std::string& input,
                         status <= static_cast<int>(FaultKind::kRefused));
     const Fault fault{known ? static_cast<FaultKind>(status) : FaultKind::kFatal, kNoOffset,
                       message};
-    json = std::string("{\"") + key + "\":" + JsonString(input) + ",\"fault\":" +
-           JsonFault(fault) + "}\n";
+    json = std::string("{\"") + key + "\":" + JsonString(input) + ",\"fault\":" + JsonFault(fault) +
+           "}\n";
   }
   std::cout << json << std::flush;
   return status;
@@ -290,8 +290,7 @@ constexpr CommandEntry kCommands[] = {
     {"list", "PACKAGE [--json] [--layout]", "show the header and every record", List},
     {"verify", "PACKAGE [--sha256 HEX] [--json]", "check everything a client relies on", Verify},
     {"extract", "PACKAGE DIR [--force]", "write DIR/layout.xml and every image into DIR", Extract},
-    {"lint", "LAYOUT [IMAGE...] [--strict] [--json]", "report every finding about a layout",
-     Lint},
+    {"lint", "LAYOUT [IMAGE...] [--strict] [--json]", "report every finding about a layout", Lint},
     {"refs", "LAYOUT [--null] [--dir DIR]", "print the image names a layout refers to", Refs},
     {"diff", "A B", "show how two packages differ", Diff},
     {"preview", "PACKAGE -o FILE.html", "draw the branding as the client shows it", Preview},

@@ -50,14 +50,22 @@ namespace {
 
 const char* KindKey(FaultKind kind) {
   switch (kind) {
-    case FaultKind::kIo: return "io";
-    case FaultKind::kStructure: return "structure";
-    case FaultKind::kImage: return "image";
-    case FaultKind::kLayout: return "layout";
-    case FaultKind::kReferences: return "references";
-    case FaultKind::kDigest: return "digest";
-    case FaultKind::kRefused: return "refused";
-    case FaultKind::kFatal: return "fatal";
+    case FaultKind::kIo:
+      return "io";
+    case FaultKind::kStructure:
+      return "structure";
+    case FaultKind::kImage:
+      return "image";
+    case FaultKind::kLayout:
+      return "layout";
+    case FaultKind::kReferences:
+      return "references";
+    case FaultKind::kDigest:
+      return "digest";
+    case FaultKind::kRefused:
+      return "refused";
+    case FaultKind::kFatal:
+      return "fatal";
   }
   return "unknown";
 }

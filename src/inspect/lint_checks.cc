@@ -48,8 +48,9 @@ void CheckLayoutText(const std::string& file, const std::string& text, const Lin
   const std::string encoding = DeclaredEncoding(text, encodingAt);
   if (!encoding.empty() && AsciiLower(encoding) != "utf-8") {
     warn(encodingAt, FaultKind::kLayout,
-         "declared encoding " + encoding + ": the package stores the text as it is, without "
-         "its declaration, where a client reads UTF-8");
+         "declared encoding " + encoding +
+             ": the package stores the text as it is, without "
+             "its declaration, where a client reads UTF-8");
   }
   if (auto bad = FirstNonUtf8(text)) {
     char byte[8];
@@ -137,8 +138,9 @@ std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
     if (!IsExtractableName(image.name)) {
       add(path, FaultKind::kRefused, Severity::kWarning,
           "extract would refuse the image name \"" + image.name + "\"");
-    } else if (std::any_of(image.name.begin(), image.name.end(),
-                           [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; })) {
+    } else if (std::any_of(image.name.begin(), image.name.end(), [](char c) {
+                 return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+               })) {
       add(path, FaultKind::kRefused, Severity::kWarning, "the image name holds control bytes");
     }
     const auto [seen, added] = byName.emplace(image.name, images.size());

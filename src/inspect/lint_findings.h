@@ -40,7 +40,7 @@ struct LintedImage {
   bool read = false;         // opened and read whole
   std::uint32_t format = 0;  // when read: 0 PNG, 2 JPEG
   std::uint64_t size = 0;
-  std::string sha256;        // when read
+  std::string sha256;  // when read
   bool decoded = false;
   std::uint32_t width = 0;
   std::uint32_t height = 0;

@@ -166,9 +166,9 @@ void PrintJson(std::ostream& out, const std::string& layoutPath,
   for (const LintedImage& image : images) {
     if (!image.decoded) continue;
     out << (first ? "" : ",") << "{\"file\":" << JsonString(image.path)
-        << ",\"name\":" << JsonString(image.name) << ",\"format\":\""
-        << FormatKey(image.format) << "\",\"width\":" << image.width
-        << ",\"height\":" << image.height << ",\"size\":" << image.size << '}';
+        << ",\"name\":" << JsonString(image.name) << ",\"format\":\"" << FormatKey(image.format)
+        << "\",\"width\":" << image.width << ",\"height\":" << image.height
+        << ",\"size\":" << image.size << '}';
     first = false;
   }
   out << "],\"errors\":" << errors << ",\"warnings\":" << warnings << "}\n";

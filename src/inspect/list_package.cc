@@ -2,9 +2,9 @@
 #include <ostream>
 
 #include "base/shown.h"
-#include "inspect/commands.h"
 #include "image/decode_image.h"
 #include "image/image_format.h"
+#include "inspect/commands.h"
 #include "inspect/json.h"
 #include "package/record_codec.h"
 
@@ -21,9 +21,8 @@ void JsonRecord(std::ostream& out, const PackageRecord& r, const DecodedImage& d
       if (withLayout) out << ",\"text\":" << JsonString(r.text);
       break;
     case RecordType::kImage:
-      out << "\"image\",\"name\":" << JsonString(r.name) << ",\"format\":\""
-          << FormatKey(r.format) << "\",\"dataOffset\":" << r.dataOffset
-          << ",\"dataSize\":" << r.dataSize;
+      out << "\"image\",\"name\":" << JsonString(r.name) << ",\"format\":\"" << FormatKey(r.format)
+          << "\",\"dataOffset\":" << r.dataOffset << ",\"dataSize\":" << r.dataSize;
       if (decoded.ok) {
         out << ",\"width\":" << decoded.width << ",\"height\":" << decoded.height;
       } else {
@@ -88,17 +87,16 @@ int ListPackage(ByteSource& source, const std::string& path, bool json, bool wit
     fault = WalkPackage(
         source,
         [&](const PackageRecord& r, const ContentReader&) {
-          const DecodedImage decoded =
-              r.type == RecordType::kImage
-                  ? DecodeImage(source, r.dataOffset, r.dataSize, r.format)
-                  : DecodedImage{};
+          const DecodedImage decoded = r.type == RecordType::kImage
+                                           ? DecodeImage(source, r.dataOffset, r.dataSize, r.format)
+                                           : DecodedImage{};
           if (json) {
             out << (first ? "" : ",");
             JsonRecord(out, r, decoded, withLayout);
           } else {
             // The table starts only once there is a record to show.
-            if (first) out << "offset\tsize\trecord\n0\t12\theader, package size " << headerSize
-                         << '\n';
+            if (first)
+              out << "offset\tsize\trecord\n0\t12\theader, package size " << headerSize << '\n';
             TextRecord(out, r, decoded);
           }
           first = false;

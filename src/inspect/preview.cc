@@ -39,13 +39,15 @@ int WritePage(const std::string& page, const std::string& outputPath,
 std::optional<Fault> ReadPackage(ByteSource& source, PreviewFacts& facts, std::string& layoutText) {
   facts.packageSize = source.Size();
   std::optional<std::string> sha256 = Sha256Hex(source);
-  if (!sha256) return Fault{FaultKind::kIo, kNoOffset, "cannot read the file: " + source.ReadFailure()};
+  if (!sha256)
+    return Fault{FaultKind::kIo, kNoOffset, "cannot read the file: " + source.ReadFailure()};
   facts.sha256 = std::move(*sha256);
   return WalkPackage(source, [&](const PackageRecord& r, const ContentReader&) {
     if (r.type == RecordType::kLayout) layoutText = r.text;
     if (r.type != RecordType::kImage) return std::optional<Fault>();
     const DecodedImage decoded = DecodeImage(source, r.dataOffset, r.dataSize, r.format);
-    PreviewImage image{r.name, r.format, decoded.width, decoded.height, std::string(r.dataSize, '\0')};
+    PreviewImage image{r.name, r.format, decoded.width, decoded.height,
+                       std::string(r.dataSize, '\0')};
     if (!source.ReadAt(r.dataOffset, image.bytes.data(), r.dataSize)) {
       return std::optional<Fault>(
           Fault{FaultKind::kIo, r.dataOffset, "cannot read the file: " + source.ReadFailure()});
@@ -98,7 +100,8 @@ int PreviewLayout(const std::string& layoutPath, const std::vector<std::string>&
   MemorySource built(package);
   PreviewFacts facts{layoutPath, 0, "", false, {}, {}};
   std::string layoutText;
-  if (auto fault = ReadPackage(built, facts, layoutText)) return ReportFault(err, layoutPath, *fault);
+  if (auto fault = ReadPackage(built, facts, layoutText))
+    return ReportFault(err, layoutPath, *fault);
   std::string text;
   if (!ReadLayoutText(layoutPath, text, err)) return static_cast<int>(FaultKind::kIo);
   std::vector<LintedImage> linted;
@@ -108,8 +111,8 @@ int PreviewLayout(const std::string& layoutPath, const std::vector<std::string>&
     if (auto id = IdOfFile(input)) inputs.push_back(*id);
   }
   if (auto id = IdOfFile(layoutPath)) inputs.push_back(*id);
-  return WritePage(RenderPreviewPage(ReadPreviewModel(layoutText), facts), outputPath, inputs,
-                   out, err);
+  return WritePage(RenderPreviewPage(ReadPreviewModel(layoutText), facts), outputPath, inputs, out,
+                   err);
 }
 
 }  // namespace vantu::branding_package

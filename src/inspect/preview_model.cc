@@ -9,9 +9,7 @@ namespace {
 
 using Node = rapidxml::xml_node<char>;
 
-std::string TextOf(const Node* element) {
-  return element == nullptr ? "" : ElementText(*element);
-}
+std::string TextOf(const Node* element) { return element == nullptr ? "" : ElementText(*element); }
 
 std::string AttributeOf(const Node* element, const char* name) {
   if (element == nullptr) return "";
@@ -50,7 +48,8 @@ PreviewModel ReadPreviewModel(const std::string& layoutText) {
       } else if (name == "text") {
         shown.items.push_back({PreviewItem::Kind::kText, TextOf(item), ""});
       } else if (name == "hyperlink") {
-        shown.items.push_back({PreviewItem::Kind::kHyperlink, TextOf(item), AttributeOf(item, "url")});
+        shown.items.push_back(
+            {PreviewItem::Kind::kHyperlink, TextOf(item), AttributeOf(item, "url")});
       }
     }
     model.lines.push_back(std::move(shown));

@@ -58,11 +58,21 @@ std::string Escaped(const std::string& text) {
     }
     ++i;
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
       default:
         if (c >= 0x20 && c != 0x7F && c < 0x80) {
           out += static_cast<char>(c);
@@ -97,7 +107,8 @@ std::string Base64(const std::string& bytes) {
   }
   if (i < bytes.size()) {
     auto n = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) << 16;
-    if (i + 1 < bytes.size()) n |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8;
+    if (i + 1 < bytes.size())
+      n |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8;
     out += kAlphabet[n >> 18 & 63];
     out += kAlphabet[n >> 12 & 63];
     out += i + 1 < bytes.size() ? kAlphabet[n >> 6 & 63] : '=';
@@ -173,9 +184,9 @@ void Lines(const PreviewModel& model, const ImageIndex& images, std::string& pag
             page += "<a class=\"hyperlink\" href=\"" + Escaped(item.url) + "\">" +
                     Escaped(item.text) + "</a>";
           } else {
-            page += "<span class=\"hyperlink not-a-link\" title=\"not a link: " +
-                    Escaped(item.url) + "\">" + Escaped(item.text) + " (" + Escaped(item.url) +
-                    ")</span>";
+            page +=
+                "<span class=\"hyperlink not-a-link\" title=\"not a link: " + Escaped(item.url) +
+                "\">" + Escaped(item.text) + " (" + Escaped(item.url) + ")</span>";
           }
           break;
       }
@@ -190,8 +201,9 @@ void Facts(const PreviewFacts& facts, std::string& page) {
   page += std::string("<tr><th>Size</th><td>") + std::to_string(facts.packageSize) + " bytes" +
           (facts.built ? "" : " (as the packager would build it)") + "</td></tr>";
   page += "<tr><th>SHA-256</th><td class=\"hash\">" + Escaped(facts.sha256) + "</td></tr>";
-  page += "</table></section>\n<section class=\"part facts\"><h2>Images</h2><table>"
-          "<tr><th>Name</th><th>Format</th><th>Pixels</th><th>Bytes</th></tr>";
+  page +=
+      "</table></section>\n<section class=\"part facts\"><h2>Images</h2><table>"
+      "<tr><th>Name</th><th>Format</th><th>Pixels</th><th>Bytes</th></tr>";
   for (const PreviewImage& image : facts.images) {
     page += "<tr class=\"image-fact\"><td>" + Escaped(image.name) + "</td><td>" +
             FormatName(image.format) + "</td><td>" + std::to_string(image.width) + "x" +
@@ -232,14 +244,14 @@ std::string RenderPreviewPage(const PreviewModel& model, const PreviewFacts& fac
   const ImageIndex images(facts.images);
   ImageData(facts.images, page);
   page += "<h1>Branding preview: " + Escaped(facts.source) + "</h1>\n<div class=\"drawing\">\n";
-  page += "<section class=\"part\"><h2>Client window: title bar and toolbar menu</h2>"
-          "<div class=\"window\"><div class=\"titlebar\">" +
-          images.Tag(model.appIcon, "app-icon") +
-          "<span class=\"app-name\">" + Escaped(model.appName) +
-          "</span></div><div class=\"toolbar\"><span class=\"menu-button\">Menu</span>"
-          "<ul class=\"menu\"><li class=\"about-item\">" + Escaped(model.aboutItem) +
-          "</li><li class=\"quit-item\">" + Escaped(model.quitItem) +
-          "</li></ul></div></div></section>\n";
+  page +=
+      "<section class=\"part\"><h2>Client window: title bar and toolbar menu</h2>"
+      "<div class=\"window\"><div class=\"titlebar\">" +
+      images.Tag(model.appIcon, "app-icon") + "<span class=\"app-name\">" + Escaped(model.appName) +
+      "</span></div><div class=\"toolbar\"><span class=\"menu-button\">Menu</span>"
+      "<ul class=\"menu\"><li class=\"about-item\">" +
+      Escaped(model.aboutItem) + "</li><li class=\"quit-item\">" + Escaped(model.quitItem) +
+      "</li></ul></div></div></section>\n";
   page += "<section class=\"part\"><h2>About box</h2><div class=\"dialog\"" +
           MinWidthStyle(model.minWidth) + "><div class=\"dialog-title\">" +
           Escaped(model.aboutTitle) + "</div><div class=\"dialog-body\">\n";

@@ -13,10 +13,10 @@ namespace vantu::branding_package {
 
 // The facts beside the drawing.
 struct PreviewFacts {
-  std::string source;          // the package or layout the page was made from
-  std::uint64_t packageSize;   // of the package, or of the one the layout would make
-  std::string sha256;          // likewise
-  bool built;                  // false: the layout's package, computed, not read
+  std::string source;                // the package or layout the page was made from
+  std::uint64_t packageSize;         // of the package, or of the one the layout would make
+  std::string sha256;                // likewise
+  bool built;                        // false: the layout's package, computed, not read
   std::vector<PreviewImage> images;  // in package order
   std::vector<Finding> findings;
 };

@@ -91,8 +91,8 @@ using Owned = std::unique_ptr<T, SchemaDeleter>;
 
 std::vector<SchemaFinding> CheckAgainstSchema(const std::string& text, const std::string& name) {
   Collector collector{LineIndex(text), {}, 0};
-  Owned<xmlSchemaParserCtxt> schemaParser(xmlSchemaNewMemParserCtxt(
-      XmlLayoutSchema.data(), static_cast<int>(XmlLayoutSchema.size())));
+  Owned<xmlSchemaParserCtxt> schemaParser(
+      xmlSchemaNewMemParserCtxt(XmlLayoutSchema.data(), static_cast<int>(XmlLayoutSchema.size())));
   Owned<xmlSchema> schema(schemaParser ? xmlSchemaParse(schemaParser.get()) : nullptr);
   Owned<xmlSchemaValidCtxt> validator(schema ? xmlSchemaNewValidCtxt(schema.get()) : nullptr);
   Owned<xmlParserCtxt> parser(xmlNewParserCtxt());
@@ -104,16 +104,15 @@ std::vector<SchemaFinding> CheckAgainstSchema(const std::string& text, const std
                                            name.c_str(), nullptr,
                                            // Depth is bounded by the packager's parse; lines
                                            // past 65535 keep their numbers.
-                                           XML_PARSE_NONET | XML_PARSE_HUGE |
-                                               XML_PARSE_BIG_LINES));
+                                           XML_PARSE_NONET | XML_PARSE_HUGE | XML_PARSE_BIG_LINES));
   if (document && parser->errNo != XML_ERR_USER_STOP) {
     xmlSchemaSetValidStructuredErrors(validator.get(), Collect, &collector);
     xmlSchemaValidateDoc(validator.get(), document.get());
   }
   xmlSetStructuredErrorFunc(nullptr, nullptr);
   if (collector.dropped > 0) {
-    collector.findings.push_back({0, 0, std::to_string(collector.dropped) +
-                                            " more schema findings not shown"});
+    collector.findings.push_back(
+        {0, 0, std::to_string(collector.dropped) + " more schema findings not shown"});
   }
   return collector.findings;
 }

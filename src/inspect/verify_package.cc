@@ -54,11 +54,13 @@ std::optional<Fault> CheckLayoutText(const PackageRecord& record,
   try {
     ParseLayout(document, parsed);
   } catch (const LayoutSyntaxError& e) {
-    return Fault{FaultKind::kLayout, textOffset + e.offset, std::string("layout text: ") + e.what()};
+    return Fault{FaultKind::kLayout, textOffset + e.offset,
+                 std::string("layout text: ") + e.what()};
   }
   auto offsetOf = [&](const LayoutNode* node) {
-    return node == nullptr ? textOffset
-                           : textOffset + static_cast<std::uint64_t>(node->name() - document.data());
+    return node == nullptr
+               ? textOffset
+               : textOffset + static_cast<std::uint64_t>(node->name() - document.data());
   };
   std::optional<Fault> fault;
   CheckLayoutRules(
@@ -100,7 +102,8 @@ bool SameData(ByteSource& source, std::uint64_t a, std::uint64_t b, std::uint64_
   std::vector<unsigned char> right(left.size());
   for (std::uint64_t done = 0; done < size;) {
     const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(size - done, left.size()));
-    if (!source.ReadAt(a + done, left.data(), piece) || !source.ReadAt(b + done, right.data(), piece) ||
+    if (!source.ReadAt(a + done, left.data(), piece) ||
+        !source.ReadAt(b + done, right.data(), piece) ||
         std::memcmp(left.data(), right.data(), piece) != 0) {
       return false;
     }
@@ -127,9 +130,10 @@ std::optional<Fault> CheckImage(ByteSource& source, const PackageRecord& record,
                    "image name " + record.name + " is stored twice with different content"};
     }
   }
-  ImageFacts facts{record.name,       record.offset, record.format, record.dataOffset,
-                   record.dataSize, DecodeImage(source, record.dataOffset, record.dataSize,
-                                                record.format)};
+  ImageFacts facts{
+      record.name,     record.offset,
+      record.format,   record.dataOffset,
+      record.dataSize, DecodeImage(source, record.dataOffset, record.dataSize, record.format)};
   if (!facts.decoded.ok) {
     return Fault{FaultKind::kImage, record.dataOffset,
                  "image data of " + record.name + " does not decode as " +

@@ -69,7 +69,8 @@ class RuleRunner {
       } else if (name == "text") {
         // Free text; nothing to check.
       } else if (name == "hyperlink") {
-        if (Attribute(*child, "url") == nullptr) Fail(child, "hyperlink must contain attribute: url");
+        if (Attribute(*child, "url") == nullptr)
+          Fail(child, "hyperlink must contain attribute: url");
       } else {
         Fail(child, "Unexpected line node: " + std::string(name));
       }

@@ -55,7 +55,8 @@ std::string TooLargeMessage(const std::string& layoutPath) {
 
 std::vector<char> ReadLayoutDocument(const std::string& layoutPath) {
   FileSource file(layoutPath);
-  if (!file.IsOpen()) throw cBP_EXCEPTION(BP_ERR_LAYOUT_UNREADABLE, "cannot open file " + layoutPath);
+  if (!file.IsOpen())
+    throw cBP_EXCEPTION(BP_ERR_LAYOUT_UNREADABLE, "cannot open file " + layoutPath);
   if (file.Size() > kMaxLayoutText) {
     throw cBP_EXCEPTION(BP_ERR_LAYOUT_UNREADABLE, TooLargeMessage(layoutPath));
   }

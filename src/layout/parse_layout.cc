@@ -16,7 +16,8 @@ void ParseLayout(std::vector<char>& document, rapidxml::xml_document<char>& pars
     parsed.parse<rapidxml::parse_default>(document.data());
   } catch (const rapidxml::parse_error& e) {
     const char* where = e.where<char>();
-    const std::size_t offset = where == nullptr ? 0 : static_cast<std::size_t>(where - document.data());
+    const std::size_t offset =
+        where == nullptr ? 0 : static_cast<std::size_t>(where - document.data());
     if (cut != kNoRefusal && offset == cut) throw refused;
     throw LayoutSyntaxError{e.what(), offset};
   }

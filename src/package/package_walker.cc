@@ -23,8 +23,9 @@ class Walker {
     const PackageHeader header = DecodeHeader(bytes);
     // A file that is no package at all is told apart from a damaged one.
     if (header.zero != 0 || header.one != 1) {
-      return Structure(kNoOffset, "not a branding package: the header does not hold the "
-                                  "format's constants 0 and 1");
+      return Structure(kNoOffset,
+                       "not a branding package: the header does not hold the "
+                       "format's constants 0 and 1");
     }
     if (header.size != length_) {
       const Fault mismatch = Structure(0, "package size field says " + std::to_string(header.size) +
@@ -42,8 +43,9 @@ class Walker {
     bool layoutSeen = false;
     for (std::uint64_t offset = kHeaderSize;;) {
       if (length_ - offset < kRecordHeadSize) {
-        return Structure(offset, length_ == offset ? "no end record"
-                                                   : "record head cut short by the end of the file");
+        return Structure(offset, length_ == offset
+                                     ? "no end record"
+                                     : "record head cut short by the end of the file");
       }
       unsigned char head[kImageHeadSize];
       if (!ReadAt(offset, head, kRecordHeadSize)) return ReadFault(offset);
@@ -65,7 +67,8 @@ class Walker {
         case static_cast<std::uint32_t>(RecordType::kLayout):
           record.type = RecordType::kLayout;
           if (layoutSeen) return Structure(offset, "second layout record");
-          if (offset != kHeaderSize) return Structure(offset, "layout record is not the first record");
+          if (offset != kHeaderSize)
+            return Structure(offset, "layout record is not the first record");
           layoutSeen = true;
           fault = Layout(record, head);
           break;
@@ -77,8 +80,8 @@ class Walker {
         case static_cast<std::uint32_t>(RecordType::kEnd):
           record.type = RecordType::kEnd;
           if (record.size != kEndRecordSize) {
-            return Structure(offset, "end record size " + std::to_string(record.size) +
-                                         ", must be 8");
+            return Structure(offset,
+                             "end record size " + std::to_string(record.size) + ", must be 8");
           }
           if (!layoutSeen) return Structure(offset, "package holds no layout record");
           if (offset + kEndRecordSize != length_) {
@@ -109,8 +112,8 @@ class Walker {
   static std::optional<Fault> Constant(std::uint32_t value, std::uint64_t offset,
                                        std::uint32_t expected) {
     if (value == expected) return std::nullopt;
-    return Structure(offset, "field holds " + std::to_string(value) + ", must be " +
-                                 std::to_string(expected));
+    return Structure(
+        offset, "field holds " + std::to_string(value) + ", must be " + std::to_string(expected));
   }
 
   bool ReadAt(std::uint64_t offset, void* out, std::size_t size) {
@@ -142,7 +145,8 @@ class Walker {
       return Structure(offset, "layout record of " + std::to_string(record.size) +
                                    " bytes is shorter than its 17-byte minimum");
     }
-    if (!ReadAt(offset + kRecordHeadSize, head + kRecordHeadSize, kLayoutHeadSize - kRecordHeadSize)) {
+    if (!ReadAt(offset + kRecordHeadSize, head + kRecordHeadSize,
+                kLayoutHeadSize - kRecordHeadSize)) {
       return ReadFault(offset);
     }
     const LayoutHead layout = DecodeLayoutHead(head);
@@ -162,7 +166,8 @@ class Walker {
       return Structure(offset, "image record of " + std::to_string(record.size) +
                                    " bytes is shorter than its 29-byte minimum");
     }
-    if (!ReadAt(offset + kRecordHeadSize, head + kRecordHeadSize, kImageHeadSize - kRecordHeadSize)) {
+    if (!ReadAt(offset + kRecordHeadSize, head + kRecordHeadSize,
+                kImageHeadSize - kRecordHeadSize)) {
       return ReadFault(offset);
     }
     const ImageHead image = DecodeImageHead(head);
@@ -177,15 +182,16 @@ class Walker {
     if (std::uint64_t{kImageHeadSize} + image.nameSize + record.dataSize != record.size) {
       return Structure(offset + kImageNameSizeField,
                        "name size " + std::to_string(image.nameSize) + " and data size " +
-                           std::to_string(record.dataSize) +
-                           " do not add up to the record size " + std::to_string(record.size));
+                           std::to_string(record.dataSize) + " do not add up to the record size " +
+                           std::to_string(record.size));
     }
     if (auto fault = String(offset + kImageHeadSize, image.nameSize, "image name", record.name)) {
       return fault;
     }
     record.dataOffset = offset + kImageHeadSize + image.nameSize;
     unsigned char signature[kMinImageSize] = {};
-    const std::size_t sampled = record.dataSize < sizeof signature ? record.dataSize : sizeof signature;
+    const std::size_t sampled =
+        record.dataSize < sizeof signature ? record.dataSize : sizeof signature;
     if (!ReadAt(record.dataOffset, signature, sampled)) return ReadFault(record.dataOffset);
     const auto format = DetectImageFormat(signature, record.dataSize);
     if (!format) {
@@ -205,7 +211,8 @@ class Walker {
     std::vector<unsigned char> buffer(std::size_t{1} << 20);
     std::uint64_t at = record.dataOffset;
     for (std::uint64_t left = record.dataSize; left > 0;) {
-      const std::size_t want = left < buffer.size() ? static_cast<std::size_t>(left) : buffer.size();
+      const std::size_t want =
+          left < buffer.size() ? static_cast<std::size_t>(left) : buffer.size();
       if (!ReadAt(at, buffer.data(), want) || !sink(buffer.data(), want)) return false;
       at += want;
       left -= want;

@@ -38,10 +38,10 @@ struct PackageRecord {
   std::uint64_t offset = 0;
   std::uint32_t size = 0;
   RecordType type = RecordType::kEnd;
-  std::string text;             // layout record: the layout text
-  std::uint32_t format = 0;     // image record: 0 PNG, 2 JPEG
-  std::string name;             // image record: the image name
-  std::uint32_t dataSize = 0;   // image record: bytes of content
+  std::string text;              // layout record: the layout text
+  std::uint32_t format = 0;      // image record: 0 PNG, 2 JPEG
+  std::string name;              // image record: the image name
+  std::uint32_t dataSize = 0;    // image record: bytes of content
   std::uint64_t dataOffset = 0;  // image record: where the content starts in the file
 };
 

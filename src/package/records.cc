@@ -22,10 +22,12 @@ void CopyInto(unsigned char* dest, std::uint64_t room, const void* src, std::uin
 
 Record MakeLayoutRecord(const std::string& text) {
   const auto n = static_cast<std::uint32_t>(text.size());
-  auto record = std::make_unique<cBP_COMPONENT_WRAPPER>(static_cast<std::uint32_t>(LayoutRecordSize(n)));
+  auto record =
+      std::make_unique<cBP_COMPONENT_WRAPPER>(static_cast<std::uint32_t>(LayoutRecordSize(n)));
   unsigned char* out = record->data.get();
   EncodeLayoutHead(out, n);
-  CopyInto(out + kLayoutHeadSize, record->size - kLayoutHeadSize, text.c_str(), std::uint64_t{n} + 1);
+  CopyInto(out + kLayoutHeadSize, record->size - kLayoutHeadSize, text.c_str(),
+           std::uint64_t{n} + 1);
   return record;
 }
 
@@ -42,7 +44,8 @@ Record MakeImageRecord(ByteSource& source, const std::string& imagePath) {
   const std::size_t nameOffset = kImageHeadSize;
   const std::size_t contentOffset = nameOffset + name.size() + 1;
   const std::uint32_t format = ReadImage(source, out + contentOffset, imagePath);
-  EncodeImageHead(out, format, static_cast<std::uint32_t>(name.size()), static_cast<std::uint32_t>(d));
+  EncodeImageHead(out, format, static_cast<std::uint32_t>(name.size()),
+                  static_cast<std::uint32_t>(d));
   CopyInto(out + nameOffset, record->size - nameOffset, name.data(), name.size());
   out[contentOffset - 1] = '\0';
   return record;

@@ -4,8 +4,8 @@
 #include <functional>
 
 #include "base/bp_exception.h"
-#include "base/bytes.h"
 #include "base/byte_source.h"
+#include "base/bytes.h"
 #include "base/replaced_file.h"
 #include "digest/sha256.h"
 #include "package/record_codec.h"
@@ -46,7 +46,8 @@ std::optional<std::string> WritePackageFile(const std::string& path,
   std::uint64_t packageSize = kHeaderSize + kEndRecordSize;
   for (const Record& record : records) packageSize += record->size;
   if (packageSize > kMaxPackageSize) {
-    throw cBP_EXCEPTION(BP_ERR_FILE, "Package larger than 4 GiB, cannot write Output file: " + path);
+    throw cBP_EXCEPTION(BP_ERR_FILE,
+                        "Package larger than 4 GiB, cannot write Output file: " + path);
   }
 
   ReplacedFile output(path, Mode::kBinary, inputs);
@@ -56,7 +57,8 @@ std::optional<std::string> WritePackageFile(const std::string& path,
   if (!output.IsOpen()) throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to open Output file: " + path);
   output.Reserve(packageSize);
   OutputFile& file = output.File();
-  EmitPackage(records, [&](const unsigned char* data, std::size_t size) { file.Write(data, size); });
+  EmitPackage(records,
+              [&](const unsigned char* data, std::size_t size) { file.Write(data, size); });
   const std::uint64_t written = file.Position();
   file.PatchU32(0, static_cast<std::uint32_t>(written));
   if (!output.Close() || written != packageSize) {

@@ -64,7 +64,8 @@ TEST_P(ViolatedRules, ReportedOnErrorStreamWithResultOne) {
 }
 
 const char kAtLeastOne[] = "At least one of -x (--xml-layout), -d (--dump-xml-schema) is required";
-const char kExclusive[] = "Options -x (--xml-layout), -d (--dump-xml-schema) are mutually exclusive";
+const char kExclusive[] =
+    "Options -x (--xml-layout), -d (--dump-xml-schema) are mutually exclusive";
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, ViolatedRules,
@@ -72,7 +73,8 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"NoArguments", {}, "xml-layout, dump-xml-schema", kAtLeastOne},
         RuleCase{"ImageAlone", {"-i", "a.png"}, "xml-layout, dump-xml-schema", kAtLeastOne},
         RuleCase{"OutputAlone", {"-o", "out.bin"}, "xml-layout, dump-xml-schema", kAtLeastOne},
-        RuleCase{"LayoutAndSchema", {"-x", "l.xml", "-d"}, "xml-layout, dump-xml-schema", kExclusive},
+        RuleCase{
+            "LayoutAndSchema", {"-x", "l.xml", "-d"}, "xml-layout, dump-xml-schema", kExclusive},
         RuleCase{"ExclusionBeforeRequired",
                  {"-x", "l.xml", "-d", "-o", "o"},
                  "xml-layout, dump-xml-schema",
@@ -138,11 +140,11 @@ TEST(CommandLineOptions, VersionWinsOverLaterHelp) {
 }
 
 TEST(CommandLineOptions, AcceptedCombinations) {
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"bp", "-d"},
-           {"bp", "-d", "-o", "schema.xsd"},
-           {"bp", "-d", "-i", "a.png"},
-           {"bp", "-x", "l.xml", "-o", "out.bin"}}) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"bp", "-d"},
+                                             {"bp", "-d", "-o", "schema.xsd"},
+                                             {"bp", "-d", "-i", "a.png"},
+                                             {"bp", "-x", "l.xml", "-o", "out.bin"}}) {
     const Parsed parsed = Parse(args);
     EXPECT_EQ(parsed.result, 0) << args.size();
     EXPECT_EQ(parsed.out + parsed.err, "");
@@ -151,9 +153,8 @@ TEST(CommandLineOptions, AcceptedCombinations) {
 
 TEST(CommandLineOptions, ImagesKeepCommandLineOrderAndAnyValue) {
   CommandLineOptions options;
-  const Parsed parsed = Parse({"bp", "-x", "l", "-o", "o", "-i", "b.png", "--image", "missing",
-                               "-i", "a.jpg"},
-                              options);
+  const Parsed parsed = Parse(
+      {"bp", "-x", "l", "-o", "o", "-i", "b.png", "--image", "missing", "-i", "a.jpg"}, options);
   ASSERT_EQ(parsed.result, 0);
   EXPECT_EQ(options.imageArg.getValue(), (std::vector<std::string>{"b.png", "missing", "a.jpg"}));
   EXPECT_EQ(options.xmlLayoutArg.getValue(), "l");

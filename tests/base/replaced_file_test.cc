@@ -117,7 +117,9 @@ const TargetCase kTargets[] = {
      },
      0,
      {"out", "real"}},
-    {"DanglingLink", [](const TempDir& dir) { EXPECT_EQ(symlink("missing", (dir / "out").c_str()), 0); }, 0,
+    {"DanglingLink",
+     [](const TempDir& dir) { EXPECT_EQ(symlink("missing", (dir / "out").c_str()), 0); },
+     0,
      {"out", "missing"}},
     {"DirectoryNotWritable",
      [](const TempDir& dir) {
@@ -173,8 +175,7 @@ TEST_P(ReplacedFileTargets, PublishedWriteKeepsLinksModeOwnerAndGroup) {
   }
   struct stat link {};
   ASSERT_EQ(lstat((dir_ / "out").c_str(), &link), 0);
-  EXPECT_EQ(S_ISLNK(link.st_mode), GetParam().names.size() > 1 &&
-                                       GetParam().names[1] != "second");
+  EXPECT_EQ(S_ISLNK(link.st_mode), GetParam().names.size() > 1 && GetParam().names[1] != "second");
   if (existed) {
     EXPECT_EQ(testing_support::Entries(dir_.path()), entries);
   }

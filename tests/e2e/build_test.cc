@@ -54,7 +54,6 @@ std::string Sha256Sum(const std::string& path) {
   return std::string(digest, got);
 }
 
-
 // The package verifies with its printed digest and extracts back to the layout text and
 // the images, byte for byte.
 void ExpectRoundTrip(const std::string& package, const std::string& hash, const std::string& text,
@@ -81,8 +80,8 @@ class Build : public ::testing::Test {
   }
 
   std::vector<std::string> Args(const std::string& output) const {
-    return {"--xml-layout", dir_ / "layout.xml", "--image", dir_ / "art/icon.png",
-            "--image", dir_ / "C:\\brand\\logo.jpg", "--output", output};
+    return {"--xml-layout", dir_ / "layout.xml",          "--image",  dir_ / "art/icon.png",
+            "--image",      dir_ / "C:\\brand\\logo.jpg", "--output", output};
   }
 
   TempDir dir_;
@@ -98,8 +97,8 @@ TEST_F(Build, WorkedExamplePackageByteForByte) {
 
   const std::string package = ReadFile(output);
   const std::string text = LayoutText(300);
-  const std::string expected = U32(3693) + U32(0) + U32(1) + U32(317) + U32(1) + U32(0) +
-                               U32(301) + text + '\0' + ImageRecordBytes("icon.png", 0, png_) +
+  const std::string expected = U32(3693) + U32(0) + U32(1) + U32(317) + U32(1) + U32(0) + U32(301) +
+                               text + '\0' + ImageRecordBytes("icon.png", 0, png_) +
                                ImageRecordBytes("logo.jpg", 2, jpeg_) + U32(8) + U32(3);
   EXPECT_EQ(package.size(), 3693u);
   EXPECT_EQ(package, expected);
@@ -121,8 +120,8 @@ TEST_F(Build, OutputThatIsAnInputIsRefused) {
         dir_ / "C:\\brand\\logo.jpg"}) {
     const auto run = RunTool(Args(output));
     EXPECT_EQ(run.status, StatusOf(-504)) << output;
-    EXPECT_EQ(run.out, "Error: -504\n\tOutput file is also an input, not overwriting it: " +
-                           output + "\n");
+    EXPECT_EQ(run.out,
+              "Error: -504\n\tOutput file is also an input, not overwriting it: " + output + "\n");
   }
   EXPECT_EQ(ReadFile(dir_ / "layout.xml"), original);
   EXPECT_TRUE(ReadFile(dir_ / "art/icon.png") == png_);
@@ -167,43 +166,53 @@ TEST_P(BuildFailures, ReportAndStatusAndNoPackage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Reports, BuildFailures,
-    ::testing::Values(
-        Failure{"MissingLayout",
-                {"-x", "@/none.xml", "-o", "@/out.bin"},
-                "Error: -502\n\tcannot open file @/none.xml\n", -502},
-        Failure{"LayoutIsDirectory",
-                {"-x", "@", "-o", "@/out.bin"},
-                "Error: -502\n\tcannot open file @\n", -502},
-        Failure{"LayoutNotXml",
-                {"-x", "@/abc.xml", "-o", "@/out.bin"},
-                "Error: -503\n\texpected <\n", -503},
-        Failure{"LayoutRule",
-                {"-x", "@/bad-root.xml", "-o", "@/old.bin"},
-                "Error: -506\n\tTop node must be vantu-client-branding\n", -506},
-        Failure{"MissingImage",
-                {"-x", "@/only-icon.xml", "-i", "@/no/icon.png", "-o", "@/out.bin"},
-                "Error: -504\n\tUnable to open Image file: @/no/icon.png\n", -504},
-        Failure{"ImageIsDirectory",
-                {"-x", "@/only-icon.xml", "-i", "@/art", "-o", "@/out.bin"},
-                "Error: -504\n\tUnable to open Image file: @/art\n", -504},
-        Failure{"TextAsImage",
-                {"-x", "@/only-icon.xml", "-i", "@/text.txt", "-o", "@/out.bin"},
-                "Error: -503\n\tInvalid Image type. Must be PNG or JPEG\n", -503},
-        Failure{"NoImages",
-                {"-x", "@/layout.xml", "-o", "@/old.bin"},
-                "Error: -505\n\tNo resource found for reference: icon.png\n"
-                "No resource found for reference: logo.jpg\n\n",
-                -505},
-        Failure{"ImagesDiffer",
-                {"-x", "@/only-icon.xml", "-i", "@/art/icon.png", "-i", "@/C:\\brand\\logo.jpg",
-                 "-o", "@/old.bin"},
-                "Error: -505\n\tNo reference found for resource: logo.jpg\n\n", -505},
-        Failure{"OutputDirectoryMissing",
-                {"-x", "@/only-icon.xml", "-i", "@/art/icon.png", "-o", "@/no/out.bin"},
-                "Error: -504\n\tUnable to open Output file: @/no/out.bin\n", -504},
-        Failure{"OutputDeviceFull",
-                {"-x", "@/only-icon.xml", "-i", "@/art/icon.png", "-o", "/dev/full"},
-                "Error: -504\n\tUnable to write Output file: /dev/full\n", -504}),
+    ::testing::Values(Failure{"MissingLayout",
+                              {"-x", "@/none.xml", "-o", "@/out.bin"},
+                              "Error: -502\n\tcannot open file @/none.xml\n",
+                              -502},
+                      Failure{"LayoutIsDirectory",
+                              {"-x", "@", "-o", "@/out.bin"},
+                              "Error: -502\n\tcannot open file @\n",
+                              -502},
+                      Failure{"LayoutNotXml",
+                              {"-x", "@/abc.xml", "-o", "@/out.bin"},
+                              "Error: -503\n\texpected <\n",
+                              -503},
+                      Failure{"LayoutRule",
+                              {"-x", "@/bad-root.xml", "-o", "@/old.bin"},
+                              "Error: -506\n\tTop node must be vantu-client-branding\n",
+                              -506},
+                      Failure{"MissingImage",
+                              {"-x", "@/only-icon.xml", "-i", "@/no/icon.png", "-o", "@/out.bin"},
+                              "Error: -504\n\tUnable to open Image file: @/no/icon.png\n",
+                              -504},
+                      Failure{"ImageIsDirectory",
+                              {"-x", "@/only-icon.xml", "-i", "@/art", "-o", "@/out.bin"},
+                              "Error: -504\n\tUnable to open Image file: @/art\n",
+                              -504},
+                      Failure{"TextAsImage",
+                              {"-x", "@/only-icon.xml", "-i", "@/text.txt", "-o", "@/out.bin"},
+                              "Error: -503\n\tInvalid Image type. Must be PNG or JPEG\n",
+                              -503},
+                      Failure{"NoImages",
+                              {"-x", "@/layout.xml", "-o", "@/old.bin"},
+                              "Error: -505\n\tNo resource found for reference: icon.png\n"
+                              "No resource found for reference: logo.jpg\n\n",
+                              -505},
+                      Failure{"ImagesDiffer",
+                              {"-x", "@/only-icon.xml", "-i", "@/art/icon.png", "-i",
+                               "@/C:\\brand\\logo.jpg", "-o", "@/old.bin"},
+                              "Error: -505\n\tNo reference found for resource: logo.jpg\n\n",
+                              -505},
+                      Failure{
+                          "OutputDirectoryMissing",
+                          {"-x", "@/only-icon.xml", "-i", "@/art/icon.png", "-o", "@/no/out.bin"},
+                          "Error: -504\n\tUnable to open Output file: @/no/out.bin\n",
+                          -504},
+                      Failure{"OutputDeviceFull",
+                              {"-x", "@/only-icon.xml", "-i", "@/art/icon.png", "-o", "/dev/full"},
+                              "Error: -504\n\tUnable to write Output file: /dev/full\n",
+                              -504}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A file that delivers fewer bytes than its size never reaches the package.

@@ -97,8 +97,8 @@ TEST(Cli, UnknownOptionIsOneLineOnTheErrorStream) {
 
 TEST(Cli, SchemaOnStandardOutputIgnoresImages) {
   const std::string expected = std::string(XmlLayoutSchema) + "\n";
-  for (const auto& args : {std::vector<std::string>{"-d"},
-                           std::vector<std::string>{"-d", "-i", "a.png"}}) {
+  for (const auto& args :
+       {std::vector<std::string>{"-d"}, std::vector<std::string>{"-d", "-i", "a.png"}}) {
     const auto run = RunTool(args);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out.size(), 2727u);
@@ -119,8 +119,8 @@ TEST(Cli, SchemaToFile) {
 TEST(Cli, LostStandardOutputIsNoSuccess) {
   TempDir dir;
   for (const char* args : {"-d", "--version"}) {
-    const std::string command = std::string("'") + BP_TOOL_PATH + "' " + args +
-                                " >/dev/full 2>'" + (dir / "err") + "'";
+    const std::string command =
+        std::string("'") + BP_TOOL_PATH + "' " + args + " >/dev/full 2>'" + (dir / "err") + "'";
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status)) << args;
     EXPECT_EQ(WEXITSTATUS(status), 70) << args;
@@ -145,8 +145,8 @@ TEST_P(SchemaFileFailures, ReportedAfterTheWritingLine) {
   if (path.rfind("@/", 0) == 0) path = dir.path() + path.substr(1);
   const auto run = RunTool({"-d", "-o", path});
   EXPECT_EQ(run.status, StatusOf(-504));
-  EXPECT_EQ(run.out, "Writing schema to: " + path + "\nError: -504\n\t" + GetParam().message +
-                         path + "\n");
+  EXPECT_EQ(run.out,
+            "Writing schema to: " + path + "\nError: -504\n\t" + GetParam().message + path + "\n");
   EXPECT_EQ(run.err, "");
 }
 

@@ -45,22 +45,27 @@ TEST_P(Completion, Offers) {
   WriteFile(dir / "images/app.txt", "");
   WriteFile(dir / "icon.png", "");
   const std::string& tool = GetParam().words[0];
-  const std::string function = tool == "branding-package" ? "branding_package" : "branding_package_inspect";
+  const std::string function =
+      tool == "branding-package" ? "branding_package" : "branding_package_inspect";
   EXPECT_EQ(Complete(function, GetParam().words, dir.path()), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Bash, Completion,
     ::testing::Values(
-        CompletionCase{"ImageNameWithASpace", {"branding-package", "-i", "images/ap"},
+        CompletionCase{"ImageNameWithASpace",
+                       {"branding-package", "-i", "images/ap"},
                        "images/app icon.png\nimages/apple.png\n"},
-        CompletionCase{"EveryCommand", {"branding-package-inspect", ""},
+        CompletionCase{"EveryCommand",
+                       {"branding-package-inspect", ""},
                        "--help\n--version\ndiff\nextract\nlint\nlist\npreview\nrefs\nverify\n"},
-        CompletionCase{"PreviewOptions", {"branding-package-inspect", "preview", "--"},
+        CompletionCase{"PreviewOptions",
+                       {"branding-package-inspect", "preview", "--"},
                        "--help\n--layout\n--output\n"},
-        CompletionCase{"RefsOptions", {"branding-package-inspect", "refs", "--"},
-                       "--dir\n--help\n--null\n"},
-        CompletionCase{"FileWithASpace", {"branding-package-inspect", "lint", "images/app "},
+        CompletionCase{
+            "RefsOptions", {"branding-package-inspect", "refs", "--"}, "--dir\n--help\n--null\n"},
+        CompletionCase{"FileWithASpace",
+                       {"branding-package-inspect", "lint", "images/app "},
                        "images/app icon.png\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 

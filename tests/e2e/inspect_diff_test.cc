@@ -51,11 +51,12 @@ TEST_F(InspectDiff, TellsEveryDifference) {
   const auto jpeg = JpegBytes(200);
   const std::string a = Build("a", kLayout, {{"icon.png", png}, {"logo.jpg", jpeg}});
   const std::string same = Build("same", kLayout, {{"icon.png", png}, {"logo.jpg", jpeg}});
-  const std::string layout = Build("layout", Replaced(kLayout, "Demo", "Demo 2"),
-                                   {{"icon.png", png}, {"logo.jpg", jpeg}});
-  const std::string image = Build("image", kLayout, {{"icon.png", PngBytes(101)}, {"logo.jpg", jpeg}});
-  const std::string swapped =
-      Build("swapped", Replaced(kLayout, "logo.jpg", "logo2.jpg"), {{"icon.png", png}, {"logo2.jpg", jpeg}});
+  const std::string layout =
+      Build("layout", Replaced(kLayout, "Demo", "Demo 2"), {{"icon.png", png}, {"logo.jpg", jpeg}});
+  const std::string image =
+      Build("image", kLayout, {{"icon.png", PngBytes(101)}, {"logo.jpg", jpeg}});
+  const std::string swapped = Build("swapped", Replaced(kLayout, "logo.jpg", "logo2.jpg"),
+                                    {{"icon.png", png}, {"logo2.jpg", jpeg}});
   const std::string order = Build("order", kLayout, {{"logo.jpg", jpeg}, {"icon.png", png}});
   const std::string sha = "sha256 ";
   struct Case {
@@ -109,10 +110,12 @@ TEST(InspectDiffLarge, UnparsedAndHugeLayouts) {
   std::string lines;
   for (int i = 0; i < 4100; ++i) lines += "<t>" + std::to_string(i) + "</t>";
   WriteFile(dir / "a.pkg", PackageBytes({LayoutRecordBytes("<r>" + lines + "</r>"), icon}));
-  WriteFile(dir / "b.pkg", PackageBytes({LayoutRecordBytes("<r>" + lines + "<t>new</t></r>"), icon}));
+  WriteFile(dir / "b.pkg",
+            PackageBytes({LayoutRecordBytes("<r>" + lines + "<t>new</t></r>"), icon}));
   run = RunInspect({"diff", dir / "a.pkg", dir / "b.pkg"});
   EXPECT_EQ(run.status, 9);
-  EXPECT_NE(run.out.find("layout:\n+/r/t[4101] = \"new\"\n"), std::string::npos) << run.out.substr(0, 300);
+  EXPECT_NE(run.out.find("layout:\n+/r/t[4101] = \"new\"\n"), std::string::npos)
+      << run.out.substr(0, 300);
 }
 
 }  // namespace

@@ -33,9 +33,9 @@ TEST(InspectExtract, NamesThatWouldLeaveTheDirectoryAreRefused) {
                                 "layout.xml", std::string(252, 'n') + ".png"}) {
     TempDir dir;
     const std::string layout = Replaced(Replaced(kLayout, "icon.png", "ok.png"), "logo.jpg", name);
-    WriteFile(dir / "p.pkg", PackageBytes({LayoutRecordBytes(layout),
-                                           ImageRecordBytes("ok.png", 0, PngBytes(100)),
-                                           ImageRecordBytes(name, 0, PngBytes(100))}));
+    WriteFile(dir / "p.pkg",
+              PackageBytes({LayoutRecordBytes(layout), ImageRecordBytes("ok.png", 0, PngBytes(100)),
+                            ImageRecordBytes(name, 0, PngBytes(100))}));
     ASSERT_EQ(mkdir((dir / "out").c_str(), 0755), 0);
     // (An empty reference breaks a layout rule first.)
     EXPECT_EQ(RunInspect({"verify", dir / "p.pkg"}).status, name.empty() ? 5 : 8) << name;
@@ -51,8 +51,8 @@ TEST(InspectExtract, NamesThatWouldLeaveTheDirectoryAreRefused) {
 
 TEST(InspectExtract, ExistingFilesNeedForce) {
   TempDir dir;
-  WriteFile(dir / "p.pkg", PackageBytes({LayoutRecordBytes("<x/>"),
-                                         ImageRecordBytes("a.png", 0, PngBytes(10))}));
+  WriteFile(dir / "p.pkg",
+            PackageBytes({LayoutRecordBytes("<x/>"), ImageRecordBytes("a.png", 0, PngBytes(10))}));
   ASSERT_EQ(mkdir((dir / "out").c_str(), 0755), 0);
   WriteFile(dir / "out/a.png", "mine");
   auto run = RunInspect({"extract", dir / "p.pkg", dir / "out"});
@@ -86,9 +86,9 @@ TEST(InspectExtract, CorruptOrConflictingPackagesWriteNothing) {
   }
   // The same image stored twice extracts once.
   TempDir dir;
-  WriteFile(dir / "p.pkg", PackageBytes({LayoutRecordBytes("<x/>"),
-                                         ImageRecordBytes("a.png", 0, PngBytes(10)),
-                                         ImageRecordBytes("a.png", 0, PngBytes(10))}));
+  WriteFile(dir / "p.pkg",
+            PackageBytes({LayoutRecordBytes("<x/>"), ImageRecordBytes("a.png", 0, PngBytes(10)),
+                          ImageRecordBytes("a.png", 0, PngBytes(10))}));
   EXPECT_EQ(RunInspect({"extract", dir / "p.pkg", dir / "out"}).status, 0);
   EXPECT_EQ(Entries(dir / "out"), (std::vector<std::string>{"a.png", "layout.xml"}));
 }

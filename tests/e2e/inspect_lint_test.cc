@@ -34,18 +34,19 @@ TEST(InspectLint, EveryFindingWithItsPosition) {
   const auto run = RunInspect({"lint", f, dir / "icon.png", dir / "other.jpg"});
   EXPECT_EQ(run.status, 5);
   EXPECT_EQ(run.out,
-            f + ":2:1: error: Must contain node: app-name\n" +
-            f + ":2:1: error: No reference found for resource: other.jpg\n" +
-            f + ":2:1: error: Element 'vantu-client-branding': The attribute 'version' is "
+            f + ":2:1: error: Must contain node: app-name\n" + f +
+                ":2:1: error: No reference found for resource: other.jpg\n" + f +
+                ":2:1: error: Element 'vantu-client-branding': The attribute 'version' is "
                 "required but missing.\n" +
-            f + ":3:3: error: Element 'app-icon': This element is not expected. Expected is "
+                f +
+                ":3:3: error: Element 'app-icon': This element is not expected. Expected is "
                 "( app-name ).\n" +
-            f + ":5:3: error: about must contain attribute: title\n" +
-            f + ":6:5: error: align must be either: left, center or right\n" +
-            f + ":6:24: error: No resource found for reference: x.png\n" +
-            f + ":6:42: error: Unexpected line node: image\n" +
-            dir / "icon.png: PNG, 2x1 pixels, 100 bytes\n" +
-            dir / "other.jpg: JPEG, 3x2 pixels, 200 bytes\n" + f + ": 8 errors, 0 warnings\n");
+                f + ":5:3: error: about must contain attribute: title\n" + f +
+                ":6:5: error: align must be either: left, center or right\n" + f +
+                ":6:24: error: No resource found for reference: x.png\n" + f +
+                ":6:42: error: Unexpected line node: image\n" +
+                dir / "icon.png: PNG, 2x1 pixels, 100 bytes\n" +
+                dir / "other.jpg: JPEG, 3x2 pixels, 200 bytes\n" + f + ": 8 errors, 0 warnings\n");
 }
 
 TEST(InspectLint, SchemaOnlyFindingsAreWarnings) {
@@ -96,8 +97,9 @@ TEST(InspectLint, SchemaFindingsAreBounded) {
   WriteFile(dir / "wide.xml", head + lines + "</about></vantu-client-branding>");
   run = RunInspect({"lint", dir / "wide.xml"});
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, dir / "wide.xml" + ":1:163: warning: schema not checked: element 'about' "
-                                        "holds 2001 nodes, more than 2000\n" +
+  EXPECT_EQ(run.out, dir / "wide.xml" +
+                         ":1:163: warning: schema not checked: element 'about' "
+                         "holds 2001 nodes, more than 2000\n" +
                          dir / "wide.xml: 0 errors, 1 warning\n");
 }
 
@@ -105,10 +107,10 @@ TEST(InspectLint, SchemaFindingsAreBounded) {
 // --strict makes it count.
 struct LintCase {
   const char* name;
-  std::string layout;                             // "" keeps kLayout
+  std::string layout;                                       // "" keeps kLayout
   std::vector<std::pair<std::string, std::string>> images;  // file name, content
-  std::string finding;                            // a part of the one line that matters
-  int status;                                     // without --strict
+  std::string finding;                                      // a part of the one line that matters
+  int status;                                               // without --strict
   int strictStatus;
 };
 
@@ -145,50 +147,121 @@ const std::string kJpeg = JpegBytes(200);
 INSTANTIATE_TEST_SUITE_P(
     Lint, LintMisfeatures,
     ::testing::Values(
-        LintCase{"MisspelledQuitItem", Replaced(kLayout, "<quit-item>Quit</quit-item>",
-                                                "<quit-itme>Quit</quit-itme>"),
-                 {}, "warning: Element 'quit-itme': This element is not expected", 0, 5},
+        LintCase{"MisspelledQuitItem",
+                 Replaced(kLayout, "<quit-item>Quit</quit-item>", "<quit-itme>Quit</quit-itme>"),
+                 {},
+                 "warning: Element 'quit-itme': This element is not expected",
+                 0,
+                 5},
         LintCase{"EmptyToolbarMenu",
                  Replaced(kLayout, "<about-item>About</about-item><quit-item>Quit</quit-item>", ""),
-                 {}, "warning: Element 'toolbar-menu': Missing child element(s)", 0, 5},
-        LintCase{"LineWithoutAlign", Replaced(kLayout, " align=\"center\"", ""), {},
-                 "The attribute 'align' is required but missing", 0, 5},
-        LintCase{"CapitalisedAlign", Replaced(kLayout, "align=", "Align="), {},
-                 "The attribute 'Align' is not allowed", 0, 5},
-        LintCase{"UnknownElement", Replaced(kLayout, "<app-name>", "<window-title/><app-name>"), {},
-                 "Element 'window-title': This element is not expected", 0, 5},
-        LintCase{"TwoAppNames", Replaced(kLayout, "<app-name>", "<app-name>A</app-name><app-name>"),
-                 {}, "Element 'app-name': This element is not expected", 0, 5},
-        LintCase{"MinWidthTooLarge", Replaced(kLayout, "title=", "minWidth=\"300\" title="), {},
-                 "'300' is not a valid value of the atomic type 'xs:unsignedByte'", 0, 5},
-        LintCase{"VersionNotANumber", Replaced(kLayout, "\"1.0\"", "\"2.0-beta\""), {},
-                 "'2.0-beta' is not a valid value of the atomic type 'xs:decimal'", 0, 5},
-        LintCase{"EmptyAppName", Replaced(kLayout, "<app-name>Demo</app-name>", "<app-name/>"),
-                 {}, ":1:38: warning: app-name is empty", 0, 5},
-        LintCase{"EmptyTitle", Replaced(kLayout, "title=\"About\"", "title=\"\""), {},
-                 "warning: the about title is empty", 0, 5},
-        LintCase{"MismatchedEndTag", Replaced(kLayout, "Demo</app-name>", "Demo</app-nam>"), {},
-                 "warning: Opening and ending tag mismatch: app-name line 1 and app-nam", 0, 5},
-        LintCase{"BareAmpersand", Replaced(kLayout, "Demo", "De & mo"), {},
-                 "warning: '&' starts no entity or character reference", 0, 5},
-        LintCase{"Latin1", "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>" +
-                               Replaced(kLayout, "Demo", "Caf\xE9"),
-                 {}, ":1:31: warning: declared encoding iso-8859-1", 0, 5},
-        LintCase{"NotUtf8", Replaced(kLayout, "Demo", "Caf\xE9"), {},
-                 ":1:51: warning: text is not UTF-8: byte 0xE9", 0, 5},
-        LintCase{"TruncatedPng", "", {{"icon.png", kPng.substr(0, 20)}, {"logo.jpg", kJpeg}},
-                 "icon.png:1:1: error: does not decode as PNG: the data ends early", 4, 4},
-        LintCase{"TruncatedJpeg", "", {{"icon.png", kPng}, {"logo.jpg", kJpeg.substr(0, 150)}},
-                 "logo.jpg:1:1: error: does not decode as JPEG", 4, 4},
-        LintCase{"JpegNamedPng", "", {{"icon.png", kJpeg}, {"logo.jpg", kJpeg}},
-                 "icon.png:1:1: warning: the name says PNG, the content is JPEG", 0, 4},
-        LintCase{"OneNameTwoContents", "",
+                 {},
+                 "warning: Element 'toolbar-menu': Missing child element(s)",
+                 0,
+                 5},
+        LintCase{"LineWithoutAlign",
+                 Replaced(kLayout, " align=\"center\"", ""),
+                 {},
+                 "The attribute 'align' is required but missing",
+                 0,
+                 5},
+        LintCase{"CapitalisedAlign",
+                 Replaced(kLayout, "align=", "Align="),
+                 {},
+                 "The attribute 'Align' is not allowed",
+                 0,
+                 5},
+        LintCase{"UnknownElement",
+                 Replaced(kLayout, "<app-name>", "<window-title/><app-name>"),
+                 {},
+                 "Element 'window-title': This element is not expected",
+                 0,
+                 5},
+        LintCase{"TwoAppNames",
+                 Replaced(kLayout, "<app-name>", "<app-name>A</app-name><app-name>"),
+                 {},
+                 "Element 'app-name': This element is not expected",
+                 0,
+                 5},
+        LintCase{"MinWidthTooLarge",
+                 Replaced(kLayout, "title=", "minWidth=\"300\" title="),
+                 {},
+                 "'300' is not a valid value of the atomic type 'xs:unsignedByte'",
+                 0,
+                 5},
+        LintCase{"VersionNotANumber",
+                 Replaced(kLayout, "\"1.0\"", "\"2.0-beta\""),
+                 {},
+                 "'2.0-beta' is not a valid value of the atomic type 'xs:decimal'",
+                 0,
+                 5},
+        LintCase{"EmptyAppName",
+                 Replaced(kLayout, "<app-name>Demo</app-name>", "<app-name/>"),
+                 {},
+                 ":1:38: warning: app-name is empty",
+                 0,
+                 5},
+        LintCase{"EmptyTitle",
+                 Replaced(kLayout, "title=\"About\"", "title=\"\""),
+                 {},
+                 "warning: the about title is empty",
+                 0,
+                 5},
+        LintCase{"MismatchedEndTag",
+                 Replaced(kLayout, "Demo</app-name>", "Demo</app-nam>"),
+                 {},
+                 "warning: Opening and ending tag mismatch: app-name line 1 and app-nam",
+                 0,
+                 5},
+        LintCase{"BareAmpersand",
+                 Replaced(kLayout, "Demo", "De & mo"),
+                 {},
+                 "warning: '&' starts no entity or character reference",
+                 0,
+                 5},
+        LintCase{"Latin1",
+                 "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>" +
+                     Replaced(kLayout, "Demo", "Caf\xE9"),
+                 {},
+                 ":1:31: warning: declared encoding iso-8859-1",
+                 0,
+                 5},
+        LintCase{"NotUtf8",
+                 Replaced(kLayout, "Demo", "Caf\xE9"),
+                 {},
+                 ":1:51: warning: text is not UTF-8: byte 0xE9",
+                 0,
+                 5},
+        LintCase{"TruncatedPng",
+                 "",
+                 {{"icon.png", kPng.substr(0, 20)}, {"logo.jpg", kJpeg}},
+                 "icon.png:1:1: error: does not decode as PNG: the data ends early",
+                 4,
+                 4},
+        LintCase{"TruncatedJpeg",
+                 "",
+                 {{"icon.png", kPng}, {"logo.jpg", kJpeg.substr(0, 150)}},
+                 "logo.jpg:1:1: error: does not decode as JPEG",
+                 4,
+                 4},
+        LintCase{"JpegNamedPng",
+                 "",
+                 {{"icon.png", kJpeg}, {"logo.jpg", kJpeg}},
+                 "icon.png:1:1: warning: the name says PNG, the content is JPEG",
+                 0,
+                 4},
+        LintCase{"OneNameTwoContents",
+                 "",
                  {{"icon.png", kPng}, {"logo.jpg", kJpeg}, {"icon.png", PngBytes(101)}},
-                 "warning: the image name icon.png is taken by", 0, 8},
+                 "warning: the image name icon.png is taken by",
+                 0,
+                 8},
         LintCase{"ImageNamedLayoutXml",
                  Replaced(kLayout, "<logo>logo.jpg</logo>", "<logo>layout.xml</logo>"),
                  {{"icon.png", kPng}, {"layout.xml", kJpeg}},
-                 "warning: extract would refuse the image name \"layout.xml\"", 0, 8}),
+                 "warning: extract would refuse the image name \"layout.xml\"",
+                 0,
+                 8}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // lint --json is one object; its findings and images check out field by field. A passing
@@ -225,7 +298,8 @@ TEST(InspectLint, JsonAndSummary) {
 // by default (deeper than 256) is checked, not reported in the library's own words.
 TEST(InspectLint, LongAndDeepLayouts) {
   TempDir dir;
-  WriteFile(dir / "long.xml", Replaced(kLayout, "<app-name>", std::string(70005, '\n') + "<app-nam/><app-name>"));
+  WriteFile(dir / "long.xml",
+            Replaced(kLayout, "<app-name>", std::string(70005, '\n') + "<app-nam/><app-name>"));
   auto run = RunInspect({"lint", dir / "long.xml"});
   EXPECT_NE(run.out.find(dir / "long.xml:70006:1: warning: Element 'app-nam'"), std::string::npos)
       << run.out.substr(0, 400);

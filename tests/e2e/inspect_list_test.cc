@@ -29,7 +29,8 @@ TEST_F(Inspect, ListShowsEachRecordAtItsOffset) {
   EXPECT_EQ(run.out, "offset\tsize\trecord\n0\t12\theader, package size " +
                          std::to_string(endAt + 8) + "\n12\t" + std::to_string(layoutSize) +
                          "\tlayout, text of " + std::to_string(kLayout.size()) + " bytes\n" +
-                         std::to_string(iconAt) + "\t737\timage icon.png, PNG, 2x1 pixels, 700 bytes of data at " +
+                         std::to_string(iconAt) +
+                         "\t737\timage icon.png, PNG, 2x1 pixels, 700 bytes of data at " +
                          std::to_string(iconAt + 37) + "\n" + std::to_string(logoAt) +
                          "\t937\timage logo.jpg, JPEG, 3x2 pixels, 900 bytes of data at " +
                          std::to_string(logoAt + 37) + "\n" + std::to_string(endAt) + "\t8\tend\n");
@@ -48,8 +49,9 @@ TEST(InspectCli, JsonListOfACorruptPackageNamesTheFault) {
                          "\"message\":\"package size field says 41 bytes, the file has 40\"}}\n");
   const auto table = RunInspect({"list", dir / "p.pkg"});
   // The header's own field, not the file's length.
-  EXPECT_EQ(table.out, "offset\tsize\trecord\n0\t12\theader, package size 41\n"
-                       "12\t21\tlayout, text of 4 bytes\n");
+  EXPECT_EQ(table.out,
+            "offset\tsize\trecord\n0\t12\theader, package size 41\n"
+            "12\t21\tlayout, text of 4 bytes\n");
 }
 
 }  // namespace

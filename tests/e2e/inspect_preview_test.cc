@@ -32,9 +32,10 @@ TEST(InspectPreview, RefusedWithVerifyOrLintAndNoPage) {
   WriteFile(dir / "layout.xml", kLayout);
   WriteFile(dir / "icon.png", PngBytes(100));
   WriteFile(dir / "logo.jpg", JpegBytes(200));
-  WriteFile(dir / "bad.pkg", PackageBytes({LayoutRecordBytes(kLayout),
-                                           ImageRecordBytes("icon.png", 0, PngBytes(100).substr(0, 40)),
-                                           ImageRecordBytes("logo.jpg", 2, JpegBytes(200))}));
+  WriteFile(dir / "bad.pkg",
+            PackageBytes({LayoutRecordBytes(kLayout),
+                          ImageRecordBytes("icon.png", 0, PngBytes(100).substr(0, 40)),
+                          ImageRecordBytes("logo.jpg", 2, JpegBytes(200))}));
   WriteFile(dir / "old.html", "old page");
   auto run = RunInspect({"preview", dir / "bad.pkg", "-o", dir / "old.html"});
   const auto verify = RunInspect({"verify", dir / "bad.pkg"});
@@ -63,8 +64,8 @@ TEST(InspectPreview, RefusedWithVerifyOrLintAndNoPage) {
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, dir / "new.html\n");
   EXPECT_NE(ReadFile(dir / "new.html").find("<!DOCTYPE html>"), std::string::npos);
-  EXPECT_EQ(RunInspect({"preview", dir / "bad.pkg", dir / "layout.xml", "-o", dir / "x.html"}).status,
-            1);
+  EXPECT_EQ(
+      RunInspect({"preview", dir / "bad.pkg", dir / "layout.xml", "-o", dir / "x.html"}).status, 1);
 }
 
 }  // namespace

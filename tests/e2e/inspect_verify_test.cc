@@ -77,16 +77,26 @@ TEST_F(Inspect, VerifyReportsEachKindOfFault) {
   };
   const std::vector<Case> cases = {
       {Corrupted(0, U32(99)), {}, 3, "offset 0: package size field says 99 bytes, the file has "},
-      {Corrupted(iconAt + 8, U32(2)), {}, 4,
-       "offset " + std::to_string(iconAt + 37) + ": image data of icon.png is PNG, the record says JPEG"},
-      {Corrupted(text + 1, "X"), {}, 5,
-       "offset " + std::to_string(text + 1) + ": layout text: Top node must be vantu-client-branding"},
-      {Corrupted(text + kLayout.find("logo.jpg"), "lolo"), {}, 6,
+      {Corrupted(iconAt + 8, U32(2)),
+       {},
+       4,
+       "offset " + std::to_string(iconAt + 37) +
+           ": image data of icon.png is PNG, the record says JPEG"},
+      {Corrupted(text + 1, "X"),
+       {},
+       5,
+       "offset " + std::to_string(text + 1) +
+           ": layout text: Top node must be vantu-client-branding"},
+      {Corrupted(text + kLayout.find("logo.jpg"), "lolo"),
+       {},
+       6,
        "offset " + std::to_string(text + kLayout.find("<logo>") + 1) +
            ": No resource found for reference: lolo.jpg (and 1 more)"},
       {package_, {"--sha256", std::string(64, '0')}, 7, "SHA-256 is " + hash_},
       // A file that is no package at all is named so, not measured as a damaged one.
-      {dir_ / "layout.xml", {}, 3,
+      {dir_ / "layout.xml",
+       {},
+       3,
        "not a branding package: the header does not hold the format's constants 0 and 1\n"},
       {dir_.path(), {}, 2, "cannot open the file: it is a directory\n"},
       {dir_ / "missing.pkg", {}, 2, "cannot open the file: No such file or directory\n"},
@@ -116,16 +126,25 @@ TEST(InspectVerify, ContentClientsAndExtractRelyOn) {
     std::string err;
   };
   const std::vector<Case> cases = {
-      {"TruncatedPng", PackageBytes({layout, ImageRecordBytes("icon.png", 0, PngBytes(100).substr(0, 40)), logo}),
-       4, "offset " + std::to_string(imageAt + 37) + ": image data of icon.png does not decode as PNG: the data ends early"},
-      {"TruncatedJpeg", PackageBytes({layout, icon, ImageRecordBytes("logo.jpg", 2, JpegBytes(200).substr(0, 150))}),
+      {"TruncatedPng",
+       PackageBytes({layout, ImageRecordBytes("icon.png", 0, PngBytes(100).substr(0, 40)), logo}),
+       4,
+       "offset " + std::to_string(imageAt + 37) +
+           ": image data of icon.png does not decode as PNG: the data ends early"},
+      {"TruncatedJpeg",
+       PackageBytes({layout, icon, ImageRecordBytes("logo.jpg", 2, JpegBytes(200).substr(0, 150))}),
        4, "image data of logo.jpg does not decode as JPEG"},
-      {"OneNameTwoContents", PackageBytes({layout, icon, logo, ImageRecordBytes("icon.png", 0, PngBytes(101))}),
-       8, "image name icon.png is stored twice with different content"},
-      {"NamedLayoutXml", PackageBytes({layout, icon, ImageRecordBytes("layout.xml", 2, JpegBytes(200))}),
-       8, "offset " + std::to_string(imageAt + icon.size() + 28) + ": extract would refuse an image named \"layout.xml\""},
-      {"Latin1Text", PackageBytes({LayoutRecordBytes(Replaced(kLayout, "Demo", "Caf\xE9")), icon, logo}),
-       5, "offset " + std::to_string(28 + kLayout.find("Demo") + 3) + ": layout text is not UTF-8: byte 0xE9"},
+      {"OneNameTwoContents",
+       PackageBytes({layout, icon, logo, ImageRecordBytes("icon.png", 0, PngBytes(101))}), 8,
+       "image name icon.png is stored twice with different content"},
+      {"NamedLayoutXml",
+       PackageBytes({layout, icon, ImageRecordBytes("layout.xml", 2, JpegBytes(200))}), 8,
+       "offset " + std::to_string(imageAt + icon.size() + 28) +
+           ": extract would refuse an image named \"layout.xml\""},
+      {"Latin1Text",
+       PackageBytes({LayoutRecordBytes(Replaced(kLayout, "Demo", "Caf\xE9")), icon, logo}), 5,
+       "offset " + std::to_string(28 + kLayout.find("Demo") + 3) +
+           ": layout text is not UTF-8: byte 0xE9"},
   };
   for (const Case& c : cases) {
     WriteFile(dir / "p.pkg", c.bytes);
@@ -155,12 +174,22 @@ TEST(InspectVerify, JsonFaultKinds) {
   const std::vector<Case> cases = {
       {"", {}, 2, "io", "None"},
       {PackageBytes({layout, icon}) + "x", {}, 3, "structure", "0"},
-      {PackageBytes({layout, ImageRecordBytes("icon.png", 0, JpegBytes(200)), logo}), {}, 4, "image",
+      {PackageBytes({layout, ImageRecordBytes("icon.png", 0, JpegBytes(200)), logo}),
+       {},
+       4,
+       "image",
        std::to_string(12 + layout.size() + 37)},
       {PackageBytes({LayoutRecordBytes("<x/>"), icon, logo}), {}, 5, "layout", "29"},
-      {PackageBytes({layout, icon}), {}, 6, "references", std::to_string(28 + kLayout.find("<logo>") + 1)},
+      {PackageBytes({layout, icon}),
+       {},
+       6,
+       "references",
+       std::to_string(28 + kLayout.find("<logo>") + 1)},
       {PackageBytes({layout, icon, logo}), {"--sha256", std::string(64, 'a')}, 7, "digest", "None"},
-      {PackageBytes({layout, icon, logo, ImageRecordBytes("..", 0, PngBytes(100))}), {}, 8, "refused",
+      {PackageBytes({layout, icon, logo, ImageRecordBytes("..", 0, PngBytes(100))}),
+       {},
+       8,
+       "refused",
        std::to_string(12 + layout.size() + icon.size() + logo.size() + 28)},
   };
   for (const Case& c : cases) {
@@ -170,7 +199,8 @@ TEST(InspectVerify, JsonFaultKinds) {
     args.insert(args.end(), c.extra.begin(), c.extra.end());
     const auto run = RunInspect(args);
     EXPECT_EQ(run.status, c.status) << c.kind;
-    EXPECT_EQ(testing_support::JsonValue(run.out, "(d['sound'], d['fault']['kind'], d['fault']['offset'])"),
+    EXPECT_EQ(testing_support::JsonValue(run.out,
+                                         "(d['sound'], d['fault']['kind'], d['fault']['offset'])"),
               "(False, '" + c.kind + "', " + c.offset + ")");
   }
 }

@@ -21,11 +21,11 @@ using testing_support::Exists;
 using testing_support::ImageRecordBytes;
 using testing_support::JpegBytes;
 using testing_support::LayoutRecordBytes;
+using testing_support::Options;
 using testing_support::PackageBytes;
 using testing_support::PngBytes;
 using testing_support::ReadFile;
 using testing_support::RunInspect;
-using testing_support::Options;
 using testing_support::RunOptions;
 using testing_support::RunTool;
 using testing_support::StatusOf;
@@ -52,8 +52,8 @@ class Safety : public ::testing::Test {
   }
 
   std::vector<std::string> Build(const std::string& output) const {
-    return {"-x", dir_ / "layout.xml", "-i", dir_ / "icon.png", "-i", dir_ / "logo.jpg", "-o",
-            output};
+    return {"-x", dir_ / "layout.xml", "-i", dir_ / "icon.png",
+            "-i", dir_ / "logo.jpg",   "-o", output};
   }
 
   TempDir dir_;
@@ -104,7 +104,8 @@ TEST_F(Safety, PreviewRefusesToOverwriteItsInput) {
       {"preview", dir_ / "brand.pkg", "-o", dir_ / "brand.pkg"},
       {"preview", dir_ / "brand.pkg", "-o", dir_ / "link.pkg"},
       {"preview", "--layout", layout, dir_ / "icon.png", dir_ / "logo.jpg", "-o", layout},
-      {"preview", "--layout", layout, dir_ / "icon.png", dir_ / "logo.jpg", "-o", dir_ / "icon.png"},
+      {"preview", "--layout", layout, dir_ / "icon.png", dir_ / "logo.jpg", "-o",
+       dir_ / "icon.png"},
   };
   for (const auto& args : runs) {
     const auto run = RunInspect(args);
@@ -212,10 +213,14 @@ TEST_F(Safety, StraySingleDashTokensAreUnknownArguments) {
 TEST_F(Safety, CompanionRefusesUnknownOptionWords) {
   const std::string layout = dir_ / "layout.xml";
   const std::vector<std::vector<std::string>> refused = {
-      {"verify", layout, "-sha256", std::string(64, '0')}, {"list", "-json", layout},
-      {"extract", layout, dir_ / "x", "-force"}, {"extract", layout, dir_ / "x", "-fh"},
-      {"lint", "-strict", layout}, {"lint", layout, dir_ / "icon.png", "--josn"},
-      {"lint", "--json=1", layout}, {"preview", "--layuot", layout, "-o", dir_ / "p.html"}};
+      {"verify", layout, "-sha256", std::string(64, '0')},
+      {"list", "-json", layout},
+      {"extract", layout, dir_ / "x", "-force"},
+      {"extract", layout, dir_ / "x", "-fh"},
+      {"lint", "-strict", layout},
+      {"lint", layout, dir_ / "icon.png", "--josn"},
+      {"lint", "--json=1", layout},
+      {"preview", "--layuot", layout, "-o", dir_ / "p.html"}};
   for (const auto& args : refused) {
     const auto run = RunInspect(args);
     EXPECT_EQ(run.status, 1) << args[0] << " " << args[2];
@@ -245,16 +250,32 @@ TEST_F(Safety, FifosAreRefusedWithoutBlocking) {
     std::string err;
   };
   const std::vector<Case> cases = {
-      {{"-x", fifo, "-o", dir_ / "out.pkg"}, false, StatusOf(-502), "Error: -502\n\tcannot open file " + fifo + "\n", ""},
-      {{"-x", dir_ / "layout.xml", "-i", fifo, "-o", dir_ / "out.pkg"}, false, StatusOf(-504),
-       "Error: -504\n\tUnable to open Image file: " + fifo + "\n", ""},
-      {{"-x", dir_ / "layout.xml", "-i", "/dev/zero", "-o", dir_ / "out.pkg"}, false, StatusOf(-504),
-       "Error: -504\n\tUnable to open Image file: /dev/zero\n", ""},
+      {{"-x", fifo, "-o", dir_ / "out.pkg"},
+       false,
+       StatusOf(-502),
+       "Error: -502\n\tcannot open file " + fifo + "\n",
+       ""},
+      {{"-x", dir_ / "layout.xml", "-i", fifo, "-o", dir_ / "out.pkg"},
+       false,
+       StatusOf(-504),
+       "Error: -504\n\tUnable to open Image file: " + fifo + "\n",
+       ""},
+      {{"-x", dir_ / "layout.xml", "-i", "/dev/zero", "-o", dir_ / "out.pkg"},
+       false,
+       StatusOf(-504),
+       "Error: -504\n\tUnable to open Image file: /dev/zero\n",
+       ""},
       {{"list", fifo}, true, 2, "", fifo + ": cannot open the file: not a regular file\n"},
       {{"verify", fifo}, true, 2, "", fifo + ": cannot open the file: not a regular file\n"},
-      {{"extract", fifo, dir_ / "x"}, true, 2, "", fifo + ": cannot open the file: not a regular file\n"},
+      {{"extract", fifo, dir_ / "x"},
+       true,
+       2,
+       "",
+       fifo + ": cannot open the file: not a regular file\n"},
       {{"lint", fifo}, true, 2, "", fifo + ": cannot open the file: not a regular file\n"},
-      {{"lint", dir_ / "layout.xml", fifo}, true, 2,
+      {{"lint", dir_ / "layout.xml", fifo},
+       true,
+       2,
        fifo + ":1:1: error: Unable to open Image file: " + fifo + " (not a regular file)\n" +
            dir_ / "layout.xml: 4 errors, 0 warnings\n",
        ""},
@@ -290,7 +311,8 @@ class ExtractSafety : public ::testing::Test {
 TEST_F(ExtractSafety, SwappedPackageCannotEscape) {
   const std::string layout = LayoutRecordBytes("<x/>");
   const std::string good = Package({layout, ImageRecordBytes("ESCAPED.png", 0, PngBytes(4096))});
-  const std::string evil = Package({layout, ImageRecordBytes("../../ESCAPED.png", 0, PngBytes(4096))});
+  const std::string evil =
+      Package({layout, ImageRecordBytes("../../ESCAPED.png", 0, PngBytes(4096))});
   ASSERT_EQ(mkdir((dir_ / "out").c_str(), 0755), 0);
   std::atomic<bool> done{false};
   std::thread flipper([&] {
@@ -311,9 +333,9 @@ TEST_F(ExtractSafety, SwappedPackageCannotEscape) {
 // --force replaces all files or none: a directory in the way is refused before anything
 // moves, with the reason; interrupted extractions leave no staging directory behind.
 TEST_F(ExtractSafety, ForceIsAllOrNothing) {
-  const std::string package = Package({LayoutRecordBytes("<x/>"),
-                                       ImageRecordBytes("a.png", 0, PngBytes(5000)),
-                                       ImageRecordBytes("b.jpg", 2, JpegBytes(5000))});
+  const std::string package =
+      Package({LayoutRecordBytes("<x/>"), ImageRecordBytes("a.png", 0, PngBytes(5000)),
+               ImageRecordBytes("b.jpg", 2, JpegBytes(5000))});
   const std::string out = dir_ / "out";
   ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
   WriteFile(out + "/a.png", "old a");

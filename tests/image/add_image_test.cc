@@ -54,19 +54,19 @@ TEST_P(ImageContent, FormatDecidedByFirstBytes) {
   EXPECT_EQ(writer.resources, std::vector<std::string>{"logo.png"});
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Signatures, ImageContent,
-    ::testing::Values(
-        ContentCase{"Png", PngBytes(100), 0},
-        ContentCase{"JpegUnderPngName", JpegBytes(100), 2},
-        ContentCase{"JpegOfExactlyEightBytes", JpegBytes(8), 2},
-        ContentCase{"PngOfExactlyEightBytes", PngBytes(8), 0},
-        ContentCase{"JpegOfSevenBytes", JpegBytes(7), -1},
-        ContentCase{"Empty", "", -1},
-        ContentCase{"PngSignatureBrokenAtEighthByte", PngBytes(7) + "X" + PngBytes(20), -1},
-        ContentCase{"Text", "hello, this is text", -1},
-        ContentCase{"TrailingBytesKept", JpegBytes(64) + std::string(10, '\0'), 2}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Signatures, ImageContent,
+                         ::testing::Values(ContentCase{"Png", PngBytes(100), 0},
+                                           ContentCase{"JpegUnderPngName", JpegBytes(100), 2},
+                                           ContentCase{"JpegOfExactlyEightBytes", JpegBytes(8), 2},
+                                           ContentCase{"PngOfExactlyEightBytes", PngBytes(8), 0},
+                                           ContentCase{"JpegOfSevenBytes", JpegBytes(7), -1},
+                                           ContentCase{"Empty", "", -1},
+                                           ContentCase{"PngSignatureBrokenAtEighthByte",
+                                                       PngBytes(7) + "X" + PngBytes(20), -1},
+                                           ContentCase{"Text", "hello, this is text", -1},
+                                           ContentCase{"TrailingBytesKept",
+                                                       JpegBytes(64) + std::string(10, '\0'), 2}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ImageName, LastComponentOfEitherSeparator) {
   using vantu::branding_package::ImageName;
@@ -96,8 +96,8 @@ TEST(AddImage, SameFileTwiceGivesTwoEqualRecordsInOrder) {
 // Files that cannot be taken as images at all; code -504 and a message naming the path.
 struct FileCase {
   const char* name;
-  const char* relative;   // path below the scratch directory
-  long long sparseSize;   // > 0: a sparse file of this size is made there
+  const char* relative;  // path below the scratch directory
+  long long sparseSize;  // > 0: a sparse file of this size is made there
   const char* message;
 };
 
@@ -127,12 +127,12 @@ TEST_P(ImageFiles, RefusedWithNothingAdded) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, ImageFiles,
-    ::testing::Values(
-        FileCase{"Missing", "no/such/icon.png", 0, "Unable to open Image file: "},
-        FileCase{"Directory", "", 0, "Unable to open Image file: "},
-        FileCase{"FiveGigabytes", "huge.png", 5LL << 30, "Image file too large for the package: "},
-        FileCase{"RecordJustOverFourGigabytes", "h.png", 0xFFFFFFFFLL - 29 - 5 + 1,
-                 "Image file too large for the package: "}),
+    ::testing::Values(FileCase{"Missing", "no/such/icon.png", 0, "Unable to open Image file: "},
+                      FileCase{"Directory", "", 0, "Unable to open Image file: "},
+                      FileCase{"FiveGigabytes", "huge.png", 5LL << 30,
+                               "Image file too large for the package: "},
+                      FileCase{"RecordJustOverFourGigabytes", "h.png", 0xFFFFFFFFLL - 29 - 5 + 1,
+                               "Image file too large for the package: "}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

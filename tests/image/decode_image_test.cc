@@ -94,11 +94,11 @@ std::string ProgressiveJpeg(int width, int height, int scans) {
   for (int i = 1; i < scans; ++i) {
     const int band = 1 + (i - 1) / 11;
     const int step = (i - 1) % 11;  // 0: first scan at Al 10, then refinements
-    script[static_cast<std::size_t>(i)] = {1, {0}, band, band, step == 0 ? 0 : 11 - step,
+    script[static_cast<std::size_t>(i)] = {1,        {0}, band, band, step == 0 ? 0 : 11 - step,
                                            10 - step};
   }
-  jpeg_compress_struct info {};
-  jpeg_error_mgr errors {};
+  jpeg_compress_struct info{};
+  jpeg_error_mgr errors{};
   info.err = jpeg_std_error(&errors);
   jpeg_create_compress(&info);
   unsigned char* out = nullptr;
@@ -170,12 +170,12 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"JpegTooManyPixels", JpegClaiming(20000, 20000), bp::kFormatJpeg, false, 0, 0,
                    "20000x20000 pixels"},
         // Bounds on what one small image may cost: memory, then time.
-        DecodeCase{"PngRowsTooLong", PngHeader(100'000'000, 1, 16, 6), bp::kFormatPng, false, 0,
-                   0, "rows of 800000000 bytes, more than the 16777216 decoded"},
+        DecodeCase{"PngRowsTooLong", PngHeader(100'000'000, 1, 16, 6), bp::kFormatPng, false, 0, 0,
+                   "rows of 800000000 bytes, more than the 16777216 decoded"},
         DecodeCase{"PngLongestRows", PngHeader(2'097'152, 1, 16, 6), bp::kFormatPng, false, 0, 0,
                    "Not enough image data"},
-        DecodeCase{"ProgressiveJpegTooLarge", ProgressiveJpegClaiming(65500, 1526),
-                   bp::kFormatJpeg, false, 0, 0, "needs 200180224 bytes to decode, more than the 67108864 allowed"},
+        DecodeCase{"ProgressiveJpegTooLarge", ProgressiveJpegClaiming(65500, 1526), bp::kFormatJpeg,
+                   false, 0, 0, "needs 200180224 bytes to decode, more than the 67108864 allowed"},
         DecodeCase{"JpegTooLargeForItsBytes", JpegClaiming(65500, 1526), bp::kFormatJpeg, false, 0,
                    0, "more than 0 scans of 1563908 blocks, more decoding than 171 bytes"},
         DecodeCase{"PngAsJpeg", PngBytes(70), bp::kFormatJpeg, false, 0, 0, "Not a JPEG file"}),
@@ -200,7 +200,7 @@ TEST(Decode, OutOfMemoryInsideTheDecoderThrows) {
 #ifdef __SANITIZE_ADDRESS__
   GTEST_SKIP() << "the address sanitizer cannot run under a memory limit";
 #endif
-  const std::string png = PngHeader(2'097'152, 1, 16, 6);  // rows of 16 MiB, allowed
+  const std::string png = PngHeader(2'097'152, 1, 16, 6);    // rows of 16 MiB, allowed
   const std::string jpeg = ProgressiveJpeg(2048, 2048, 10);  // 8 MiB of coefficients
   for (const auto& [bytes, format] :
        {std::pair{png, bp::kFormatPng}, std::pair{jpeg, bp::kFormatJpeg}}) {

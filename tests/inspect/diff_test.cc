@@ -71,11 +71,15 @@ TEST(Diff, ShowsOnlyWhatChangedWithReadablePaths) {
   const Diffed diffed = Diff(first, second);
   EXPECT_EQ(diffed.status, bp::kDiffer);
   const std::string deepPath = "/vantu-client-branding/about/d/d/...(11 more)/d/d/d/d/d/d/d/x";
-  EXPECT_EQ(diffed.out, "--- a.pkg\n+++ b.pkg\nlayout:\n"
-                        "-/vantu-client-branding/about/line[2501]/text = \"2500\"\n"
-                        "-" + deepPath + " = \"old\"\n"
-                        "+/vantu-client-branding/about/line[2501]/text = \"two\"\n"
-                        "+" + deepPath + " = \"new\"\n");
+  EXPECT_EQ(diffed.out,
+            "--- a.pkg\n+++ b.pkg\nlayout:\n"
+            "-/vantu-client-branding/about/line[2501]/text = \"2500\"\n"
+            "-" +
+                deepPath +
+                " = \"old\"\n"
+                "+/vantu-client-branding/about/line[2501]/text = \"two\"\n"
+                "+" +
+                deepPath + " = \"new\"\n");
 }
 
 // An image with the same name, size and format but other bytes is changed ('~').

@@ -28,9 +28,9 @@ TEST(JsonString, EscapesWhatJsonRequiresAndKeepsValidUtf8) {
 TEST(JsonString, InvalidUtf8BecomesEscapedBytes) {
   const std::pair<std::string, std::string> cases[] = {
       {"\xFF", "\"\\u00ff\""},
-      {"\xC0\x80", "\"\\u00c0\\u0080\""},          // overlong
-      {"\xED\xA0\x80", "\"\\u00ed\\u00a0\\u0080\""},  // surrogate
-      {"\xE2\x82", "\"\\u00e2\\u0082\""},          // cut short
+      {"\xC0\x80", "\"\\u00c0\\u0080\""},                        // overlong
+      {"\xED\xA0\x80", "\"\\u00ed\\u00a0\\u0080\""},             // surrogate
+      {"\xE2\x82", "\"\\u00e2\\u0082\""},                        // cut short
       {"\xF4\x90\x80\x80", "\"\\u00f4\\u0090\\u0080\\u0080\""},  // above U+10FFFF
   };
   for (const auto& [text, json] : cases) EXPECT_EQ(JsonString(text), json);
@@ -59,8 +59,8 @@ void ExpectOneEscapedLine(const std::string& json, const char* command) {
 TEST(JsonOutput, EveryCommandEscapesEveryControlByte) {
   namespace bp = vantu::branding_package;
   const std::string name = "i" + ControlBytes() + ".png";
-  const std::string layout = "<vantu-client-branding version=\"1.0\"><app-name>" +
-                             ControlBytes() + "</app-name></vantu-client-branding>";
+  const std::string layout = "<vantu-client-branding version=\"1.0\"><app-name>" + ControlBytes() +
+                             "</app-name></vantu-client-branding>";
   const std::string package = testing_support::PackageBytes(
       {testing_support::LayoutRecordBytes(layout),
        testing_support::ImageRecordBytes(name, 0, testing_support::PngBytes(100))});
@@ -68,15 +68,18 @@ TEST(JsonOutput, EveryCommandEscapesEveryControlByte) {
   testing_support::WriteFile(dir / "l.xml", layout);
   testing_support::WriteFile(dir / name, testing_support::PngBytes(100));
   const std::pair<const char*, std::function<void(std::ostream&, std::ostream&)>> commands[] = {
-      {"list", [&](std::ostream& out, std::ostream& err) {
+      {"list",
+       [&](std::ostream& out, std::ostream& err) {
          bp::MemorySource source(package);
          bp::ListPackage(source, "p" + ControlBytes(), true, true, out, err);
        }},
-      {"verify", [&](std::ostream& out, std::ostream& err) {
+      {"verify",
+       [&](std::ostream& out, std::ostream& err) {
          bp::MemorySource source(package);
          bp::VerifyPackage(source, "p" + ControlBytes(), std::nullopt, true, out, err);
        }},
-      {"lint", [&](std::ostream& out, std::ostream& err) {
+      {"lint",
+       [&](std::ostream& out, std::ostream& err) {
          bp::LintOptions options;
          options.json = true;
          bp::LintLayout(dir / "l.xml", {dir / name}, options, out, err);

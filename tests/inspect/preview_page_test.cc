@@ -12,8 +12,8 @@ namespace {
 using vantu::branding_package::IsSafeLinkTarget;
 using vantu::branding_package::PreviewFacts;
 using vantu::branding_package::PreviewImage;
-using vantu::branding_package::PreviewLine;
 using vantu::branding_package::PreviewItem;
+using vantu::branding_package::PreviewLine;
 using vantu::branding_package::PreviewModel;
 using vantu::branding_package::RenderPreviewPage;
 
@@ -34,9 +34,10 @@ TEST(PreviewPage, LayoutTextIsNeverMarkup) {
   PreviewModel model;
   model.appName = model.aboutItem = model.quitItem = model.aboutTitle = hostile;
   model.minWidth = "12px\" onload=\"x";
-  model.lines.push_back({"left\" onclick=\"x", {{PreviewItem::Kind::kText, hostile, ""},
-                                                {PreviewItem::Kind::kHyperlink, hostile, "javascript:x"},
-                                                {PreviewItem::Kind::kLogo, hostile, ""}}});
+  model.lines.push_back({"left\" onclick=\"x",
+                         {{PreviewItem::Kind::kText, hostile, ""},
+                          {PreviewItem::Kind::kHyperlink, hostile, "javascript:x"},
+                          {PreviewItem::Kind::kLogo, hostile, ""}}});
   const PreviewFacts facts{hostile, 1, hostile, true, {}, {}};
   const std::string page = RenderPreviewPage(model, facts);
   EXPECT_EQ(page.find("<script"), std::string::npos);
@@ -45,7 +46,8 @@ TEST(PreviewPage, LayoutTextIsNeverMarkup) {
   EXPECT_EQ(page.find("href"), std::string::npos);
   EXPECT_EQ(page.find('\x01'), std::string::npos);
   EXPECT_EQ(page.find('\xFF'), std::string::npos);
-  EXPECT_NE(page.find("&lt;script&gt;x&lt;/script&gt;&quot;&#39;&amp;\\x01\\xff"), std::string::npos);
+  EXPECT_NE(page.find("&lt;script&gt;x&lt;/script&gt;&quot;&#39;&amp;\\x01\\xff"),
+            std::string::npos);
   EXPECT_NE(page.find("data-align=\"left\" style=\"text-align:left\""), std::string::npos);
 }
 
@@ -97,28 +99,46 @@ TEST(PreviewPage, TextNeverMakesAnElementOrAttribute) {
   model.appName = model.aboutItem = model.quitItem = model.aboutTitle = hostile;
   model.appIcon = hostile;
   model.minWidth = hostile;
-  model.lines.push_back({hostile, {{PreviewItem::Kind::kText, hostile, ""},
-                                   {PreviewItem::Kind::kHyperlink, hostile, "https://a/" + hostile},
-                                   {PreviewItem::Kind::kHyperlink, hostile, hostile},
-                                   {PreviewItem::Kind::kLogo, hostile, ""},
-                                   {PreviewItem::Kind::kLogo, "missing" + hostile, ""}}});
+  model.lines.push_back({hostile,
+                         {{PreviewItem::Kind::kText, hostile, ""},
+                          {PreviewItem::Kind::kHyperlink, hostile, "https://a/" + hostile},
+                          {PreviewItem::Kind::kHyperlink, hostile, hostile},
+                          {PreviewItem::Kind::kLogo, hostile, ""},
+                          {PreviewItem::Kind::kLogo, "missing" + hostile, ""}}});
   PreviewFacts facts{hostile, 1, hostile, false, {PreviewImage{hostile, 0, 1, 1, hostile}}, {}};
   facts.findings.push_back({hostile, 1, 2, vantu::branding_package::FaultKind::kLayout,
                             vantu::branding_package::Severity::kWarning, hostile});
   const std::string page = RenderPreviewPage(model, facts);
-  htmlDocPtr document = htmlReadMemory(page.data(), static_cast<int>(page.size()), nullptr, "utf-8",
-                                       HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET);
+  htmlDocPtr document =
+      htmlReadMemory(page.data(), static_cast<int>(page.size()), nullptr, "utf-8",
+                     HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET);
   ASSERT_NE(document, nullptr);
   const std::set<std::string> none;
   const std::map<std::string, std::set<std::string>> allowed = {
-      {"html", {"lang"}}, {"head", none}, {"meta", {"charset", "http-equiv", "content", "name"}},
-      {"title", none}, {"style", none}, {"body", none}, {"main", none}, {"h1", none},
-      {"h2", none}, {"div", {"class", "data-align", "style"}}, {"section", {"class"}},
-      {"span", {"class", "title"}}, {"ul", {"class"}}, {"li", {"class"}},
-      {"a", {"class", "href"}}, {"table", none}, {"tr", {"class"}}, {"th", none},
-      {"td", {"class"}}, {"p", none},
+      {"html", {"lang"}},
+      {"head", none},
+      {"meta", {"charset", "http-equiv", "content", "name"}},
+      {"title", none},
+      {"style", none},
+      {"body", none},
+      {"main", none},
+      {"h1", none},
+      {"h2", none},
+      {"div", {"class", "data-align", "style"}},
+      {"section", {"class"}},
+      {"span", {"class", "title"}},
+      {"ul", {"class"}},
+      {"li", {"class"}},
+      {"a", {"class", "href"}},
+      {"table", none},
+      {"tr", {"class"}},
+      {"th", none},
+      {"td", {"class"}},
+      {"p", none},
       {"svg", {"class", "role", "aria-label", "aria-hidden", "width", "height", "viewbox"}},
-      {"defs", none}, {"use", {"href"}}, {"image", {"id", "data-name", "width", "height", "href"}}};
+      {"defs", none},
+      {"use", {"href"}},
+      {"image", {"id", "data-name", "width", "height", "href"}}};
   CheckMarkup(xmlDocGetRootElement(document), allowed);
   xmlFreeDoc(document);
 }

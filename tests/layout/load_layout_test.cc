@@ -74,10 +74,8 @@ TEST_P(StoredText, AsPrinted) {
 INSTANTIATE_TEST_SUITE_P(
     Layout, StoredText,
     ::testing::Values(
-        TextCase{"Plain", "Demo", "Demo"},
-        TextCase{"AmpersandReference", "A &amp; B", "A &amp; B"},
-        TextCase{"DecimalReference", "&#65;", "A"},
-        TextCase{"HexReference", "&#x42;", "B"},
+        TextCase{"Plain", "Demo", "Demo"}, TextCase{"AmpersandReference", "A &amp; B", "A &amp; B"},
+        TextCase{"DecimalReference", "&#65;", "A"}, TextCase{"HexReference", "&#x42;", "B"},
         TextCase{"UnknownReferenceKeptAndEscaped", "&nbsp;", "&amp;nbsp;"},
         TextCase{"SurroundingSpacesKept", " icon.png ", " icon.png "},
         TextCase{"Apostrophes", "it's &apos;x&apos;", "it&apos;s &apos;x&apos;"},
@@ -98,7 +96,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(LoadLayout, ByteOrderMarkDeclarationCommentsAndDoctypeDropped) {
   const std::string text = LayoutText(
       "\xEF\xBB\xBF<?xml version=\"1.0\"?>\n<!DOCTYPE x [ <!ENTITY e \"v\"> ]>\n"
-      "<!-- c -->\n" + WithAppName("n") + "\n<!-- d -->\n");
+      "<!-- c -->\n" +
+      WithAppName("n") + "\n<!-- d -->\n");
   EXPECT_EQ(text, WithAppName("n"));
 }
 
@@ -147,15 +146,16 @@ INSTANTIATE_TEST_SUITE_P(
                   "invalid numeric character entity"},
         ErrorCase{"MissingRootEnd", "<a><b/>", -503, "unexpected end of data"},
         // References the stored text would carry as a zero byte, or that wrap past 64 bits.
-        ErrorCase{"ZeroReference", WithAppName("De&#0;mo"), -503, "invalid numeric character entity"},
-        ErrorCase{"HexZeroReference", WithAppName("&#x0;"), -503, "invalid numeric character entity"},
+        ErrorCase{"ZeroReference", WithAppName("De&#0;mo"), -503,
+                  "invalid numeric character entity"},
+        ErrorCase{"HexZeroReference", WithAppName("&#x0;"), -503,
+                  "invalid numeric character entity"},
         ErrorCase{"EmptyReference", WithAppName("&#;"), -503, "invalid numeric character entity"},
         ErrorCase{"WrappingReference", WithAppName("&#x10000000000000041;"), -503,
                   "invalid numeric character entity"},
         ErrorCase{"ZeroReferenceInAttribute", "<a b=\"&#0;\"/>", -503,
                   "invalid numeric character entity"},
-        ErrorCase{"EarlierErrorWinsOverZeroReference", "<a x=1>&#0;</a>", -503,
-                  "expected ' or \""},
+        ErrorCase{"EarlierErrorWinsOverZeroReference", "<a x=1>&#0;</a>", -503, "expected ' or \""},
         ErrorCase{"UnclosedComment", "<a><!-- x</a>", -503, "unexpected end of data"},
         ErrorCase{"Empty", "", -506, "Must contain at least 1 node"},
         ErrorCase{"OnlyDeclarationAndComment", "<?xml version=\"1.0\"?><!-- c -->\n", -506,

@@ -38,37 +38,36 @@ TEST_P(CheckReferences, ReportsEveryDifference) {
 
 INSTANTIATE_TEST_SUITE_P(
     Names, CheckReferences,
-    ::testing::Values(
-        ReferenceCase{"Match", {"icon.png"}, {"icon.png"}, ""},
-        ReferenceCase{"CaseDiffers",
-                      {"icon.png"},
-                      {"Icon.png"},
-                      "No resource found for reference: icon.png\n"
-                      "No reference found for resource: Icon.png\n"},
-        ReferenceCase{"DirectoryInReference",
-                      {"pics/icon.png"},
-                      {"icon.png"},
-                      "No resource found for reference: pics/icon.png\n"
-                      "No reference found for resource: icon.png\n"},
-        ReferenceCase{"WhitespaceKept",
-                      {" icon.png\n"},
-                      {"icon.png"},
-                      "No resource found for reference:  icon.png\\n\n"
-                      "No reference found for resource: icon.png\n"},
-        ReferenceCase{"IconAndLogoSameImage", {"a.png", "a.png"}, {"a.png"}, ""},
-        ReferenceCase{"ImageGivenTwice", {"a.png"}, {"a.png", "a.png"}, ""},
-        ReferenceCase{"NoImages",
-                      {"a.png", "b.png", "a.png"},
-                      {},
-                      "No resource found for reference: a.png\n"
-                      "No resource found for reference: b.png\n"},
-        ReferenceCase{"BothKindsInOrderEachOnce",
-                      {"x.png", "a.png", "y.png", "x.png"},
-                      {"q.png", "a.png", "p.png", "q.png"},
-                      "No resource found for reference: x.png\n"
-                      "No resource found for reference: y.png\n"
-                      "No reference found for resource: q.png\n"
-                      "No reference found for resource: p.png\n"}),
+    ::testing::Values(ReferenceCase{"Match", {"icon.png"}, {"icon.png"}, ""},
+                      ReferenceCase{"CaseDiffers",
+                                    {"icon.png"},
+                                    {"Icon.png"},
+                                    "No resource found for reference: icon.png\n"
+                                    "No reference found for resource: Icon.png\n"},
+                      ReferenceCase{"DirectoryInReference",
+                                    {"pics/icon.png"},
+                                    {"icon.png"},
+                                    "No resource found for reference: pics/icon.png\n"
+                                    "No reference found for resource: icon.png\n"},
+                      ReferenceCase{"WhitespaceKept",
+                                    {" icon.png\n"},
+                                    {"icon.png"},
+                                    "No resource found for reference:  icon.png\\n\n"
+                                    "No reference found for resource: icon.png\n"},
+                      ReferenceCase{"IconAndLogoSameImage", {"a.png", "a.png"}, {"a.png"}, ""},
+                      ReferenceCase{"ImageGivenTwice", {"a.png"}, {"a.png", "a.png"}, ""},
+                      ReferenceCase{"NoImages",
+                                    {"a.png", "b.png", "a.png"},
+                                    {},
+                                    "No resource found for reference: a.png\n"
+                                    "No resource found for reference: b.png\n"},
+                      ReferenceCase{"BothKindsInOrderEachOnce",
+                                    {"x.png", "a.png", "y.png", "x.png"},
+                                    {"q.png", "a.png", "p.png", "q.png"},
+                                    "No resource found for reference: x.png\n"
+                                    "No resource found for reference: y.png\n"
+                                    "No reference found for resource: q.png\n"
+                                    "No reference found for resource: p.png\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -19,8 +19,8 @@ using testing_support::U32;
 using testing_support::WriteFile;
 using vantu::branding_package::FaultKind;
 using vantu::branding_package::MemorySource;
-using vantu::branding_package::RecordType;
 using vantu::branding_package::PackageRecord;
+using vantu::branding_package::RecordType;
 using vantu::branding_package::WalkPackage;
 
 const std::string kText = "<vantu-client-branding/>";
@@ -76,13 +76,15 @@ INSTANTIATE_TEST_SUITE_P(
                   "no end record"},
         FaultCase{"HeadCutShort", Resized(Sound().substr(0, 111)), FaultKind::kStructure, 107,
                   "record head cut short by the end of the file"},
-        FaultCase{"HeaderConstant", Patched(Sound(), 8, U32(2)), FaultKind::kStructure,
-                  vantu::branding_package::kNoOffset,
-                  "not a branding package: the header does not hold the format's constants 0 and 1"},
+        FaultCase{
+            "HeaderConstant", Patched(Sound(), 8, U32(2)), FaultKind::kStructure,
+            vantu::branding_package::kNoOffset,
+            "not a branding package: the header does not hold the format's constants 0 and 1"},
         // Each constant field in turn, named by its own offset.
-        FaultCase{"HeaderZeroField", Patched(Sound(), 4, U32(1)), FaultKind::kStructure,
-                  vantu::branding_package::kNoOffset,
-                  "not a branding package: the header does not hold the format's constants 0 and 1"},
+        FaultCase{
+            "HeaderZeroField", Patched(Sound(), 4, U32(1)), FaultKind::kStructure,
+            vantu::branding_package::kNoOffset,
+            "not a branding package: the header does not hold the format's constants 0 and 1"},
         FaultCase{"LayoutZeroField", Patched(Sound(), 20, U32(3)), FaultKind::kStructure, 20,
                   "field holds 3, must be 0"},
         FaultCase{"ImageZeroField", Patched(Sound(), 65, U32(4)), FaultKind::kStructure, 65,
@@ -91,12 +93,11 @@ INSTANTIATE_TEST_SUITE_P(
                   "field holds 5, must be 0"},
         // Spare bytes inside a record: its size is larger than its parts.
         FaultCase{"SpareBytesInLayoutRecord",
-                  Resized(Patched(Sound(), 12, U32(45)).insert(53, "pad!")),
-                  FaultKind::kStructure, 24, "text size 25 does not fill the record (29 bytes)"},
+                  Resized(Patched(Sound(), 12, U32(45)).insert(53, "pad!")), FaultKind::kStructure,
+                  24, "text size 25 does not fill the record (29 bytes)"},
         FaultCase{"SpareBytesInImageRecord",
-                  Resized(Patched(Sound(), 53, U32(58)).insert(107, "pad!")),
-                  FaultKind::kStructure, 69,
-                  "name size 6 and data size 20 do not add up to the record size 58"},
+                  Resized(Patched(Sound(), 53, U32(58)).insert(107, "pad!")), FaultKind::kStructure,
+                  69, "name size 6 and data size 20 do not add up to the record size 58"},
         FaultCase{"RecordSmallerThanHead", Patched(Sound(), 53, U32(4)), FaultKind::kStructure, 53,
                   "record size 4 is smaller than the record's own 8-byte head"},
         FaultCase{"RecordSizeNearFourGigabytes", Patched(Sound(), 53, U32(0xFFFFFFF0u)),
@@ -153,8 +154,8 @@ TEST(PackageWalker, VisitsEveryRecordAndStreamsContent) {
     return std::optional<vantu::branding_package::Fault>();
   });
   EXPECT_FALSE(fault.has_value());
-  EXPECT_EQ(types, (std::vector<RecordType>{RecordType::kLayout, RecordType::kImage,
-                                             RecordType::kEnd}));
+  EXPECT_EQ(types,
+            (std::vector<RecordType>{RecordType::kLayout, RecordType::kImage, RecordType::kEnd}));
   EXPECT_TRUE(streamed == jpeg);
 }
 
@@ -182,8 +183,8 @@ namespace {
 // The packager writes layout texts up to its 32-bit record, so the walker reads any text the
 // file holds, however long: nothing below the file's own size is a limit.
 TEST(PackageWalker, ReadsLayoutTextsLongerThan64MiB) {
-  const std::string text = "<vantu-client-branding>" + std::string(65 << 20, 'x') +
-                           "</vantu-client-branding>";
+  const std::string text =
+      "<vantu-client-branding>" + std::string(65 << 20, 'x') + "</vantu-client-branding>";
   const std::string bytes = PackageBytes({LayoutRecordBytes(text)});
   MemorySource source(bytes);
   std::size_t read = 0;

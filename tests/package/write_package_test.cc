@@ -73,11 +73,15 @@ TEST(WritePackage, WorkedExampleByteForByte) {
       std::string("\x6D\x0E\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00", 12) +
       std::string("\x3D\x01\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x2D\x01\x00\x00", 16) + text +
       '\0' +
-      std::string("\xF7\x04\x00\x00\x02\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
-                  "\x09\x00\x00\x00\x00\x00\x00\x00\xD2\x04\x00\x00", 28) +
+      std::string(
+          "\xF7\x04\x00\x00\x02\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+          "\x09\x00\x00\x00\x00\x00\x00\x00\xD2\x04\x00\x00",
+          28) +
       std::string("icon.png\0", 9) + png +
-      std::string("\x25\x08\x00\x00\x02\x00\x00\x00\x02\x00\x00\x00\x00\x00\x00\x00"
-                  "\x09\x00\x00\x00\x00\x00\x00\x00\x00\x08\x00\x00", 28) +
+      std::string(
+          "\x25\x08\x00\x00\x02\x00\x00\x00\x02\x00\x00\x00\x00\x00\x00\x00"
+          "\x09\x00\x00\x00\x00\x00\x00\x00\x00\x08\x00\x00",
+          28) +
       std::string("logo.jpg\0", 9) + jpeg + std::string("\x08\x00\x00\x00\x03\x00\x00\x00", 8);
   EXPECT_EQ(file, expected);
   EXPECT_EQ(file.substr(1600, 4), U32(2085));
@@ -131,10 +135,10 @@ TEST_P(WriteFailures, ReportedWithCode504) {
 
 INSTANTIATE_TEST_SUITE_P(
     Writer, WriteFailures,
-    ::testing::Values(
-        FailCase{"MissingDirectory", "/nonexistent-dir/out.bin", "Unable to open Output file: "},
-        FailCase{"Directory", "/", "Unable to open Output file: "},
-        FailCase{"DeviceFull", "/dev/full", "Unable to write Output file: "}),
+    ::testing::Values(FailCase{"MissingDirectory", "/nonexistent-dir/out.bin",
+                               "Unable to open Output file: "},
+                      FailCase{"Directory", "/", "Unable to open Output file: "},
+                      FailCase{"DeviceFull", "/dev/full", "Unable to write Output file: "}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Two records of 2 GiB each fit one by one but not together. The buffers are never

@@ -85,17 +85,20 @@ TEST_P(MemcpyCases, ResultReportAndBytes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, MemcpyCases,
-    ::testing::Values(
-        MemcpyCase{"ExactFit", 1, 5, false, 0, 5, 0, nullptr, false},
-        MemcpyCase{"ZeroCount", 1, 5, false, 0, 0, 0, nullptr, false},
-        MemcpyCase{"OneTooMany", 3, 5, false, 0, 6, 403, "vantu_memcpy_s: smax exceeds dmax", true},
-        MemcpyCase{"ZeroCapacity", 3, 0, false, 0, 1, 403, "vantu_memcpy_s: smax exceeds dmax", true},
-        MemcpyCase{"SameAddress", 4, 8, true, 4, 8, 0, nullptr, false},
-        MemcpyCase{"SourceOneAbove", 4, 4, true, 5, 2, 404, "vantu_memcpy_s: overlap undefined", true},
-        MemcpyCase{"DestOneAbove", 5, 4, true, 4, 4, 404, "vantu_memcpy_s: overlap undefined", true},
-        MemcpyCase{"SourceJustPastCapacity", 2, 4, true, 6, 4, 0, nullptr, false},
-        MemcpyCase{"DestRightBehindSource", 6, 4, true, 2, 4, 0, nullptr, false},
-        MemcpyCase{"UnalignedLongCopy", 1, 15, false, 2, 13, 0, nullptr, false}),
+    ::testing::Values(MemcpyCase{"ExactFit", 1, 5, false, 0, 5, 0, nullptr, false},
+                      MemcpyCase{"ZeroCount", 1, 5, false, 0, 0, 0, nullptr, false},
+                      MemcpyCase{"OneTooMany", 3, 5, false, 0, 6, 403,
+                                 "vantu_memcpy_s: smax exceeds dmax", true},
+                      MemcpyCase{"ZeroCapacity", 3, 0, false, 0, 1, 403,
+                                 "vantu_memcpy_s: smax exceeds dmax", true},
+                      MemcpyCase{"SameAddress", 4, 8, true, 4, 8, 0, nullptr, false},
+                      MemcpyCase{"SourceOneAbove", 4, 4, true, 5, 2, 404,
+                                 "vantu_memcpy_s: overlap undefined", true},
+                      MemcpyCase{"DestOneAbove", 5, 4, true, 4, 4, 404,
+                                 "vantu_memcpy_s: overlap undefined", true},
+                      MemcpyCase{"SourceJustPastCapacity", 2, 4, true, 6, 4, 0, nullptr, false},
+                      MemcpyCase{"DestRightBehindSource", 6, 4, true, 2, 4, 0, nullptr, false},
+                      MemcpyCase{"UnalignedLongCopy", 1, 15, false, 2, 13, 0, nullptr, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SafeApiTest, MemcpyCopiesExactlySmaxBytes) {
