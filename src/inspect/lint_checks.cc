@@ -1,9 +1,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <ostream>
 
 #include "base/ascii.h"
 #include "base/bp_exception.h"
+#include "base/shown.h"
 #include "base/utf8.h"
 #include "digest/sha256.h"
 #include "image/decode_image.h"
@@ -37,17 +39,44 @@ std::string DeclaredEncoding(const std::string& text, std::size_t& at) {
 
 }  // namespace
 
+bool IsClientLink(std::string_view url) {
+  const std::string lower = AsciiLower(url.substr(0, 8));
+  if (url.find_first_of(" \t\r\n") != std::string_view::npos) return false;
+  if (lower.rfind("mailto:", 0) == 0) return url.find('@') != std::string_view::npos;
+  const std::size_t scheme = lower.rfind("https://", 0) == 0  ? 8
+                             : lower.rfind("http://", 0) == 0 ? 7
+                                                              : 0;
+  if (scheme == 0) return false;
+  const std::size_t hostEnd = url.find_first_of("/?#", scheme);
+  return (hostEnd == std::string_view::npos ? url.size() : hostEnd) > scheme;
+}
+
+void PrintFindings(std::ostream& out, const std::vector<Finding>& findings) {
+  for (const Finding& f : findings) {
+    out << Shown(f.file);
+    if (f.offset != kNoOffset) {
+      out << ": offset " << f.offset;
+      if (f.line > 0) out << " (layout text " << f.line << ':' << f.column << ')';
+    } else {
+      out << ':' << f.line << ':' << f.column;
+    }
+    out << ": " << SeverityName(f.severity()) << ": " << Shown(f.message) << " [" << f.kind->id
+        << "]\n";
+  }
+}
+
 void CheckLayoutText(const std::string& file, const std::string& text, const LineIndex& lines,
                      const rapidxml::xml_document<char>& parsed, const char* documentStart,
-                     std::vector<Finding>& findings) {
-  auto warn = [&](std::size_t offset, FaultKind kind, const std::string& message) {
+                     std::uint64_t textOffset, std::vector<Finding>& findings) {
+  auto warn = [&](std::size_t offset, const char* id, const std::string& message) {
     const auto [line, column] = lines.Position(offset);
-    findings.push_back({file, line, column, kind, Severity::kWarning, message});
+    findings.push_back({&Kind(id), file, line, column,
+                        textOffset == kNoOffset ? kNoOffset : textOffset + offset, message});
   };
   std::size_t encodingAt = 0;
   const std::string encoding = DeclaredEncoding(text, encodingAt);
   if (!encoding.empty() && AsciiLower(encoding) != "utf-8") {
-    warn(encodingAt, FaultKind::kLayout,
+    warn(encodingAt, "declared-encoding",
          "declared encoding " + encoding +
              ": the package stores the text as it is, without "
              "its declaration, where a client reads UTF-8");
@@ -55,7 +84,7 @@ void CheckLayoutText(const std::string& file, const std::string& text, const Lin
   if (auto bad = FirstNonUtf8(text)) {
     char byte[8];
     std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(text[*bad]));
-    warn(*bad, FaultKind::kLayout, std::string("text is not UTF-8: byte ") + byte);
+    warn(*bad, "not-utf8", std::string("text is not UTF-8: byte ") + byte);
   }
 
   const Node* root = parsed.first_node();
@@ -65,7 +94,7 @@ void CheckLayoutText(const std::string& file, const std::string& text, const Lin
   auto offsetOf = [&](const Node& node) { return StartTagOffset(&node, documentStart); };
   auto requireText = [&](const Node* element, const char* what) {
     if (element != nullptr && ElementText(*element).empty()) {
-      warn(offsetOf(*element), FaultKind::kLayout, std::string(what) + " is empty");
+      warn(offsetOf(*element), "empty-text", std::string(what) + " is empty");
     }
   };
   requireText(root->first_node("app-name"), "app-name");
@@ -76,7 +105,21 @@ void CheckLayoutText(const std::string& file, const std::string& text, const Lin
   if (const Node* about = root->first_node("about")) {
     const auto* title = about->first_attribute("title");
     if (title != nullptr && title->value_size() == 0) {
-      warn(offsetOf(*about), FaultKind::kLayout, "the about title is empty");
+      warn(offsetOf(*about), "empty-text", "the about title is empty");
+    }
+    for (const Node* line = about->first_node("line"); line != nullptr;
+         line = line->next_sibling("line")) {
+      for (const Node* link = line->first_node("hyperlink"); link != nullptr;
+           link = link->next_sibling("hyperlink")) {
+        const auto* url = link->first_attribute("url");
+        if (url == nullptr) continue;  // a rule of the packager's
+        const std::string_view value(url->value(), url->value_size());
+        if (!IsClientLink(value)) {
+          warn(offsetOf(*link), "link-url",
+               "the hyperlink's url \"" + std::string(value) +
+                   "\" is not an http, https or mailto link the client opens");
+        }
+      }
     }
   }
 }
@@ -84,9 +127,8 @@ void CheckLayoutText(const std::string& file, const std::string& text, const Lin
 std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
                                      std::vector<Finding>& findings) {
   std::vector<LintedImage> images;
-  auto add = [&](const std::string& path, FaultKind kind, Severity severity,
-                 const std::string& message) {
-    findings.push_back({path, 1, 1, kind, severity, message});
+  auto add = [&](const std::string& path, const char* id, const std::string& message) {
+    findings.push_back({&Kind(id), path, 1, 1, kNoOffset, message});
   };
   std::map<std::string, std::size_t> byName;
   for (const std::string& path : paths) {
@@ -95,7 +137,7 @@ std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
     image.name = std::string(ImageName(path));
     FileSource file(path);
     if (!file.IsOpen()) {
-      add(path, FaultKind::kIo, Severity::kError,
+      add(path, "image-unreadable",
           "Unable to open Image file: " + path + " (" + file.OpenFailure() + ")");
       images.push_back(image);
       continue;
@@ -107,8 +149,7 @@ std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
       image.format = DecodeImageHead(record->data.get()).format;
       image.read = true;
     } catch (const cBP_EXCEPTION& e) {
-      add(path, e.code == BP_ERR_MALFORMED ? FaultKind::kImage : FaultKind::kIo, Severity::kError,
-          e.what());
+      add(path, e.code == BP_ERR_MALFORMED ? "image-format" : "image-unreadable", e.what());
     }
     if (image.read) {
       image.size = file.Size();
@@ -121,7 +162,7 @@ std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
       image.width = decoded.width;
       image.height = decoded.height;
       if (!decoded.ok) {
-        add(path, FaultKind::kImage, Severity::kError,
+        add(path, "image-decode",
             "does not decode as " + FormatName(image.format) + ": " + decoded.problem);
       }
       const std::size_t dot = image.name.rfind('.');
@@ -130,23 +171,22 @@ std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
       const bool saysPng = extension == "png";
       const bool saysJpeg = extension == "jpg" || extension == "jpeg";
       if ((saysPng && image.format != kFormatPng) || (saysJpeg && image.format != kFormatJpeg)) {
-        add(path, FaultKind::kImage, Severity::kWarning,
+        add(path, "image-extension",
             "the name says " + std::string(saysPng ? "PNG" : "JPEG") + ", the content is " +
                 FormatName(image.format));
       }
     }
     if (!IsExtractableName(image.name)) {
-      add(path, FaultKind::kRefused, Severity::kWarning,
-          "extract would refuse the image name \"" + image.name + "\"");
+      add(path, "image-name-refused", "extract would refuse the image name \"" + image.name + "\"");
     } else if (std::any_of(image.name.begin(), image.name.end(), [](char c) {
                  return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
                })) {
-      add(path, FaultKind::kRefused, Severity::kWarning, "the image name holds control bytes");
+      add(path, "image-name-control", "the image name holds control bytes");
     }
     const auto [seen, added] = byName.emplace(image.name, images.size());
     if (!added && image.read && images[seen->second].read &&
         images[seen->second].sha256 != image.sha256) {
-      add(path, FaultKind::kRefused, Severity::kWarning,
+      add(path, "image-name-shared",
           "the image name " + image.name + " is taken by " + images[seen->second].path +
               " with other content");
     }

@@ -4,28 +4,16 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <rapidxml/rapidxml.hpp>
 
 #include "inspect/line_index.h"
+#include "inspect/model/findings.h"
 #include "package/package_walker.h"
 
 namespace vantu::branding_package {
-
-// How much a finding weighs: an error stops the packager (or a client); a warning is what
-// the packager accepts but should not, an error under --strict.
-enum class Severity { kError, kWarning };
-
-// One finding, at a 1-based line and column of a file (line 0: about no place).
-struct Finding {
-  std::string file;
-  int line;
-  int column;
-  FaultKind kind;  // the exit status it stands for when it counts as an error
-  Severity severity;
-  std::string message;
-};
 
 // When lint compares the layout's references with the images.
 enum class References {
@@ -47,11 +35,27 @@ struct LintedImage {
 };
 
 // Checks of a layout the packager accepts that a client would still trip over: text that
-// is not UTF-8 or declared in another encoding, and empty names, menu items and title.
-// document is the parsed text; lines indexes text.
+// is not UTF-8 or declared in another encoding, empty names, menu items and title, and
+// hyperlinks the client would not open. document is the parsed text; lines indexes text;
+// textOffset is where text starts in a package (kNoOffset for a file of its own).
 void CheckLayoutText(const std::string& file, const std::string& text, const LineIndex& lines,
                      const rapidxml::xml_document<char>& parsed, const char* documentStart,
-                     std::vector<Finding>& findings);
+                     std::uint64_t textOffset, std::vector<Finding>& findings);
+
+// Every finding about a layout text, named file in the findings: the packager's parse and
+// rules, the checks above, the schema, and, with imageNames, its references against them.
+// With textOffset (a package's), each finding also gets its byte offset in the package.
+void CheckLayout(const std::string& file, const std::string& text,
+                 const std::vector<std::string>* imageNames, std::uint64_t textOffset,
+                 std::vector<Finding>& findings);
+
+// Whether url is a link the client opens: http or https with a host, or mailto with an
+// address.
+bool IsClientLink(std::string_view url);
+
+// Prints each finding as "FILE:LINE:COLUMN: SEVERITY: MESSAGE [ID]", with the package
+// offset after the column where there is one.
+void PrintFindings(std::ostream& out, const std::vector<Finding>& findings);
 
 // Reads, decodes and names every image; reports images that cannot be read (status 2), are
 // not PNG or JPEG or do not decode (4), whose name's extension says another format, and

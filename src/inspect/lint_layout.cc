@@ -59,16 +59,16 @@ std::optional<std::pair<const LayoutNode*, std::string>> TooWideForSchema(
   return std::nullopt;
 }
 
-// Everything about the layout document: the packager's parse, rules and references, the
-// checks lint adds, and the schema.
-void CheckLayout(const std::string& layoutPath, const std::string& text,
-                 const std::vector<LintedImage>& images, References references_checked,
+}  // namespace
+
+void CheckLayout(const std::string& file, const std::string& text,
+                 const std::vector<std::string>* imageNames, std::uint64_t textOffset,
                  std::vector<Finding>& findings) {
   const LineIndex lines(text);
-  auto add = [&](std::size_t offset, FaultKind kind, const std::string& message,
-                 Severity severity = Severity::kError) {
+  auto add = [&](std::size_t offset, const char* id, const std::string& message) {
     const auto [line, column] = lines.Position(offset);
-    findings.push_back({layoutPath, line, column, kind, severity, message});
+    findings.push_back({&Kind(id), file, line, column,
+                        textOffset == kNoOffset ? kNoOffset : textOffset + offset, message});
   };
 
   // What the packager sees: a zero byte ends the document.
@@ -82,19 +82,18 @@ void CheckLayout(const std::string& layoutPath, const std::string& text,
   } catch (const LayoutSyntaxError& e) {
     // The packager's one syntax error, without the schema library's wording of it, and no
     // references to compare.
-    add(e.offset, FaultKind::kLayout, e.what());
+    add(e.offset, "layout-syntax", e.what());
     return;
   }
   auto offsetOf = [&](const LayoutNode* node) { return StartTagOffset(node, document.data()); };
   if (text.size() > INT_MAX) {
     // The schema library takes lengths as int; the packager takes up to 4 GiB.
     schemaFit = false;
-    add(0, FaultKind::kLayout,
-        "schema not checked: the layout is larger than " + std::to_string(INT_MAX) + " bytes",
-        Severity::kWarning);
+    add(0, "schema-skipped",
+        "schema not checked: the layout is larger than " + std::to_string(INT_MAX) + " bytes");
   } else if (auto tooWide = TooWideForSchema(parsed)) {
     schemaFit = false;
-    add(offsetOf(tooWide->first), FaultKind::kLayout, tooWide->second, Severity::kWarning);
+    add(offsetOf(tooWide->first), "schema-skipped", tooWide->second);
   }
   CheckLayoutRules(
       parsed.first_node(),
@@ -102,35 +101,32 @@ void CheckLayout(const std::string& layoutPath, const std::string& text,
         references.push_back({std::string(name), offsetOf(&element)});
       },
       [&](const LayoutNode* node, const std::string& message) {
-        add(offsetOf(node), FaultKind::kLayout, message);
+        add(offsetOf(node), "layout-rule", message);
         return true;
       });
-  const bool layoutAccepted = std::none_of(findings.begin(), findings.end(), [](const Finding& f) {
-    return f.kind == FaultKind::kLayout && f.severity == Severity::kError;
-  });
-  CheckLayoutText(layoutPath, text, lines, parsed, document.data(), findings);
+  CheckLayoutText(file, text, lines, parsed, document.data(), textOffset, findings);
 
-  if (!images.empty() || references_checked == References::kAlways) {
+  if (imageNames != nullptr) {
     const NameMismatches mismatches = MatchNames(
-        references, [](const Reference& r) { return std::string_view(r.name); }, images,
-        [](const LintedImage& image) { return std::string_view(image.name); });
+        references, [](const Reference& r) { return std::string_view(r.name); }, *imageNames,
+        [](const std::string& name) { return std::string_view(name); });
     for (std::size_t i : mismatches.references) {
-      add(references[i].offset, FaultKind::kReferences, kNoResourceFound + references[i].name);
+      add(references[i].offset, "missing-image", kNoResourceFound + references[i].name);
     }
     for (std::size_t i : mismatches.resources) {
-      add(offsetOf(parsed.first_node()), FaultKind::kReferences,
-          kNoReferenceFound + images[i].name);
+      add(offsetOf(parsed.first_node()), "unreferenced-image",
+          kNoReferenceFound + (*imageNames)[i]);
     }
   }
 
-  // Schema findings are errors only where the packager's own rules reject the layout too.
   if (schemaFit) {
-    for (const SchemaFinding& s : CheckAgainstSchema(text, layoutPath)) {
-      findings.push_back({layoutPath, s.line, s.column, FaultKind::kLayout,
-                          layoutAccepted ? Severity::kWarning : Severity::kError, s.message});
+    for (const SchemaFinding& s : CheckAgainstSchema(text, file)) {
+      findings.push_back({&Kind(s.id), file, s.line, s.column, kNoOffset, s.message});
     }
   }
 }
+
+namespace {
 
 // The layout's findings first, by position, those without one (line 0) last in their file;
 // then the images' in the order given.
@@ -147,19 +143,39 @@ void SortFindings(const std::string& layoutPath, std::vector<Finding>& findings)
   });
 }
 
-const char* SeverityName(Severity severity) {
-  return severity == Severity::kError ? "error" : "warning";
+// How many findings of each severity.
+struct Counts {
+  int errors = 0;
+  int warnings = 0;
+  int notes = 0;
+};
+
+Counts Count(const std::vector<Finding>& findings) {
+  Counts counts;
+  for (const Finding& f : findings) {
+    switch (f.severity()) {
+      case Severity::kError:
+        ++counts.errors;
+        break;
+      case Severity::kWarning:
+        ++counts.warnings;
+        break;
+      case Severity::kNote:
+        ++counts.notes;
+        break;
+    }
+  }
+  return counts;
 }
 
 void PrintJson(std::ostream& out, const std::string& layoutPath,
-               const std::vector<Finding>& findings, const std::vector<LintedImage>& images,
-               int errors, int warnings) {
+               const std::vector<Finding>& findings, const std::vector<LintedImage>& images) {
   out << "{\"file\":" << JsonString(layoutPath) << ",\"findings\":[";
   for (std::size_t i = 0; i < findings.size(); ++i) {
     const Finding& f = findings[i];
-    out << (i == 0 ? "" : ",") << "{\"file\":" << JsonString(f.file) << ",\"line\":" << f.line
-        << ",\"column\":" << f.column << ",\"severity\":\"" << SeverityName(f.severity)
-        << "\",\"message\":" << JsonString(f.message) << '}';
+    out << (i == 0 ? "" : ",") << "{\"id\":\"" << f.kind->id << "\",\"file\":" << JsonString(f.file)
+        << ",\"line\":" << f.line << ",\"column\":" << f.column << ",\"severity\":\""
+        << SeverityName(f.severity()) << "\",\"message\":" << JsonString(f.message) << '}';
   }
   out << "],\"images\":[";
   bool first = true;
@@ -171,7 +187,9 @@ void PrintJson(std::ostream& out, const std::string& layoutPath,
         << ",\"size\":" << image.size << '}';
     first = false;
   }
-  out << "],\"errors\":" << errors << ",\"warnings\":" << warnings << "}\n";
+  const Counts counts = Count(findings);
+  out << "],\"errors\":" << counts.errors << ",\"warnings\":" << counts.warnings
+      << ",\"notes\":" << counts.notes << "}\n";
 }
 
 }  // namespace
@@ -181,7 +199,10 @@ std::vector<Finding> LintFindings(const std::string& file, const std::string& te
                                   std::vector<LintedImage>& images, References references) {
   std::vector<Finding> findings;
   images = CheckImages(imagePaths, findings);
-  CheckLayout(file, text, images, references, findings);
+  std::vector<std::string> names;
+  for (const LintedImage& image : images) names.push_back(image.name);
+  const bool compared = !images.empty() || references == References::kAlways;
+  CheckLayout(file, text, compared ? &names : nullptr, kNoOffset, findings);
   SortFindings(file, findings);
   return findings;
 }
@@ -209,32 +230,23 @@ int LintLayout(const std::string& layoutPath, const std::vector<std::string>& im
   std::vector<Finding> findings =
       LintFindings(layoutPath, text, imagePaths, images, options.references);
 
-  int status = 0;
-  int errors = 0;
-  int warnings = 0;
-  for (Finding& f : findings) {
-    if (options.strict) f.severity = Severity::kError;
-    if (f.severity == Severity::kWarning) {
-      ++warnings;
-      continue;
-    }
-    ++errors;
-    if (status == 0 || static_cast<int>(f.kind) < status) status = static_cast<int>(f.kind);
-  }
+  // --strict makes warnings count, without calling them errors.
+  const int status = StatusOf(findings, options.strict);
   if (options.json) {
-    PrintJson(out, layoutPath, findings, images, errors, warnings);
+    PrintJson(out, layoutPath, findings, images);
   } else {
-    for (const Finding& f : findings) {
-      out << Shown(f.file) << ':' << f.line << ':' << f.column << ": " << SeverityName(f.severity)
-          << ": " << Shown(f.message) << '\n';
-    }
+    PrintFindings(out, findings);
     for (const LintedImage& image : images) {
       if (!image.decoded) continue;
       out << Shown(image.path) << ": " << FormatName(image.format) << ", " << image.width << "x"
           << image.height << " pixels, " << image.size << " bytes\n";
     }
-    out << Shown(layoutPath) << ": " << errors << (errors == 1 ? " error, " : " errors, ")
-        << warnings << (warnings == 1 ? " warning" : " warnings") << '\n';
+    const Counts counts = Count(findings);
+    out << Shown(layoutPath) << ": " << counts.errors
+        << (counts.errors == 1 ? " error, " : " errors, ") << counts.warnings
+        << (counts.warnings == 1 ? " warning" : " warnings");
+    if (counts.notes > 0) out << ", " << counts.notes << (counts.notes == 1 ? " note" : " notes");
+    out << '\n';
   }
   out.flush();
   return status;

@@ -180,7 +180,7 @@ void Lines(const PreviewModel& model, const ImageIndex& images, std::string& pag
           page += "<span class=\"text\">" + Escaped(item.text) + "</span>";
           break;
         case PreviewItem::Kind::kHyperlink:
-          if (IsSafeLinkTarget(item.url)) {
+          if (IsClientLink(item.url)) {
             page += "<a class=\"hyperlink\" href=\"" + Escaped(item.url) + "\">" +
                     Escaped(item.text) + "</a>";
           } else {
@@ -215,11 +215,15 @@ void Facts(const PreviewFacts& facts, std::string& page) {
   if (!facts.findings.empty()) {
     page += "<table><tr><th>Where</th><th>Finding</th></tr>";
     for (const Finding& f : facts.findings) {
-      const bool error = f.severity == Severity::kError;
-      page += std::string("<tr class=\"finding ") + (error ? "finding-error" : "finding-warning") +
-              "\"><td>" + Escaped(f.file) + ":" + std::to_string(f.line) + ":" +
-              std::to_string(f.column) + "</td><td>" + (error ? "error: " : "warning: ") +
-              Escaped(f.message) + "</td></tr>";
+      const std::string severity = SeverityName(f.severity());
+      std::string where = Escaped(f.file);
+      if (f.offset != kNoOffset) where += ": offset " + std::to_string(f.offset);
+      if (f.line > 0 || f.offset == kNoOffset) {
+        where += (f.offset == kNoOffset ? ":" : " (layout text ") + std::to_string(f.line) + ":" +
+                 std::to_string(f.column) + (f.offset == kNoOffset ? "" : ")");
+      }
+      page += "<tr class=\"finding finding-" + severity + "\"><td>" + where + "</td><td>" +
+              severity + ": " + Escaped(f.message) + " [" + f.kind->id + "]</td></tr>";
     }
     page += "</table>";
   }
@@ -227,12 +231,6 @@ void Facts(const PreviewFacts& facts, std::string& page) {
 }
 
 }  // namespace
-
-bool IsSafeLinkTarget(const std::string& url) {
-  const std::string lower = AsciiLower(std::string_view(url).substr(0, 8));
-  return lower.rfind("http:", 0) == 0 || lower.rfind("https:", 0) == 0 ||
-         lower.rfind("mailto:", 0) == 0;
-}
 
 std::string RenderPreviewPage(const PreviewModel& model, const PreviewFacts& facts) {
   std::string page =

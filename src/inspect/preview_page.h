@@ -25,7 +25,4 @@ struct PreviewFacts {
 // every text escaped; a url becomes a link only for http, https and mailto.
 std::string RenderPreviewPage(const PreviewModel& model, const PreviewFacts& facts);
 
-// Whether url may become a link: it starts with http:, https: or mailto: (any letter case).
-bool IsSafeLinkTarget(const std::string& url);
-
 }  // namespace vantu::branding_package

@@ -72,7 +72,8 @@ void RefuseEntityDeclaration(void* context, const xmlChar* name, int /*type*/,
   collector->findings.push_back(
       {line, 0,
        "the DOCTYPE declares entity '" + std::string(reinterpret_cast<const char*>(name)) +
-           "'; the packager does not expand declared entities, so the schema was not checked"});
+           "'; the packager does not expand declared entities, so the schema was not checked",
+       "entity-declaration"});
   xmlStopParser(parser);
 }
 
@@ -96,7 +97,8 @@ std::vector<SchemaFinding> CheckAgainstSchema(const std::string& text, const std
   Owned<xmlSchema> schema(schemaParser ? xmlSchemaParse(schemaParser.get()) : nullptr);
   Owned<xmlSchemaValidCtxt> validator(schema ? xmlSchemaNewValidCtxt(schema.get()) : nullptr);
   Owned<xmlParserCtxt> parser(xmlNewParserCtxt());
-  if (!validator || !parser) return {{0, 0, "cannot set up the schema validator"}};
+  if (!validator || !parser)
+    return {{0, 0, "cannot set up the schema validator", "schema-skipped"}};
   parser->_private = &collector;
   parser->sax->entityDecl = RefuseEntityDeclaration;
   xmlSetStructuredErrorFunc(&collector, Collect);
@@ -112,7 +114,8 @@ std::vector<SchemaFinding> CheckAgainstSchema(const std::string& text, const std
   xmlSetStructuredErrorFunc(nullptr, nullptr);
   if (collector.dropped > 0) {
     collector.findings.push_back(
-        {0, 0, std::to_string(collector.dropped) + " more schema findings not shown"});
+        {0, 0, std::to_string(collector.dropped) + " more schema findings not shown",
+         "schema-capped"});
   }
   return collector.findings;
 }

@@ -12,6 +12,7 @@ struct SchemaFinding {
   int line;
   int column;
   std::string message;
+  const char* id = "schema";  // its kind in the catalogue of findings
 };
 
 // Schema findings reported at most; past it one last finding (line 0) counts the rest.

@@ -33,20 +33,22 @@ TEST(InspectLint, EveryFindingWithItsPosition) {
   const std::string f = dir / "bad.xml";
   const auto run = RunInspect({"lint", f, dir / "icon.png", dir / "other.jpg"});
   EXPECT_EQ(run.status, 5);
+  // Each with its catalogue id; the schema's findings stay warnings beside the rules' errors.
   EXPECT_EQ(run.out,
-            f + ":2:1: error: Must contain node: app-name\n" + f +
-                ":2:1: error: No reference found for resource: other.jpg\n" + f +
-                ":2:1: error: Element 'vantu-client-branding': The attribute 'version' is "
-                "required but missing.\n" +
+            f + ":2:1: error: Must contain node: app-name [layout-rule]\n" + f +
+                ":2:1: error: No reference found for resource: other.jpg [unreferenced-image]\n" +
                 f +
-                ":3:3: error: Element 'app-icon': This element is not expected. Expected is "
-                "( app-name ).\n" +
-                f + ":5:3: error: about must contain attribute: title\n" + f +
-                ":6:5: error: align must be either: left, center or right\n" + f +
-                ":6:24: error: No resource found for reference: x.png\n" + f +
-                ":6:42: error: Unexpected line node: image\n" +
+                ":2:1: warning: Element 'vantu-client-branding': The attribute 'version' is "
+                "required but missing. [schema]\n" +
+                f +
+                ":3:3: warning: Element 'app-icon': This element is not expected. Expected is "
+                "( app-name ). [schema]\n" +
+                f + ":5:3: error: about must contain attribute: title [layout-rule]\n" + f +
+                ":6:5: error: align must be either: left, center or right [layout-rule]\n" + f +
+                ":6:24: error: No resource found for reference: x.png [missing-image]\n" + f +
+                ":6:42: error: Unexpected line node: image [layout-rule]\n" +
                 dir / "icon.png: PNG, 2x1 pixels, 100 bytes\n" +
-                dir / "other.jpg: JPEG, 3x2 pixels, 200 bytes\n" + f + ": 8 errors, 0 warnings\n");
+                dir / "other.jpg: JPEG, 3x2 pixels, 200 bytes\n" + f + ": 6 errors, 2 warnings\n");
 }
 
 TEST(InspectLint, SchemaOnlyFindingsAreWarnings) {
@@ -67,8 +69,10 @@ TEST(InspectLint, SchemaOnlyFindingsAreWarnings) {
   WriteFile(dir / "o.jpg", JpegBytes(200));
   const auto extra = RunInspect({"lint", dir / "l.xml", dir / "i.png", dir / "o.jpg"});
   EXPECT_EQ(extra.status, 6);
-  EXPECT_EQ(extra.out.find(dir / "l.xml" + ":1:1: error: No reference found for resource: o.jpg\n"),
-            0u)
+  EXPECT_EQ(
+      extra.out.find(dir / "l.xml" +
+                     ":1:1: error: No reference found for resource: o.jpg [unreferenced-image]\n"),
+      0u)
       << extra.out;
   EXPECT_NE(extra.out.find(":1:1: warning: Element"), std::string::npos);
 }
@@ -88,8 +92,9 @@ TEST(InspectLint, SchemaFindingsAreBounded) {
   auto run = RunInspect({"lint", dir / "many.xml"});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1002);
-  EXPECT_NE(run.out.find(dir / "many.xml" + ":0:0: warning: 500 more schema findings not shown\n" +
-                         dir / "many.xml: 0 errors, 1001 warnings\n"),
+  EXPECT_NE(run.out.find(dir / "many.xml" +
+                         ":0:0: note: 500 more schema findings not shown [schema-capped]\n" +
+                         dir / "many.xml: 0 errors, 1000 warnings, 1 note\n"),
             std::string::npos);
 
   lines.clear();
@@ -99,7 +104,7 @@ TEST(InspectLint, SchemaFindingsAreBounded) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, dir / "wide.xml" +
                          ":1:163: warning: schema not checked: element 'about' "
-                         "holds 2001 nodes, more than 2000\n" +
+                         "holds 2001 nodes, more than 2000 [schema-skipped]\n" +
                          dir / "wide.xml: 0 errors, 1 warning\n");
 }
 
@@ -137,7 +142,8 @@ TEST_P(LintMisfeatures, WarnedAndStrictFails) {
   args.insert(args.begin() + 1, "--strict");  // options go anywhere
   run = RunInspect(args);
   EXPECT_EQ(run.status, c.strictStatus) << run.out;
-  EXPECT_EQ(run.out.find("warning:"), std::string::npos) << run.out;
+  // --strict makes the warning count without calling it an error.
+  EXPECT_NE(run.out.find(c.finding), std::string::npos) << run.out;
 }
 
 const std::string kPng = PngBytes(100);
@@ -259,8 +265,8 @@ INSTANTIATE_TEST_SUITE_P(
         LintCase{"ImageNamedLayoutXml",
                  Replaced(kLayout, "<logo>logo.jpg</logo>", "<logo>layout.xml</logo>"),
                  {{"icon.png", kPng}, {"layout.xml", kJpeg}},
-                 "warning: extract would refuse the image name \"layout.xml\"",
-                 0,
+                 "error: extract would refuse the image name \"layout.xml\"",
+                 8,
                  8}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -276,7 +276,8 @@ TEST_F(Safety, FifosAreRefusedWithoutBlocking) {
       {{"lint", dir_ / "layout.xml", fifo},
        true,
        2,
-       fifo + ":1:1: error: Unable to open Image file: " + fifo + " (not a regular file)\n" +
+       fifo + ":1:1: error: Unable to open Image file: " + fifo +
+           " (not a regular file) [image-unreadable]\n" +
            dir_ / "layout.xml: 4 errors, 0 warnings\n",
        ""},
   };

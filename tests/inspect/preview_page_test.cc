@@ -9,7 +9,7 @@
 
 namespace {
 
-using vantu::branding_package::IsSafeLinkTarget;
+using vantu::branding_package::IsClientLink;
 using vantu::branding_package::PreviewFacts;
 using vantu::branding_package::PreviewImage;
 using vantu::branding_package::PreviewItem;
@@ -17,13 +17,16 @@ using vantu::branding_package::PreviewLine;
 using vantu::branding_package::PreviewModel;
 using vantu::branding_package::RenderPreviewPage;
 
+// What the client opens: http and https with a host, mailto with an address; anything else,
+// or a malformed one, stays text (and lint warns).
 TEST(PreviewPage, OnlyWebAndMailLinksBecomeLinks) {
-  for (const char* url : {"http://a", "HTTPS://a", "mailto:x@y", "Https:"}) {
-    EXPECT_TRUE(IsSafeLinkTarget(url)) << url;
+  for (const char* url : {"http://a", "HTTPS://a/b?c", "mailto:x@y", "https://host#top"}) {
+    EXPECT_TRUE(IsClientLink(url)) << url;
   }
   for (const char* url : {"javascript:alert(1)", " https://a", "data:text/html,x", "file:///etc",
-                          "//host/x", "", "vbscript:x", "\thttp://a"}) {
-    EXPECT_FALSE(IsSafeLinkTarget(url)) << url;
+                          "//host/x", "", "vbscript:x", "\thttp://a", "Https:", "https://",
+                          "https:///path", "htps://a", "http://a b", "example.com", "mailto:x"}) {
+    EXPECT_FALSE(IsClientLink(url)) << url;
   }
 }
 
@@ -106,8 +109,8 @@ TEST(PreviewPage, TextNeverMakesAnElementOrAttribute) {
                           {PreviewItem::Kind::kLogo, hostile, ""},
                           {PreviewItem::Kind::kLogo, "missing" + hostile, ""}}});
   PreviewFacts facts{hostile, 1, hostile, false, {PreviewImage{hostile, 0, 1, 1, hostile}}, {}};
-  facts.findings.push_back({hostile, 1, 2, vantu::branding_package::FaultKind::kLayout,
-                            vantu::branding_package::Severity::kWarning, hostile});
+  facts.findings.push_back({&vantu::branding_package::Kind("schema"), hostile, 1, 2,
+                            vantu::branding_package::kNoOffset, hostile});
   const std::string page = RenderPreviewPage(model, facts);
   htmlDocPtr document =
       htmlReadMemory(page.data(), static_cast<int>(page.size()), nullptr, "utf-8",

@@ -1,0 +1,58 @@
+// The catalogue of everything the companion can find, and one finding as reported.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "package/package_walker.h"
+
+namespace vantu::branding_package {
+
+// How much a finding weighs, the same in every command.
+enum class Severity {
+  kError,    // the client cannot use it, or the packager would refuse it
+  kWarning,  // the client will show something other than meant (an error under --strict)
+  kNote      // worth knowing; never fails a run
+};
+
+// One entry of the catalogue.
+struct FindingKind {
+  const char* id;           // stable identifier, as --explain, --allow and reports name it
+  Severity severity;        // the same wherever it is found
+  FaultKind status;         // the exit status it stands for when it counts
+  const char* title;        // one line
+  const char* explanation;  // what it means and what to do
+};
+
+// The catalogue, in the order the README lists it.
+const std::vector<FindingKind>& FindingCatalogue();
+
+// The entry called id, or null.
+const FindingKind* FindFindingKind(std::string_view id);
+
+// The entry called id; id must be one of the catalogue's.
+const FindingKind& Kind(std::string_view id);
+
+// The severity's word: "error", "warning" or "note".
+const char* SeverityName(Severity severity);
+
+// One finding: its kind, where it is (a 1-based line and column of a file, line 0 for no
+// place; for a package, the byte offset too) and what exactly is wrong.
+struct Finding {
+  const FindingKind* kind;
+  std::string file;
+  int line = 0;
+  int column = 0;
+  std::uint64_t offset = kNoOffset;  // in the package file, when the finding is about one
+  std::string message;
+  // The catalogue's severity.
+  Severity severity() const { return kind->severity; }
+};
+
+// The exit status of findings: that of the gravest kind among those that count (errors, and
+// warnings with strict), or 0.
+int StatusOf(const std::vector<Finding>& findings, bool strict);
+
+}  // namespace vantu::branding_package
