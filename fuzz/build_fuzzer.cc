@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string package = bp::EncodePackage(writer.components);
   bp::MemorySource source(package);
   std::ostringstream sink;
-  const int verified = bp::VerifyPackage(source, "p", std::nullopt, false, sink, sink);
+  const int verified = bp::VerifyPackage(source, "p", bp::VerifyOptions{}, sink, sink);
   // The packager's contract lets through content a client cannot show (4), names extract
   // refuses (8) and text that is not UTF-8; the structure, the rules and the references
   // it checked itself must hold.

@@ -32,7 +32,7 @@ open(path, "w").write(source.replace(text, replacement, 1))' "$file" "$text" "$r
   if ! cmake --build "$build" -j "$(nproc)" >/dev/null 2>&1; then
     echo "killed (does not build): $file:$line"
     killed=$((killed + 1))
-  elif (cd "$build" && ctest -j "$(nproc)" --stop-on-failure -E 'Browser|DebianPackage' >/dev/null 2>&1); then
+  elif (cd "$build" && ctest -j "$(nproc)" --stop-on-failure --timeout 60 -E 'Browser|DebianPackage' >/dev/null 2>&1); then
     echo "SURVIVED: $file:$line: $text -> $replacement"
     survived+=("$file:$line")
   else

@@ -10,6 +10,7 @@
 #include "base/byte_source.h"
 #include "base/file_system.h"
 #include "inspect/lint_findings.h"
+#include "inspect/model/package_contents.h"
 #include "package/package_walker.h"
 
 namespace vantu::branding_package {
@@ -30,14 +31,24 @@ int ListPackage(const std::string& path, bool json, bool withLayout, std::ostrea
 int ListPackage(ByteSource& source, const std::string& path, bool json, bool withLayout,
                 std::ostream& out, std::ostream& err);
 
-// Checks everything a client and extract rely on (every image decoded) and, with
-// expectedSha256, the file's digest; reports the first fault, as one JSON object with json.
-int VerifyPackage(const std::string& path, const std::optional<std::string>& expectedSha256,
-                  bool json, std::ostream& out, std::ostream& err);
-// The same on a package in source; path names it in the output.
-int VerifyPackage(ByteSource& source, const std::string& path,
-                  const std::optional<std::string>& expectedSha256, bool json, std::ostream& out,
+// How verify checks and reports.
+struct VerifyOptions {
+  std::optional<std::string> sha256;  // the digest the file must have
+  bool json = false;                  // one JSON object instead of text
+  bool strict = false;                // warnings fail too
+};
+
+// Every finding about a package read whole (no fault): what lint finds of its layout text
+// and images, by file offset.
+std::vector<Finding> PackageFindings(const PackageContents& contents, const std::string& path);
+
+// Checks everything a client and extract rely on, with the same findings lint reports of
+// the layout and images; a corrupt package gets its first fault.
+int VerifyPackage(const std::string& path, const VerifyOptions& options, std::ostream& out,
                   std::ostream& err);
+// The same on a package in source; path names it in the output.
+int VerifyPackage(ByteSource& source, const std::string& path, const VerifyOptions& options,
+                  std::ostream& out, std::ostream& err);
 
 // Walks the package in source as extract does before writing anything: the structure, and
 // every image name safe to use as a file name. names gets layout.xml and every image name.

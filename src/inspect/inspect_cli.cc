@@ -116,8 +116,8 @@ class OptionalImages : public TCLAP::UnlabeledMultiArg<std::string> {
 
 // Runs a command whose --json output must be exactly one whole JSON object on standard
 // output whatever happens: its own, or, when it printed none (an input it could not open)
-// or memory ran out part-way, one that names the input under key and the fault.
-int RunJson(const char* key, const std::string& input,
+// or memory ran out part-way, one with the same fields that names the input and the fault.
+int RunJson(const char* command, const std::string& input,
             const std::function<int(std::ostream& out, std::ostream& err)>& run) {
   std::ostringstream out;
   std::ostringstream err;
@@ -139,8 +139,7 @@ int RunJson(const char* key, const std::string& input,
                         status <= static_cast<int>(FaultKind::kRefused));
     const Fault fault{known ? static_cast<FaultKind>(status) : FaultKind::kFatal, kNoOffset,
                       message};
-    json = std::string("{\"") + key + "\":" + JsonString(input) + ",\"fault\":" + JsonFault(fault) +
-           "}\n";
+    json = JsonHead(command, input, status) + JsonTail({}, fault);
   }
   std::cout << json << std::flush;
   return status;
@@ -155,7 +154,7 @@ int List(const std::vector<std::string>& args) {
   int status = 0;
   if (!command.Parse(args, status)) return status;
   if (json.getValue()) {
-    return RunJson("package", package.getValue(), [&](std::ostream& out, std::ostream& err) {
+    return RunJson("list", package.getValue(), [&](std::ostream& out, std::ostream& err) {
       return ListPackage(package.getValue(), true, layout.getValue(), out, err);
     });
   }
@@ -164,30 +163,34 @@ int List(const std::vector<std::string>& args) {
 
 int Verify(const std::vector<std::string>& args) {
   Command command("verify",
-                  "Checks everything a client relies on; reports the first fault with its offset",
+                  "Checks everything a client relies on, with the findings lint has of the "
+                  "layout and images; a corrupt package gets its first fault with its offset",
                   "", {"--sha256"});
   TCLAP::UnlabeledValueArg<std::string> package("package", "The package file", true, "", "PACKAGE",
                                                 command.cmd);
   TCLAP::ValueArg<std::string> sha256("", "sha256", "The SHA-256 the packager printed", false, "",
                                       "HEX", command.cmd);
+  TCLAP::SwitchArg strict("", "strict", "Fail on warnings too", command.cmd);
   TCLAP::SwitchArg json("", "json", "One JSON object instead of text", command.cmd);
   int status = 0;
   if (!command.Parse(args, status)) return status;
-  std::optional<std::string> expected;
+  VerifyOptions options;
+  options.strict = strict.getValue();
+  options.json = json.getValue();
   if (sha256.isSet()) {
     const std::string& hex = sha256.getValue();
     if (hex.size() != 64 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
       std::cerr << "Error: --sha256 takes 64 hexadecimal digits" << std::endl;
       return 1;
     }
-    expected = hex;
+    options.sha256 = hex;
   }
-  if (json.getValue()) {
-    return RunJson("package", package.getValue(), [&](std::ostream& out, std::ostream& err) {
-      return VerifyPackage(package.getValue(), expected, true, out, err);
+  if (options.json) {
+    return RunJson("verify", package.getValue(), [&](std::ostream& out, std::ostream& err) {
+      return VerifyPackage(package.getValue(), options, out, err);
     });
   }
-  return VerifyPackage(package.getValue(), expected, false, std::cout, std::cerr);
+  return VerifyPackage(package.getValue(), options, std::cout, std::cerr);
 }
 
 int Extract(const std::vector<std::string>& args) {
@@ -218,7 +221,7 @@ int Lint(const std::vector<std::string>& args) {
   options.strict = strict.getValue();
   options.json = json.getValue();
   if (options.json) {
-    return RunJson("file", layout.getValue(), [&](std::ostream& out, std::ostream& err) {
+    return RunJson("lint", layout.getValue(), [&](std::ostream& out, std::ostream& err) {
       return LintLayout(layout.getValue(), images.getValue(), options, out, err);
     });
   }
@@ -288,7 +291,8 @@ struct CommandEntry {
 // Every subcommand, in the order usage lists them.
 constexpr CommandEntry kCommands[] = {
     {"list", "PACKAGE [--json] [--layout]", "show the header and every record", List},
-    {"verify", "PACKAGE [--sha256 HEX] [--json]", "check everything a client relies on", Verify},
+    {"verify", "PACKAGE [--sha256 HEX] [--strict] [--json]", "check everything a client relies on",
+     Verify},
     {"extract", "PACKAGE DIR [--force]", "write DIR/layout.xml and every image into DIR", Extract},
     {"lint", "LAYOUT [IMAGE...] [--strict] [--json]", "report every finding about a layout", Lint},
     {"refs", "LAYOUT [--null] [--dir DIR]", "print the image names a layout refers to", Refs},

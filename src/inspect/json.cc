@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "base/utf8.h"
+#include "base/version.h"
 
 namespace vantu::branding_package {
 
@@ -71,6 +72,30 @@ const char* KindKey(FaultKind kind) {
 }
 
 }  // namespace
+
+std::string JsonFindings(const std::vector<Finding>& findings) {
+  std::string json = "[";
+  for (const Finding& f : findings) {
+    json += json.size() > 1 ? ",{" : "{";
+    json += "\"id\":\"" + std::string(f.kind->id) + "\",\"severity\":\"" +
+            SeverityName(f.severity()) + "\",\"file\":" + JsonString(f.file) +
+            ",\"line\":" + std::to_string(f.line) + ",\"column\":" + std::to_string(f.column) +
+            ",\"offset\":" + (f.offset == kNoOffset ? "null" : std::to_string(f.offset)) +
+            ",\"message\":" + JsonString(f.message) + "}";
+  }
+  return json + "]";
+}
+
+std::string JsonHead(std::string_view command, const std::string& input, int status) {
+  return "{\"tool\":\"branding-package-inspect\",\"version\":\"" + std::string(kVersion) +
+         "\",\"command\":" + JsonString(command) + ",\"input\":" + JsonString(input) +
+         ",\"status\":" + std::to_string(status);
+}
+
+std::string JsonTail(const std::vector<Finding>& findings, const std::optional<Fault>& fault) {
+  return ",\"findings\":" + JsonFindings(findings) +
+         ",\"fault\":" + (fault ? JsonFault(*fault) : std::string("null")) + "}\n";
+}
 
 std::string JsonFault(const Fault& fault) {
   std::string json = "{\"kind\":\"";

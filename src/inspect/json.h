@@ -1,9 +1,12 @@
 // Minimal JSON output for the inspect tool's --json mode.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "inspect/model/findings.h"
 #include "package/package_walker.h"
 
 namespace vantu::branding_package {
@@ -11,6 +14,18 @@ namespace vantu::branding_package {
 // text as a JSON string literal, quotes included; bytes that are not valid UTF-8 are
 // written as \u00XX of the byte, so the output is always valid JSON.
 std::string JsonString(std::string_view text);
+
+// findings as a JSON array of objects: id, severity, file, line, column, offset (or null),
+// message.
+std::string JsonFindings(const std::vector<Finding>& findings);
+
+// The fields every --json object starts with, the brace included: tool, version, command,
+// input (the file the command was given first) and status (the exit status).
+std::string JsonHead(std::string_view command, const std::string& input, int status);
+
+// The fields every --json object ends with, the closing brace and line end included:
+// findings, and fault (null when none).
+std::string JsonTail(const std::vector<Finding>& findings, const std::optional<Fault>& fault);
 
 // fault as a JSON object: kind, offset (null when no byte is at fault) and message.
 std::string JsonFault(const Fault& fault);

@@ -18,6 +18,12 @@ std::pair<int, int> LineIndex::Position(std::size_t offset) const {
   return {static_cast<int>(line), static_cast<int>(offset - starts_[line - 1] + 1)};
 }
 
+std::size_t LineIndex::Offset(int line, int column) const {
+  if (line < 1 || static_cast<std::size_t>(line) > starts_.size()) return 0;
+  const std::size_t start = starts_[static_cast<std::size_t>(line) - 1];
+  return std::min(text_.size(), start + static_cast<std::size_t>(column > 0 ? column - 1 : 0));
+}
+
 std::string_view LineIndex::Line(int line) const {
   if (line < 1 || static_cast<std::size_t>(line) > starts_.size()) return {};
   const std::size_t start = starts_[static_cast<std::size_t>(line) - 1];

@@ -57,7 +57,7 @@ void PrintFindings(std::ostream& out, const std::vector<Finding>& findings) {
     if (f.offset != kNoOffset) {
       out << ": offset " << f.offset;
       if (f.line > 0) out << " (layout text " << f.line << ':' << f.column << ')';
-    } else {
+    } else if (f.line > 0) {
       out << ':' << f.line << ':' << f.column;
     }
     out << ": " << SeverityName(f.severity()) << ": " << Shown(f.message) << " [" << f.kind->id
@@ -124,32 +124,66 @@ void CheckLayoutText(const std::string& file, const std::string& text, const Lin
   }
 }
 
+void ImageChecks::Check(const CheckedImage& image, std::vector<Finding>& findings) {
+  auto add = [&](const char* id, const std::string& message) {
+    findings.push_back({&Kind(id), image.file, image.offset == kNoOffset ? 1 : 0,
+                        image.offset == kNoOffset ? 1 : 0, image.offset, message});
+  };
+  if (image.decoded != nullptr) {
+    if (!image.decoded->ok) {
+      add("image-decode", image.subject + "does not decode as " + FormatName(image.format) + ": " +
+                              image.decoded->problem);
+    }
+    const std::size_t dot = image.name.rfind('.');
+    const std::string extension =
+        dot == std::string::npos ? "" : AsciiLower(image.name.substr(dot + 1));
+    const bool saysPng = extension == "png";
+    const bool saysJpeg = extension == "jpg" || extension == "jpeg";
+    if ((saysPng && image.format != kFormatPng) || (saysJpeg && image.format != kFormatJpeg)) {
+      add("image-extension", image.subject + "the name says " + (saysPng ? "PNG" : "JPEG") +
+                                 ", the content is " + FormatName(image.format));
+    }
+  }
+  if (!IsExtractableName(image.name)) {
+    add("image-name-refused", "extract would refuse the image name \"" + image.name + "\"");
+  } else if (std::any_of(image.name.begin(), image.name.end(), [](char c) {
+               return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+             })) {
+    add("image-name-control", "the image name holds control bytes");
+  }
+  if (image.decoded == nullptr) return;
+  const auto [seen, added] = byName_.emplace(image.name, std::make_pair(image.sha256, image.where));
+  if (!added && seen->second.first != image.sha256) {
+    add("image-name-shared", "the image name " + image.name + " is taken by " +
+                                 seen->second.second + " with other content");
+  }
+}
+
 std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
                                      std::vector<Finding>& findings) {
   std::vector<LintedImage> images;
-  auto add = [&](const std::string& path, const char* id, const std::string& message) {
-    findings.push_back({&Kind(id), path, 1, 1, kNoOffset, message});
-  };
-  std::map<std::string, std::size_t> byName;
+  ImageChecks checks;
   for (const std::string& path : paths) {
     LintedImage image;
     image.path = path;
     image.name = std::string(ImageName(path));
+    CheckedImage checked{image.name, 0, nullptr, "", path, kNoOffset, "", path};
     FileSource file(path);
-    if (!file.IsOpen()) {
-      add(path, "image-unreadable",
-          "Unable to open Image file: " + path + " (" + file.OpenFailure() + ")");
-      images.push_back(image);
-      continue;
-    }
-    // Read once, as the packager would; the checks below work on the record's copy.
+    // Read once, as the packager would; the checks work on the record's copy.
     Record record;
-    try {
-      record = MakeImageRecord(file, path);
-      image.format = DecodeImageHead(record->data.get()).format;
-      image.read = true;
-    } catch (const cBP_EXCEPTION& e) {
-      add(path, e.code == BP_ERR_MALFORMED ? "image-format" : "image-unreadable", e.what());
+    DecodedImage decoded;
+    if (!file.IsOpen()) {
+      findings.push_back({&Kind("image-unreadable"), path, 1, 1, kNoOffset,
+                          "Unable to open Image file: " + path + " (" + file.OpenFailure() + ")"});
+    } else {
+      try {
+        record = MakeImageRecord(file, path);
+        image.format = DecodeImageHead(record->data.get()).format;
+        image.read = true;
+      } catch (const cBP_EXCEPTION& e) {
+        findings.push_back({&Kind(e.code == BP_ERR_MALFORMED ? "image-format" : "image-unreadable"),
+                            path, 1, 1, kNoOffset, e.what()});
+      }
     }
     if (image.read) {
       image.size = file.Size();
@@ -157,40 +191,17 @@ std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
           reinterpret_cast<const char*>(record->data.get()) + record->size - image.size,
           static_cast<std::size_t>(image.size)));
       image.sha256 = Sha256Hex(content).value_or("");
-      const DecodedImage decoded = DecodeImage(content, 0, image.size, image.format);
+      decoded = DecodeImage(content, 0, image.size, image.format);
       image.decoded = decoded.ok;
       image.width = decoded.width;
       image.height = decoded.height;
-      if (!decoded.ok) {
-        add(path, "image-decode",
-            "does not decode as " + FormatName(image.format) + ": " + decoded.problem);
-      }
-      const std::size_t dot = image.name.rfind('.');
-      const std::string extension =
-          dot == std::string::npos ? "" : AsciiLower(image.name.substr(dot + 1));
-      const bool saysPng = extension == "png";
-      const bool saysJpeg = extension == "jpg" || extension == "jpeg";
-      if ((saysPng && image.format != kFormatPng) || (saysJpeg && image.format != kFormatJpeg)) {
-        add(path, "image-extension",
-            "the name says " + std::string(saysPng ? "PNG" : "JPEG") + ", the content is " +
-                FormatName(image.format));
-      }
+      checked.format = image.format;
+      checked.decoded = &decoded;
+      checked.sha256 = image.sha256;
+      image.record = std::move(record);
     }
-    if (!IsExtractableName(image.name)) {
-      add(path, "image-name-refused", "extract would refuse the image name \"" + image.name + "\"");
-    } else if (std::any_of(image.name.begin(), image.name.end(), [](char c) {
-                 return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
-               })) {
-      add(path, "image-name-control", "the image name holds control bytes");
-    }
-    const auto [seen, added] = byName.emplace(image.name, images.size());
-    if (!added && image.read && images[seen->second].read &&
-        images[seen->second].sha256 != image.sha256) {
-      add(path, "image-name-shared",
-          "the image name " + image.name + " is taken by " + images[seen->second].path +
-              " with other content");
-    }
-    images.push_back(image);
+    checks.Check(checked, findings);
+    images.push_back(std::move(image));
   }
   return images;
 }

@@ -3,15 +3,19 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <rapidxml/rapidxml.hpp>
 
+#include "image/decode_image.h"
 #include "inspect/line_index.h"
 #include "inspect/model/findings.h"
 #include "package/package_walker.h"
+#include "package/records.h"
 
 namespace vantu::branding_package {
 
@@ -32,6 +36,7 @@ struct LintedImage {
   bool decoded = false;
   std::uint32_t width = 0;
   std::uint32_t height = 0;
+  Record record;  // when read: the record the packager would store
 };
 
 // Checks of a layout the packager accepts that a client would still trip over: text that
@@ -57,6 +62,30 @@ bool IsClientLink(std::string_view url);
 // offset after the column where there is one.
 void PrintFindings(std::ostream& out, const std::vector<Finding>& findings);
 
+// One image as lint or verify checks it.
+struct CheckedImage {
+  std::string name;                       // what the package calls it
+  std::uint32_t format = 0;               // kFormatPng or kFormatJpeg
+  const DecodedImage* decoded = nullptr;  // null when the image could not be read
+  std::string sha256;                     // of its data, when read
+  std::string file;                       // the file findings name
+  std::uint64_t offset = kNoOffset;       // its record's offset in a package
+  std::string subject;                    // starts messages that need to say which image
+  std::string where;                      // how another image of its name is told of it
+};
+
+// The checks every image gets the same way in every command: that it decodes, that its
+// extension names its format, that extract would take its name and the name holds no
+// control bytes, and that no other image checked before has its name and other content.
+class ImageChecks {
+ public:
+  // Adds the findings about image.
+  void Check(const CheckedImage& image, std::vector<Finding>& findings);
+
+ private:
+  std::map<std::string, std::pair<std::string, std::string>> byName_;  // sha256, where
+};
+
 // Reads, decodes and names every image; reports images that cannot be read (status 2), are
 // not PNG or JPEG or do not decode (4), whose name's extension says another format, and
 // whose names extract would refuse, hold control bytes, or are taken by other content.
@@ -66,6 +95,12 @@ std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
 // Reads the layout document at layoutPath into text; on a failure reports it on err ("PATH:
 // cannot open|read the file: reason") and returns false.
 bool ReadLayoutText(const std::string& layoutPath, std::string& text, std::ostream& err);
+
+// Prints what lint reports of a layout: every finding, each decoded image's size and the
+// counts; as one JSON object (with status, the run's exit status) with json.
+void PrintLintReport(std::ostream& out, const std::string& layoutPath,
+                     const std::vector<Finding>& findings, const std::vector<LintedImage>& images,
+                     bool json, int status);
 
 // Every finding about a layout text (named file in findings) and the images at imagePaths,
 // in the order lint prints them; images gets what was read of each image. References are

@@ -121,7 +121,10 @@ void CheckLayout(const std::string& file, const std::string& text,
 
   if (schemaFit) {
     for (const SchemaFinding& s : CheckAgainstSchema(text, file)) {
-      findings.push_back({&Kind(s.id), file, s.line, s.column, kNoOffset, s.message});
+      const std::uint64_t offset = textOffset == kNoOffset || s.line == 0
+                                       ? textOffset
+                                       : textOffset + lines.Offset(s.line, s.column);
+      findings.push_back({&Kind(s.id), file, s.line, s.column, offset, s.message});
     }
   }
 }
@@ -169,15 +172,9 @@ Counts Count(const std::vector<Finding>& findings) {
 }
 
 void PrintJson(std::ostream& out, const std::string& layoutPath,
-               const std::vector<Finding>& findings, const std::vector<LintedImage>& images) {
-  out << "{\"file\":" << JsonString(layoutPath) << ",\"findings\":[";
-  for (std::size_t i = 0; i < findings.size(); ++i) {
-    const Finding& f = findings[i];
-    out << (i == 0 ? "" : ",") << "{\"id\":\"" << f.kind->id << "\",\"file\":" << JsonString(f.file)
-        << ",\"line\":" << f.line << ",\"column\":" << f.column << ",\"severity\":\""
-        << SeverityName(f.severity()) << "\",\"message\":" << JsonString(f.message) << '}';
-  }
-  out << "],\"images\":[";
+               const std::vector<Finding>& findings, const std::vector<LintedImage>& images,
+               int status) {
+  out << JsonHead("lint", layoutPath, status) << ",\"images\":[";
   bool first = true;
   for (const LintedImage& image : images) {
     if (!image.decoded) continue;
@@ -189,7 +186,7 @@ void PrintJson(std::ostream& out, const std::string& layoutPath,
   }
   const Counts counts = Count(findings);
   out << "],\"errors\":" << counts.errors << ",\"warnings\":" << counts.warnings
-      << ",\"notes\":" << counts.notes << "}\n";
+      << ",\"notes\":" << counts.notes << JsonTail(findings, std::nullopt);
 }
 
 }  // namespace
@@ -221,6 +218,27 @@ bool ReadLayoutText(const std::string& layoutPath, std::string& text, std::ostre
   return true;
 }
 
+void PrintLintReport(std::ostream& out, const std::string& layoutPath,
+                     const std::vector<Finding>& findings, const std::vector<LintedImage>& images,
+                     bool json, int status) {
+  if (json) {
+    PrintJson(out, layoutPath, findings, images, status);
+    return;
+  }
+  PrintFindings(out, findings);
+  for (const LintedImage& image : images) {
+    if (!image.decoded) continue;
+    out << Shown(image.path) << ": " << FormatName(image.format) << ", " << image.width << "x"
+        << image.height << " pixels, " << image.size << " bytes\n";
+  }
+  const Counts counts = Count(findings);
+  out << Shown(layoutPath) << ": " << counts.errors
+      << (counts.errors == 1 ? " error, " : " errors, ") << counts.warnings
+      << (counts.warnings == 1 ? " warning" : " warnings");
+  if (counts.notes > 0) out << ", " << counts.notes << (counts.notes == 1 ? " note" : " notes");
+  out << '\n';
+}
+
 int LintLayout(const std::string& layoutPath, const std::vector<std::string>& imagePaths,
                const LintOptions& options, std::ostream& out, std::ostream& err) {
   std::string text;
@@ -232,22 +250,7 @@ int LintLayout(const std::string& layoutPath, const std::vector<std::string>& im
 
   // --strict makes warnings count, without calling them errors.
   const int status = StatusOf(findings, options.strict);
-  if (options.json) {
-    PrintJson(out, layoutPath, findings, images);
-  } else {
-    PrintFindings(out, findings);
-    for (const LintedImage& image : images) {
-      if (!image.decoded) continue;
-      out << Shown(image.path) << ": " << FormatName(image.format) << ", " << image.width << "x"
-          << image.height << " pixels, " << image.size << " bytes\n";
-    }
-    const Counts counts = Count(findings);
-    out << Shown(layoutPath) << ": " << counts.errors
-        << (counts.errors == 1 ? " error, " : " errors, ") << counts.warnings
-        << (counts.warnings == 1 ? " warning" : " warnings");
-    if (counts.notes > 0) out << ", " << counts.notes << (counts.notes == 1 ? " note" : " notes");
-    out << '\n';
-  }
+  PrintLintReport(out, layoutPath, findings, images, options.json, status);
   out.flush();
   return status;
 }

@@ -1,4 +1,3 @@
-#include <new>
 #include <ostream>
 
 #include "base/shown.h"
@@ -6,29 +5,32 @@
 #include "image/image_format.h"
 #include "inspect/commands.h"
 #include "inspect/json.h"
-#include "package/record_codec.h"
+#include "inspect/model/package_contents.h"
 
 namespace vantu::branding_package {
 
 namespace {
 
-void JsonRecord(std::ostream& out, const PackageRecord& r, const DecodedImage& decoded,
+void JsonRecord(std::ostream& out, const PackageContents& contents, const StoredRecord& r,
                 bool withLayout) {
   out << "{\"offset\":" << r.offset << ",\"size\":" << r.size << ",\"type\":";
   switch (r.type) {
     case RecordType::kLayout:
-      out << "\"layout\",\"textSize\":" << r.text.size();
-      if (withLayout) out << ",\"text\":" << JsonString(r.text);
+      out << "\"layout\",\"textSize\":" << contents.layoutText.size();
+      if (withLayout) out << ",\"text\":" << JsonString(contents.layoutText);
       break;
-    case RecordType::kImage:
-      out << "\"image\",\"name\":" << JsonString(r.name) << ",\"format\":\"" << FormatKey(r.format)
-          << "\",\"dataOffset\":" << r.dataOffset << ",\"dataSize\":" << r.dataSize;
-      if (decoded.ok) {
-        out << ",\"width\":" << decoded.width << ",\"height\":" << decoded.height;
+    case RecordType::kImage: {
+      const StoredImage& image = contents.images[r.image];
+      out << "\"image\",\"name\":" << JsonString(image.name) << ",\"format\":\""
+          << FormatKey(image.format) << "\",\"dataOffset\":" << image.dataOffset
+          << ",\"dataSize\":" << image.dataSize;
+      if (image.decoded.ok) {
+        out << ",\"width\":" << image.decoded.width << ",\"height\":" << image.decoded.height;
       } else {
         out << ",\"width\":null,\"height\":null";
       }
       break;
+    }
     case RecordType::kEnd:
       out << "\"end\"";
       break;
@@ -36,21 +38,23 @@ void JsonRecord(std::ostream& out, const PackageRecord& r, const DecodedImage& d
   out << '}';
 }
 
-void TextRecord(std::ostream& out, const PackageRecord& r, const DecodedImage& decoded) {
+void TextRecord(std::ostream& out, const PackageContents& contents, const StoredRecord& r) {
   out << r.offset << '\t' << r.size << '\t';
   switch (r.type) {
     case RecordType::kLayout:
-      out << "layout, text of " << r.text.size() << " bytes";
+      out << "layout, text of " << contents.layoutText.size() << " bytes";
       break;
-    case RecordType::kImage:
-      out << "image " << Shown(r.name) << ", " << FormatName(r.format) << ", ";
-      if (decoded.ok) {
-        out << decoded.width << "x" << decoded.height << " pixels, ";
+    case RecordType::kImage: {
+      const StoredImage& image = contents.images[r.image];
+      out << "image " << Shown(image.name) << ", " << FormatName(image.format) << ", ";
+      if (image.decoded.ok) {
+        out << image.decoded.width << "x" << image.decoded.height << " pixels, ";
       } else {
         out << "does not decode, ";
       }
-      out << r.dataSize << " bytes of data at " << r.dataOffset;
+      out << image.dataSize << " bytes of data at " << image.dataOffset;
       break;
+    }
     case RecordType::kEnd:
       out << "end";
       break;
@@ -58,73 +62,37 @@ void TextRecord(std::ostream& out, const PackageRecord& r, const DecodedImage& d
   out << '\n';
 }
 
-// The end of the JSON object: the size of a sound package, or the fault.
-void CloseJson(std::ostream& out, std::uint64_t fileSize, const std::optional<Fault>& fault) {
-  out << ']';
-  if (fault) {
-    out << ",\"fault\":" << JsonFault(*fault);
-  } else {
-    out << ",\"size\":" << fileSize;
-  }
-  out << "}\n";
-}
-
 }  // namespace
 
 int ListPackage(ByteSource& source, const std::string& path, bool json, bool withLayout,
                 std::ostream& out, std::ostream& err) {
-  const std::uint64_t fileSize = source.Size();
-  // The table shows what the header says, which a truncated file contradicts.
-  unsigned char header[kHeaderSize] = {};
-  const std::uint64_t headerSize =
-      source.ReadAt(0, header, kHeaderSize) ? DecodeHeader(header).size : fileSize;
-  std::string layoutText;
-  bool first = true;
-  if (json) out << "{\"package\":" << JsonString(path) << ",\"records\":[";
-  std::optional<Fault> fault;
-  // Memory can run out part-way; the JSON object is closed with that fault all the same.
-  try {
-    fault = WalkPackage(
-        source,
-        [&](const PackageRecord& r, const ContentReader&) {
-          const DecodedImage decoded = r.type == RecordType::kImage
-                                           ? DecodeImage(source, r.dataOffset, r.dataSize, r.format)
-                                           : DecodedImage{};
-          if (json) {
-            out << (first ? "" : ",");
-            JsonRecord(out, r, decoded, withLayout);
-          } else {
-            // The table starts only once there is a record to show.
-            if (first)
-              out << "offset\tsize\trecord\n0\t12\theader, package size " << headerSize << '\n';
-            TextRecord(out, r, decoded);
-          }
-          first = false;
-          if (r.type == RecordType::kLayout) layoutText = r.text;
-          return std::optional<Fault>();
-        },
-        true);
-  } catch (const std::bad_alloc&) {
-    fault = Fault{FaultKind::kFatal, kNoOffset, "out of memory"};
-  }
+  const PackageContents contents = ReadPackageContents(source);
+  const int status = contents.fault ? static_cast<int>(contents.fault->kind) : 0;
   if (json) {
-    CloseJson(out, fileSize, fault);
-  } else if (withLayout && !layoutText.empty()) {
-    out << '\n' << Shown(layoutText) << '\n';
+    out << JsonHead("list", path, status) << ",\"records\":[";
+    for (std::size_t i = 0; i < contents.records.size(); ++i) {
+      if (i > 0) out << ',';
+      JsonRecord(out, contents, contents.records[i], withLayout);
+    }
+    out << ']';
+    if (!contents.fault) out << ",\"size\":" << contents.fileSize;
+    out << JsonTail({}, contents.fault);
+  } else if (!contents.records.empty()) {
+    // The table shows what the header says, which a truncated file contradicts.
+    out << "offset\tsize\trecord\n0\t12\theader, package size " << contents.headerSize << '\n';
+    for (const StoredRecord& r : contents.records) TextRecord(out, contents, r);
+    if (withLayout && !contents.layoutText.empty()) {
+      out << '\n' << Shown(contents.layoutText) << '\n';
+    }
   }
   out.flush();
-  return fault ? ReportFault(err, path, *fault) : 0;
+  return contents.fault ? ReportFault(err, path, *contents.fault) : 0;
 }
 
 int ListPackage(const std::string& path, bool json, bool withLayout, std::ostream& out,
                 std::ostream& err) {
   FileSource file(path);
   if (file.IsOpen()) return ListPackage(file, path, json, withLayout, out, err);
-  if (json) {
-    out << "{\"package\":" << JsonString(path) << ",\"records\":[";
-    CloseJson(out, 0, CannotOpen(file));
-    out.flush();
-  }
   return ReportFault(err, path, CannotOpen(file));
 }
 

@@ -93,7 +93,7 @@ TEST(InspectLint, SchemaFindingsAreBounded) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1002);
   EXPECT_NE(run.out.find(dir / "many.xml" +
-                         ":0:0: note: 500 more schema findings not shown [schema-capped]\n" +
+                         ": note: 500 more schema findings not shown [schema-capped]\n" +
                          dir / "many.xml: 0 errors, 1000 warnings, 1 note\n"),
             std::string::npos);
 
@@ -280,9 +280,11 @@ TEST(InspectLint, JsonAndSummary) {
   auto run = RunInspect({"lint", "--json", dir / "layout.xml", dir / "icon.png", dir / "logo.jpg"});
   EXPECT_EQ(run.status, 0);
   const std::vector<std::pair<std::string, std::string>> fields = {
-      {"d['file']", dir / "layout.xml"},
-      {"[(f['file'], f['line'], f['column'], f['severity'], f['message']) for f in d['findings']]",
-       "[('" + dir / "layout.xml" + "', 1, 38, 'warning', 'app-name is empty')]"},
+      {"(d['command'], d['input'], d['status'], d['fault'])",
+       "('lint', '" + dir / "layout.xml" + "', 0, None)"},
+      {"[(f['id'], f['file'], f['line'], f['column'], f['severity'], f['message']) "
+       "for f in d['findings']]",
+       "[('empty-text', '" + dir / "layout.xml" + "', 1, 38, 'warning', 'app-name is empty')]"},
       {"[(i['name'], i['format'], i['width'], i['height'], i['size']) for i in d['images']]",
        "[('icon.png', 'png', 2, 1, 100), ('logo.jpg', 'jpeg', 3, 2, 200)]"},
       {"(d['errors'], d['warnings'])", "(0, 1)"},

@@ -43,10 +43,13 @@ TEST(InspectCli, JsonListOfACorruptPackageNamesTheFault) {
   const auto run = RunInspect({"list", "--json", dir / "p.pkg"});
   EXPECT_EQ(run.status, 3);
   // The records that are there are listed before the fault: here the layout record.
-  EXPECT_EQ(run.out, "{\"package\":\"" + dir / "p.pkg" +
-                         "\",\"records\":[{\"offset\":12,\"size\":21,\"type\":\"layout\","
-                         "\"textSize\":4}],\"fault\":{\"kind\":\"structure\",\"offset\":0,"
-                         "\"message\":\"package size field says 41 bytes, the file has 40\"}}\n");
+  EXPECT_EQ(run.out,
+            "{\"tool\":\"branding-package-inspect\",\"version\":\"24.07\","
+            "\"command\":\"list\",\"input\":\"" +
+                dir / "p.pkg" +
+                "\",\"status\":3,\"records\":[{\"offset\":12,\"size\":21,\"type\":\"layout\","
+                "\"textSize\":4}],\"findings\":[],\"fault\":{\"kind\":\"structure\",\"offset\":0,"
+                "\"message\":\"package size field says 41 bytes, the file has 40\"}}\n");
   const auto table = RunInspect({"list", dir / "p.pkg"});
   // The header's own field, not the file's length.
   EXPECT_EQ(table.out,

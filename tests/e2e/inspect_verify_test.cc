@@ -38,8 +38,10 @@ TEST_F(Inspect, ExtractGivesBackExactlyWhatWasBuilt) {
   run = RunInspect({"verify", "--json", package_});
   EXPECT_EQ(run.status, 0) << run.err;
   const std::vector<std::pair<std::string, std::string>> fields = {
-      {"d['package']", package_},
+      {"(d['tool'], d['command'], d['input'], d['status'])",
+       "('branding-package-inspect', 'verify', '" + package_ + "', 0)"},
       {"d['sound']", "True"},
+      {"d['findings']", "[]"},
       {"d['size']", std::to_string(PackageSize())},
       {"d['fault']", "None"},
       {"[(i['name'], i['format'], i['width'], i['height'], i['dataSize']) for i in d['images']]",
@@ -54,7 +56,8 @@ TEST_F(Inspect, ExtractGivesBackExactlyWhatWasBuilt) {
   const std::string layoutJson =
       "{\"offset\":12,\"size\":" + std::to_string(kLayout.size() + 17) +
       ",\"type\":\"layout\",\"textSize\":" + std::to_string(kLayout.size()) + ",\"text\":\"";
-  EXPECT_EQ(run.out.find("{\"package\":\"" + package_ + "\",\"records\":[" + layoutJson), 0u)
+  EXPECT_NE(run.out.find("\"input\":\"" + package_ + "\",\"status\":0,\"records\":[" + layoutJson),
+            std::string::npos)
       << run.out;
   EXPECT_NE(run.out.find("\"name\":\"logo.jpg\",\"format\":\"jpeg\""), std::string::npos);
 
@@ -82,17 +85,19 @@ TEST_F(Inspect, VerifyReportsEachKindOfFault) {
        4,
        "offset " + std::to_string(iconAt + 37) +
            ": image data of icon.png is PNG, the record says JPEG"},
+      // Layout findings are lint's, at the start tag lint names, with its line and column.
       {Corrupted(text + 1, "X"),
        {},
        5,
-       "offset " + std::to_string(text + 1) +
-           ": layout text: Top node must be vantu-client-branding"},
+       "offset " + std::to_string(text) +
+           " (layout text 1:1): error: Top node must be vantu-client-branding [layout-rule]"},
       {Corrupted(text + kLayout.find("logo.jpg"), "lolo"),
        {},
        6,
-       "offset " + std::to_string(text + kLayout.find("<logo>") + 1) +
-           ": No resource found for reference: lolo.jpg (and 1 more)"},
-      {package_, {"--sha256", std::string(64, '0')}, 7, "SHA-256 is " + hash_},
+       "offset " + std::to_string(text + kLayout.find("<logo>")) +
+           " (layout text 1:" + std::to_string(kLayout.find("<logo>") + 1) +
+           "): error: No resource found for reference: lolo.jpg [missing-image]"},
+      {package_, {"--sha256", std::string(64, '0')}, 7, "error: SHA-256 is " + hash_},
       // A file that is no package at all is named so, not measured as a damaged one.
       {dir_ / "layout.xml",
        {},
@@ -108,7 +113,7 @@ TEST_F(Inspect, VerifyReportsEachKindOfFault) {
     const auto run = RunInspect(args);
     EXPECT_EQ(run.status, c.status) << c.err;
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err.rfind(c.package + ": " + c.err, 0), 0u) << run.err;
+    EXPECT_NE(run.err.find(c.package + ": " + c.err), std::string::npos) << run.err;
   }
 }
 
@@ -122,36 +127,44 @@ TEST(InspectVerify, ContentClientsAndExtractRelyOn) {
   struct Case {
     const char* name;
     std::string bytes;
-    int status;
+    int status;  // and with --strict
+    int strictStatus;
     std::string err;
   };
   const std::vector<Case> cases = {
       {"TruncatedPng",
        PackageBytes({layout, ImageRecordBytes("icon.png", 0, PngBytes(100).substr(0, 40)), logo}),
-       4,
-       "offset " + std::to_string(imageAt + 37) +
-           ": image data of icon.png does not decode as PNG: the data ends early"},
+       4, 4,
+       "offset " + std::to_string(imageAt) +
+           ": error: image data of icon.png does not decode as PNG: the data ends early "
+           "[image-decode]"},
       {"TruncatedJpeg",
        PackageBytes({layout, icon, ImageRecordBytes("logo.jpg", 2, JpegBytes(200).substr(0, 150))}),
-       4, "image data of logo.jpg does not decode as JPEG"},
+       4, 4, "image data of logo.jpg does not decode as JPEG"},
+      // What lint warns of, verify warns of: it fails only with --strict.
       {"OneNameTwoContents",
-       PackageBytes({layout, icon, logo, ImageRecordBytes("icon.png", 0, PngBytes(101))}), 8,
-       "image name icon.png is stored twice with different content"},
+       PackageBytes({layout, icon, logo, ImageRecordBytes("icon.png", 0, PngBytes(101))}), 0, 8,
+       "warning: the image name icon.png is taken by the record at offset " +
+           std::to_string(imageAt) + " with other content [image-name-shared]"},
       {"NamedLayoutXml",
-       PackageBytes({layout, icon, ImageRecordBytes("layout.xml", 2, JpegBytes(200))}), 8,
-       "offset " + std::to_string(imageAt + icon.size() + 28) +
-           ": extract would refuse an image named \"layout.xml\""},
+       PackageBytes({LayoutRecordBytes(Replaced(kLayout, "logo.jpg", "layout.xml")), icon,
+                     ImageRecordBytes("layout.xml", 2, JpegBytes(200))}),
+       8, 8, ": error: extract would refuse the image name \"layout.xml\" [image-name-refused]"},
       {"Latin1Text",
-       PackageBytes({LayoutRecordBytes(Replaced(kLayout, "Demo", "Caf\xE9")), icon, logo}), 5,
+       PackageBytes({LayoutRecordBytes(Replaced(kLayout, "Demo", "Caf\xE9")), icon, logo}), 0, 5,
        "offset " + std::to_string(28 + kLayout.find("Demo") + 3) +
-           ": layout text is not UTF-8: byte 0xE9"},
+           " (layout text 1:" + std::to_string(kLayout.find("Demo") + 4) +
+           "): warning: text is not UTF-8: byte 0xE9 [not-utf8]"},
   };
   for (const Case& c : cases) {
     WriteFile(dir / "p.pkg", c.bytes);
-    const auto run = RunInspect({"verify", dir / "p.pkg"});
+    auto run = RunInspect({"verify", dir / "p.pkg"});
     EXPECT_EQ(run.status, c.status) << c.name;
     EXPECT_NE(run.err.find(c.err), std::string::npos) << c.name << ": " << run.err;
-    EXPECT_EQ(run.out, "") << c.name;
+    EXPECT_EQ(run.out.empty(), c.status != 0) << c.name;
+    run = RunInspect({"verify", "--strict", dir / "p.pkg"});
+    EXPECT_EQ(run.status, c.strictStatus) << c.name;
+    EXPECT_NE(run.err.find(c.err), std::string::npos) << c.name << ": " << run.err;
   }
   // The same image twice under one name is no fault.
   WriteFile(dir / "p.pkg", PackageBytes({layout, icon, logo, icon}));
@@ -179,18 +192,19 @@ TEST(InspectVerify, JsonFaultKinds) {
        4,
        "image",
        std::to_string(12 + layout.size() + 37)},
-      {PackageBytes({LayoutRecordBytes("<x/>"), icon, logo}), {}, 5, "layout", "29"},
+      // Findings, where the structure is sound: the first that counts, by its id.
+      {PackageBytes({LayoutRecordBytes("<x/>"), icon, logo}), {}, 5, "layout-rule", "28"},
       {PackageBytes({layout, icon}),
        {},
        6,
-       "references",
-       std::to_string(28 + kLayout.find("<logo>") + 1)},
+       "missing-image",
+       std::to_string(28 + kLayout.find("<logo>"))},
       {PackageBytes({layout, icon, logo}), {"--sha256", std::string(64, 'a')}, 7, "digest", "None"},
       {PackageBytes({layout, icon, logo, ImageRecordBytes("..", 0, PngBytes(100))}),
        {},
-       8,
-       "refused",
-       std::to_string(12 + layout.size() + icon.size() + logo.size() + 28)},
+       6,
+       "unreferenced-image",
+       "28"},
   };
   for (const Case& c : cases) {
     std::remove((dir / "p.pkg").c_str());
@@ -199,9 +213,13 @@ TEST(InspectVerify, JsonFaultKinds) {
     args.insert(args.end(), c.extra.begin(), c.extra.end());
     const auto run = RunInspect(args);
     EXPECT_EQ(run.status, c.status) << c.kind;
-    EXPECT_EQ(testing_support::JsonValue(run.out,
-                                         "(d['sound'], d['fault']['kind'], d['fault']['offset'])"),
-              "(False, '" + c.kind + "', " + c.offset + ")");
+    const std::string kind =
+        c.kind.find('-') == std::string::npos && c.kind != "digest"
+            ? "(d['fault']['kind'], d['fault']['offset'])"
+            : "[(f['id'], f['offset']) for f in d['findings'] if f['severity'] == 'error'][0]";
+    EXPECT_EQ(testing_support::JsonValue(
+                  run.out, "(d['status'], d['sound'] if 'sound' in d else False, " + kind + ")"),
+              "(" + std::to_string(c.status) + ", False, ('" + c.kind + "', " + c.offset + "))");
   }
 }
 

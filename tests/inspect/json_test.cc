@@ -76,7 +76,9 @@ TEST(JsonOutput, EveryCommandEscapesEveryControlByte) {
       {"verify",
        [&](std::ostream& out, std::ostream& err) {
          bp::MemorySource source(package);
-         bp::VerifyPackage(source, "p" + ControlBytes(), std::nullopt, true, out, err);
+         bp::VerifyOptions options;
+         options.json = true;
+         bp::VerifyPackage(source, "p" + ControlBytes(), options, out, err);
        }},
       {"lint",
        [&](std::ostream& out, std::ostream& err) {

@@ -1,0 +1,54 @@
+// A package's contents, read once: the model that list, verify, diff, preview and extract
+// present.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/byte_source.h"
+#include "image/decode_image.h"
+#include "package/package_walker.h"
+#include "package/record_codec.h"
+
+namespace vantu::branding_package {
+
+// One stored image as the reading found it.
+struct StoredImage {
+  std::string name;
+  std::uint64_t recordOffset = 0;
+  std::uint32_t format = 0;  // kFormatPng or kFormatJpeg
+  std::uint64_t dataOffset = 0;
+  std::uint32_t dataSize = 0;
+  DecodedImage decoded;  // the pixel size, or why it does not decode
+  std::string sha256;    // of its data
+};
+
+// One record in file order.
+struct StoredRecord {
+  std::uint64_t offset = 0;
+  std::uint32_t size = 0;
+  RecordType type = RecordType::kEnd;
+  std::size_t image = 0;  // for an image record, its index in PackageContents::images
+};
+
+// Everything one reading of a package found, up to its first fault.
+struct PackageContents {
+  std::uint64_t fileSize = 0;
+  std::uint32_t headerSize = 0;  // what the header's size field says (0 when unreadable)
+  std::vector<StoredRecord> records;
+  bool hasLayout = false;
+  std::string layoutText;
+  std::uint64_t layoutTextOffset = 0;  // where the text starts in the file
+  std::vector<StoredImage> images;     // every image record, in file order
+  std::optional<Fault> fault;          // the first fault; the reading stopped there
+  std::string sha256;                  // of the whole file, when it was read whole
+};
+
+// Reads source once: the header, every record (those of a truncated package up to where it
+// ends), each image decoded and digested, and the whole file's digest. A fault of the
+// structure, or a read that fails, ends the reading and is kept.
+PackageContents ReadPackageContents(ByteSource& source);
+
+}  // namespace vantu::branding_package
