@@ -21,6 +21,7 @@
 #include "base/version.h"
 #include "inspect/commands.h"
 #include "inspect/json.h"
+#include "inspect/model/findings.h"
 
 namespace vantu::branding_package {
 
@@ -117,6 +118,22 @@ class OptionalImages : public TCLAP::UnlabeledMultiArg<std::string> {
 // Runs a command whose --json output must be exactly one whole JSON object on standard
 // output whatever happens: its own, or, when it printed none (an input it could not open)
 // or memory ran out part-way, one with the same fields that names the input and the fault.
+// lint's layout and images as one list, shown as "<LAYOUT> [<IMAGE> ...]" in usage, so
+// that --explain needs no layout.
+class LayoutAndImages : public TCLAP::UnlabeledMultiArg<std::string> {
+ public:
+  explicit LayoutAndImages(TCLAP::CmdLineInterface& parser)
+      : TCLAP::UnlabeledMultiArg<std::string>(
+            "inputs", "The layout document, then the images the package would hold", false,
+            "LAYOUT", parser) {}
+  std::string shortID(const std::string& /*value*/) const override {
+    return "<LAYOUT> [<IMAGE> ...]";
+  }
+  std::string longID(const std::string& /*value*/) const override {
+    return "<LAYOUT> [<IMAGE> ...]";
+  }
+};
+
 int RunJson(const char* command, const std::string& input,
             const std::function<int(std::ostream& out, std::ostream& err)>& run) {
   std::ostringstream out;
@@ -208,24 +225,45 @@ int Extract(const std::vector<std::string>& args) {
 int Lint(const std::vector<std::string>& args) {
   Command command("lint",
                   "Reports every finding about a layout document: schema, layout rules and, "
-                  "given images, references");
-  TCLAP::UnlabeledValueArg<std::string> layout("layout", "The layout document", true, "", "LAYOUT",
-                                               command.cmd);
-  OptionalImages images("images", "The images the package would hold", "IMAGE", command.cmd);
-  TCLAP::SwitchArg strict("", "strict", "Count every warning as an error (status 5 and up)",
-                          command.cmd);
+                  "given images, references",
+                  "", {"--explain"});
+  LayoutAndImages inputs(command.cmd);
+  TCLAP::SwitchArg strict("", "strict", "Fail on warnings too (status 5 and up)", command.cmd);
   TCLAP::SwitchArg json("", "json", "One JSON object instead of lines", command.cmd);
+  TCLAP::ValueArg<std::string> explain("", "explain",
+                                       "Explain the finding ID, or list every one with 'all'",
+                                       false, "", "ID", command.cmd);
   int status = 0;
   if (!command.Parse(args, status)) return status;
+  if (explain.isSet()) {
+    if (explain.getValue() == "all") {
+      std::cout << CatalogueTable();
+      return 0;
+    }
+    const FindingKind* kind = FindFindingKind(explain.getValue());
+    if (kind == nullptr) {
+      std::cerr << "Error: no finding " << Shown(explain.getValue())
+                << "; 'lint --explain all' lists them" << std::endl;
+      return 1;
+    }
+    std::cout << Explanation(*kind);
+    return 0;
+  }
+  if (inputs.getValue().empty()) {
+    std::cerr << "Error: lint takes a LAYOUT and its images, or --explain ID" << std::endl;
+    return 1;
+  }
+  const std::string& layout = inputs.getValue().front();
+  const std::vector<std::string> images(inputs.getValue().begin() + 1, inputs.getValue().end());
   LintOptions options;
   options.strict = strict.getValue();
   options.json = json.getValue();
   if (options.json) {
-    return RunJson("lint", layout.getValue(), [&](std::ostream& out, std::ostream& err) {
-      return LintLayout(layout.getValue(), images.getValue(), options, out, err);
+    return RunJson("lint", layout, [&](std::ostream& out, std::ostream& err) {
+      return LintLayout(layout, images, options, out, err);
     });
   }
-  return LintLayout(layout.getValue(), images.getValue(), options, std::cout, std::cerr);
+  return LintLayout(layout, images, options, std::cout, std::cerr);
 }
 
 int Refs(const std::vector<std::string>& args) {

@@ -99,6 +99,23 @@ const FindingKind& Kind(std::string_view id) {
   return *kind;
 }
 
+std::string CatalogueTable() {
+  std::string table =
+      "| Id | Severity | Status | Finding | What it means |\n|---|---|---|---|---|\n";
+  for (const FindingKind& kind : kCatalogue) {
+    table += std::string("| `") + kind.id + "` | " + SeverityName(kind.severity) + " | " +
+             std::to_string(static_cast<int>(kind.status)) + " | " + kind.title + " | " +
+             kind.explanation + " |\n";
+  }
+  return table;
+}
+
+std::string Explanation(const FindingKind& kind) {
+  return std::string(kind.id) + ": " + SeverityName(kind.severity) + ", exit status " +
+         std::to_string(static_cast<int>(kind.status)) + "\n" + kind.title + ".\n\n" +
+         kind.explanation + "\n";
+}
+
 const char* SeverityName(Severity severity) {
   switch (severity) {
     case Severity::kError:

@@ -35,6 +35,13 @@ const FindingKind* FindFindingKind(std::string_view id);
 // The entry called id; id must be one of the catalogue's.
 const FindingKind& Kind(std::string_view id);
 
+// The catalogue as a Markdown table (id, severity, status, what it means), as the README
+// shows it.
+std::string CatalogueTable();
+
+// One entry for a person: "ID: SEVERITY, exit status N", its title, then its explanation.
+std::string Explanation(const FindingKind& kind);
+
 // The severity's word: "error", "warning" or "note".
 const char* SeverityName(Severity severity);
 

@@ -1,0 +1,165 @@
+// One input, one verdict: lint of a layout and its images, and verify of the package the
+// packager builds from them, report the same findings with the same severities.
+#include <algorithm>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "inspect/commands.h"
+#include "inspect/lint_findings.h"
+#include "inspect/model/package_contents.h"
+#include "package/file_writer.h"
+#include "package/write_package.h"
+#include "test_support.h"
+
+namespace bp = vantu::branding_package;
+using testing_support::JpegBytes;
+using testing_support::PngBytes;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+namespace {
+
+// A layout (without declaration: the package does not keep one) and its images, each in
+// a folder of its own so that two may share a name.
+struct VerdictCase {
+  const char* name;
+  std::string layout;
+  std::vector<std::pair<std::string, std::string>> images;  // file name, content
+  std::vector<std::string> ids;                             // what both must find, sorted
+};
+
+void PrintTo(const VerdictCase& c, std::ostream* os) { *os << c.name; }
+
+std::string Layout(const std::string& icon, const std::string& logo, const std::string& extra) {
+  return "<vantu-client-branding version=\"1.0\"><app-name>Demo</app-name><app-icon>" + icon +
+         "</app-icon><toolbar-menu><about-item>About</about-item><quit-item>Quit</quit-item>"
+         "</toolbar-menu><about title=\"About\"><line align=\"center\"><logo>" +
+         logo + "</logo>" + extra + "</line></about></vantu-client-branding>";
+}
+
+// (id, severity) of each finding, sorted.
+std::vector<std::string> Verdict(const std::vector<bp::Finding>& findings) {
+  std::vector<std::string> ids;
+  for (const bp::Finding& f : findings) {
+    ids.push_back(std::string(f.kind->id) + ":" + bp::SeverityName(f.severity()));
+  }
+  std::sort(ids.begin(), ids.end());
+  return ids;
+}
+
+class OneVerdict : public ::testing::TestWithParam<VerdictCase> {};
+
+TEST_P(OneVerdict, LintOfTheFilesAndVerifyOfThePackageAgree) {
+  const VerdictCase& c = GetParam();
+  TempDir dir;
+  WriteFile(dir / "layout.xml", c.layout);
+  std::vector<std::string> paths;
+  for (std::size_t i = 0; i < c.images.size(); ++i) {
+    const std::string folder = dir / std::to_string(i);
+    std::filesystem::create_directory(folder);
+    WriteFile(folder + "/" + c.images[i].first, c.images[i].second);
+    paths.push_back(folder + "/" + c.images[i].first);
+  }
+  std::vector<bp::LintedImage> linted;
+  const auto lint = bp::LintFindings(dir / "layout.xml", c.layout, paths, linted);
+
+  cBP_FILE_WRITER writer("");
+  writer.LoadLayout(dir / "layout.xml");
+  for (const std::string& path : paths) writer.AddImage(path);
+  writer.CheckReferences();
+  const std::string package = bp::EncodePackage(writer.components);
+  bp::MemorySource source(package);
+  const bp::PackageContents contents = bp::ReadPackageContents(source);
+  ASSERT_FALSE(contents.fault) << contents.fault->message;
+  const auto verify = bp::PackageFindings(contents, "p.pkg");
+
+  EXPECT_EQ(Verdict(lint), c.ids);
+  EXPECT_EQ(Verdict(verify), c.ids);
+  for (bool strict : {false, true}) {
+    EXPECT_EQ(bp::StatusOf(lint, strict), bp::StatusOf(verify, strict)) << strict;
+  }
+}
+
+const std::string kPng = PngBytes(100);
+const std::string kJpeg = JpegBytes(200);
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, OneVerdict,
+    ::testing::Values(
+        VerdictCase{"Sound",
+                    Layout("icon.png", "logo.jpg", ""),
+                    {{"icon.png", kPng}, {"logo.jpg", kJpeg}},
+                    {}},
+        VerdictCase{"Latin1Layout",
+                    Layout("icon.png", "logo.jpg", "<text>Caf\xE9</text>"),
+                    {{"icon.png", kPng}, {"logo.jpg", kJpeg}},
+                    {"not-utf8:warning"}},
+        VerdictCase{"OneNameTwoContents",
+                    Layout("icon.png", "logo.jpg", ""),
+                    {{"icon.png", kPng}, {"logo.jpg", kJpeg}, {"icon.png", PngBytes(101)}},
+                    {"image-name-shared:warning"}},
+        VerdictCase{"MisspeltMenuItem",
+                    [] {
+                      std::string text = Layout("icon.png", "logo.jpg", "");
+                      const std::string item = "<quit-item>Quit</quit-item>";
+                      return text.replace(text.find(item), item.size(),
+                                          "<quit-itme>Quit</quit-itme>");
+                    }(),
+                    {{"icon.png", kPng}, {"logo.jpg", kJpeg}},
+                    {"schema:warning"}},
+        VerdictCase{"ImageThatDoesNotDecode",
+                    Layout("icon.png", "logo.jpg", ""),
+                    {{"icon.png", kPng.substr(0, 40)}, {"logo.jpg", kJpeg}},
+                    {"image-decode:error"}},
+        VerdictCase{"NameExtractRefuses",
+                    Layout("icon.png", "layout.xml", ""),
+                    {{"icon.png", kPng}, {"layout.xml", kJpeg}},
+                    {"image-name-refused:error"}},
+        VerdictCase{"HyperlinkWithoutScheme",
+                    Layout("icon.png", "logo.jpg", "<hyperlink url=\"example.com\">x</hyperlink>"),
+                    {{"icon.png", kPng}, {"logo.jpg", kJpeg}},
+                    {"link-url:warning"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Every kebab-case literal of the companion's sources is a catalogue id, unless it is one of
+// the layout's element names or another known word; each id is defined once.
+TEST(FindingCatalogue, EveryIdUsedIsDefinedOnce) {
+  std::vector<std::string> ids;
+  for (const bp::FindingKind& kind : bp::FindingCatalogue()) ids.push_back(kind.id);
+  std::sort(ids.begin(), ids.end());
+  EXPECT_EQ(std::adjacent_find(ids.begin(), ids.end()), ids.end());
+  const std::vector<std::string> words = {"about-item",   "app-icon",
+                                          "app-name",     "quit-item",
+                                          "toolbar-menu", "vantu-client-branding",
+                                          "utf-8",        "branding-package-inspect"};
+  const std::regex literal("\"([a-z]+(-[a-z0-9]+)+)\"");
+  for (const auto& entry :
+       std::filesystem::recursive_directory_iterator(BP_SOURCE_DIR "/src/inspect")) {
+    if (!entry.is_regular_file() || entry.path().filename() == "findings.cc") continue;
+    const std::string text = testing_support::ReadFile(entry.path().string());
+    for (std::sregex_iterator it(text.begin(), text.end(), literal), end; it != end; ++it) {
+      const std::string id = (*it)[1];
+      if (std::find(words.begin(), words.end(), id) != words.end()) continue;
+      EXPECT_NE(bp::FindFindingKind(id), nullptr) << entry.path() << ": " << id;
+    }
+  }
+}
+
+// The README's catalogue is the one the code has, never one kept by hand.
+TEST(FindingCatalogue, TheReadmeListsTheCodesCatalogue) {
+  const std::string readme = testing_support::ReadFile(BP_SOURCE_DIR "/README.md");
+  const std::string begin = "<!-- catalogue: begin -->\n";
+  const std::size_t start = readme.find(begin);
+  const std::size_t end = readme.find("<!-- catalogue: end -->");
+  ASSERT_NE(start, std::string::npos);
+  ASSERT_NE(end, std::string::npos);
+  EXPECT_EQ(readme.substr(start + begin.size(), end - start - begin.size()), bp::CatalogueTable())
+      << "regenerate it with: branding-package-inspect lint --explain all";
+}
+
+}  // namespace
