@@ -21,20 +21,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz_support::Check(verified == 0 ? listed == 0 : true);
 
   // A sound package's preview page never carries a script, whatever its layout says.
+  const bp::PackageContents contents = bp::ReadPackageContents(source);
   if (verified == 0) {
-    std::string text;
-    bp::WalkPackage(source, [&](const bp::PackageRecord& r, const bp::ContentReader&) {
-      if (r.type == bp::RecordType::kLayout) text = r.text;
-      return std::optional<bp::Fault>();
-    });
-    const std::string page =
-        bp::RenderPreviewPage(bp::ReadPreviewModel(text), {"p", size, "", true, {}, {}});
+    const std::string page = bp::RenderPreviewPage(bp::ReadPreviewModel(contents.layoutText),
+                                                   {"p", size, "", true, {}, {}});
     fuzz_support::Check(page.find("<script") == std::string::npos);
   }
 
   // Every name extract would write is one plain file name inside its directory.
   std::set<std::string> names;
-  if (!bp::PlanExtraction(source, names)) {
+  if (!bp::PlanExtraction(contents, names)) {
     fuzz_support::Check(listed == 0);
     for (const std::string& name : names) {
       fuzz_support::Check(!name.empty() && name != "." && name != ".." &&

@@ -50,9 +50,11 @@ int VerifyPackage(const std::string& path, const VerifyOptions& options, std::os
 int VerifyPackage(ByteSource& source, const std::string& path, const VerifyOptions& options,
                   std::ostream& out, std::ostream& err);
 
-// Walks the package in source as extract does before writing anything: the structure, and
-// every image name safe to use as a file name. names gets layout.xml and every image name.
-std::optional<Fault> PlanExtraction(ByteSource& source, std::set<std::string>& names);
+// What extract checks of a package's contents before writing anything: a sound structure,
+// every image name safe to use as a file name, one content per name. names gets layout.xml
+// and every image name.
+std::optional<Fault> PlanExtraction(const PackageContents& contents,
+                                    std::set<std::string>& names);
 
 // Extract's last step: moves every file named in names from staging into dir with signals
 // held, all or nothing: on any failure every file already moved or replaced is put back as

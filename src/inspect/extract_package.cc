@@ -2,8 +2,10 @@
 #include <stdio.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <ostream>
 #include <set>
 #include <vector>
@@ -13,18 +15,12 @@
 #include "base/signal_cleanup.h"
 #include "digest/sha256.h"
 #include "inspect/commands.h"
+#include "inspect/model/package_contents.h"
 #include "package/extract_names.h"
 
 namespace vantu::branding_package {
 
 namespace {
-
-// The refusal of an image record whose name is not safe; none for a safe one.
-std::optional<Fault> CheckName(const PackageRecord& r) {
-  if (r.type != RecordType::kImage || IsExtractableName(r.name)) return std::nullopt;
-  return Fault{FaultKind::kRefused, r.offset + kImageHeadSize,
-               "refusing to extract an image named \"" + r.name + "\""};
-}
 
 // dir/name.
 std::string Join(const std::string& dir, const std::string& name) {
@@ -39,67 +35,42 @@ Fault Io(const std::string& message) { return {FaultKind::kIo, kNoOffset, messag
 // The system's reason for the last failure.
 std::string Reason() { return std::strerror(errno); }
 
-// Streams the record's content into path; messages name shown, the file it becomes.
-std::optional<Fault> WriteContent(const std::string& path, const std::string& shown,
-                                  const ContentReader& content) {
+// Writes size bytes of source at offset into path; messages name shown, the file it becomes.
+std::optional<Fault> WriteContent(ByteSource& source, std::uint64_t offset, std::uint64_t size,
+                                  const std::string& path, const std::string& shown) {
   OutputFile file(path, Mode::kBinary);
   if (!file.IsOpen()) return Io("cannot create " + shown + ": " + Reason());
-  if (!content([&](const unsigned char* bytes, std::size_t size) {
-        file.Write(bytes, size);
-        return true;
-      })) {
-    return Fault{FaultKind::kIo, kNoOffset, "cannot read the package"};
+  std::vector<unsigned char> piece(
+      static_cast<std::size_t>(std::min<std::uint64_t>(size, 1 << 20)));
+  for (std::uint64_t done = 0; done < size;) {
+    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size - done, piece.size()));
+    if (!source.ReadAt(offset + done, piece.data(), want)) {
+      return Fault{FaultKind::kIo, offset + done, "cannot read the file: " + source.ReadFailure()};
+    }
+    file.Write(piece.data(), want);
+    done += want;
   }
   if (!file.Commit()) return Io("cannot write " + shown + ": " + Reason());
   return std::nullopt;
 }
 
-// Whether the record's content equals what path holds.
-bool SameContent(const std::string& path, std::uint64_t size, const ContentReader& content) {
-  FileSource file(path);
-  if (!file.IsOpen() || file.Size() != size) return false;
-  std::uint64_t compared = 0;
-  std::vector<unsigned char> staged;
-  const bool same = content([&](const unsigned char* bytes, std::size_t n) {
-    staged.resize(n);
-    if (!file.ReadAt(compared, staged.data(), n)) return false;
-    compared += n;
-    return std::memcmp(staged.data(), bytes, n) == 0;
-  });
-  return same && compared == size;
-}
-
-// Writes every file of the package into staging; a name is checked again on the record
-// whose bytes are written. Messages name the files in dir they become.
-std::optional<Fault> Stage(ByteSource& source, const std::string& staging, const std::string& dir) {
+// Writes layout.xml and every image of contents, once a name, into staging. Messages name
+// the files in dir they become.
+std::optional<Fault> Stage(ByteSource& source, const PackageContents& contents,
+                           const std::string& staging, const std::string& dir) {
+  const std::string layout = Join(dir, kExtractedLayoutName);
+  OutputFile file(Join(staging, kExtractedLayoutName), Mode::kBinary);
+  file.Write(contents.layoutText.data(), contents.layoutText.size());
+  if (!file.IsOpen() || !file.Commit()) return Io("cannot write " + layout + ": " + Reason());
   std::set<std::string> staged;
-  return WalkPackage(source, [&](const PackageRecord& r, const ContentReader& content) {
-    if (auto refused = CheckName(r)) return refused;
-    switch (r.type) {
-      case RecordType::kLayout: {
-        const std::string shown = Join(dir, kExtractedLayoutName);
-        OutputFile file(Join(staging, kExtractedLayoutName), Mode::kBinary);
-        file.Write(r.text.data(), r.text.size());
-        if (!file.IsOpen() || !file.Commit()) {
-          return std::optional<Fault>(Io("cannot write " + shown + ": " + Reason()));
-        }
-        return std::optional<Fault>();
-      }
-      case RecordType::kImage: {
-        const std::string target = Join(staging, r.name);
-        if (!staged.insert(r.name).second) {
-          if (SameContent(target, r.dataSize, content)) return std::optional<Fault>();
-          return std::optional<Fault>(
-              Fault{FaultKind::kRefused, r.offset,
-                    "image name " + r.name + " is stored twice with different content"});
-        }
-        return WriteContent(target, Join(dir, r.name), content);
-      }
-      case RecordType::kEnd:
-        return std::optional<Fault>();
+  for (const StoredImage& image : contents.images) {
+    if (!staged.insert(image.name).second) continue;  // the plan made sure it is the same
+    if (auto fault = WriteContent(source, image.dataOffset, image.dataSize,
+                                  Join(staging, image.name), Join(dir, image.name))) {
+      return fault;
     }
-    return std::optional<Fault>();
-  });
+  }
+  return std::nullopt;
 }
 
 // Refuses a target extract may not replace: any existing one without force; with it, a
@@ -178,13 +149,23 @@ void RemoveStaging(const std::string& staging, const std::set<std::string>& name
 
 }  // namespace
 
-std::optional<Fault> PlanExtraction(ByteSource& source, std::set<std::string>& names) {
+std::optional<Fault> PlanExtraction(const PackageContents& contents, std::set<std::string>& names) {
+  if (contents.fault) return contents.fault;
   names = {kExtractedLayoutName};
-  return WalkPackage(source, [&](const PackageRecord& r, const ContentReader&) {
-    if (auto refused = CheckName(r)) return refused;
-    if (r.type == RecordType::kImage) names.insert(r.name);
-    return std::optional<Fault>();
-  });
+  std::map<std::string, const StoredImage*> byName;
+  for (const StoredImage& image : contents.images) {
+    if (!IsExtractableName(image.name)) {
+      return Fault{FaultKind::kRefused, image.recordOffset + kImageHeadSize,
+                   "refusing to extract an image named \"" + image.name + "\""};
+    }
+    const auto [seen, added] = byName.emplace(image.name, &image);
+    if (!added && seen->second->sha256 != image.sha256) {
+      return Fault{FaultKind::kRefused, image.recordOffset,
+                   "image name " + image.name + " is stored twice with different content"};
+    }
+    names.insert(image.name);
+  }
+  return std::nullopt;
 }
 
 int ExtractPackage(const std::string& path, const std::string& dir, bool force, std::ostream& out,
@@ -197,13 +178,13 @@ int ExtractPackage(const std::string& path, const std::string& dir, bool force, 
 
 int ExtractPackage(ByteSource& source, const FileId& package, const std::string& path,
                    const std::string& dir, bool force, std::ostream& out, std::ostream& err) {
-  // The digest before the first pass and after the second: a file rewritten in place
-  // meanwhile (same descriptor, other bytes) is refused, not extracted half old, half new.
-  const std::optional<std::string> digest = Sha256Hex(source);
-  if (!digest) return ReportFault(err, path, Io("cannot read the file: " + source.ReadFailure()));
-  // First pass: a sound structure and safe names, before anything is written.
+  // The contents, read once with their digest: a sound structure and safe names, before
+  // anything is written. The digest is taken again after the files are staged: a file
+  // rewritten in place meanwhile (same descriptor, other bytes) is refused, not extracted
+  // half old, half new.
+  const PackageContents contents = ReadPackageContents(source);
   std::set<std::string> names;
-  auto fault = PlanExtraction(source, names);
+  auto fault = PlanExtraction(contents, names);
   if (fault) return ReportFault(err, path, *fault);
 
   if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
@@ -226,8 +207,8 @@ int ExtractPackage(ByteSource& source, const FileId& package, const std::string&
     }
     slot = RemoveOnSignal(staging, Removal::kDirectory);
   }
-  fault = Stage(source, staging, dir);
-  if (!fault && Sha256Hex(source) != digest) {
+  fault = Stage(source, contents, staging, dir);
+  if (!fault && Sha256Hex(source) != contents.sha256) {
     fault = Fault{FaultKind::kRefused, kNoOffset,
                   "the package changed while it was read; nothing was extracted"};
   }

@@ -7,6 +7,15 @@ namespace vantu::branding_package {
 PackageContents ReadPackageContents(ByteSource& source) {
   PackageContents contents;
   contents.fileSize = source.Size();
+  // The digest first: a file that changes during the walk then no longer matches it, which
+  // extract checks after writing.
+  std::optional<std::string> digest = Sha256Hex(source);
+  if (!digest) {
+    contents.fault =
+        Fault{FaultKind::kIo, kNoOffset, "cannot read the file: " + source.ReadFailure()};
+    return contents;
+  }
+  contents.sha256 = std::move(*digest);
   unsigned char header[kHeaderSize] = {};
   if (source.ReadAt(0, header, kHeaderSize)) contents.headerSize = DecodeHeader(header).size;
   contents.fault = WalkPackage(
@@ -32,12 +41,6 @@ PackageContents ReadPackageContents(ByteSource& source) {
         return std::nullopt;
       },
       true);
-  if (std::optional<std::string> sha256 = Sha256Hex(source)) {
-    contents.sha256 = std::move(*sha256);
-  } else if (!contents.fault) {
-    contents.fault =
-        Fault{FaultKind::kIo, kNoOffset, "cannot read the file: " + source.ReadFailure()};
-  }
   return contents;
 }
 
