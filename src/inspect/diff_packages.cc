@@ -11,6 +11,7 @@
 #include "image/decode_image.h"
 #include "image/image_format.h"
 #include "inspect/commands.h"
+#include "inspect/model/package_contents.h"
 #include "layout/parse_layout.h"
 
 namespace vantu::branding_package {
@@ -23,45 +24,14 @@ using Node = rapidxml::xml_node<char>;
 // the layouts is compared as multisets of lines.
 constexpr std::size_t kMaxOrderedCells = 4'000'000;
 
-struct ImageView {
-  std::string name;
-  std::uint32_t format = 0;
-  std::uint32_t dataSize = 0;
-  std::string sha256;
-  DecodedImage decoded;
-};
-
-// What diff compares of a package.
-struct PackageView {
-  std::string layoutText;
-  std::vector<ImageView> images;  // in file order, the first record of each name
-  std::string sha256;             // of the whole file
-};
-
-std::optional<Fault> ReadView(ByteSource& source, PackageView& view) {
-  std::set<std::string> seen;
-  auto fault = WalkPackage(source, [&](const PackageRecord& r, const ContentReader&) {
-    if (r.type == RecordType::kLayout) view.layoutText = r.text;
-    if (r.type != RecordType::kImage || !seen.insert(r.name).second) {
-      return std::optional<Fault>();
-    }
-    SliceSource data(source, r.dataOffset, r.dataSize);
-    ImageView image{r.name, r.format, r.dataSize, Sha256Hex(data).value_or(""),
-                    DecodeImage(source, r.dataOffset, r.dataSize, r.format)};
-    if (image.sha256.empty()) {
-      return std::optional<Fault>(
-          Fault{FaultKind::kIo, r.dataOffset, "cannot read the file: " + source.ReadFailure()});
-    }
-    view.images.push_back(std::move(image));
-    return std::optional<Fault>();
-  });
-  if (fault) return fault;
-  // A read that fails is a fault, never a digest that could compare equal.
-  std::optional<std::string> sha256 = Sha256Hex(source);
-  if (!sha256)
-    return Fault{FaultKind::kIo, kNoOffset, "cannot read the file: " + source.ReadFailure()};
-  view.sha256 = std::move(*sha256);
-  return std::nullopt;
+// The images diff compares: the first of each name, in file order.
+std::vector<const StoredImage*> FirstOfEachName(const PackageContents& contents) {
+  std::set<std::string_view> seen;
+  std::vector<const StoredImage*> images;
+  for (const StoredImage& image : contents.images) {
+    if (seen.insert(image.name).second) images.push_back(&image);
+  }
+  return images;
 }
 
 std::string Quoted(std::string_view text) { return "\"" + Shown(text) + "\""; }
@@ -234,7 +204,7 @@ std::vector<std::pair<char, std::uint32_t>> LineDiff(const std::vector<std::uint
   return out;
 }
 
-std::string Describe(const ImageView& image) {
+std::string Describe(const StoredImage& image) {
   std::string text = FormatName(image.format) + ", ";
   if (image.decoded.ok) {
     text += std::to_string(image.decoded.width) + "x" + std::to_string(image.decoded.height) +
@@ -245,15 +215,16 @@ std::string Describe(const ImageView& image) {
   return text + std::to_string(image.dataSize) + " bytes, sha256 " + image.sha256;
 }
 
-std::vector<std::string> ImageDiff(const std::vector<ImageView>& a,
-                                   const std::vector<ImageView>& b) {
+std::vector<std::string> ImageDiff(const std::vector<const StoredImage*>& a,
+                                   const std::vector<const StoredImage*>& b) {
   std::vector<std::string> out;
   // Names are distinct within each view.
-  std::unordered_map<std::string_view, const ImageView*> inA;
-  std::unordered_map<std::string_view, const ImageView*> inB;
-  for (const ImageView& image : a) inA.emplace(image.name, &image);
-  for (const ImageView& image : b) inB.emplace(image.name, &image);
-  for (const ImageView& image : a) {
+  std::unordered_map<std::string_view, const StoredImage*> inA;
+  std::unordered_map<std::string_view, const StoredImage*> inB;
+  for (const StoredImage* image : a) inA.emplace(image->name, image);
+  for (const StoredImage* image : b) inB.emplace(image->name, image);
+  for (const StoredImage* pointer : a) {
+    const StoredImage& image = *pointer;
     const auto other = inB.find(image.name);
     if (other == inB.end()) {
       out.push_back("-" + Shown(image.name) + ": " + Describe(image));
@@ -262,15 +233,16 @@ std::vector<std::string> ImageDiff(const std::vector<ImageView>& a,
                     Describe(*other->second));
     }
   }
-  for (const ImageView& image : b) {
+  for (const StoredImage* pointer : b) {
+    const StoredImage& image = *pointer;
     if (inA.count(image.name) == 0) out.push_back("+" + Shown(image.name) + ": " + Describe(image));
   }
   return out;
 }
 
-std::string Names(const std::vector<ImageView>& images) {
+std::string Names(const std::vector<const StoredImage*>& images) {
   std::string names;
-  for (const ImageView& image : images) names += (names.empty() ? "" : ", ") + Shown(image.name);
+  for (const StoredImage* image : images) names += (names.empty() ? "" : ", ") + Shown(image->name);
   return names;
 }
 
@@ -287,19 +259,20 @@ int DiffPackages(const std::string& before, const std::string& after, std::ostre
 
 int DiffPackages(ByteSource& a, const std::string& before, ByteSource& b, const std::string& after,
                  std::ostream& out, std::ostream& err) {
-  PackageView views[2];
-  ByteSource* sources[2] = {&a, &b};
-  const std::string* paths[2] = {&before, &after};
-  for (int k = 0; k < 2; ++k) {
-    if (auto fault = ReadView(*sources[k], views[k])) return ReportFault(err, *paths[k], *fault);
-  }
-  if (views[0].sha256 == views[1].sha256) return 0;
+  // Two readings, compared: a read that fails is a fault, never a digest that compares equal.
+  const PackageContents first = ReadPackageContents(a);
+  if (first.fault) return ReportFault(err, before, *first.fault);
+  const PackageContents second = ReadPackageContents(b);
+  if (second.fault) return ReportFault(err, after, *second.fault);
+  if (first.sha256 == second.sha256) return 0;
 
   LayoutLines lines;
-  const std::vector<std::uint32_t> before_lines = lines.Read(views[0].layoutText);
+  const std::vector<std::uint32_t> beforeLines = lines.Read(first.layoutText);
   const std::vector<std::pair<char, std::uint32_t>> layout =
-      LineDiff(before_lines, lines.Read(views[1].layoutText));
-  const std::vector<std::string> images = ImageDiff(views[0].images, views[1].images);
+      LineDiff(beforeLines, lines.Read(second.layoutText));
+  const std::vector<const StoredImage*> imagesA = FirstOfEachName(first);
+  const std::vector<const StoredImage*> imagesB = FirstOfEachName(second);
+  const std::vector<std::string> images = ImageDiff(imagesA, imagesB);
   out << "--- " << Shown(before) << "\n+++ " << Shown(after) << '\n';
   if (!layout.empty()) {
     out << "layout:\n";
@@ -311,10 +284,11 @@ int DiffPackages(ByteSource& a, const std::string& before, ByteSource& b, const 
   }
   if (layout.empty() && images.empty()) {
     // Same layout and images: the bytes differ in order, or in a repeated image.
-    const std::string a = Names(views[0].images);
-    const std::string b = Names(views[1].images);
-    out << (a != b ? "image order: " + a + " -> " + b
-                   : std::string("records: the same layout and images, stored differently"))
+    const std::string namesA = Names(imagesA);
+    const std::string namesB = Names(imagesB);
+    out << (namesA != namesB
+                ? "image order: " + namesA + " -> " + namesB
+                : std::string("records: the same layout and images, stored differently"))
         << '\n';
   }
   out.flush();
