@@ -11,6 +11,9 @@
 
 namespace vantu::branding_package {
 
+// An offset that names no byte: what a fault about a file as a whole points at.
+constexpr std::uint64_t kNoOffset = UINT64_MAX;
+
 // Random-access input whose size is known before anything is read.
 class ByteSource {
  public:

@@ -53,8 +53,7 @@ int VerifyPackage(ByteSource& source, const std::string& path, const VerifyOptio
 // What extract checks of a package's contents before writing anything: a sound structure,
 // every image name safe to use as a file name, one content per name. names gets layout.xml
 // and every image name.
-std::optional<Fault> PlanExtraction(const PackageContents& contents,
-                                    std::set<std::string>& names);
+std::optional<Fault> PlanExtraction(const PackageContents& contents, std::set<std::string>& names);
 
 // Extract's last step: moves every file named in names from staging into dir with signals
 // held, all or nothing: on any failure every file already moved or replaced is put back as
@@ -109,11 +108,8 @@ int PreviewPackage(const std::string& path, const std::string& outputPath, std::
 int PreviewLayout(const std::string& layoutPath, const std::vector<std::string>& imagePaths,
                   const std::string& outputPath, std::ostream& out, std::ostream& err);
 
-// Exit status of diff when the packages differ.
-constexpr int kDiffer = 9;
-
 // The differences between two packages: the layout element by element, images added,
-// removed or changed; 0 when they are the same, kDiffer when they differ, or the status of
+// removed or changed; 0 when they are the same, Status::kDiffer when they differ, or the status of
 // the first fault that keeps either from being read.
 int DiffPackages(const std::string& before, const std::string& after, std::ostream& out,
                  std::ostream& err);

@@ -292,7 +292,7 @@ int DiffPackages(ByteSource& a, const std::string& before, ByteSource& b, const 
         << '\n';
   }
   out.flush();
-  return kDiffer;
+  return static_cast<int>(Status::kDiffer);
 }
 
 }  // namespace vantu::branding_package

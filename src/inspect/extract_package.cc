@@ -30,7 +30,7 @@ std::string Join(const std::string& dir, const std::string& name) {
   return path;
 }
 
-Fault Io(const std::string& message) { return {FaultKind::kIo, kNoOffset, message}; }
+Fault Io(const std::string& message) { return {Status::kIo, kNoOffset, message}; }
 
 // The system's reason for the last failure.
 std::string Reason() { return std::strerror(errno); }
@@ -45,7 +45,7 @@ std::optional<Fault> WriteContent(ByteSource& source, std::uint64_t offset, std:
   for (std::uint64_t done = 0; done < size;) {
     const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size - done, piece.size()));
     if (!source.ReadAt(offset + done, piece.data(), want)) {
-      return Fault{FaultKind::kIo, offset + done, "cannot read the file: " + source.ReadFailure()};
+      return Fault{Status::kIo, offset + done, "cannot read the file: " + source.ReadFailure()};
     }
     file.Write(piece.data(), want);
     done += want;
@@ -80,13 +80,12 @@ std::optional<Fault> CheckTarget(const std::string& path, const std::string& tar
                                  const FileId& package) {
   struct stat status {};
   if (lstat(path.c_str(), &status) != 0) return std::nullopt;
-  if (!force) return Fault{FaultKind::kRefused, kNoOffset, target + " exists; --force replaces it"};
+  if (!force) return Fault{Status::kRefused, kNoOffset, target + " exists; --force replaces it"};
   if (S_ISDIR(status.st_mode)) {
-    return Fault{FaultKind::kRefused, kNoOffset,
-                 target + " is a directory; only files are replaced"};
+    return Fault{Status::kRefused, kNoOffset, target + " is a directory; only files are replaced"};
   }
   if (FileId{status.st_dev, status.st_ino} == package) {
-    return Fault{FaultKind::kRefused, kNoOffset, target + " is the package being extracted"};
+    return Fault{Status::kRefused, kNoOffset, target + " is the package being extracted"};
   }
   return std::nullopt;
 }
@@ -114,7 +113,7 @@ std::optional<Fault> PlaceExtracted(const std::string& staging, const std::strin
       break;
     }
     if (!force) {
-      fault = Fault{FaultKind::kRefused, kNoOffset, target + " exists; --force replaces it"};
+      fault = Fault{Status::kRefused, kNoOffset, target + " exists; --force replaces it"};
       break;
     }
     if (!fs.Rename(staged, target, RENAME_EXCHANGE)) {
@@ -155,12 +154,12 @@ std::optional<Fault> PlanExtraction(const PackageContents& contents, std::set<st
   std::map<std::string, const StoredImage*> byName;
   for (const StoredImage& image : contents.images) {
     if (!IsExtractableName(image.name)) {
-      return Fault{FaultKind::kRefused, image.recordOffset + kImageHeadSize,
+      return Fault{Status::kRefused, image.recordOffset + kImageHeadSize,
                    "refusing to extract an image named \"" + image.name + "\""};
     }
     const auto [seen, added] = byName.emplace(image.name, &image);
     if (!added && seen->second->sha256 != image.sha256) {
-      return Fault{FaultKind::kRefused, image.recordOffset,
+      return Fault{Status::kRefused, image.recordOffset,
                    "image name " + image.name + " is stored twice with different content"};
     }
     names.insert(image.name);
@@ -209,7 +208,7 @@ int ExtractPackage(ByteSource& source, const FileId& package, const std::string&
   }
   fault = Stage(source, contents, staging, dir);
   if (!fault && Sha256Hex(source) != contents.sha256) {
-    fault = Fault{FaultKind::kRefused, kNoOffset,
+    fault = Fault{Status::kRefused, kNoOffset,
                   "the package changed while it was read; nothing was extracted"};
   }
   if (!fault) fault = PlaceExtracted(staging, dir, names, force, package);

@@ -22,6 +22,7 @@
 #include "inspect/commands.h"
 #include "inspect/json.h"
 #include "inspect/model/findings.h"
+#include "inspect/tool_table.h"
 
 namespace vantu::branding_package {
 
@@ -40,13 +41,7 @@ constexpr char kUsageTail[] =
     "\n"
     "Run 'branding-package-inspect COMMAND --help' for the options of a command.\n"
     "\n"
-    "Exit status:\n"
-    "  0  success          4  image data disagrees with its record\n"
-    "  1  bad command line 5  layout not well-formed or against a rule\n"
-    "  2  cannot open/read 6  references and images differ\n"
-    "  3  corrupt package  7  SHA-256 differs from --sha256\n"
-    "                      8  extract refused (unsafe name or existing file)\n"
-    "                      9  diff: the packages differ\n";
+    "Exit status:\n";
 
 // A subcommand's parser; TCLAP prints its help, version and errors.
 class Command {
@@ -144,7 +139,7 @@ int RunJson(const char* command, const std::string& input,
     status = run(out, err);
     json = out.str();
   } catch (const std::bad_alloc&) {
-    status = static_cast<int>(FaultKind::kFatal);
+    status = static_cast<int>(Status::kFatal);
     err << "Fatal error: out of memory\n";
   }
   std::cerr << err.str();
@@ -152,10 +147,9 @@ int RunJson(const char* command, const std::string& input,
     std::string message = err.str();
     while (!message.empty() && message.back() == '\n') message.pop_back();
     message = message.substr(message.rfind('\n') + 1);
-    const bool known = (status >= static_cast<int>(FaultKind::kIo) &&
-                        status <= static_cast<int>(FaultKind::kRefused));
-    const Fault fault{known ? static_cast<FaultKind>(status) : FaultKind::kFatal, kNoOffset,
-                      message};
+    const bool known =
+        (status >= static_cast<int>(Status::kIo) && status <= static_cast<int>(Status::kRefused));
+    const Fault fault{known ? static_cast<Status>(status) : Status::kFatal, kNoOffset, message};
     json = JsonHead(command, input, status) + JsonTail({}, fault);
   }
   std::cout << json << std::flush;
@@ -318,16 +312,8 @@ int Preview(const std::vector<std::string>& args) {
   return PreviewPackage(inputs.getValue()[0], output.getValue(), std::cout, std::cerr);
 }
 
-// One subcommand: how it is called, what it does, and the function that runs it.
-struct CommandEntry {
-  const char* name;
-  const char* arguments;
-  const char* summary;
-  int (*run)(const std::vector<std::string>& args);
-};
-
 // Every subcommand, in the order usage lists them.
-constexpr CommandEntry kCommands[] = {
+const std::vector<CommandEntry> kCommands = {
     {"list", "PACKAGE [--json] [--layout]", "show the header and every record", List},
     {"verify", "PACKAGE [--sha256 HEX] [--strict] [--json]", "check everything a client relies on",
      Verify},
@@ -352,6 +338,10 @@ std::string Usage() {
           << std::string(entry.name) + " " + entry.arguments << entry.summary << '\n';
   }
   usage << kUsageTail;
+  for (const StatusEntry& entry : kStatuses) {
+    usage << "  " << std::right << std::setw(2) << static_cast<int>(entry.status) << "  "
+          << entry.meaning << '\n';
+  }
   return usage.str();
 }
 
@@ -378,6 +368,8 @@ int Dispatch(int argc, char** argv) {
 }
 
 }  // namespace
+
+const std::vector<CommandEntry>& Commands() { return kCommands; }
 
 int RunInspect(int argc, char** argv) {
   InstallSignalCleanup();

@@ -47,31 +47,7 @@ std::string JsonString(std::string_view text) {
 
 namespace vantu::branding_package {
 
-namespace {
-
-const char* KindKey(FaultKind kind) {
-  switch (kind) {
-    case FaultKind::kIo:
-      return "io";
-    case FaultKind::kStructure:
-      return "structure";
-    case FaultKind::kImage:
-      return "image";
-    case FaultKind::kLayout:
-      return "layout";
-    case FaultKind::kReferences:
-      return "references";
-    case FaultKind::kDigest:
-      return "digest";
-    case FaultKind::kRefused:
-      return "refused";
-    case FaultKind::kFatal:
-      return "fatal";
-  }
-  return "unknown";
-}
-
-}  // namespace
+namespace {}  // namespace
 
 std::string JsonFindings(const std::vector<Finding>& findings) {
   std::string json = "[";
@@ -99,7 +75,7 @@ std::string JsonTail(const std::vector<Finding>& findings, const std::optional<F
 
 std::string JsonFault(const Fault& fault) {
   std::string json = "{\"kind\":\"";
-  json += KindKey(fault.kind);
+  json += EntryOf(fault.kind).key;
   json += "\",\"offset\":";
   json += fault.offset == kNoOffset ? "null" : std::to_string(fault.offset);
   json += ",\"message\":" + JsonString(fault.message) + "}";

@@ -242,7 +242,7 @@ void PrintLintReport(std::ostream& out, const std::string& layoutPath,
 int LintLayout(const std::string& layoutPath, const std::vector<std::string>& imagePaths,
                const LintOptions& options, std::ostream& out, std::ostream& err) {
   std::string text;
-  if (!ReadLayoutText(layoutPath, text, err)) return static_cast<int>(FaultKind::kIo);
+  if (!ReadLayoutText(layoutPath, text, err)) return static_cast<int>(Status::kIo);
 
   std::vector<LintedImage> images;
   std::vector<Finding> findings =

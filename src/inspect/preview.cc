@@ -24,12 +24,12 @@ int WritePage(const std::string& page, const std::string& outputPath,
   ReplacedFile output(outputPath, Mode::kBinary, inputs);
   if (output.Failure() == OpenFailure::kIsInput) {
     err << Shown(outputPath) << ": is also an input, not overwriting it" << std::endl;
-    return static_cast<int>(FaultKind::kRefused);
+    return static_cast<int>(Status::kRefused);
   }
   if (output.IsOpen()) output.File().Write(page.data(), page.size());
   if (!output.IsOpen() || !output.Close() || !output.Publish()) {
     err << Shown(outputPath) << ": cannot write the page: " << std::strerror(errno) << std::endl;
-    return static_cast<int>(FaultKind::kIo);
+    return static_cast<int>(Status::kIo);
   }
   out << Shown(outputPath) << '\n';
   out.flush();
@@ -45,8 +45,7 @@ std::optional<Fault> Facts(ByteSource& source, const PackageContents& contents,
     PreviewImage image{stored.name, stored.format, stored.decoded.width, stored.decoded.height,
                        std::string(stored.dataSize, '\0')};
     if (!source.ReadAt(stored.dataOffset, image.bytes.data(), stored.dataSize)) {
-      return Fault{FaultKind::kIo, stored.dataOffset,
-                   "cannot read the file: " + source.ReadFailure()};
+      return Fault{Status::kIo, stored.dataOffset, "cannot read the file: " + source.ReadFailure()};
     }
     facts.images.push_back(std::move(image));
   }
@@ -76,7 +75,7 @@ int PreviewLayout(const std::string& layoutPath, const std::vector<std::string>&
                   const std::string& outputPath, std::ostream& out, std::ostream& err) {
   // Each input is read once, by lint; the package is built in memory from those bytes.
   std::string text;
-  if (!ReadLayoutText(layoutPath, text, err)) return static_cast<int>(FaultKind::kIo);
+  if (!ReadLayoutText(layoutPath, text, err)) return static_cast<int>(Status::kIo);
   std::vector<FileId> inputs;
   if (auto id = IdOfFile(layoutPath)) inputs.push_back(*id);
   std::vector<LintedImage> images;

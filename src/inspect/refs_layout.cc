@@ -13,7 +13,7 @@ namespace vantu::branding_package {
 int ListReferences(const std::string& layoutPath, const RefsOptions& options, std::ostream& out,
                    std::ostream& err) {
   std::string text;
-  if (!ReadLayoutText(layoutPath, text, err)) return static_cast<int>(FaultKind::kIo);
+  if (!ReadLayoutText(layoutPath, text, err)) return static_cast<int>(Status::kIo);
   std::vector<char> document(text.begin(), text.end());
   document.push_back('\0');
   const LineIndex lines(text);
@@ -27,7 +27,7 @@ int ListReferences(const std::string& layoutPath, const RefsOptions& options, st
     ParseLayout(document, parsed);
   } catch (const LayoutSyntaxError& e) {
     report(e.offset, e.what());
-    return static_cast<int>(FaultKind::kLayout);
+    return static_cast<int>(Status::kLayout);
   }
   // Every name once, in the order the layout first names it: one -i a line, or, for names
   // that may hold any byte, each ended by a zero byte and printed as it is.
@@ -50,7 +50,7 @@ int ListReferences(const std::string& layoutPath, const RefsOptions& options, st
         return true;
       });
   out.flush();
-  return broken ? static_cast<int>(FaultKind::kLayout) : 0;
+  return broken ? static_cast<int>(Status::kLayout) : 0;
 }
 
 }  // namespace vantu::branding_package

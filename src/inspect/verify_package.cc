@@ -32,7 +32,7 @@ void PrintJson(std::ostream& out, const std::string& path, const PackageContents
 }  // namespace
 
 Fault CannotOpen(const FileSource& file) {
-  return {FaultKind::kIo, kNoOffset, "cannot open the file: " + file.OpenFailure()};
+  return {Status::kIo, kNoOffset, "cannot open the file: " + file.OpenFailure()};
 }
 
 int ReportFault(std::ostream& err, const std::string& path, const Fault& fault) {

@@ -13,7 +13,7 @@ class Walker {
  public:
   explicit Walker(ByteSource& source) : source_(source), length_(source.Size()) {}
 
-  std::optional<Fault> Run(const RecordVisitor& visit, bool throughSizeMismatch) {
+  std::optional<WalkFault> Run(const RecordVisitor& visit, SizeMismatch mismatchPolicy) {
     if (length_ < kHeaderSize) {
       return Structure(0, "file of " + std::to_string(length_) +
                               " bytes is too short for the 12-byte package header");
@@ -28,9 +28,10 @@ class Walker {
                        "format's constants 0 and 1");
     }
     if (header.size != length_) {
-      const Fault mismatch = Structure(0, "package size field says " + std::to_string(header.size) +
-                                              " bytes, the file has " + std::to_string(length_));
-      if (!throughSizeMismatch) return mismatch;
+      const WalkFault mismatch =
+          Structure(0, "package size field says " + std::to_string(header.size) +
+                           " bytes, the file has " + std::to_string(length_));
+      if (mismatchPolicy == SizeMismatch::kStop) return mismatch;
       // The records that are there are still shown; the mismatch stays the fault.
       Records(visit);
       return mismatch;
@@ -39,7 +40,7 @@ class Walker {
   }
 
  private:
-  std::optional<Fault> Records(const RecordVisitor& visit) {
+  std::optional<WalkFault> Records(const RecordVisitor& visit) {
     bool layoutSeen = false;
     for (std::uint64_t offset = kHeaderSize;;) {
       if (length_ - offset < kRecordHeadSize) {
@@ -62,7 +63,7 @@ class Walker {
                                      " bytes runs past the end of the file (" +
                                      std::to_string(length_ - offset) + " bytes left)");
       }
-      std::optional<Fault> fault;
+      std::optional<WalkFault> fault;
       switch (recordHead.type) {
         case static_cast<std::uint32_t>(RecordType::kLayout):
           record.type = RecordType::kLayout;
@@ -95,22 +96,22 @@ class Walker {
       }
       if (fault) return fault;
       const ContentReader content = [&](const auto& sink) { return Stream(record, sink); };
-      if (auto visited = visit(record, content)) return visited;
+      if (!visit(record, content)) return std::nullopt;
       if (record.type == RecordType::kEnd) return std::nullopt;
       offset += record.size;
     }
   }
 
-  static Fault Structure(std::uint64_t offset, std::string message) {
-    return {FaultKind::kStructure, offset, std::move(message)};
+  static WalkFault Structure(std::uint64_t offset, std::string message) {
+    return {WalkFaultKind::kStructure, offset, std::move(message)};
   }
 
-  Fault ReadFault(std::uint64_t offset) const {
-    return {FaultKind::kIo, offset, "cannot read the file: " + source_.ReadFailure()};
+  WalkFault ReadFault(std::uint64_t offset) const {
+    return {WalkFaultKind::kIo, offset, "cannot read the file: " + source_.ReadFailure()};
   }
 
-  static std::optional<Fault> Constant(std::uint32_t value, std::uint64_t offset,
-                                       std::uint32_t expected) {
+  static std::optional<WalkFault> Constant(std::uint32_t value, std::uint64_t offset,
+                                           std::uint32_t expected) {
     if (value == expected) return std::nullopt;
     return Structure(
         offset, "field holds " + std::to_string(value) + ", must be " + std::to_string(expected));
@@ -123,8 +124,8 @@ class Walker {
   // Reads a zero-terminated string of size bytes at offset; what names it goes in messages.
   // The record holding it fits the file, so what is allocated is bounded by the file's own
   // size: every package the packager writes can be read.
-  std::optional<Fault> String(std::uint64_t offset, std::uint32_t size, const char* what,
-                              std::string& out) {
+  std::optional<WalkFault> String(std::uint64_t offset, std::uint32_t size, const char* what,
+                                  std::string& out) {
     if (size == 0) return Structure(offset, std::string(what) + " has no terminating zero byte");
     out.resize(size);
     if (!ReadAt(offset, out.data(), size)) return ReadFault(offset);
@@ -139,7 +140,7 @@ class Walker {
     return std::nullopt;
   }
 
-  std::optional<Fault> Layout(PackageRecord& record, unsigned char* head) {
+  std::optional<WalkFault> Layout(PackageRecord& record, unsigned char* head) {
     const std::uint64_t offset = record.offset;
     if (record.size < LayoutRecordSize(0)) {
       return Structure(offset, "layout record of " + std::to_string(record.size) +
@@ -160,7 +161,7 @@ class Walker {
     return String(offset + kLayoutHeadSize, layout.textSize, "layout text", record.text);
   }
 
-  std::optional<Fault> Image(PackageRecord& record, unsigned char* head) {
+  std::optional<WalkFault> Image(PackageRecord& record, unsigned char* head) {
     const std::uint64_t offset = record.offset;
     if (record.size < ImageRecordSize(0, 0)) {
       return Structure(offset, "image record of " + std::to_string(record.size) +
@@ -195,13 +196,13 @@ class Walker {
     if (!ReadAt(record.dataOffset, signature, sampled)) return ReadFault(record.dataOffset);
     const auto format = DetectImageFormat(signature, record.dataSize);
     if (!format) {
-      return Fault{FaultKind::kImage, record.dataOffset,
-                   "image data of " + record.name + " is neither PNG nor JPEG"};
+      return WalkFault{WalkFaultKind::kImage, record.dataOffset,
+                       "image data of " + record.name + " is neither PNG nor JPEG"};
     }
     if (*format != record.format) {
-      return Fault{FaultKind::kImage, record.dataOffset,
-                   "image data of " + record.name + " is " + FormatName(*format) +
-                       ", the record says " + FormatName(record.format)};
+      return WalkFault{WalkFaultKind::kImage, record.dataOffset,
+                       "image data of " + record.name + " is " + FormatName(*format) +
+                           ", the record says " + FormatName(record.format)};
     }
     return std::nullopt;
   }
@@ -226,15 +227,15 @@ class Walker {
 
 }  // namespace
 
-std::optional<Fault> WalkPackage(ByteSource& source, const RecordVisitor& visit,
-                                 bool throughSizeMismatch) {
-  return Walker(source).Run(visit, throughSizeMismatch);
+std::optional<WalkFault> WalkPackage(ByteSource& source, const RecordVisitor& visit,
+                                     SizeMismatch mismatch) {
+  return Walker(source).Run(visit, mismatch);
 }
 
-std::optional<Fault> WalkPackage(const std::string& path, const RecordVisitor& visit) {
+std::optional<WalkFault> WalkPackage(const std::string& path, const RecordVisitor& visit) {
   FileSource file(path);
   if (!file.IsOpen()) {
-    return Fault{FaultKind::kIo, kNoOffset, "cannot open the file: " + file.OpenFailure()};
+    return WalkFault{WalkFaultKind::kIo, kNoOffset, "cannot open the file: " + file.OpenFailure()};
   }
   return WalkPackage(file, visit);
 }

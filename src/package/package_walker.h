@@ -11,24 +11,16 @@
 
 namespace vantu::branding_package {
 
-// What is wrong with a package; the value is the inspect tool's exit status.
-enum class FaultKind : int {
-  kIo = 2,          // the file cannot be opened or read
-  kStructure = 3,   // sizes, constants, record order or strings are wrong
-  kImage = 4,       // image content disagrees with its record
-  kLayout = 5,      // the layout text does not parse or breaks a rule
-  kReferences = 6,  // references and image names differ
-  kDigest = 7,      // the file's SHA-256 differs from the one expected
-  kRefused = 8,     // extract: an unsafe name, or a file that would be overwritten
-  kFatal = 70,      // out of memory part-way
+// What the walker finds wrong with a package.
+enum class WalkFaultKind {
+  kIo,         // the file cannot be read
+  kStructure,  // sizes, constants, record order or strings are wrong
+  kImage       // an image's content is no PNG or JPEG, or not the format its record names
 };
 
-// Offset of a fault that is about no byte of the file (it cannot be opened, say).
-constexpr std::uint64_t kNoOffset = UINT64_MAX;
-
 // The first fault found, with the byte offset of the file it is about.
-struct Fault {
-  FaultKind kind;
+struct WalkFault {
+  WalkFaultKind kind;
   std::uint64_t offset;  // kNoOffset when no byte is at fault
   std::string message;
 };
@@ -50,19 +42,24 @@ struct PackageRecord {
 using ContentReader =
     std::function<bool(const std::function<bool(const unsigned char*, std::size_t)>& sink)>;
 
-// Sees every sound record in file order, the end record included; a returned fault stops
-// the walk. Records of an unknown type are a structure fault and never visited.
+// Sees every sound record in file order, the end record included; returning false stops
+// the walk there. Records of an unknown type are a structure fault and never visited.
 using RecordVisitor =
-    std::function<std::optional<Fault>(const PackageRecord& record, const ContentReader& content)>;
+    std::function<bool(const PackageRecord& record, const ContentReader& content)>;
+
+// What the walk does with a package whose size field disagrees with its length.
+enum class SizeMismatch {
+  kStop,   // reports it at once
+  kWalkOn  // visits the records that are there (of a truncated package), then reports it
+};
 
 // Walks the package in source: header, every record, the end record at the very end.
-// Returns the first fault, or none for a package whose structure is sound. With
-// throughSizeMismatch, a package whose size field disagrees with its length (a truncated
-// one) still has the records that are there visited before that fault is returned.
-std::optional<Fault> WalkPackage(ByteSource& source, const RecordVisitor& visit,
-                                 bool throughSizeMismatch = false);
+// Returns the first fault, or none for a package whose structure is sound (or whose walk
+// the visitor stopped).
+std::optional<WalkFault> WalkPackage(ByteSource& source, const RecordVisitor& visit,
+                                     SizeMismatch mismatch = SizeMismatch::kStop);
 
 // The same on the file at path, which must be a regular file.
-std::optional<Fault> WalkPackage(const std::string& path, const RecordVisitor& visit);
+std::optional<WalkFault> WalkPackage(const std::string& path, const RecordVisitor& visit);
 
 }  // namespace vantu::branding_package

@@ -69,7 +69,7 @@ TEST(Diff, ShowsOnlyWhatChangedWithReadablePaths) {
   bp::MemorySource first(a);
   bp::MemorySource second(b);
   const Diffed diffed = Diff(first, second);
-  EXPECT_EQ(diffed.status, bp::kDiffer);
+  EXPECT_EQ(diffed.status, static_cast<int>(bp::Status::kDiffer));
   const std::string deepPath = "/vantu-client-branding/about/d/d/...(11 more)/d/d/d/d/d/d/d/x";
   EXPECT_EQ(diffed.out,
             "--- a.pkg\n+++ b.pkg\nlayout:\n"
@@ -92,7 +92,7 @@ TEST(Diff, SameSizeOtherBytesIsAChange) {
   bp::MemorySource first(a);
   bp::MemorySource second(b);
   const Diffed diffed = Diff(first, second);
-  EXPECT_EQ(diffed.status, bp::kDiffer);
+  EXPECT_EQ(diffed.status, static_cast<int>(bp::Status::kDiffer));
   EXPECT_NE(diffed.out.find("images:\n~i.png: PNG, 2x1 pixels, 200 bytes, sha256 "),
             std::string::npos)
       << diffed.out;

@@ -46,7 +46,7 @@ TEST_P(PlaceExtracted, RefusesAndRollsBackWhatAppearedSinceTheCheck) {
   const auto fault =
       bp::PlaceExtracted(staging.path(), dir.path(), {"a.png", "b.png", "c.png"}, true, package);
   ASSERT_TRUE(fault);
-  EXPECT_EQ(fault->kind, bp::FaultKind::kRefused);
+  EXPECT_EQ(fault->kind, bp::Status::kRefused);
   EXPECT_EQ(fault->message.rfind(dir / "c.png", 0), 0u) << fault->message;
   EXPECT_EQ(ReadFile(dir / "a.png"), "old a");
   EXPECT_FALSE(Exists(dir / "b.png"));
@@ -94,7 +94,7 @@ TEST(PlaceExtractedWithForce, AFailedMoveRollsEverythingBack) {
     const auto fault =
         bp::PlaceExtracted(staging.path(), dir.path(), {"a.png", "b.png", "c.png"}, true, {}, fs);
     ASSERT_TRUE(fault) << failAt;
-    EXPECT_EQ(fault->kind, bp::FaultKind::kIo);
+    EXPECT_EQ(fault->kind, bp::Status::kIo);
     EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{"a.png", "c.png"})) << failAt;
     EXPECT_EQ(ReadFile(dir / "a.png"), "old a") << failAt;
     EXPECT_EQ(ReadFile(dir / "c.png"), "old c") << failAt;
@@ -153,7 +153,7 @@ TEST(PlaceExtractedWithoutForce, RefusesAFileThatAppeared) {
   WriteFile(dir / "b.png", "theirs");
   const auto fault = bp::PlaceExtracted(staging.path(), dir.path(), {"a.png", "b.png"}, false, {});
   ASSERT_TRUE(fault);
-  EXPECT_EQ(fault->kind, bp::FaultKind::kRefused);
+  EXPECT_EQ(fault->kind, bp::Status::kRefused);
   EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{"b.png"}));
   EXPECT_EQ(ReadFile(dir / "b.png"), "theirs");
 }

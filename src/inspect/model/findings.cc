@@ -9,7 +9,7 @@ namespace vantu::branding_package {
 namespace {
 
 using S = Severity;
-using F = FaultKind;
+using F = Status;
 
 const std::vector<FindingKind> kCatalogue = {
     // The layout document.

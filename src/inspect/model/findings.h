@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "package/package_walker.h"
+#include "inspect/tool_table.h"
 
 namespace vantu::branding_package {
 
@@ -21,7 +21,7 @@ enum class Severity {
 struct FindingKind {
   const char* id;           // stable identifier, as --explain, --allow and reports name it
   Severity severity;        // the same wherever it is found
-  FaultKind status;         // the exit status it stands for when it counts
+  Status status;            // the exit status it stands for when it counts
   const char* title;        // one line
   const char* explanation;  // what it means and what to do
 };

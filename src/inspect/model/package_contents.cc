@@ -4,6 +4,18 @@
 
 namespace vantu::branding_package {
 
+Fault FaultOf(const WalkFault& fault) {
+  switch (fault.kind) {
+    case WalkFaultKind::kIo:
+      return {Status::kIo, fault.offset, fault.message};
+    case WalkFaultKind::kStructure:
+      return {Status::kStructure, fault.offset, fault.message};
+    case WalkFaultKind::kImage:
+      return {Status::kImage, fault.offset, fault.message};
+  }
+  return {Status::kStructure, fault.offset, fault.message};
+}
+
 PackageContents ReadPackageContents(ByteSource& source) {
   PackageContents contents;
   contents.fileSize = source.Size();
@@ -11,16 +23,16 @@ PackageContents ReadPackageContents(ByteSource& source) {
   // extract checks after writing.
   std::optional<std::string> digest = Sha256Hex(source);
   if (!digest) {
-    contents.fault =
-        Fault{FaultKind::kIo, kNoOffset, "cannot read the file: " + source.ReadFailure()};
+    contents.fault = Fault{Status::kIo, kNoOffset, "cannot read the file: " + source.ReadFailure()};
     return contents;
   }
   contents.sha256 = std::move(*digest);
   unsigned char header[kHeaderSize] = {};
   if (source.ReadAt(0, header, kHeaderSize)) contents.headerSize = DecodeHeader(header).size;
-  contents.fault = WalkPackage(
+  std::optional<Fault> unreadable;
+  const std::optional<WalkFault> fault = WalkPackage(
       source,
-      [&](const PackageRecord& r, const ContentReader&) -> std::optional<Fault> {
+      [&](const PackageRecord& r, const ContentReader&) {
         StoredRecord record{r.offset, r.size, r.type, contents.images.size()};
         contents.records.push_back(record);
         if (r.type == RecordType::kLayout) {
@@ -28,19 +40,25 @@ PackageContents ReadPackageContents(ByteSource& source) {
           contents.layoutText = r.text;
           contents.layoutTextOffset = r.offset + kLayoutHeadSize;
         }
-        if (r.type != RecordType::kImage) return std::nullopt;
+        if (r.type != RecordType::kImage) return true;
         SliceSource data(source, r.dataOffset, r.dataSize);
         std::optional<std::string> sha256 = Sha256Hex(data);
         if (!sha256) {
-          return Fault{FaultKind::kIo, r.dataOffset,
-                       "cannot read the file: " + source.ReadFailure()};
+          unreadable =
+              Fault{Status::kIo, r.dataOffset, "cannot read the file: " + source.ReadFailure()};
+          return false;
         }
         contents.images.push_back({r.name, r.offset, r.format, r.dataOffset, r.dataSize,
                                    DecodeImage(source, r.dataOffset, r.dataSize, r.format),
                                    std::move(*sha256)});
-        return std::nullopt;
+        return true;
       },
-      true);
+      SizeMismatch::kWalkOn);
+  if (fault) {
+    contents.fault = FaultOf(*fault);
+  } else {
+    contents.fault = unreadable;
+  }
   return contents;
 }
 

@@ -9,6 +9,7 @@
 
 #include "base/byte_source.h"
 #include "image/decode_image.h"
+#include "inspect/tool_table.h"
 #include "package/package_walker.h"
 #include "package/record_codec.h"
 
@@ -45,6 +46,9 @@ struct PackageContents {
   std::optional<Fault> fault;          // the first fault; the reading stopped there
   std::string sha256;                  // of the whole file, when it was read whole
 };
+
+// The companion's fault for what the walker found.
+Fault FaultOf(const WalkFault& fault);
 
 // Reads source once: the header, every record (those of a truncated package up to where it
 // ends), each image decoded and digested, and the whole file's digest. A fault of the
