@@ -23,8 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // A sound package's preview page never carries a script, whatever its layout says.
   const bp::PackageContents contents = bp::ReadPackageContents(source);
   if (verified == 0) {
-    const std::string page = bp::RenderPreviewPage(bp::ReadPreviewModel(contents.layoutText),
-                                                   {"p", size, "", true, {}, {}});
+    const std::string page =
+        bp::RenderPreviewPage(bp::ReadPreviewModel(bp::LayoutDocument(contents.layoutText)),
+                              {"p", size, "", true, {}, {}});
     fuzz_support::Check(page.find("<script") == std::string::npos);
   }
 

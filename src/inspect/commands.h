@@ -38,9 +38,10 @@ struct VerifyOptions {
   bool strict = false;                // warnings fail too
 };
 
-// Every finding about a package read whole (no fault): what lint finds of its layout text
-// and images, by file offset.
-std::vector<Finding> PackageFindings(const PackageContents& contents, const std::string& path);
+// Every finding about a package read whole (no fault), whose layout text is document: what
+// lint finds of that text and of the images, by file offset.
+std::vector<Finding> PackageFindings(const PackageContents& contents,
+                                     const LayoutDocument& document, const std::string& path);
 
 // Checks everything a client and extract rely on, with the same findings lint reports of
 // the layout and images; a corrupt package gets its first fault.

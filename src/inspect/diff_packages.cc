@@ -12,7 +12,7 @@
 #include "image/image_format.h"
 #include "inspect/commands.h"
 #include "inspect/model/package_contents.h"
-#include "layout/parse_layout.h"
+#include "layout/layout_document.h"
 
 namespace vantu::branding_package {
 
@@ -54,20 +54,15 @@ class LayoutLines {
  public:
   LayoutLines() { paths_.push_back({0, ""}); }
 
-  // The lines of text, in document order.
-  std::vector<std::uint32_t> Read(const std::string& text) {
+  // The lines of document, in document order.
+  std::vector<std::uint32_t> Read(const LayoutDocument& document) {
     std::vector<std::uint32_t> lines;
-    std::vector<char> document(text.begin(), text.end());
-    document.push_back('\0');
-    rapidxml::xml_document<char> parsed;
-    try {
-      ParseLayout(document, parsed);
-    } catch (const LayoutSyntaxError& e) {
-      lines.push_back(Line(
-          0, "(layout text that does not parse: " + std::string(e.what()) + ") " + Quoted(text)));
+    if (const auto& error = document.SyntaxError()) {
+      lines.push_back(Line(0, "(layout text that does not parse: " + std::string(error->what()) +
+                                  ") " + Quoted(document.Text())));
       return lines;
     }
-    for (const Node* node = parsed.first_node(); node != nullptr; node = node->next_sibling()) {
+    for (const Node* node = document.Root(); node != nullptr; node = node->next_sibling()) {
       Flatten(*node, Path(0, "/" + Shown({node->name(), node->name_size()})), lines);
     }
     return lines;
@@ -267,9 +262,9 @@ int DiffPackages(ByteSource& a, const std::string& before, ByteSource& b, const 
   if (first.sha256 == second.sha256) return 0;
 
   LayoutLines lines;
-  const std::vector<std::uint32_t> beforeLines = lines.Read(first.layoutText);
+  const std::vector<std::uint32_t> beforeLines = lines.Read(LayoutDocument(first.layoutText));
   const std::vector<std::pair<char, std::uint32_t>> layout =
-      LineDiff(beforeLines, lines.Read(second.layoutText));
+      LineDiff(beforeLines, lines.Read(LayoutDocument(second.layoutText)));
   const std::vector<const StoredImage*> imagesA = FirstOfEachName(first);
   const std::vector<const StoredImage*> imagesB = FirstOfEachName(second);
   const std::vector<std::string> images = ImageDiff(imagesA, imagesB);

@@ -65,11 +65,11 @@ void PrintFindings(std::ostream& out, const std::vector<Finding>& findings) {
   }
 }
 
-void CheckLayoutText(const std::string& file, const std::string& text, const LineIndex& lines,
-                     const rapidxml::xml_document<char>& parsed, const char* documentStart,
+void CheckLayoutText(const std::string& file, const LayoutDocument& document,
                      std::uint64_t textOffset, std::vector<Finding>& findings) {
+  const std::string& text = document.Text();
   auto warn = [&](std::size_t offset, const char* id, const std::string& message) {
-    const auto [line, column] = lines.Position(offset);
+    const auto [line, column] = document.Position(offset);
     findings.push_back({&Kind(id), file, line, column,
                         textOffset == kNoOffset ? kNoOffset : textOffset + offset, message});
   };
@@ -87,11 +87,11 @@ void CheckLayoutText(const std::string& file, const std::string& text, const Lin
     warn(*bad, "not-utf8", std::string("text is not UTF-8: byte ") + byte);
   }
 
-  const Node* root = parsed.first_node();
+  const Node* root = document.Root();
   if (root == nullptr || std::string(root->name(), root->name_size()) != "vantu-client-branding") {
     return;
   }
-  auto offsetOf = [&](const Node& node) { return StartTagOffset(&node, documentStart); };
+  auto offsetOf = [&](const Node& node) { return document.OffsetOf(&node); };
   auto requireText = [&](const Node* element, const char* what) {
     if (element != nullptr && ElementText(*element).empty()) {
       warn(offsetOf(*element), "empty-text", std::string(what) + " is empty");

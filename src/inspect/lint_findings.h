@@ -11,9 +11,10 @@
 
 #include <rapidxml/rapidxml.hpp>
 
+#include "base/line_index.h"
 #include "image/decode_image.h"
-#include "inspect/line_index.h"
 #include "inspect/model/findings.h"
+#include "layout/layout_document.h"
 #include "package/package_walker.h"
 #include "package/records.h"
 
@@ -41,16 +42,15 @@ struct LintedImage {
 
 // Checks of a layout the packager accepts that a client would still trip over: text that
 // is not UTF-8 or declared in another encoding, empty names, menu items and title, and
-// hyperlinks the client would not open. document is the parsed text; lines indexes text;
-// textOffset is where text starts in a package (kNoOffset for a file of its own).
-void CheckLayoutText(const std::string& file, const std::string& text, const LineIndex& lines,
-                     const rapidxml::xml_document<char>& parsed, const char* documentStart,
+// hyperlinks the client would not open. textOffset is where the text starts in a package
+// (kNoOffset for a file of its own).
+void CheckLayoutText(const std::string& file, const LayoutDocument& document,
                      std::uint64_t textOffset, std::vector<Finding>& findings);
 
-// Every finding about a layout text, named file in the findings: the packager's parse and
-// rules, the checks above, the schema, and, with imageNames, its references against them.
-// With textOffset (a package's), each finding also gets its byte offset in the package.
-void CheckLayout(const std::string& file, const std::string& text,
+// Every finding about a layout document, named file in the findings: the packager's parse
+// and rules, the checks above, the schema, and, with imageNames, its references against
+// them. With textOffset (a package's), each finding also gets its byte offset there.
+void CheckLayout(const std::string& file, const LayoutDocument& document,
                  const std::vector<std::string>* imageNames, std::uint64_t textOffset,
                  std::vector<Finding>& findings);
 

@@ -10,6 +10,7 @@
 #include "inspect/json.h"
 #include "inspect/lint_findings.h"
 #include "inspect/schema_check.h"
+#include "layout/layout_document.h"
 #include "layout/layout_rules.h"
 #include "layout/parse_layout.h"
 #include "package/name_match.h"
@@ -17,11 +18,6 @@
 namespace vantu::branding_package {
 
 namespace {
-
-struct Reference {
-  std::string name;
-  std::size_t offset;
-};
 
 // Widest an element may be for the schema check: the schema library walks every earlier
 // sibling for each finding it raises, and compares attributes pairwise.
@@ -61,60 +57,46 @@ std::optional<std::pair<const LayoutNode*, std::string>> TooWideForSchema(
 
 }  // namespace
 
-void CheckLayout(const std::string& file, const std::string& text,
+void CheckLayout(const std::string& file, const LayoutDocument& document,
                  const std::vector<std::string>* imageNames, std::uint64_t textOffset,
                  std::vector<Finding>& findings) {
-  const LineIndex lines(text);
   auto add = [&](std::size_t offset, const char* id, const std::string& message) {
-    const auto [line, column] = lines.Position(offset);
+    const auto [line, column] = document.Position(offset);
     findings.push_back({&Kind(id), file, line, column,
                         textOffset == kNoOffset ? kNoOffset : textOffset + offset, message});
   };
-
-  // What the packager sees: a zero byte ends the document.
-  std::vector<char> document(text.begin(), text.end());
-  document.push_back('\0');
-  rapidxml::xml_document<char> parsed;
-  std::vector<Reference> references;
-  bool schemaFit = true;
-  try {
-    ParseLayout(document, parsed);
-  } catch (const LayoutSyntaxError& e) {
+  if (const auto& error = document.SyntaxError()) {
     // The packager's one syntax error, without the schema library's wording of it, and no
     // references to compare.
-    add(e.offset, "layout-syntax", e.what());
+    add(error->offset, "layout-syntax", error->what());
     return;
   }
-  auto offsetOf = [&](const LayoutNode* node) { return StartTagOffset(node, document.data()); };
+  const std::string& text = document.Text();
+  bool schemaFit = true;
   if (text.size() > INT_MAX) {
     // The schema library takes lengths as int; the packager takes up to 4 GiB.
     schemaFit = false;
     add(0, "schema-skipped",
         "schema not checked: the layout is larger than " + std::to_string(INT_MAX) + " bytes");
-  } else if (auto tooWide = TooWideForSchema(parsed)) {
+  } else if (auto tooWide = TooWideForSchema(document.Parsed())) {
     schemaFit = false;
-    add(offsetOf(tooWide->first), "schema-skipped", tooWide->second);
+    add(document.OffsetOf(tooWide->first), "schema-skipped", tooWide->second);
   }
-  CheckLayoutRules(
-      parsed.first_node(),
-      [&](const LayoutNode& element, std::string_view name) {
-        references.push_back({std::string(name), offsetOf(&element)});
-      },
-      [&](const LayoutNode* node, const std::string& message) {
-        add(offsetOf(node), "layout-rule", message);
-        return true;
-      });
-  CheckLayoutText(file, text, lines, parsed, document.data(), textOffset, findings);
+  for (const LayoutDocument::Violation& violation : document.Violations()) {
+    add(violation.offset, "layout-rule", violation.message);
+  }
+  CheckLayoutText(file, document, textOffset, findings);
 
   if (imageNames != nullptr) {
+    const auto& references = document.References();
     const NameMismatches mismatches = MatchNames(
-        references, [](const Reference& r) { return std::string_view(r.name); }, *imageNames,
-        [](const std::string& name) { return std::string_view(name); });
+        references, [](const LayoutDocument::Reference& r) { return std::string_view(r.name); },
+        *imageNames, [](const std::string& name) { return std::string_view(name); });
     for (std::size_t i : mismatches.references) {
       add(references[i].offset, "missing-image", kNoResourceFound + references[i].name);
     }
     for (std::size_t i : mismatches.resources) {
-      add(offsetOf(parsed.first_node()), "unreferenced-image",
+      add(document.OffsetOf(document.Root()), "unreferenced-image",
           kNoReferenceFound + (*imageNames)[i]);
     }
   }
@@ -123,7 +105,7 @@ void CheckLayout(const std::string& file, const std::string& text,
     for (const SchemaFinding& s : CheckAgainstSchema(text, file)) {
       const std::uint64_t offset = textOffset == kNoOffset || s.line == 0
                                        ? textOffset
-                                       : textOffset + lines.Offset(s.line, s.column);
+                                       : textOffset + document.OffsetAt(s.line, s.column);
       findings.push_back({&Kind(s.id), file, s.line, s.column, offset, s.message});
     }
   }
@@ -199,23 +181,30 @@ std::vector<Finding> LintFindings(const std::string& file, const std::string& te
   std::vector<std::string> names;
   for (const LintedImage& image : images) names.push_back(image.name);
   const bool compared = !images.empty() || references == References::kAlways;
-  CheckLayout(file, text, compared ? &names : nullptr, kNoOffset, findings);
+  const LayoutDocument document(text);
+  CheckLayout(file, document, compared ? &names : nullptr, kNoOffset, findings);
   SortFindings(file, findings);
   return findings;
 }
 
 bool ReadLayoutText(const std::string& layoutPath, std::string& text, std::ostream& err) {
-  FileSource file(layoutPath);
-  if (!file.IsOpen()) {
-    err << Shown(layoutPath) << ": cannot open the file: " << file.OpenFailure() << std::endl;
-    return false;
+  LayoutFile file = ReadLayoutFile(layoutPath);
+  switch (file.problem) {
+    case LayoutFile::Problem::kNone:
+      text = std::move(file.text);
+      return true;
+    case LayoutFile::Problem::kCannotOpen:
+      err << Shown(layoutPath) << ": cannot open the file: " << file.reason << std::endl;
+      return false;
+    case LayoutFile::Problem::kCannotRead:
+      err << Shown(layoutPath) << ": cannot read the file: " << file.reason << std::endl;
+      return false;
+    case LayoutFile::Problem::kTooLarge:
+      err << Shown(layoutPath) << ": layout too large for the package (more than " << kMaxLayoutText
+          << " bytes)" << std::endl;
+      return false;
   }
-  text.resize(static_cast<std::size_t>(file.Size()));
-  if (!file.ReadAll(text.data(), file.Size())) {
-    err << Shown(layoutPath) << ": cannot read the file: " << file.ReadFailure() << std::endl;
-    return false;
-  }
-  return true;
+  return false;
 }
 
 void PrintLintReport(std::ostream& out, const std::string& layoutPath,

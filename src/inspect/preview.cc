@@ -61,14 +61,15 @@ int PreviewPackage(const std::string& path, const std::string& outputPath, std::
   // What verify would fail is not previewed; the same findings say why.
   const PackageContents contents = ReadPackageContents(source);
   if (contents.fault) return ReportFault(err, path, *contents.fault);
-  PreviewFacts facts{path, 0, "", true, {}, PackageFindings(contents, path)};
+  const LayoutDocument document(contents.layoutText);
+  PreviewFacts facts{path, 0, "", true, {}, PackageFindings(contents, document, path)};
   if (const int status = StatusOf(facts.findings, false)) {
     PrintFindings(err, facts.findings);
     return status;
   }
   if (auto fault = Facts(source, contents, facts)) return ReportFault(err, path, *fault);
-  return WritePage(RenderPreviewPage(ReadPreviewModel(contents.layoutText), facts), outputPath,
-                   {source.Id()}, out, err);
+  return WritePage(RenderPreviewPage(ReadPreviewModel(document), facts), outputPath, {source.Id()},
+                   out, err);
 }
 
 int PreviewLayout(const std::string& layoutPath, const std::vector<std::string>& imagePaths,
@@ -103,8 +104,8 @@ int PreviewLayout(const std::string& layoutPath, const std::vector<std::string>&
   const PackageContents contents = ReadPackageContents(built);
   if (contents.fault) return ReportFault(err, layoutPath, *contents.fault);
   if (auto fault = Facts(built, contents, facts)) return ReportFault(err, layoutPath, *fault);
-  return WritePage(RenderPreviewPage(ReadPreviewModel(contents.layoutText), facts), outputPath,
-                   inputs, out, err);
+  return WritePage(RenderPreviewPage(ReadPreviewModel(LayoutDocument(contents.layoutText)), facts),
+                   outputPath, inputs, out, err);
 }
 
 }  // namespace vantu::branding_package

@@ -1,7 +1,7 @@
 #include "inspect/preview_model.h"
 
+#include "layout/layout_document.h"
 #include "layout/layout_rules.h"
-#include "layout/parse_layout.h"
 
 namespace vantu::branding_package {
 
@@ -19,13 +19,9 @@ std::string AttributeOf(const Node* element, const char* name) {
 
 }  // namespace
 
-PreviewModel ReadPreviewModel(const std::string& layoutText) {
-  std::vector<char> document(layoutText.begin(), layoutText.end());
-  document.push_back('\0');
-  rapidxml::xml_document<char> parsed;
-  ParseLayout(document, parsed);
+PreviewModel ReadPreviewModel(const LayoutDocument& document) {
   PreviewModel model;
-  const Node* root = parsed.first_node();
+  const Node* root = document.Root();
   if (root == nullptr) return model;
   model.appName = TextOf(root->first_node("app-name"));
   model.appIcon = TextOf(root->first_node("app-icon"));

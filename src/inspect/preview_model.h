@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "layout/layout_document.h"
+
 namespace vantu::branding_package {
 
 // One item of an About box line, in document order.
@@ -41,7 +43,7 @@ struct PreviewImage {
   std::string bytes;
 };
 
-// The model of a layout text that parses and passes the packager's rules.
-PreviewModel ReadPreviewModel(const std::string& layoutText);
+// The model of a layout document that parses and passes the packager's rules.
+PreviewModel ReadPreviewModel(const LayoutDocument& document);
 
 }  // namespace vantu::branding_package

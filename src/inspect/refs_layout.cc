@@ -3,10 +3,8 @@
 
 #include "base/shown.h"
 #include "inspect/commands.h"
-#include "inspect/line_index.h"
 #include "inspect/lint_findings.h"
-#include "layout/layout_rules.h"
-#include "layout/parse_layout.h"
+#include "layout/layout_document.h"
 
 namespace vantu::branding_package {
 
@@ -14,41 +12,32 @@ int ListReferences(const std::string& layoutPath, const RefsOptions& options, st
                    std::ostream& err) {
   std::string text;
   if (!ReadLayoutText(layoutPath, text, err)) return static_cast<int>(Status::kIo);
-  std::vector<char> document(text.begin(), text.end());
-  document.push_back('\0');
-  const LineIndex lines(text);
+  const LayoutDocument document(std::move(text));
   auto report = [&](std::size_t offset, const std::string& message) {
-    const auto [line, column] = lines.Position(offset);
+    const auto [line, column] = document.Position(offset);
     err << Shown(layoutPath) << ':' << line << ':' << column << ": error: " << Shown(message)
         << '\n';
   };
-  rapidxml::xml_document<char> parsed;
-  try {
-    ParseLayout(document, parsed);
-  } catch (const LayoutSyntaxError& e) {
-    report(e.offset, e.what());
+  if (const auto& error = document.SyntaxError()) {
+    report(error->offset, error->what());
     return static_cast<int>(Status::kLayout);
   }
   // Every name once, in the order the layout first names it: one -i a line, or, for names
   // that may hold any byte, each ended by a zero byte and printed as it is.
   const std::string prefix = options.dir.empty() ? "" : options.dir + "/";
   std::set<std::string> seen;
-  bool broken = false;
-  CheckLayoutRules(
-      parsed.first_node(),
-      [&](const LayoutNode& /*element*/, std::string_view name) {
-        if (!seen.emplace(name).second) return;
-        if (options.null) {
-          out << prefix << name << '\0';
-        } else {
-          out << Shown(prefix + std::string(name)) << '\n';
-        }
-      },
-      [&](const LayoutNode* node, const std::string& message) {
-        report(StartTagOffset(node, document.data()), message);
-        broken = true;
-        return true;
-      });
+  for (const LayoutDocument::Reference& reference : document.References()) {
+    if (!seen.insert(reference.name).second) continue;
+    if (options.null) {
+      out << prefix << reference.name << '\0';
+    } else {
+      out << Shown(prefix + reference.name) << '\n';
+    }
+  }
+  for (const LayoutDocument::Violation& violation : document.Violations()) {
+    report(violation.offset, violation.message);
+  }
+  const bool broken = !document.Violations().empty();
   out.flush();
   return broken ? static_cast<int>(Status::kLayout) : 0;
 }

@@ -6,7 +6,7 @@
 #include <libxml/parser.h>
 #include <libxml/xmlschemas.h>
 
-#include "inspect/line_index.h"
+#include "base/line_index.h"
 #include "layout/layout_schema.h"
 
 namespace vantu::branding_package {

@@ -42,7 +42,8 @@ int ReportFault(std::ostream& err, const std::string& path, const Fault& fault) 
   return static_cast<int>(fault.kind);
 }
 
-std::vector<Finding> PackageFindings(const PackageContents& contents, const std::string& path) {
+std::vector<Finding> PackageFindings(const PackageContents& contents,
+                                     const LayoutDocument& document, const std::string& path) {
   std::vector<Finding> findings;
   std::vector<std::string> names;
   ImageChecks checks;
@@ -53,9 +54,7 @@ std::vector<Finding> PackageFindings(const PackageContents& contents, const std:
                   "the record at offset " + std::to_string(image.recordOffset)},
                  findings);
   }
-  if (contents.hasLayout) {
-    CheckLayout(path, contents.layoutText, &names, contents.layoutTextOffset, findings);
-  }
+  if (contents.hasLayout) CheckLayout(path, document, &names, contents.layoutTextOffset, findings);
   std::stable_sort(findings.begin(), findings.end(),
                    [](const Finding& a, const Finding& b) { return a.offset < b.offset; });
   return findings;
@@ -65,7 +64,8 @@ int VerifyPackage(ByteSource& source, const std::string& path, const VerifyOptio
                   std::ostream& out, std::ostream& err) {
   const PackageContents contents = ReadPackageContents(source);
   std::vector<Finding> findings;
-  if (!contents.fault) findings = PackageFindings(contents, path);
+  if (!contents.fault)
+    findings = PackageFindings(contents, LayoutDocument(contents.layoutText), path);
   if (!contents.fault && options.sha256 && contents.sha256 != AsciiLower(*options.sha256)) {
     findings.push_back({&Kind("digest"), path, 0, 0, kNoOffset,
                         "SHA-256 is " + contents.sha256 + ", expected " + *options.sha256});

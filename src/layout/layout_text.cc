@@ -8,15 +8,13 @@
 
 #include "base/bp_exception.h"
 #include "base/byte_source.h"
+#include "layout/layout_document.h"
 #include "layout/layout_rules.h"
 #include "layout/parse_layout.h"
 
 namespace vantu::branding_package {
 
 namespace {
-
-// Longest layout text whose record size, n + 17, still fits 32 bits.
-constexpr std::uint64_t kMaxLayoutText = std::uint64_t{UINT32_MAX} - 17;
 
 // Raised by BoundedAppender when the text outgrows kMaxLayoutText.
 struct LayoutTooLarge : std::length_error {
@@ -54,17 +52,19 @@ std::string TooLargeMessage(const std::string& layoutPath) {
 }  // namespace
 
 std::vector<char> ReadLayoutDocument(const std::string& layoutPath) {
-  FileSource file(layoutPath);
-  if (!file.IsOpen())
-    throw cBP_EXCEPTION(BP_ERR_LAYOUT_UNREADABLE, "cannot open file " + layoutPath);
-  if (file.Size() > kMaxLayoutText) {
-    throw cBP_EXCEPTION(BP_ERR_LAYOUT_UNREADABLE, TooLargeMessage(layoutPath));
+  LayoutFile file = ReadLayoutFile(layoutPath);
+  switch (file.problem) {
+    case LayoutFile::Problem::kNone:
+      break;
+    case LayoutFile::Problem::kCannotOpen:
+      throw cBP_EXCEPTION(BP_ERR_LAYOUT_UNREADABLE, "cannot open file " + layoutPath);
+    case LayoutFile::Problem::kCannotRead:
+      throw cBP_EXCEPTION(BP_ERR_LAYOUT_UNREADABLE, "cannot read file " + layoutPath);
+    case LayoutFile::Problem::kTooLarge:
+      throw cBP_EXCEPTION(BP_ERR_LAYOUT_UNREADABLE, TooLargeMessage(layoutPath));
   }
-  std::vector<char> document(static_cast<std::size_t>(file.Size()) + 1);
-  if (!file.ReadAll(document.data(), file.Size())) {
-    throw cBP_EXCEPTION(BP_ERR_LAYOUT_UNREADABLE, "cannot read file " + layoutPath);
-  }
-  document.back() = '\0';
+  std::vector<char> document(file.text.begin(), file.text.end());
+  document.push_back('\0');
   return document;
 }
 

@@ -76,7 +76,8 @@ TEST_P(OneVerdict, LintOfTheFilesAndVerifyOfThePackageAgree) {
   bp::MemorySource source(package);
   const bp::PackageContents contents = bp::ReadPackageContents(source);
   ASSERT_FALSE(contents.fault) << contents.fault->message;
-  const auto verify = bp::PackageFindings(contents, "p.pkg");
+  const auto verify =
+      bp::PackageFindings(contents, bp::LayoutDocument(contents.layoutText), "p.pkg");
 
   EXPECT_EQ(Verdict(lint), c.ids);
   EXPECT_EQ(Verdict(verify), c.ids);

@@ -1,4 +1,4 @@
-#include "inspect/line_index.h"
+#include "base/line_index.h"
 
 #include <algorithm>
 
