@@ -13,7 +13,7 @@
 #include "digest/sha256.h"
 #include "fuzz_support.h"
 #include "image/image_format.h"
-#include "inspect/commands.h"
+#include "inspect/commands/commands.h"
 #include "package/file_writer.h"
 #include "package/records.h"
 #include "package/write_package.h"

@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "fuzz_support.h"
-#include "inspect/commands.h"
-#include "inspect/preview_page.h"
+#include "inspect/commands/commands.h"
+#include "inspect/commands/preview_page.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   namespace bp = vantu::branding_package;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Fails when a folder of src/ includes a folder above it or beside it. The layers, bottom up;
-# folders on one line are side by side and include none of each other.
+# folders on one line are side by side and include none of each other. A folder's own
+# subfolders are layers of their own (inspect/model below inspect/commands below inspect).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 layers=(
@@ -8,28 +9,31 @@ layers=(
   "safe"
   "layout image digest"
   "package"
-  "app inspect"
+  "app inspect/model"
+  "inspect/commands"
+  "inspect"
 )
 declare -A rank
 for i in "${!layers[@]}"; do
   for folder in ${layers[$i]}; do rank[$folder]=$i; done
 done
 status=0
-for dir in src/*/; do
-  folder=$(basename "$dir")
+while IFS= read -r -d '' dir; do
+  folder=${dir#src/}
   if [ -z "${rank[$folder]+set}" ]; then
     echo "src/$folder: not placed in a layer (scripts/check-layers.sh)"
     status=1
     continue
   fi
   while IFS=: read -r file line include; do
-    target=$(sed -E 's/.*#include "([^/"]+)\/.*/\1/' <<<"$include")
+    path=$(sed -E 's/.*#include "([^"]+)".*/\1/' <<<"$include")
+    target=$(dirname "$path")
     [ "$target" = "$folder" ] && continue
     if [ -z "${rank[$target]+set}" ] || [ "${rank[$target]}" -ge "${rank[$folder]}" ]; then
       echo "$file:$line: src/$folder may not include $target/"
       status=1
     fi
-  done < <(grep -nH -E '^#include "[^/"]+/' "$dir"* || true)
-done
+  done < <(find "$dir" -maxdepth 1 -type f -print0 | xargs -0 grep -nH -E '^#include "[^"]+/' || true)
+done < <(find src -mindepth 1 -type d -print0)
 [ $status -eq 0 ] && echo "layers: every include points down"
 exit $status

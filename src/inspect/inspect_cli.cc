@@ -19,10 +19,10 @@
 #include "base/signal_cleanup.h"
 #include "base/stray_switches.h"
 #include "base/version.h"
-#include "inspect/commands.h"
-#include "inspect/json.h"
+#include "inspect/commands/commands.h"
+#include "inspect/commands/json.h"
 #include "inspect/model/findings.h"
-#include "inspect/tool_table.h"
+#include "inspect/model/tool_table.h"
 
 namespace vantu::branding_package {
 

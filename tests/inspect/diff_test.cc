@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "inspect/commands.h"
+#include "inspect/commands/commands.h"
 #include "test_support.h"
 
 namespace bp = vantu::branding_package;

@@ -1,4 +1,4 @@
-#include "inspect/json.h"
+#include "inspect/commands/json.h"
 
 #include <functional>
 #include <sstream>
@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "inspect/commands.h"
+#include "inspect/commands/commands.h"
 #include "test_support.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "inspect/preview_page.h"
+#include "inspect/commands/preview_page.h"
 
 #include <map>
 #include <set>

@@ -1,5 +1,5 @@
 // The schema check on hostile documents.
-#include "inspect/schema_check.h"
+#include "inspect/model/schema_check.h"
 
 #include <string>
 

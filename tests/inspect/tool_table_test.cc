@@ -1,6 +1,7 @@
 // The man page and the bash completion follow the one table of commands and statuses.
-#include "inspect/tool_table.h"
+#include "inspect/model/tool_table.h"
 
+#include <filesystem>
 #include <regex>
 #include <set>
 #include <string>
@@ -60,6 +61,36 @@ TEST(ToolTable, ManPageAndCompletionNameEveryCommand) {
   offered.erase("help");
   offered.erase("version");
   EXPECT_EQ(offered, CommandNames());
+}
+
+}  // namespace
+
+namespace {
+
+// The README's map of the source names every folder of src/ on the line the layer check
+// places it, and no folder that is not there.
+TEST(SourceMap, TheReadmeDrawsTheTree) {
+  const std::string readme = testing_support::ReadFile(BP_SOURCE_DIR "/README.md");
+  const std::size_t start = readme.find("<!-- source map: begin -->");
+  const std::size_t end = readme.find("<!-- source map: end -->");
+  ASSERT_NE(start, std::string::npos);
+  ASSERT_NE(end, std::string::npos);
+  const std::string map = readme.substr(start, end - start);
+  std::set<std::string> drawn;
+  const std::regex line("\\n([a-z/ ]+?)  +[a-zA-Z(]");
+  for (std::sregex_iterator it(map.begin(), map.end(), line), stop; it != stop; ++it) {
+    const std::string folders = (*it)[1];
+    const std::regex word("[a-z/]+");
+    for (std::sregex_iterator w(folders.begin(), folders.end(), word), done; w != done; ++w) {
+      drawn.insert((*w)[0]);
+    }
+  }
+  std::set<std::string> tree;
+  const std::string root = BP_SOURCE_DIR "/src/";
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    if (entry.is_directory()) tree.insert(entry.path().string().substr(root.size()));
+  }
+  EXPECT_EQ(drawn, tree);
 }
 
 }  // namespace

@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "inspect/commands.h"
-#include "inspect/lint_findings.h"
+#include "inspect/commands/commands.h"
+#include "inspect/model/checks.h"
 #include "inspect/model/package_contents.h"
 #include "package/file_writer.h"
 #include "package/write_package.h"

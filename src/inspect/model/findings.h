@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "inspect/tool_table.h"
+#include "inspect/model/tool_table.h"
 
 namespace vantu::branding_package {
 

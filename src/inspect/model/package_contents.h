@@ -9,7 +9,7 @@
 
 #include "base/byte_source.h"
 #include "image/decode_image.h"
-#include "inspect/tool_table.h"
+#include "inspect/model/tool_table.h"
 #include "package/package_walker.h"
 #include "package/record_codec.h"
 

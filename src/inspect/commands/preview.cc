@@ -7,10 +7,10 @@
 #include "base/shown.h"
 #include "digest/sha256.h"
 #include "image/decode_image.h"
-#include "inspect/commands.h"
-#include "inspect/lint_findings.h"
+#include "inspect/commands/commands.h"
+#include "inspect/commands/preview_page.h"
+#include "inspect/model/checks.h"
 #include "inspect/model/package_contents.h"
-#include "inspect/preview_page.h"
 #include "package/file_writer.h"
 #include "package/write_package.h"
 

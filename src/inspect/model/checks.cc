@@ -10,7 +10,7 @@
 #include "digest/sha256.h"
 #include "image/decode_image.h"
 #include "image/image_format.h"
-#include "inspect/lint_findings.h"
+#include "inspect/model/checks.h"
 #include "layout/layout_rules.h"
 #include "layout/parse_layout.h"
 #include "package/extract_names.h"
@@ -49,20 +49,6 @@ bool IsClientLink(std::string_view url) {
   if (scheme == 0) return false;
   const std::size_t hostEnd = url.find_first_of("/?#", scheme);
   return (hostEnd == std::string_view::npos ? url.size() : hostEnd) > scheme;
-}
-
-void PrintFindings(std::ostream& out, const std::vector<Finding>& findings) {
-  for (const Finding& f : findings) {
-    out << Shown(f.file);
-    if (f.offset != kNoOffset) {
-      out << ": offset " << f.offset;
-      if (f.line > 0) out << " (layout text " << f.line << ':' << f.column << ')';
-    } else if (f.line > 0) {
-      out << ':' << f.line << ':' << f.column;
-    }
-    out << ": " << SeverityName(f.severity()) << ": " << Shown(f.message) << " [" << f.kind->id
-        << "]\n";
-  }
 }
 
 void CheckLayoutText(const std::string& file, const LayoutDocument& document,

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "inspect/lint_findings.h"
-#include "inspect/preview_model.h"
+#include "inspect/commands/preview_model.h"
+#include "inspect/model/checks.h"
 
 namespace vantu::branding_package {
 

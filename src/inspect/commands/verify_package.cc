@@ -5,9 +5,9 @@
 #include "base/ascii.h"
 #include "base/shown.h"
 #include "image/image_format.h"
-#include "inspect/commands.h"
-#include "inspect/json.h"
-#include "inspect/lint_findings.h"
+#include "inspect/commands/commands.h"
+#include "inspect/commands/json.h"
+#include "inspect/model/checks.h"
 #include "inspect/model/package_contents.h"
 
 namespace vantu::branding_package {
@@ -30,35 +30,6 @@ void PrintJson(std::ostream& out, const std::string& path, const PackageContents
 }
 
 }  // namespace
-
-Fault CannotOpen(const FileSource& file) {
-  return {Status::kIo, kNoOffset, "cannot open the file: " + file.OpenFailure()};
-}
-
-int ReportFault(std::ostream& err, const std::string& path, const Fault& fault) {
-  err << Shown(path) << ": ";
-  if (fault.offset != kNoOffset) err << "offset " << fault.offset << ": ";
-  err << Shown(fault.message) << std::endl;
-  return static_cast<int>(fault.kind);
-}
-
-std::vector<Finding> PackageFindings(const PackageContents& contents,
-                                     const LayoutDocument& document, const std::string& path) {
-  std::vector<Finding> findings;
-  std::vector<std::string> names;
-  ImageChecks checks;
-  for (const StoredImage& image : contents.images) {
-    names.push_back(image.name);
-    checks.Check({image.name, image.format, &image.decoded, image.sha256, path, image.recordOffset,
-                  "image data of " + image.name + " ",
-                  "the record at offset " + std::to_string(image.recordOffset)},
-                 findings);
-  }
-  if (contents.hasLayout) CheckLayout(path, document, &names, contents.layoutTextOffset, findings);
-  std::stable_sort(findings.begin(), findings.end(),
-                   [](const Finding& a, const Finding& b) { return a.offset < b.offset; });
-  return findings;
-}
 
 int VerifyPackage(ByteSource& source, const std::string& path, const VerifyOptions& options,
                   std::ostream& out, std::ostream& err) {

@@ -14,6 +14,7 @@
 #include "base/line_index.h"
 #include "image/decode_image.h"
 #include "inspect/model/findings.h"
+#include "inspect/model/package_contents.h"
 #include "layout/layout_document.h"
 #include "package/package_walker.h"
 #include "package/records.h"
@@ -58,10 +59,6 @@ void CheckLayout(const std::string& file, const LayoutDocument& document,
 // address.
 bool IsClientLink(std::string_view url);
 
-// Prints each finding as "FILE:LINE:COLUMN: SEVERITY: MESSAGE [ID]", with the package
-// offset after the column where there is one.
-void PrintFindings(std::ostream& out, const std::vector<Finding>& findings);
-
 // One image as lint or verify checks it.
 struct CheckedImage {
   std::string name;                       // what the package calls it
@@ -92,16 +89,6 @@ class ImageChecks {
 std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
                                      std::vector<Finding>& findings);
 
-// Reads the layout document at layoutPath into text; on a failure reports it on err ("PATH:
-// cannot open|read the file: reason") and returns false.
-bool ReadLayoutText(const std::string& layoutPath, std::string& text, std::ostream& err);
-
-// Prints what lint reports of a layout: every finding, each decoded image's size and the
-// counts; as one JSON object (with status, the run's exit status) with json.
-void PrintLintReport(std::ostream& out, const std::string& layoutPath,
-                     const std::vector<Finding>& findings, const std::vector<LintedImage>& images,
-                     bool json, int status);
-
 // Every finding about a layout text (named file in findings) and the images at imagePaths,
 // in the order lint prints them; images gets what was read of each image. References are
 // compared with the images as references says.
@@ -109,5 +96,10 @@ std::vector<Finding> LintFindings(const std::string& file, const std::string& te
                                   const std::vector<std::string>& imagePaths,
                                   std::vector<LintedImage>& images,
                                   References references = References::kWhenImagesGiven);
+
+// Every finding about a package read whole (no fault), whose layout text is document: what
+// lint finds of that text and of the images, by file offset.
+std::vector<Finding> PackageFindings(const PackageContents& contents,
+                                     const LayoutDocument& document, const std::string& path);
 
 }  // namespace vantu::branding_package

@@ -14,7 +14,7 @@
 #include "base/shown.h"
 #include "base/signal_cleanup.h"
 #include "digest/sha256.h"
-#include "inspect/commands.h"
+#include "inspect/commands/commands.h"
 #include "inspect/model/package_contents.h"
 #include "package/extract_names.h"
 

@@ -1,4 +1,4 @@
-#include "inspect/json.h"
+#include "inspect/commands/json.h"
 
 #include <cstdio>
 

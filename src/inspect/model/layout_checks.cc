@@ -1,18 +1,14 @@
 #include <algorithm>
 #include <climits>
 #include <optional>
-#include <ostream>
+#include <string>
 #include <utility>
+#include <vector>
 
-#include "base/shown.h"
-#include "image/image_format.h"
-#include "inspect/commands.h"
-#include "inspect/json.h"
-#include "inspect/lint_findings.h"
-#include "inspect/schema_check.h"
+#include "inspect/model/checks.h"
+#include "inspect/model/schema_check.h"
 #include "layout/layout_document.h"
 #include "layout/layout_rules.h"
-#include "layout/parse_layout.h"
 #include "package/name_match.h"
 
 namespace vantu::branding_package {
@@ -128,49 +124,6 @@ void SortFindings(const std::string& layoutPath, std::vector<Finding>& findings)
   });
 }
 
-// How many findings of each severity.
-struct Counts {
-  int errors = 0;
-  int warnings = 0;
-  int notes = 0;
-};
-
-Counts Count(const std::vector<Finding>& findings) {
-  Counts counts;
-  for (const Finding& f : findings) {
-    switch (f.severity()) {
-      case Severity::kError:
-        ++counts.errors;
-        break;
-      case Severity::kWarning:
-        ++counts.warnings;
-        break;
-      case Severity::kNote:
-        ++counts.notes;
-        break;
-    }
-  }
-  return counts;
-}
-
-void PrintJson(std::ostream& out, const std::string& layoutPath,
-               const std::vector<Finding>& findings, const std::vector<LintedImage>& images,
-               int status) {
-  out << JsonHead("lint", layoutPath, status) << ",\"images\":[";
-  bool first = true;
-  for (const LintedImage& image : images) {
-    if (!image.decoded) continue;
-    out << (first ? "" : ",") << "{\"file\":" << JsonString(image.path)
-        << ",\"name\":" << JsonString(image.name) << ",\"format\":\"" << FormatKey(image.format)
-        << "\",\"width\":" << image.width << ",\"height\":" << image.height
-        << ",\"size\":" << image.size << '}';
-    first = false;
-  }
-  const Counts counts = Count(findings);
-  out << "],\"errors\":" << counts.errors << ",\"warnings\":" << counts.warnings
-      << ",\"notes\":" << counts.notes << JsonTail(findings, std::nullopt);
-}
-
 }  // namespace
 
 std::vector<Finding> LintFindings(const std::string& file, const std::string& text,
@@ -187,61 +140,22 @@ std::vector<Finding> LintFindings(const std::string& file, const std::string& te
   return findings;
 }
 
-bool ReadLayoutText(const std::string& layoutPath, std::string& text, std::ostream& err) {
-  LayoutFile file = ReadLayoutFile(layoutPath);
-  switch (file.problem) {
-    case LayoutFile::Problem::kNone:
-      text = std::move(file.text);
-      return true;
-    case LayoutFile::Problem::kCannotOpen:
-      err << Shown(layoutPath) << ": cannot open the file: " << file.reason << std::endl;
-      return false;
-    case LayoutFile::Problem::kCannotRead:
-      err << Shown(layoutPath) << ": cannot read the file: " << file.reason << std::endl;
-      return false;
-    case LayoutFile::Problem::kTooLarge:
-      err << Shown(layoutPath) << ": layout too large for the package (more than " << kMaxLayoutText
-          << " bytes)" << std::endl;
-      return false;
+std::vector<Finding> PackageFindings(const PackageContents& contents,
+                                     const LayoutDocument& document, const std::string& path) {
+  std::vector<Finding> findings;
+  std::vector<std::string> names;
+  ImageChecks checks;
+  for (const StoredImage& image : contents.images) {
+    names.push_back(image.name);
+    checks.Check({image.name, image.format, &image.decoded, image.sha256, path, image.recordOffset,
+                  "image data of " + image.name + " ",
+                  "the record at offset " + std::to_string(image.recordOffset)},
+                 findings);
   }
-  return false;
-}
-
-void PrintLintReport(std::ostream& out, const std::string& layoutPath,
-                     const std::vector<Finding>& findings, const std::vector<LintedImage>& images,
-                     bool json, int status) {
-  if (json) {
-    PrintJson(out, layoutPath, findings, images, status);
-    return;
-  }
-  PrintFindings(out, findings);
-  for (const LintedImage& image : images) {
-    if (!image.decoded) continue;
-    out << Shown(image.path) << ": " << FormatName(image.format) << ", " << image.width << "x"
-        << image.height << " pixels, " << image.size << " bytes\n";
-  }
-  const Counts counts = Count(findings);
-  out << Shown(layoutPath) << ": " << counts.errors
-      << (counts.errors == 1 ? " error, " : " errors, ") << counts.warnings
-      << (counts.warnings == 1 ? " warning" : " warnings");
-  if (counts.notes > 0) out << ", " << counts.notes << (counts.notes == 1 ? " note" : " notes");
-  out << '\n';
-}
-
-int LintLayout(const std::string& layoutPath, const std::vector<std::string>& imagePaths,
-               const LintOptions& options, std::ostream& out, std::ostream& err) {
-  std::string text;
-  if (!ReadLayoutText(layoutPath, text, err)) return static_cast<int>(Status::kIo);
-
-  std::vector<LintedImage> images;
-  std::vector<Finding> findings =
-      LintFindings(layoutPath, text, imagePaths, images, options.references);
-
-  // --strict makes warnings count, without calling them errors.
-  const int status = StatusOf(findings, options.strict);
-  PrintLintReport(out, layoutPath, findings, images, options.json, status);
-  out.flush();
-  return status;
+  if (contents.hasLayout) CheckLayout(path, document, &names, contents.layoutTextOffset, findings);
+  std::stable_sort(findings.begin(), findings.end(),
+                   [](const Finding& a, const Finding& b) { return a.offset < b.offset; });
+  return findings;
 }
 
 }  // namespace vantu::branding_package

@@ -1,4 +1,4 @@
-#include "inspect/schema_check.h"
+#include "inspect/model/schema_check.h"
 
 #include <climits>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "inspect/tool_table.h"
+#include "inspect/model/tool_table.h"
 
 namespace vantu::branding_package {
 

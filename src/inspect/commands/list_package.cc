@@ -3,8 +3,8 @@
 #include "base/shown.h"
 #include "image/decode_image.h"
 #include "image/image_format.h"
-#include "inspect/commands.h"
-#include "inspect/json.h"
+#include "inspect/commands/commands.h"
+#include "inspect/commands/json.h"
 #include "inspect/model/package_contents.h"
 
 namespace vantu::branding_package {

@@ -10,7 +10,7 @@
 #include "digest/sha256.h"
 #include "image/decode_image.h"
 #include "image/image_format.h"
-#include "inspect/commands.h"
+#include "inspect/commands/commands.h"
 #include "inspect/model/package_contents.h"
 #include "layout/layout_document.h"
 

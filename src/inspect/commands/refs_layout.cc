@@ -2,8 +2,8 @@
 #include <set>
 
 #include "base/shown.h"
-#include "inspect/commands.h"
-#include "inspect/lint_findings.h"
+#include "inspect/commands/commands.h"
+#include "inspect/model/checks.h"
 #include "layout/layout_document.h"
 
 namespace vantu::branding_package {

@@ -9,19 +9,12 @@
 
 #include "base/byte_source.h"
 #include "base/file_system.h"
-#include "inspect/lint_findings.h"
+#include "inspect/commands/report.h"
+#include "inspect/model/checks.h"
 #include "inspect/model/package_contents.h"
 #include "package/package_walker.h"
 
 namespace vantu::branding_package {
-
-// Prints "PATH: offset N: message" (or "PATH: message" for a fault about no byte) on err
-// and returns the fault's exit status.
-int ReportFault(std::ostream& err, const std::string& path, const Fault& fault);
-
-// The fault of a package file that cannot be opened, or is not a regular file, with the
-// reason.
-Fault CannotOpen(const FileSource& file);
 
 // The header and every record; with withLayout the layout text too; as one JSON object with
 // json. Stops at the first structural fault, which decides the exit status.
@@ -37,11 +30,6 @@ struct VerifyOptions {
   bool json = false;                  // one JSON object instead of text
   bool strict = false;                // warnings fail too
 };
-
-// Every finding about a package read whole (no fault), whose layout text is document: what
-// lint finds of that text and of the images, by file offset.
-std::vector<Finding> PackageFindings(const PackageContents& contents,
-                                     const LayoutDocument& document, const std::string& path);
 
 // Checks everything a client and extract rely on, with the same findings lint reports of
 // the layout and images; a corrupt package gets its first fault.
@@ -72,6 +60,12 @@ int ExtractPackage(const std::string& path, const std::string& dir, bool force, 
 // source whose bytes change between the passes is refused with nothing written.
 int ExtractPackage(ByteSource& source, const FileId& package, const std::string& path,
                    const std::string& dir, bool force, std::ostream& out, std::ostream& err);
+
+// Prints what lint reports of a layout: every finding, each decoded image's size and the
+// counts; as one JSON object (with status, the run's exit status) with json.
+void PrintLintReport(std::ostream& out, const std::string& layoutPath,
+                     const std::vector<Finding>& findings, const std::vector<LintedImage>& images,
+                     bool json, int status);
 
 // How lint reports.
 struct LintOptions {

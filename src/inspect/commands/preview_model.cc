@@ -1,4 +1,4 @@
-#include "inspect/preview_model.h"
+#include "inspect/commands/preview_model.h"
 
 #include "layout/layout_document.h"
 #include "layout/layout_rules.h"

@@ -1,0 +1,55 @@
+#include "inspect/commands/report.h"
+
+#include <ostream>
+
+#include "base/shown.h"
+#include "layout/layout_document.h"
+
+namespace vantu::branding_package {
+
+Fault CannotOpen(const FileSource& file) {
+  return {Status::kIo, kNoOffset, "cannot open the file: " + file.OpenFailure()};
+}
+
+int ReportFault(std::ostream& err, const std::string& path, const Fault& fault) {
+  err << Shown(path) << ": ";
+  if (fault.offset != kNoOffset) err << "offset " << fault.offset << ": ";
+  err << Shown(fault.message) << std::endl;
+  return static_cast<int>(fault.kind);
+}
+
+void PrintFindings(std::ostream& out, const std::vector<Finding>& findings) {
+  for (const Finding& f : findings) {
+    out << Shown(f.file);
+    if (f.offset != kNoOffset) {
+      out << ": offset " << f.offset;
+      if (f.line > 0) out << " (layout text " << f.line << ':' << f.column << ')';
+    } else if (f.line > 0) {
+      out << ':' << f.line << ':' << f.column;
+    }
+    out << ": " << SeverityName(f.severity()) << ": " << Shown(f.message) << " [" << f.kind->id
+        << "]\n";
+  }
+}
+
+bool ReadLayoutText(const std::string& layoutPath, std::string& text, std::ostream& err) {
+  LayoutFile file = ReadLayoutFile(layoutPath);
+  switch (file.problem) {
+    case LayoutFile::Problem::kNone:
+      text = std::move(file.text);
+      return true;
+    case LayoutFile::Problem::kCannotOpen:
+      err << Shown(layoutPath) << ": cannot open the file: " << file.reason << std::endl;
+      return false;
+    case LayoutFile::Problem::kCannotRead:
+      err << Shown(layoutPath) << ": cannot read the file: " << file.reason << std::endl;
+      return false;
+    case LayoutFile::Problem::kTooLarge:
+      err << Shown(layoutPath) << ": layout too large for the package (more than " << kMaxLayoutText
+          << " bytes)" << std::endl;
+      return false;
+  }
+  return false;
+}
+
+}  // namespace vantu::branding_package

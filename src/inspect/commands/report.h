@@ -1,0 +1,29 @@
+// How the commands report: faults, findings, and layout files that cannot be read.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "base/byte_source.h"
+#include "inspect/model/findings.h"
+#include "inspect/model/tool_table.h"
+
+namespace vantu::branding_package {
+
+// Prints "PATH: offset N: message" (or "PATH: message" for a fault about no byte) on err
+// and returns the fault's exit status.
+int ReportFault(std::ostream& err, const std::string& path, const Fault& fault);
+
+// The fault of a file that cannot be opened, or is not a regular file, with the reason.
+Fault CannotOpen(const FileSource& file);
+
+// Prints each finding as "FILE:LINE:COLUMN: SEVERITY: MESSAGE [ID]", with the package
+// offset instead of the line where there is one.
+void PrintFindings(std::ostream& out, const std::vector<Finding>& findings);
+
+// Reads the layout document at layoutPath into text; on a failure reports it on err ("PATH:
+// cannot open|read the file: reason") and returns false.
+bool ReadLayoutText(const std::string& layoutPath, std::string& text, std::ostream& err);
+
+}  // namespace vantu::branding_package
