@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(cmake make g++ python3 libtclap-dev librapidxml-dev libwolfssl-dev libxml2-dev libpng-dev
           libjpeg62-turbo-dev libgtest-dev dpkg-dev man-db groff-base
-          chromium chromium-driver python3-selenium "$@")
+          chromium chromium-driver python3-selenium strace "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -69,3 +69,30 @@ TEST(InspectPreview, RefusedWithVerifyOrLintAndNoPage) {
 }
 
 }  // namespace
+
+namespace {
+
+// preview --layout reads each input once: the page describes the very bytes lint checked.
+TEST(InspectPreview, LayoutAndEachImageAreOpenedOnce) {
+  TempDir dir;
+  WriteFile(dir / "layout.xml", kLayout);
+  WriteFile(dir / "icon.png", PngBytes(100));
+  WriteFile(dir / "logo.jpg", JpegBytes(200));
+  const auto run = testing_support::RunProgram(
+      "/usr/bin/strace", "strace",
+      {"-f", "-e", "trace=open,openat", "-o", dir / "trace", BP_INSPECT_PATH, "preview", "--layout",
+       dir / "layout.xml", dir / "icon.png", dir / "logo.jpg", "-o", dir / "page.html"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string trace = ReadFile(dir / "trace");
+  for (const char* input : {"layout.xml", "icon.png", "logo.jpg"}) {
+    const std::string opened = "\"" + dir / input + "\"";
+    std::size_t count = 0;
+    for (std::size_t at = trace.find(opened); at != std::string::npos;
+         at = trace.find(opened, at + 1)) {
+      ++count;
+    }
+    EXPECT_EQ(count, 1u) << input << "\n" << trace;
+  }
+}
+
+}  // namespace

@@ -255,9 +255,9 @@ int DiffPackages(const std::string& before, const std::string& after, std::ostre
 int DiffPackages(ByteSource& a, const std::string& before, ByteSource& b, const std::string& after,
                  std::ostream& out, std::ostream& err) {
   // Two readings, compared: a read that fails is a fault, never a digest that compares equal.
-  const PackageContents first = ReadPackageContents(a);
+  const PackageContents first = ReadPackageContents(a, FileDigest::kFirst);
   if (first.fault) return ReportFault(err, before, *first.fault);
-  const PackageContents second = ReadPackageContents(b);
+  const PackageContents second = ReadPackageContents(b, FileDigest::kFirst);
   if (second.fault) return ReportFault(err, after, *second.fault);
   if (first.sha256 == second.sha256) return 0;
 

@@ -181,7 +181,7 @@ int ExtractPackage(ByteSource& source, const FileId& package, const std::string&
   // anything is written. The digest is taken again after the files are staged: a file
   // rewritten in place meanwhile (same descriptor, other bytes) is refused, not extracted
   // half old, half new.
-  const PackageContents contents = ReadPackageContents(source);
+  const PackageContents contents = ReadPackageContents(source, FileDigest::kFirst);
   std::set<std::string> names;
   auto fault = PlanExtraction(contents, names);
   if (fault) return ReportFault(err, path, *fault);

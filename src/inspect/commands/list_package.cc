@@ -66,7 +66,7 @@ void TextRecord(std::ostream& out, const PackageContents& contents, const Stored
 
 int ListPackage(ByteSource& source, const std::string& path, bool json, bool withLayout,
                 std::ostream& out, std::ostream& err) {
-  const PackageContents contents = ReadPackageContents(source);
+  const PackageContents contents = ReadPackageContents(source, FileDigest::kSkip);
   const int status = contents.fault ? static_cast<int>(contents.fault->kind) : 0;
   if (json) {
     out << JsonHead("list", path, status) << ",\"records\":[";

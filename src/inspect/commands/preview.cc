@@ -59,7 +59,7 @@ int PreviewPackage(const std::string& path, const std::string& outputPath, std::
   FileSource source(path);
   if (!source.IsOpen()) return ReportFault(err, path, CannotOpen(source));
   // What verify would fail is not previewed; the same findings say why.
-  const PackageContents contents = ReadPackageContents(source);
+  const PackageContents contents = ReadPackageContents(source, FileDigest::kFirst);
   if (contents.fault) return ReportFault(err, path, *contents.fault);
   const LayoutDocument document(contents.layoutText);
   PreviewFacts facts{path, 0, "", true, {}, PackageFindings(contents, document, path)};
@@ -101,7 +101,7 @@ int PreviewLayout(const std::string& layoutPath, const std::vector<std::string>&
   }
   const std::string package = EncodePackage(writer.components);
   MemorySource built(package);
-  const PackageContents contents = ReadPackageContents(built);
+  const PackageContents contents = ReadPackageContents(built, FileDigest::kFirst);
   if (contents.fault) return ReportFault(err, layoutPath, *contents.fault);
   if (auto fault = Facts(built, contents, facts)) return ReportFault(err, layoutPath, *fault);
   return WritePage(RenderPreviewPage(ReadPreviewModel(LayoutDocument(contents.layoutText)), facts),

@@ -33,7 +33,8 @@ void PrintJson(std::ostream& out, const std::string& path, const PackageContents
 
 int VerifyPackage(ByteSource& source, const std::string& path, const VerifyOptions& options,
                   std::ostream& out, std::ostream& err) {
-  const PackageContents contents = ReadPackageContents(source);
+  const PackageContents contents =
+      ReadPackageContents(source, options.sha256 ? FileDigest::kFirst : FileDigest::kSkip);
   std::vector<Finding> findings;
   if (!contents.fault)
     findings = PackageFindings(contents, LayoutDocument(contents.layoutText), path);

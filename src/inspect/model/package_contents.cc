@@ -16,17 +16,18 @@ Fault FaultOf(const WalkFault& fault) {
   return {Status::kStructure, fault.offset, fault.message};
 }
 
-PackageContents ReadPackageContents(ByteSource& source) {
+PackageContents ReadPackageContents(ByteSource& source, FileDigest digest) {
   PackageContents contents;
   contents.fileSize = source.Size();
   // The digest first: a file that changes during the walk then no longer matches it, which
   // extract checks after writing.
-  std::optional<std::string> digest = Sha256Hex(source);
-  if (!digest) {
+  std::optional<std::string> sha256 =
+      digest == FileDigest::kFirst ? Sha256Hex(source) : std::optional<std::string>("");
+  if (!sha256) {
     contents.fault = Fault{Status::kIo, kNoOffset, "cannot read the file: " + source.ReadFailure()};
     return contents;
   }
-  contents.sha256 = std::move(*digest);
+  contents.sha256 = std::move(*sha256);
   unsigned char header[kHeaderSize] = {};
   if (source.ReadAt(0, header, kHeaderSize)) contents.headerSize = DecodeHeader(header).size;
   std::optional<Fault> unreadable;

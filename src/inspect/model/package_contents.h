@@ -44,15 +44,21 @@ struct PackageContents {
   std::uint64_t layoutTextOffset = 0;  // where the text starts in the file
   std::vector<StoredImage> images;     // every image record, in file order
   std::optional<Fault> fault;          // the first fault; the reading stopped there
-  std::string sha256;                  // of the whole file, when it was read whole
+  std::string sha256;                  // of the whole file, when it was asked for
 };
 
 // The companion's fault for what the walker found.
 Fault FaultOf(const WalkFault& fault);
 
+// Whether a reading takes the whole file's digest.
+enum class FileDigest {
+  kSkip,  // not needed: sha256 stays empty
+  kFirst  // before the walk, so that a file changed during the walk no longer matches it
+};
+
 // Reads source once: the header, every record (those of a truncated package up to where it
-// ends), each image decoded and digested, and the whole file's digest. A fault of the
-// structure, or a read that fails, ends the reading and is kept.
-PackageContents ReadPackageContents(ByteSource& source);
+// ends), each image decoded and digested, and, as digest says, the whole file's digest. A
+// fault of the structure, or a read that fails, ends the reading and is kept.
+PackageContents ReadPackageContents(ByteSource& source, FileDigest digest);
 
 }  // namespace vantu::branding_package
