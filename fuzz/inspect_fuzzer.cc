@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   namespace bp = vantu::branding_package;
   bp::MemorySource source(std::string_view(reinterpret_cast<const char*>(data), size));
   std::ostringstream sink;
-  const int listed = bp::ListPackage(source, "p", true, true, sink, sink);
+  const int listed = bp::ListPackage(source, "p", {true, true}, sink, sink);
   const int verified = bp::VerifyPackage(source, "p", bp::VerifyOptions{}, sink, sink);
   fuzz_support::Check(listed >= 0 && listed <= 8 && verified >= 0 && verified <= 8);
   // A package whose structure is sound lists cleanly; verify may find more.

@@ -166,10 +166,10 @@ int List(const std::vector<std::string>& args) {
   if (!command.Parse(args, status)) return status;
   if (json.getValue()) {
     return RunJson("list", package.getValue(), [&](std::ostream& out, std::ostream& err) {
-      return ListPackage(package.getValue(), true, layout.getValue(), out, err);
+      return ListPackage(package.getValue(), {true, layout.getValue()}, out, err);
     });
   }
-  return ListPackage(package.getValue(), false, layout.getValue(), std::cout, std::cerr);
+  return ListPackage(package.getValue(), {false, layout.getValue()}, std::cout, std::cerr);
 }
 
 int Verify(const std::vector<std::string>& args) {
@@ -213,7 +213,9 @@ int Extract(const std::vector<std::string>& args) {
   TCLAP::SwitchArg force("f", "force", "Replace files that exist", command.cmd);
   int status = 0;
   if (!command.Parse(args, status)) return status;
-  return ExtractPackage(package.getValue(), dir.getValue(), force.getValue(), std::cout, std::cerr);
+  return ExtractPackage(package.getValue(), dir.getValue(),
+                        force.getValue() ? Existing::kReplace : Existing::kRefuse, std::cout,
+                        std::cerr);
 }
 
 int Lint(const std::vector<std::string>& args) {

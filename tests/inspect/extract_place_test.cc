@@ -43,8 +43,8 @@ TEST_P(PlaceExtracted, RefusesAndRollsBackWhatAppearedSinceTheCheck) {
     ASSERT_EQ(mkdir((dir / "c.png").c_str(), 0755), 0);
     WriteFile(dir / "c.png/kept", "kept");
   }
-  const auto fault =
-      bp::PlaceExtracted(staging.path(), dir.path(), {"a.png", "b.png", "c.png"}, true, package);
+  const auto fault = bp::PlaceExtracted(staging.path(), dir.path(), {"a.png", "b.png", "c.png"},
+                                        bp::Existing::kReplace, package);
   ASSERT_TRUE(fault);
   EXPECT_EQ(fault->kind, bp::Status::kRefused);
   EXPECT_EQ(fault->message.rfind(dir / "c.png", 0), 0u) << fault->message;
@@ -91,8 +91,8 @@ TEST(PlaceExtractedWithForce, AFailedMoveRollsEverythingBack) {
     WriteFile(dir / "a.png", "old a");
     WriteFile(dir / "c.png", "old c");
     FailingRenames fs(failAt);
-    const auto fault =
-        bp::PlaceExtracted(staging.path(), dir.path(), {"a.png", "b.png", "c.png"}, true, {}, fs);
+    const auto fault = bp::PlaceExtracted(staging.path(), dir.path(), {"a.png", "b.png", "c.png"},
+                                          bp::Existing::kReplace, {}, fs);
     ASSERT_TRUE(fault) << failAt;
     EXPECT_EQ(fault->kind, bp::Status::kIo);
     EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{"a.png", "c.png"})) << failAt;
@@ -138,7 +138,8 @@ TEST(ExtractPackage, RewrittenBetweenThePassesIsRefused) {
   TempDir dir;
   std::ostringstream out;
   std::ostringstream err;
-  EXPECT_EQ(bp::ExtractPackage(source, {}, "p.pkg", dir / "out", false, out, err), 8);
+  EXPECT_EQ(bp::ExtractPackage(source, {}, "p.pkg", dir / "out", bp::Existing::kRefuse, out, err),
+            8);
   EXPECT_EQ(err.str(), "p.pkg: the package changed while it was read; nothing was extracted\n");
   EXPECT_EQ(out.str(), "");
   EXPECT_TRUE(Entries(dir / "out").empty());
@@ -151,7 +152,8 @@ TEST(PlaceExtractedWithoutForce, RefusesAFileThatAppeared) {
   WriteFile(staging / "a.png", "new");
   WriteFile(staging / "b.png", "new");
   WriteFile(dir / "b.png", "theirs");
-  const auto fault = bp::PlaceExtracted(staging.path(), dir.path(), {"a.png", "b.png"}, false, {});
+  const auto fault =
+      bp::PlaceExtracted(staging.path(), dir.path(), {"a.png", "b.png"}, bp::Existing::kRefuse, {});
   ASSERT_TRUE(fault);
   EXPECT_EQ(fault->kind, bp::Status::kRefused);
   EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{"b.png"}));

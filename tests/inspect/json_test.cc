@@ -71,7 +71,7 @@ TEST(JsonOutput, EveryCommandEscapesEveryControlByte) {
       {"list",
        [&](std::ostream& out, std::ostream& err) {
          bp::MemorySource source(package);
-         bp::ListPackage(source, "p" + ControlBytes(), true, true, out, err);
+         bp::ListPackage(source, "p" + ControlBytes(), {true, true}, out, err);
        }},
       {"verify",
        [&](std::ostream& out, std::ostream& err) {

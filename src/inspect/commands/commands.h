@@ -16,12 +16,18 @@
 
 namespace vantu::branding_package {
 
-// The header and every record; with withLayout the layout text too; as one JSON object with
-// json. Stops at the first structural fault, which decides the exit status.
-int ListPackage(const std::string& path, bool json, bool withLayout, std::ostream& out,
+// How list shows a package.
+struct ListOptions {
+  bool json = false;        // one JSON object instead of a table
+  bool withLayout = false;  // the layout text too
+};
+
+// The header and every record; stops at the first structural fault, which decides the exit
+// status.
+int ListPackage(const std::string& path, const ListOptions& options, std::ostream& out,
                 std::ostream& err);
 // The same on a package in source; path names it in the output.
-int ListPackage(ByteSource& source, const std::string& path, bool json, bool withLayout,
+int ListPackage(ByteSource& source, const std::string& path, const ListOptions& options,
                 std::ostream& out, std::ostream& err);
 
 // How verify checks and reports.
@@ -44,22 +50,28 @@ int VerifyPackage(ByteSource& source, const std::string& path, const VerifyOptio
 // and every image name.
 std::optional<Fault> PlanExtraction(const PackageContents& contents, std::set<std::string>& names);
 
+// What extract does with a file already in the way.
+enum class Existing {
+  kRefuse,  // refuses the extraction
+  kReplace  // replaces it (--force); never a directory, never the package
+};
+
 // Extract's last step: moves every file named in names from staging into dir with signals
 // held, all or nothing: on any failure every file already moved or replaced is put back as
 // it was. Without force nothing is replaced, not even a file that appeared since the check;
 // with it, a directory or the package is never replaced.
 std::optional<Fault> PlaceExtracted(const std::string& staging, const std::string& dir,
-                                    const std::set<std::string>& names, bool force,
+                                    const std::set<std::string>& names, Existing existing,
                                     const FileId& package, FileSystem& fs = RealFileSystem());
 
 // Writes dir/layout.xml and every image under its stored name, all or nothing; existing
 // files are replaced only with force.
-int ExtractPackage(const std::string& path, const std::string& dir, bool force, std::ostream& out,
-                   std::ostream& err);
+int ExtractPackage(const std::string& path, const std::string& dir, Existing existing,
+                   std::ostream& out, std::ostream& err);
 // The same from source, the file package (never replaced); path names it in messages. A
 // source whose bytes change between the passes is refused with nothing written.
 int ExtractPackage(ByteSource& source, const FileId& package, const std::string& path,
-                   const std::string& dir, bool force, std::ostream& out, std::ostream& err);
+                   const std::string& dir, Existing existing, std::ostream& out, std::ostream& err);
 
 // Prints what lint reports of a layout: every finding, each decoded image's size and the
 // counts; as one JSON object (with status, the run's exit status) with json.

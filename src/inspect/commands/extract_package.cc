@@ -76,11 +76,12 @@ std::optional<Fault> Stage(ByteSource& source, const PackageContents& contents,
 // Refuses a target extract may not replace: any existing one without force; with it, a
 // directory, or the package being extracted. path is where it lies now, target its name
 // in the messages.
-std::optional<Fault> CheckTarget(const std::string& path, const std::string& target, bool force,
-                                 const FileId& package) {
+std::optional<Fault> CheckTarget(const std::string& path, const std::string& target,
+                                 Existing existing, const FileId& package) {
   struct stat status {};
   if (lstat(path.c_str(), &status) != 0) return std::nullopt;
-  if (!force) return Fault{Status::kRefused, kNoOffset, target + " exists; --force replaces it"};
+  if (existing == Existing::kRefuse)
+    return Fault{Status::kRefused, kNoOffset, target + " exists; --force replaces it"};
   if (S_ISDIR(status.st_mode)) {
     return Fault{Status::kRefused, kNoOffset, target + " is a directory; only files are replaced"};
   }
@@ -96,7 +97,7 @@ std::optional<Fault> CheckTarget(const std::string& path, const std::string& tar
 // at that moment: a directory or the package found there is swapped back and refused.
 // Nothing is ever removed here: the old files end in staging, which is emptied of files alone.
 std::optional<Fault> PlaceExtracted(const std::string& staging, const std::string& dir,
-                                    const std::set<std::string>& names, bool force,
+                                    const std::set<std::string>& names, Existing existing,
                                     const FileId& package, FileSystem& fs) {
   SignalsHeld held;
   std::vector<std::pair<std::string, bool>> done;  // name, whether it was swapped
@@ -112,7 +113,7 @@ std::optional<Fault> PlaceExtracted(const std::string& staging, const std::strin
       fault = Io("cannot move " + name + " into " + dir + ": " + Reason());
       break;
     }
-    if (!force) {
+    if (existing == Existing::kRefuse) {
       fault = Fault{Status::kRefused, kNoOffset, target + " exists; --force replaces it"};
       break;
     }
@@ -121,7 +122,7 @@ std::optional<Fault> PlaceExtracted(const std::string& staging, const std::strin
       break;
     }
     done.emplace_back(name, true);
-    fault = CheckTarget(staged, target, true, package);
+    fault = CheckTarget(staged, target, Existing::kReplace, package);
     if (fault) break;
   }
   if (fault) {
@@ -167,16 +168,17 @@ std::optional<Fault> PlanExtraction(const PackageContents& contents, std::set<st
   return std::nullopt;
 }
 
-int ExtractPackage(const std::string& path, const std::string& dir, bool force, std::ostream& out,
-                   std::ostream& err) {
+int ExtractPackage(const std::string& path, const std::string& dir, Existing existing,
+                   std::ostream& out, std::ostream& err) {
   // One descriptor for both passes: the file checked is the file written from.
   FileSource source(path);
   if (!source.IsOpen()) return ReportFault(err, path, CannotOpen(source));
-  return ExtractPackage(source, source.Id(), path, dir, force, out, err);
+  return ExtractPackage(source, source.Id(), path, dir, existing, out, err);
 }
 
 int ExtractPackage(ByteSource& source, const FileId& package, const std::string& path,
-                   const std::string& dir, bool force, std::ostream& out, std::ostream& err) {
+                   const std::string& dir, Existing existing, std::ostream& out,
+                   std::ostream& err) {
   // The contents, read once with their digest: a sound structure and safe names, before
   // anything is written. The digest is taken again after the files are staged: a file
   // rewritten in place meanwhile (same descriptor, other bytes) is refused, not extracted
@@ -191,7 +193,7 @@ int ExtractPackage(ByteSource& source, const FileId& package, const std::string&
   }
   for (const std::string& name : names) {
     const std::string target = Join(dir, name);
-    if (auto refused = CheckTarget(target, target, force, package)) {
+    if (auto refused = CheckTarget(target, target, existing, package)) {
       return ReportFault(err, path, *refused);
     }
   }
@@ -211,7 +213,7 @@ int ExtractPackage(ByteSource& source, const FileId& package, const std::string&
     fault = Fault{Status::kRefused, kNoOffset,
                   "the package changed while it was read; nothing was extracted"};
   }
-  if (!fault) fault = PlaceExtracted(staging, dir, names, force, package);
+  if (!fault) fault = PlaceExtracted(staging, dir, names, existing, package);
   {
     SignalsHeld held;
     RemoveStaging(staging, names);

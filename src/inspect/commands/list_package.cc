@@ -64,15 +64,15 @@ void TextRecord(std::ostream& out, const PackageContents& contents, const Stored
 
 }  // namespace
 
-int ListPackage(ByteSource& source, const std::string& path, bool json, bool withLayout,
+int ListPackage(ByteSource& source, const std::string& path, const ListOptions& options,
                 std::ostream& out, std::ostream& err) {
   const PackageContents contents = ReadPackageContents(source, FileDigest::kSkip);
   const int status = contents.fault ? static_cast<int>(contents.fault->kind) : 0;
-  if (json) {
+  if (options.json) {
     out << JsonHead("list", path, status) << ",\"records\":[";
     for (std::size_t i = 0; i < contents.records.size(); ++i) {
       if (i > 0) out << ',';
-      JsonRecord(out, contents, contents.records[i], withLayout);
+      JsonRecord(out, contents, contents.records[i], options.withLayout);
     }
     out << ']';
     if (!contents.fault) out << ",\"size\":" << contents.fileSize;
@@ -81,7 +81,7 @@ int ListPackage(ByteSource& source, const std::string& path, bool json, bool wit
     // The table shows what the header says, which a truncated file contradicts.
     out << "offset\tsize\trecord\n0\t12\theader, package size " << contents.headerSize << '\n';
     for (const StoredRecord& r : contents.records) TextRecord(out, contents, r);
-    if (withLayout && !contents.layoutText.empty()) {
+    if (options.withLayout && !contents.layoutText.empty()) {
       out << '\n' << Shown(contents.layoutText) << '\n';
     }
   }
@@ -89,10 +89,10 @@ int ListPackage(ByteSource& source, const std::string& path, bool json, bool wit
   return contents.fault ? ReportFault(err, path, *contents.fault) : 0;
 }
 
-int ListPackage(const std::string& path, bool json, bool withLayout, std::ostream& out,
+int ListPackage(const std::string& path, const ListOptions& options, std::ostream& out,
                 std::ostream& err) {
   FileSource file(path);
-  if (file.IsOpen()) return ListPackage(file, path, json, withLayout, out, err);
+  if (file.IsOpen()) return ListPackage(file, path, options, out, err);
   return ReportFault(err, path, CannotOpen(file));
 }
 
