@@ -2,9 +2,10 @@
 #include "inspect/model/tool_table.h"
 
 #include <filesystem>
-#include <regex>
 #include <set>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,17 @@
 namespace bp = vantu::branding_package;
 
 namespace {
+
+// The word behind each place text holds marker (up to a space, a backslash or a line end).
+std::vector<std::string> After(const std::string& text, const std::string& marker) {
+  std::vector<std::string> words;
+  for (std::size_t at = text.find(marker); at != std::string::npos;
+       at = text.find(marker, at + 1)) {
+    const std::size_t start = at + marker.size();
+    words.push_back(text.substr(start, text.find_first_of(" \\\n", start) - start));
+  }
+  return words;
+}
 
 std::set<std::string> CommandNames() {
   std::set<std::string> names;
@@ -28,10 +40,7 @@ TEST(ToolTable, ManPageListsEveryStatus) {
   ASSERT_NE(start, std::string::npos);
   const std::string section = page.substr(start, page.find(".SH", start + 1) - start);
   std::set<int> listed;
-  const std::regex status("\\n\\.TP\\n\\.B ([0-9]+)\\n");
-  for (std::sregex_iterator it(section.begin(), section.end(), status), end; it != end; ++it) {
-    listed.insert(std::stoi((*it)[1]));
-  }
+  for (const std::string& value : After(section, "\n.TP\n.B ")) listed.insert(std::stoi(value));
   std::set<int> table;
   for (const bp::StatusEntry& entry : bp::kStatuses) table.insert(static_cast<int>(entry.status));
   EXPECT_EQ(listed, table);
@@ -42,22 +51,20 @@ TEST(ToolTable, ManPageAndCompletionNameEveryCommand) {
   const std::string page =
       testing_support::ReadFile(BP_SOURCE_DIR "/docs/man/branding-package-inspect.1.in");
   std::set<std::string> synopsis;
-  const std::regex command("\\n\\.B branding-package-inspect ([a-z]+)");
-  for (std::sregex_iterator it(page.begin(), page.end(), command), end; it != end; ++it) {
-    synopsis.insert((*it)[1]);
+  for (const std::string& name : After(page, "\n.B branding-package-inspect ")) {
+    synopsis.insert(name);
   }
   EXPECT_EQ(synopsis, CommandNames());
 
   const std::string completion =
       testing_support::ReadFile(BP_SOURCE_DIR "/docs/completion/branding-package-inspect");
-  std::smatch words;
-  ASSERT_TRUE(std::regex_search(completion, words, std::regex("compgen -W '([^']*)'")));
+  const std::string head = "compgen -W '";
+  const std::size_t start = completion.find(head);
+  ASSERT_NE(start, std::string::npos);
+  std::istringstream list(completion.substr(
+      start + head.size(), completion.find('\'', start + head.size()) - start - head.size()));
   std::set<std::string> offered;
-  const std::string list = words[1];
-  const std::regex word("[a-z]+");
-  for (std::sregex_iterator it(list.begin(), list.end(), word), end; it != end; ++it) {
-    offered.insert((*it)[0]);
-  }
+  for (std::string word; list >> word;) offered.insert(word.substr(word.find_first_not_of('-')));
   offered.erase("help");
   offered.erase("version");
   EXPECT_EQ(offered, CommandNames());
@@ -76,14 +83,12 @@ TEST(SourceMap, TheReadmeDrawsTheTree) {
   ASSERT_NE(start, std::string::npos);
   ASSERT_NE(end, std::string::npos);
   const std::string map = readme.substr(start, end - start);
+  // Each line of the block: folders, two or more spaces, what they hold.
   std::set<std::string> drawn;
-  const std::regex line("\\n([a-z/ ]+?)  +[a-zA-Z(]");
-  for (std::sregex_iterator it(map.begin(), map.end(), line), stop; it != stop; ++it) {
-    const std::string folders = (*it)[1];
-    const std::regex word("[a-z/]+");
-    for (std::sregex_iterator w(folders.begin(), folders.end(), word), done; w != done; ++w) {
-      drawn.insert((*w)[0]);
-    }
+  std::istringstream lines(map.substr(map.find("```\n") + 4));
+  for (std::string line; std::getline(lines, line) && line != "```";) {
+    std::istringstream folders(line.substr(0, line.find("  ")));
+    for (std::string folder; folders >> folder;) drawn.insert(folder);
   }
   std::set<std::string> tree;
   const std::string root = BP_SOURCE_DIR "/src/";
