@@ -314,28 +314,14 @@ int Preview(const std::vector<std::string>& args) {
   return PreviewPackage(inputs.getValue()[0], output.getValue(), std::cout, std::cerr);
 }
 
-// Every subcommand, in the order usage lists them.
-const std::vector<CommandEntry> kCommands = {
-    {"list", "PACKAGE [--json] [--layout]", "show the header and every record", List},
-    {"verify", "PACKAGE [--sha256 HEX] [--strict] [--json]", "check everything a client relies on",
-     Verify},
-    {"extract", "PACKAGE DIR [--force]", "write DIR/layout.xml and every image into DIR", Extract},
-    {"lint", "LAYOUT [IMAGE...] [--strict] [--json]", "report every finding about a layout", Lint},
-    {"refs", "LAYOUT [--null] [--dir DIR]", "print the image names a layout refers to", Refs},
-    {"diff", "A B", "show how two packages differ", Diff},
-    {"preview", "PACKAGE -o FILE.html", "draw the branding as the client shows it", Preview},
-    {"preview", "--layout LAYOUT [IMAGE...] -o FILE.html", "the same for a layout and its images",
-     nullptr},
-};
-
 std::string Usage() {
   std::size_t width = 0;
-  for (const CommandEntry& entry : kCommands) {
+  for (const CommandEntry& entry : Commands()) {
     width = std::max(width, std::strlen(entry.name) + 1 + std::strlen(entry.arguments) + 2);
   }
   std::ostringstream usage;
   usage << kUsageHead;
-  for (const CommandEntry& entry : kCommands) {
+  for (const CommandEntry& entry : Commands()) {
     usage << "  " << std::left << std::setw(static_cast<int>(width))
           << std::string(entry.name) + " " + entry.arguments << entry.summary << '\n';
   }
@@ -353,7 +339,7 @@ int Dispatch(int argc, char** argv) {
   for (int i = 2; i < argc; ++i) {
     if (argv[i] != nullptr) args.emplace_back(argv[i]);
   }
-  for (const CommandEntry& entry : kCommands) {
+  for (const CommandEntry& entry : Commands()) {
     if (command == entry.name && entry.run != nullptr) return entry.run(args);
   }
   if (command == "--help" || command == "-h") {
@@ -371,7 +357,24 @@ int Dispatch(int argc, char** argv) {
 
 }  // namespace
 
-const std::vector<CommandEntry>& Commands() { return kCommands; }
+const std::vector<CommandEntry>& Commands() {
+  // Made on first use: a table built before main could throw where nothing catches it.
+  static const std::vector<CommandEntry> commands = {
+      {"list", "PACKAGE [--json] [--layout]", "show the header and every record", List},
+      {"verify", "PACKAGE [--sha256 HEX] [--strict] [--json]",
+       "check everything a client relies on", Verify},
+      {"extract", "PACKAGE DIR [--force]", "write DIR/layout.xml and every image into DIR",
+       Extract},
+      {"lint", "LAYOUT [IMAGE...] [--strict] [--json]", "report every finding about a layout",
+       Lint},
+      {"refs", "LAYOUT [--null] [--dir DIR]", "print the image names a layout refers to", Refs},
+      {"diff", "A B", "show how two packages differ", Diff},
+      {"preview", "PACKAGE -o FILE.html", "draw the branding as the client shows it", Preview},
+      {"preview", "--layout LAYOUT [IMAGE...] -o FILE.html", "the same for a layout and its images",
+       nullptr},
+  };
+  return commands;
+}
 
 int RunInspect(int argc, char** argv) {
   InstallSignalCleanup();

@@ -132,6 +132,7 @@ std::vector<Finding> LintFindings(const std::string& file, const std::string& te
   std::vector<Finding> findings;
   images = CheckImages(imagePaths, findings);
   std::vector<std::string> names;
+  names.reserve(images.size());
   for (const LintedImage& image : images) names.push_back(image.name);
   const bool compared = !images.empty() || references == References::kAlways;
   const LayoutDocument document(text);
