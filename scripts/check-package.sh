@@ -16,7 +16,8 @@ for path in usr/bin/branding-package usr/bin/branding-package-inspect \
             usr/share/man/man1/branding-package.1.gz usr/share/man/man1/branding-package-inspect.1.gz \
             usr/share/bash-completion/completions/branding-package \
             usr/share/bash-completion/completions/branding-package-inspect \
-            usr/share/doc/branding-package/README.md usr/share/doc/branding-package/changelog.gz; do
+            usr/share/doc/branding-package/README.md.gz usr/share/doc/branding-package/changelog.gz \
+            usr/share/doc/branding-package/copyright; do
   grep -q " ./$path\$" <<<"$contents" || fail "$path is not in the package"
 done
 depends=$(dpkg-deb -f "$deb" Depends)
