@@ -22,7 +22,11 @@ build: deps
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-demo: build
+# Only what the two tools need: their packages and their two targets.
+demo:
+	@scripts/install-deps.sh --tools
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target branding-package branding-package-inspect
 	@scripts/demo.sh $(TOOL)
 
 # docs/preview.png from the demo's preview page.

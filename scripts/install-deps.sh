@@ -1,10 +1,21 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, skipping those already present.
+# Installs the Debian packages a command needs, skipping those already present:
+#   scripts/install-deps.sh --tools [PACKAGE...]   building and running the two tools
+#   scripts/install-deps.sh [PACKAGE...]           that, and everything the tests need
+# The README lists both sets; a test keeps the lists the same.
 set -euo pipefail
 
-packages=(cmake make g++ python3 libtclap-dev librapidxml-dev libwolfssl-dev libxml2-dev libpng-dev
-          libjpeg62-turbo-dev libgtest-dev dpkg-dev man-db groff-base
-          chromium chromium-driver python3-selenium strace "$@")
+tools=(cmake make g++ libtclap-dev librapidxml-dev libwolfssl-dev libxml2-dev libpng-dev
+       libjpeg62-turbo-dev)
+tests=(python3 libgtest-dev dpkg-dev man-db groff-base chromium chromium-driver python3-selenium
+       strace)
+packages=("${tools[@]}")
+if [ "${1:-}" = --tools ]; then
+  shift
+else
+  packages+=("${tests[@]}")
+fi
+packages+=("$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -99,3 +99,34 @@ TEST(SourceMap, TheReadmeDrawsTheTree) {
 }
 
 }  // namespace
+
+namespace {
+
+// The packages one of scripts/install-deps.sh's arrays holds.
+std::set<std::string> ScriptList(const std::string& script, const std::string& name) {
+  const std::size_t start = script.find("\n" + name + "=(");
+  std::istringstream words(
+      script.substr(start + name.size() + 3, script.find(')', start) - start - name.size() - 3));
+  std::set<std::string> packages;
+  for (std::string word; words >> word;) packages.insert(word);
+  return packages;
+}
+
+// The packages the README says a block lists.
+std::set<std::string> ReadmeList(const std::string& readme, const std::string& marker) {
+  const std::size_t start = readme.find(marker) + marker.size();
+  std::istringstream words(readme.substr(start, readme.find("<!-- end -->", start) - start));
+  std::set<std::string> packages;
+  for (std::string word; words >> word;) packages.insert(word);
+  return packages;
+}
+
+// The README names exactly the packages make demo and make test install.
+TEST(SourceMap, TheReadmeListsThePackagesEachCommandInstalls) {
+  const std::string script = testing_support::ReadFile(BP_SOURCE_DIR "/scripts/install-deps.sh");
+  const std::string readme = testing_support::ReadFile(BP_SOURCE_DIR "/README.md");
+  EXPECT_EQ(ReadmeList(readme, "<!-- tool packages -->"), ScriptList(script, "tools"));
+  EXPECT_EQ(ReadmeList(readme, "<!-- test packages -->"), ScriptList(script, "tests"));
+}
+
+}  // namespace
