@@ -25,7 +25,7 @@ test: build
 # Only what the two tools need: their packages and their two targets.
 demo:
 	@scripts/install-deps.sh --tools
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) >/dev/null
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DBP_BUILD_TESTS=OFF >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS) --target branding-package branding-package-inspect
 	@scripts/demo.sh $(TOOL)
 
