@@ -8,7 +8,7 @@ FUZZ_SECONDS ?= 60
 
 SANITIZE := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
 
-.PHONY: all deps build test demo preview-screenshot sanitize fuzz coverage lint bench mutants install uninstall package clean
+.PHONY: all deps build test demo preview-screenshot sanitize fuzz coverage lint bench mutants install uninstall package lintian clean
 
 all: build
 
@@ -100,6 +100,16 @@ uninstall:
 	@sort -r $(BUILD)/installed-dirs.txt 2>/dev/null | xargs -r -d '\n' rmdir -v --ignore-fail-on-non-empty
 	@rm -f $(BUILD)/installed-files.txt $(BUILD)/installed-dirs.txt
 
-# A Debian package of both tools in $(BUILD)/, its Depends computed from the binaries.
+# A Debian package of both tools in $(BUILD)/, its Depends computed from the binaries,
+# checked with lintian when it is installed (`make lintian` installs it). MAINTAINER sets the
+# Maintainer field ("Name <address>", also in the changelog); without it the package keeps the
+# configured one, so that who builds does not change its bytes.
 package: build
+	@if [ -n "$(MAINTAINER)" ]; then cmake -S . -B $(BUILD) -DBP_MAINTAINER="$(MAINTAINER)" >/dev/null; fi
 	@cd $(BUILD) && cpack -G DEB
+	@if command -v lintian >/dev/null; then lintian --fail-on error,warning $(BUILD)/*.deb; \
+	  else echo "lintian is not installed; 'make lintian' installs it and checks the package"; fi
+
+lintian:
+	@scripts/install-deps.sh --tools lintian
+	@$(MAKE) package
