@@ -50,10 +50,10 @@ void PrintJson(std::ostream& out, const std::string& layoutPath,
   out << JsonHead("lint", layoutPath, status) << ",\"images\":[";
   bool first = true;
   for (const LintedImage& image : images) {
-    if (!image.decoded) continue;
+    if (!image.decoded.ok) continue;
     out << (first ? "" : ",") << "{\"file\":" << JsonString(image.path)
         << ",\"name\":" << JsonString(image.name) << ",\"format\":\"" << FormatKey(image.format)
-        << "\",\"width\":" << image.width << ",\"height\":" << image.height
+        << "\",\"width\":" << image.decoded.width << ",\"height\":" << image.decoded.height
         << ",\"size\":" << image.size << '}';
     first = false;
   }
@@ -73,9 +73,9 @@ void PrintLintReport(std::ostream& out, const std::string& layoutPath,
   }
   PrintFindings(out, findings);
   for (const LintedImage& image : images) {
-    if (!image.decoded) continue;
-    out << Shown(image.path) << ": " << FormatName(image.format) << ", " << image.width << "x"
-        << image.height << " pixels, " << image.size << " bytes\n";
+    if (!image.decoded.ok) continue;
+    out << Shown(image.path) << ": " << FormatName(image.format) << ", " << image.decoded.width
+        << "x" << image.decoded.height << " pixels, " << image.size << " bytes\n";
   }
   const Counts counts = Count(findings);
   out << Shown(layoutPath) << ": " << counts.errors

@@ -156,35 +156,27 @@ std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
     CheckedImage checked{image.name, 0, nullptr, "", path, kNoOffset, "", path};
     FileSource file(path);
     // Read once, as the packager would; the checks work on the record's copy.
-    Record record;
-    DecodedImage decoded;
     if (!file.IsOpen()) {
       findings.push_back({&Kind("image-unreadable"), path, 1, 1, kNoOffset,
                           "Unable to open Image file: " + path + " (" + file.OpenFailure() + ")"});
     } else {
       try {
-        record = MakeImageRecord(file, path);
-        image.format = DecodeImageHead(record->data.get()).format;
-        image.read = true;
+        image.record = MakeImageRecord(file, path);
+        image.format = DecodeImageHead(image.record->data.get()).format;
       } catch (const cBP_EXCEPTION& e) {
         findings.push_back({&Kind(e.code == BP_ERR_MALFORMED ? "image-format" : "image-unreadable"),
                             path, 1, 1, kNoOffset, e.what()});
       }
     }
-    if (image.read) {
+    if (image.record) {
       image.size = file.Size();
       MemorySource content(std::string_view(
-          reinterpret_cast<const char*>(record->data.get()) + record->size - image.size,
+          reinterpret_cast<const char*>(image.record->data.get()) + image.record->size - image.size,
           static_cast<std::size_t>(image.size)));
-      image.sha256 = Sha256Hex(content).value_or("");
-      decoded = DecodeImage(content, 0, image.size, image.format);
-      image.decoded = decoded.ok;
-      image.width = decoded.width;
-      image.height = decoded.height;
+      image.decoded = DecodeImage(content, 0, image.size, image.format);
       checked.format = image.format;
-      checked.decoded = &decoded;
-      checked.sha256 = image.sha256;
-      image.record = std::move(record);
+      checked.decoded = &image.decoded;
+      checked.sha256 = Sha256Hex(content).value_or("");
     }
     checks.Check(checked, findings);
     images.push_back(std::move(image));

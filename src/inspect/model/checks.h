@@ -31,14 +31,10 @@ enum class References {
 struct LintedImage {
   std::string path;
   std::string name;          // what the package would call it
-  bool read = false;         // opened and read whole
+  Record record;             // the record the packager would store; null when not read
   std::uint32_t format = 0;  // when read: 0 PNG, 2 JPEG
-  std::uint64_t size = 0;
-  std::string sha256;  // when read
-  bool decoded = false;
-  std::uint32_t width = 0;
-  std::uint32_t height = 0;
-  Record record;  // when read: the record the packager would store
+  std::uint64_t size = 0;    // when read
+  DecodedImage decoded;      // when read: the pixel size, or why it does not decode
 };
 
 // Checks of a layout the packager accepts that a client would still trip over: text that
