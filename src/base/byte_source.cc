@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -94,6 +95,20 @@ bool FileSource::ReadDirect(std::uint64_t offset, void* out, std::uint64_t size)
     if (got < 0) readError_ = errno;
     if (got <= 0) return false;
     done += static_cast<std::uint64_t>(got);
+  }
+  return true;
+}
+
+bool ReadPieces(ByteSource& source, std::uint64_t offset, std::uint64_t size,
+                const std::function<bool(const unsigned char* piece, std::size_t size)>& sink) {
+  constexpr std::uint64_t kPiece = std::uint64_t{1} << 20;
+  // No larger than the range needs; every byte handed on is read first.
+  const auto length = static_cast<std::size_t>(std::min(size, kPiece));
+  std::unique_ptr<unsigned char[]> piece(new unsigned char[length > 0 ? length : 1]);
+  for (std::uint64_t done = 0; done < size;) {
+    const auto want = static_cast<std::size_t>(std::min(size - done, kPiece));
+    if (!source.ReadAt(offset + done, piece.get(), want) || !sink(piece.get(), want)) return false;
+    done += want;
   }
   return true;
 }

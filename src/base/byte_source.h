@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -62,6 +63,11 @@ class SliceSource : public ByteSource {
   std::uint64_t offset_;
   std::uint64_t size_;
 };
+
+// Reads size bytes of source from offset in pieces of at most 1 MiB, handing each to sink in
+// order; false when a read fails or the sink refuses a piece.
+bool ReadPieces(ByteSource& source, std::uint64_t offset, std::uint64_t size,
+                const std::function<bool(const unsigned char* piece, std::size_t size)>& sink);
 
 // A file opened for reading; its descriptor is closed with the source.
 class FileSource : public ByteSource {

@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "base/byte_source.h"
 #include "base/signal_cleanup.h"
 
 namespace vantu::branding_package {
@@ -16,8 +17,6 @@ namespace {
 
 // Links followed before a chain counts as a loop, as the kernel counts.
 constexpr int kMaxLinks = 40;
-// Bytes one read or write of the final copy moves.
-constexpr std::size_t kCopyPiece = std::size_t{1} << 20;
 
 // The permission bits a new file gets from open(..., 0666).
 unsigned NewFileMode() {
@@ -157,26 +156,21 @@ void ReplacedFile::Reserve(std::uint64_t size) {
 }
 
 bool ReplacedFile::CopyOver() {
-  const int from = open(temporary_.c_str(), O_RDONLY | O_CLOEXEC);
-  struct stat status {};
-  if (from < 0 || fstat(from, &status) != 0) {
-    if (from >= 0) close(from);
-    return false;
-  }
-  const off_t size = status.st_size;
+  FileSource from(temporary_);
+  if (!from.IsOpen()) return false;
+  const auto size = static_cast<off_t>(from.Size());
   // The space is claimed before the first byte changes, without changing the target's size
   // or bytes: a full disk fails here and leaves the target whole.
-  bool ok = size == 0 || fallocate(targetFd_, FALLOC_FL_KEEP_SIZE, 0, size) == 0 ||
-            errno == EOPNOTSUPP || errno == ENOSYS;
-  std::unique_ptr<unsigned char[]> piece(new unsigned char[kCopyPiece]);
-  for (off_t at = 0; ok && at < size;) {
-    const ssize_t got = pread(from, piece.get(), kCopyPiece, at);
-    if (got < 0 && errno == EINTR) continue;
-    ok = got > 0 && WriteAllAt(targetFd_, piece.get(), static_cast<std::size_t>(got), at);
-    at += got;
-  }
-  close(from);
-  return ok && ftruncate(targetFd_, size) == 0;
+  const bool reserved = size == 0 || fallocate(targetFd_, FALLOC_FL_KEEP_SIZE, 0, size) == 0 ||
+                        errno == EOPNOTSUPP || errno == ENOSYS;
+  off_t at = 0;
+  const bool copied =
+      reserved && ReadPieces(from, 0, from.Size(), [&](const unsigned char* piece, std::size_t n) {
+        if (!WriteAllAt(targetFd_, piece, n, at)) return false;
+        at += static_cast<off_t>(n);
+        return true;
+      });
+  return copied && ftruncate(targetFd_, size) == 0;
 }
 
 bool ReplacedFile::Publish() {

@@ -16,8 +16,6 @@ namespace vantu::branding_package {
 
 namespace {
 
-// Pieces large enough that a large package costs few reads.
-constexpr std::uint64_t kPieceSize = std::uint64_t{1} << 20;
 // What wolfSSL's SHA-256 calls return on success.
 constexpr int kWolfSuccess = 1;
 
@@ -28,19 +26,13 @@ void Require(bool ok) {
 }  // namespace
 
 std::optional<std::string> Sha256Hex(ByteSource& source) {
-  const std::uint64_t size = source.Size();
-  // No larger than the package needs; left uninitialised, every byte used is read first.
-  const auto pieceSize =
-      static_cast<std::size_t>(std::max<std::uint64_t>(std::min(size, kPieceSize), 1));
-  std::unique_ptr<unsigned char[]> piece(new unsigned char[pieceSize]);
-
   WOLFSSL_SHA256_CTX context;
   Require(wolfSSL_SHA256_Init(&context) == kWolfSuccess);
-  for (std::uint64_t offset = 0; offset < size;) {
-    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size - offset, pieceSize));
-    if (!source.ReadAt(offset, piece.get(), want)) return std::nullopt;
-    Require(wolfSSL_SHA256_Update(&context, piece.get(), want) == kWolfSuccess);
-    offset += want;
+  if (!ReadPieces(source, 0, source.Size(), [&](const unsigned char* piece, std::size_t size) {
+        Require(wolfSSL_SHA256_Update(&context, piece, size) == kWolfSuccess);
+        return true;
+      })) {
+    return std::nullopt;
   }
   unsigned char digest[32];
   Require(wolfSSL_SHA256_Final(digest, &context) == kWolfSuccess);

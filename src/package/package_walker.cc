@@ -209,16 +209,7 @@ class Walker {
 
   bool Stream(const PackageRecord& record,
               const std::function<bool(const unsigned char*, std::size_t)>& sink) {
-    std::vector<unsigned char> buffer(std::size_t{1} << 20);
-    std::uint64_t at = record.dataOffset;
-    for (std::uint64_t left = record.dataSize; left > 0;) {
-      const std::size_t want =
-          left < buffer.size() ? static_cast<std::size_t>(left) : buffer.size();
-      if (!ReadAt(at, buffer.data(), want) || !sink(buffer.data(), want)) return false;
-      at += want;
-      left -= want;
-    }
-    return true;
+    return ReadPieces(source_, record.dataOffset, record.dataSize, sink);
   }
 
   ByteSource& source_;

@@ -40,15 +40,13 @@ std::optional<Fault> WriteContent(ByteSource& source, std::uint64_t offset, std:
                                   const std::string& path, const std::string& shown) {
   OutputFile file(path, Mode::kBinary);
   if (!file.IsOpen()) return Io("cannot create " + shown + ": " + Reason());
-  std::vector<unsigned char> piece(
-      static_cast<std::size_t>(std::min<std::uint64_t>(size, 1 << 20)));
-  for (std::uint64_t done = 0; done < size;) {
-    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size - done, piece.size()));
-    if (!source.ReadAt(offset + done, piece.data(), want)) {
-      return Fault{Status::kIo, offset + done, "cannot read the file: " + source.ReadFailure()};
-    }
-    file.Write(piece.data(), want);
-    done += want;
+  std::uint64_t done = 0;
+  if (!ReadPieces(source, offset, size, [&](const unsigned char* piece, std::size_t length) {
+        file.Write(piece, length);
+        done += length;
+        return true;
+      })) {
+    return Fault{Status::kIo, offset + done, "cannot read the file: " + source.ReadFailure()};
   }
   if (!file.Commit()) return Io("cannot write " + shown + ": " + Reason());
   return std::nullopt;
