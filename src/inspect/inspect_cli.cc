@@ -6,6 +6,7 @@
 #include <iomanip>
 #include <iostream>
 #include <new>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -129,6 +130,35 @@ class LayoutAndImages : public TCLAP::UnlabeledMultiArg<std::string> {
   }
 };
 
+// --strict, --allow ID and --deny ID, as lint and verify take them.
+class PolicyArgs {
+ public:
+  explicit PolicyArgs(TCLAP::CmdLine& cmd)
+      : strict_("", "strict", "Fail on warnings too (status 5 and up)", cmd),
+        allow_("", "allow", "Leave the finding ID out of the report (not an error's); repeatable",
+               false, "ID", cmd),
+        deny_("", "deny", "Report the finding ID as an error, which fails; repeatable", false, "ID",
+              cmd) {}
+
+  // The policy asked for, or nothing when it cannot be applied (said on standard error).
+  std::optional<Policy> Get() const {
+    Policy policy;
+    policy.strict = strict_.getValue();
+    policy.allowed.insert(allow_.getValue().begin(), allow_.getValue().end());
+    policy.denied.insert(deny_.getValue().begin(), deny_.getValue().end());
+    if (auto problem = PolicyProblem(policy)) {
+      std::cerr << "Error: " << *problem << std::endl;
+      return std::nullopt;
+    }
+    return policy;
+  }
+
+ private:
+  TCLAP::SwitchArg strict_;
+  TCLAP::MultiArg<std::string> allow_;
+  TCLAP::MultiArg<std::string> deny_;
+};
+
 int RunJson(const char* command, const std::string& input,
             const std::function<int(std::ostream& out, std::ostream& err)>& run) {
   std::ostringstream out;
@@ -176,17 +206,21 @@ int Verify(const std::vector<std::string>& args) {
   Command command("verify",
                   "Checks everything a client relies on, with the findings lint has of the "
                   "layout and images; a corrupt package gets its first fault with its offset",
-                  "", {"--sha256"});
+                  "", {"--sha256", "--allow", "--deny"});
   TCLAP::UnlabeledValueArg<std::string> package("package", "The package file", true, "", "PACKAGE",
                                                 command.cmd);
   TCLAP::ValueArg<std::string> sha256("", "sha256", "The SHA-256 the packager printed", false, "",
                                       "HEX", command.cmd);
-  TCLAP::SwitchArg strict("", "strict", "Fail on warnings too", command.cmd);
+  const PolicyArgs policy(command.cmd);
   TCLAP::SwitchArg json("", "json", "One JSON object instead of text", command.cmd);
   int status = 0;
   if (!command.Parse(args, status)) return status;
   VerifyOptions options;
-  options.strict = strict.getValue();
+  if (auto chosen = policy.Get()) {
+    options.policy = *chosen;
+  } else {
+    return 1;
+  }
   options.json = json.getValue();
   if (sha256.isSet()) {
     const std::string& hex = sha256.getValue();
@@ -222,10 +256,22 @@ int Lint(const std::vector<std::string>& args) {
   Command command("lint",
                   "Reports every finding about a layout document: schema, layout rules and, "
                   "given images, references",
-                  "", {"--explain"});
+                  "", {"--explain", "--format", "--allow", "--deny"});
   LayoutAndImages inputs(command.cmd);
-  TCLAP::SwitchArg strict("", "strict", "Fail on warnings too (status 5 and up)", command.cmd);
-  TCLAP::SwitchArg json("", "json", "One JSON object instead of lines", command.cmd);
+  const PolicyArgs policy(command.cmd);
+  const std::pair<const char*, LintFormat> kFormats[] = {{"text", LintFormat::kText},
+                                                         {"json", LintFormat::kJson},
+                                                         {"sarif", LintFormat::kSarif},
+                                                         {"github", LintFormat::kGithub}};
+  std::vector<std::string> formatNames;
+  for (const auto& [key, value] : kFormats) formatNames.emplace_back(key);
+  TCLAP::ValuesConstraint<std::string> formats(formatNames);
+  TCLAP::ValueArg<std::string> format(
+      "", "format",
+      "How to report: lines (text), one JSON object (json), a SARIF 2.1.0 log (sarif) or GitHub "
+      "Actions annotations (github)",
+      false, "text", &formats, command.cmd);
+  TCLAP::SwitchArg json("", "json", "The same as --format json", command.cmd);
   TCLAP::ValueArg<std::string> explain("", "explain",
                                        "Explain the finding ID, or list every one with 'all'",
                                        false, "", "ID", command.cmd);
@@ -252,9 +298,21 @@ int Lint(const std::vector<std::string>& args) {
   const std::string& layout = inputs.getValue().front();
   const std::vector<std::string> images(inputs.getValue().begin() + 1, inputs.getValue().end());
   LintOptions options;
-  options.strict = strict.getValue();
-  options.json = json.getValue();
-  if (options.json) {
+  if (auto chosen = policy.Get()) {
+    options.policy = *chosen;
+  } else {
+    return 1;
+  }
+  if (json.getValue() && format.isSet() && format.getValue() != "json") {
+    std::cerr << "Error: --json and --format " << format.getValue() << " ask for two formats"
+              << std::endl;
+    return 1;
+  }
+  const std::string chosenFormat = json.getValue() ? "json" : format.getValue();
+  for (const auto& [key, value] : kFormats) {
+    if (chosenFormat == key) options.format = value;
+  }
+  if (options.format == LintFormat::kJson) {
     return RunJson("lint", layout, [&](std::ostream& out, std::ostream& err) {
       return LintLayout(layout, images, options, out, err);
     });
@@ -361,12 +419,12 @@ const std::vector<CommandEntry>& Commands() {
   // Made on first use: a table built before main could throw where nothing catches it.
   static const std::vector<CommandEntry> commands = {
       {"list", "PACKAGE [--json] [--layout]", "show the header and every record", List},
-      {"verify", "PACKAGE [--sha256 HEX] [--strict] [--json]",
+      {"verify", "PACKAGE [--sha256 HEX] [--strict] [--allow ID] [--deny ID] [--json]",
        "check everything a client relies on", Verify},
       {"extract", "PACKAGE DIR [--force]", "write DIR/layout.xml and every image into DIR",
        Extract},
-      {"lint", "LAYOUT [IMAGE...] [--strict] [--json]", "report every finding about a layout",
-       Lint},
+      {"lint", "LAYOUT [IMAGE...] [--strict] [--allow ID] [--deny ID] [--format FORMAT]",
+       "report every finding about a layout", Lint},
       {"refs", "LAYOUT [--null] [--dir DIR]", "print the image names a layout refers to", Refs},
       {"diff", "A B", "show how two packages differ", Diff},
       {"preview", "PACKAGE -o FILE.html", "draw the branding as the client shows it", Preview},

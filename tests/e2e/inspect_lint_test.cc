@@ -302,6 +302,54 @@ TEST(InspectLint, JsonAndSummary) {
   EXPECT_NE(run.out.find("<LAYOUT> [<IMAGE> ...]"), std::string::npos) << run.out;
 }
 
+// --allow, --deny and --format as the command line takes them, on a layout with one empty
+// app-name (a warning); verify takes the same policy.
+TEST(InspectLint, PolicyAndFormatOptions) {
+  TempDir dir;
+  WriteFile(dir / "layout.xml", Replaced(kLayout, "<app-name>Demo</app-name>", "<app-name/>"));
+  WriteFile(dir / "icon.png", PngBytes(100));
+  WriteFile(dir / "logo.jpg", JpegBytes(200));
+  const std::string l = dir / "layout.xml";
+  const std::string i = dir / "icon.png";
+  const std::string j = dir / "logo.jpg";
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string out;  // a part of standard output, or of standard error when status is 1
+  };
+  const std::vector<Case> cases = {
+      {{"--deny", "empty-text"}, 5, ":1:38: error: app-name is empty [empty-text]"},
+      {{"--allow", "empty-text", "--strict"}, 0, "0 errors, 0 warnings, 1 allowed"},
+      {{"--allow", "link-url", "--deny", "empty-text", "--allow", "schema"},
+       5,
+       "1 error, 0 warnings"},
+      {{"--allow", "missing-image"}, 1, "Error: missing-image is an error and cannot be allowed"},
+      {{"--deny", "empty"}, 1, "Error: no finding empty; 'lint --explain all' lists them"},
+      {{"--format", "xml"}, 1, "Value 'xml' does not meet constraint"},
+      {{"--json", "--format", "sarif"}, 1, "Error: --json and --format sarif ask for two formats"},
+      {{"--json", "--format", "json"}, 0, "\"warnings\":1,\"notes\":0,\"allowed\":0"},
+      {{"--format", "github", "--deny", "empty-text"},
+       5,
+       "::error file=" + l + ",line=1,col=38,title=empty-text::app-name is empty\n"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args{"lint", l, i, j};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const auto run = RunInspect(args);
+    EXPECT_EQ(run.status, c.status) << c.args[0] << run.err;
+    EXPECT_NE((c.status == 1 ? run.err : run.out).find(c.out), std::string::npos)
+        << c.out << "\n"
+        << run.out << run.err;
+  }
+  ASSERT_EQ(testing_support::RunTool({"-x", l, "-i", i, "-i", j, "-o", dir / "p.pkg"}).status, 0);
+  auto run = RunInspect({"verify", dir / "p.pkg", "--deny", "empty-text"});
+  EXPECT_EQ(run.status, 5);
+  EXPECT_NE(run.err.find("error: app-name is empty [empty-text]"), std::string::npos) << run.err;
+  run = RunInspect({"verify", dir / "p.pkg", "--strict", "--allow", "empty-text", "--json"});
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(testing_support::JsonValue(run.out, "(d['allowed'], d['findings'])"), "(1, [])");
+}
+
 // Positions past line 65535 keep their numbers, and nesting the schema library would refuse
 // by default (deeper than 256) is checked, not reported in the library's own words.
 TEST(InspectLint, LongAndDeepLayouts) {

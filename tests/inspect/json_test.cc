@@ -83,7 +83,7 @@ TEST(JsonOutput, EveryCommandEscapesEveryControlByte) {
       {"lint",
        [&](std::ostream& out, std::ostream& err) {
          bp::LintOptions options;
-         options.json = true;
+         options.format = bp::LintFormat::kJson;
          bp::LintLayout(dir / "l.xml", {dir / name}, options, out, err);
        }},
   };

@@ -177,3 +177,110 @@ TEST(FindingCatalogue, TheReadmeListsTheCodesCatalogue) {
 }
 
 }  // namespace
+
+namespace {
+
+// A finding of kind id, as a check makes it.
+bp::Finding Of(const char* id) { return {&bp::Kind(id), "l.xml", 1, 1, bp::kNoOffset, "m", false}; }
+
+struct PolicyCase {
+  const char* name;
+  bp::Policy policy;
+  const char* problem;  // what PolicyProblem says, or null
+  int status;           // of a link-url warning, a schema-capped note and an empty-text warning
+  std::vector<std::string> reported;  // the severities of what is left, in order
+  int allowed;
+};
+
+void PrintTo(const PolicyCase& c, std::ostream* os) { *os << c.name; }
+
+class Policies : public testing::TestWithParam<PolicyCase> {};
+
+}  // namespace
+
+TEST_P(Policies, AllowLeavesOutAndDenyFails) {
+  const PolicyCase& c = GetParam();
+  const auto problem = bp::PolicyProblem(c.policy);
+  if (c.problem != nullptr) {
+    ASSERT_TRUE(problem.has_value());
+    EXPECT_EQ(*problem, c.problem);
+    return;
+  }
+  ASSERT_FALSE(problem.has_value()) << *problem;
+  int allowed = 0;
+  const auto findings =
+      bp::ApplyPolicy({Of("link-url"), Of("schema-capped"), Of("empty-text")}, c.policy, allowed);
+  std::vector<std::string> reported;
+  for (const bp::Finding& f : findings) {
+    reported.push_back(std::string(f.kind->id) + " " + bp::SeverityName(f.severity()));
+  }
+  EXPECT_EQ(reported, c.reported);
+  EXPECT_EQ(allowed, c.allowed);
+  EXPECT_EQ(bp::StatusOf(findings, c.policy.strict), c.status);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Policy, Policies,
+    testing::Values(PolicyCase{"none",
+                               {},
+                               nullptr,
+                               0,
+                               {"link-url warning", "schema-capped note", "empty-text warning"},
+                               0},
+                    PolicyCase{"strict",
+                               {true, {}, {}},
+                               nullptr,
+                               5,
+                               {"link-url warning", "schema-capped note", "empty-text warning"},
+                               0},
+                    PolicyCase{"allowOne",
+                               {true, {"link-url"}, {}},
+                               nullptr,
+                               5,
+                               {"schema-capped note", "empty-text warning"},
+                               1},
+                    PolicyCase{"allowBoth",
+                               {true, {"link-url", "empty-text"}, {}},
+                               nullptr,
+                               0,
+                               {"schema-capped note"},
+                               2},
+                    PolicyCase{"denyWarning",
+                               {false, {}, {"empty-text"}},
+                               nullptr,
+                               5,
+                               {"link-url warning", "schema-capped note", "empty-text error"},
+                               0},
+                    PolicyCase{"denyNote",
+                               {false, {"link-url"}, {"schema-capped"}},
+                               nullptr,
+                               5,
+                               {"schema-capped error", "empty-text warning"},
+                               1},
+                    PolicyCase{"unknown",
+                               {false, {}, {"link-urls"}},
+                               "no finding link-urls; 'lint --explain all' lists them",
+                               0,
+                               {},
+                               0},
+                    PolicyCase{"unknownShown",
+                               {false, {"a\nb"}, {}},
+                               "no finding a\\nb; 'lint --explain all' lists them",
+                               0,
+                               {},
+                               0},
+                    PolicyCase{
+                        "anError",
+                        {false, {"missing-image"}, {}},
+                        "missing-image is an error and cannot be allowed: the packager or a client "
+                        "fails on it",
+                        0,
+                        {},
+                        0},
+                    PolicyCase{"both",
+                               {false, {"schema"}, {"schema"}},
+                               "schema is both allowed and denied",
+                               0,
+                               {},
+                               0}),
+    [](const testing::TestParamInfo<PolicyCase>& info) { return info.param.name; });

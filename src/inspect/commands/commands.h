@@ -34,7 +34,7 @@ int ListPackage(ByteSource& source, const std::string& path, const ListOptions& 
 struct VerifyOptions {
   std::optional<std::string> sha256;  // the digest the file must have
   bool json = false;                  // one JSON object instead of text
-  bool strict = false;                // warnings fail too
+  Policy policy;                      // --strict, --allow, --deny
 };
 
 // Checks everything a client and extract rely on, with the same findings lint reports of
@@ -73,16 +73,32 @@ int ExtractPackage(const std::string& path, const std::string& dir, Existing exi
 int ExtractPackage(ByteSource& source, const FileId& package, const std::string& path,
                    const std::string& dir, Existing existing, std::ostream& out, std::ostream& err);
 
-// Prints what lint reports of a layout: every finding, each decoded image's size and the
-// counts; as one JSON object (with status, the run's exit status) with json.
-void PrintLintReport(std::ostream& out, const std::string& layoutPath,
-                     const std::vector<Finding>& findings, const std::vector<LintedImage>& images,
-                     bool json, int status);
+// How lint writes its report.
+enum class LintFormat {
+  kText,   // one line a finding, then the images and the counts
+  kJson,   // one JSON object
+  kSarif,  // one SARIF 2.1.0 log, for code-scanning services and editors
+  kGithub  // one GitHub Actions workflow command a finding
+};
+
+// What lint found, as every format reports it.
+struct LintReport {
+  std::string layoutPath;
+  std::vector<Finding> findings;  // as the policy reports them
+  std::vector<LintedImage> images;
+  int allowed = 0;  // findings the policy left out
+  int status = 0;   // the run's exit status
+};
+
+// Prints report in format; columns are counted in bytes in text and JSON, in characters in
+// SARIF and GitHub annotations, which read them so (layoutText converts them).
+void PrintLintReport(std::ostream& out, const LintReport& report, LintFormat format,
+                     std::string_view layoutText = {});
 
 // How lint reports.
 struct LintOptions {
-  bool strict = false;  // every warning counts as an error
-  bool json = false;    // one JSON object instead of lines
+  Policy policy;  // --strict, --allow, --deny
+  LintFormat format = LintFormat::kText;
   References references = References::kWhenImagesGiven;
 };
 

@@ -2,10 +2,15 @@
 #include <climits>
 #include <optional>
 #include <ostream>
+#include <sstream>
+#include <string_view>
 #include <utility>
 
+#include "base/line_index.h"
 #include "base/shown.h"
+#include "base/utf8.h"
 #include "image/image_format.h"
+#include "inspect/commands/ci_formats.h"
 #include "inspect/commands/commands.h"
 #include "inspect/commands/json.h"
 #include "inspect/model/checks.h"
@@ -44,12 +49,10 @@ Counts Count(const std::vector<Finding>& findings) {
   return counts;
 }
 
-void PrintJson(std::ostream& out, const std::string& layoutPath,
-               const std::vector<Finding>& findings, const std::vector<LintedImage>& images,
-               int status) {
-  out << JsonHead("lint", layoutPath, status) << ",\"images\":[";
+void PrintJson(std::ostream& out, const LintReport& report) {
+  out << JsonHead("lint", report.layoutPath, report.status) << ",\"images\":[";
   bool first = true;
-  for (const LintedImage& image : images) {
+  for (const LintedImage& image : report.images) {
     if (!image.decoded.ok) continue;
     out << (first ? "" : ",") << "{\"file\":" << JsonString(image.path)
         << ",\"name\":" << JsonString(image.name) << ",\"format\":\"" << FormatKey(image.format)
@@ -57,48 +60,89 @@ void PrintJson(std::ostream& out, const std::string& layoutPath,
         << ",\"size\":" << image.size << '}';
     first = false;
   }
-  const Counts counts = Count(findings);
+  const Counts counts = Count(report.findings);
   out << "],\"errors\":" << counts.errors << ",\"warnings\":" << counts.warnings
-      << ",\"notes\":" << counts.notes << JsonTail(findings, std::nullopt);
+      << ",\"notes\":" << counts.notes << ",\"allowed\":" << report.allowed
+      << JsonTail(report.findings, std::nullopt);
 }
 
-}  // namespace
-
-void PrintLintReport(std::ostream& out, const std::string& layoutPath,
-                     const std::vector<Finding>& findings, const std::vector<LintedImage>& images,
-                     bool json, int status) {
-  if (json) {
-    PrintJson(out, layoutPath, findings, images, status);
-    return;
-  }
-  PrintFindings(out, findings);
-  for (const LintedImage& image : images) {
+void PrintText(std::ostream& out, const LintReport& report) {
+  PrintFindings(out, report.findings);
+  for (const LintedImage& image : report.images) {
     if (!image.decoded.ok) continue;
     out << Shown(image.path) << ": " << FormatName(image.format) << ", " << image.decoded.width
         << "x" << image.decoded.height << " pixels, " << image.size << " bytes\n";
   }
-  const Counts counts = Count(findings);
-  out << Shown(layoutPath) << ": " << counts.errors
+  const Counts counts = Count(report.findings);
+  out << Shown(report.layoutPath) << ": " << counts.errors
       << (counts.errors == 1 ? " error, " : " errors, ") << counts.warnings
       << (counts.warnings == 1 ? " warning" : " warnings");
   if (counts.notes > 0) out << ", " << counts.notes << (counts.notes == 1 ? " note" : " notes");
+  if (report.allowed > 0) out << ", " << report.allowed << " allowed";
   out << '\n';
+}
+
+// findings with the columns of the layout's own findings counted in characters, not bytes.
+std::vector<Finding> InCharacters(std::vector<Finding> findings, const std::string& layoutPath,
+                                  std::string_view layoutText) {
+  const LineIndex lines(layoutText);
+  for (Finding& f : findings) {
+    if (f.file != layoutPath || f.line <= 0 || f.column <= 1) continue;
+    const std::string_view line = lines.Line(f.line);
+    const auto end = std::min(line.size(), static_cast<std::size_t>(f.column - 1));
+    int column = 1;
+    for (std::size_t i = 0; i < end; ++column)
+      i += std::max<std::size_t>(1, Utf8SequenceLength(line, i));
+    f.column = column;
+  }
+  return findings;
+}
+
+}  // namespace
+
+void PrintLintReport(std::ostream& out, const LintReport& report, LintFormat format,
+                     std::string_view layoutText) {
+  switch (format) {
+    case LintFormat::kText:
+      PrintText(out, report);
+      return;
+    case LintFormat::kJson:
+      PrintJson(out, report);
+      return;
+    case LintFormat::kSarif:
+      out << SarifLog(InCharacters(report.findings, report.layoutPath, layoutText), report.status);
+      return;
+    case LintFormat::kGithub:
+      out << GithubAnnotations(InCharacters(report.findings, report.layoutPath, layoutText));
+      return;
+  }
 }
 
 int LintLayout(const std::string& layoutPath, const std::vector<std::string>& imagePaths,
                const LintOptions& options, std::ostream& out, std::ostream& err) {
   std::string text;
-  if (!ReadLayoutText(layoutPath, text, err)) return static_cast<int>(Status::kIo);
+  if (options.format == LintFormat::kSarif) {
+    // A log that says the run failed, not an empty standard output.
+    std::ostringstream problem;
+    if (!ReadLayoutText(layoutPath, text, problem)) {
+      err << problem.str();
+      out << SarifLog({}, static_cast<int>(Status::kIo), problem.str());
+      out.flush();
+      return static_cast<int>(Status::kIo);
+    }
+  } else if (!ReadLayoutText(layoutPath, text, err)) {
+    return static_cast<int>(Status::kIo);
+  }
 
-  std::vector<LintedImage> images;
-  std::vector<Finding> findings =
-      LintFindings(layoutPath, text, imagePaths, images, options.references);
-
+  LintReport report{layoutPath, {}, {}, 0, 0};
+  report.findings =
+      ApplyPolicy(LintFindings(layoutPath, text, imagePaths, report.images, options.references),
+                  options.policy, report.allowed);
   // --strict makes warnings count, without calling them errors.
-  const int status = StatusOf(findings, options.strict);
-  PrintLintReport(out, layoutPath, findings, images, options.json, status);
+  report.status = StatusOf(report.findings, options.policy.strict);
+  PrintLintReport(out, report, options.format, text);
   out.flush();
-  return status;
+  return report.status;
 }
 
 }  // namespace vantu::branding_package

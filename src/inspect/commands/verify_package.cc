@@ -15,7 +15,7 @@ namespace vantu::branding_package {
 namespace {
 
 void PrintJson(std::ostream& out, const std::string& path, const PackageContents& contents,
-               const std::vector<Finding>& findings, int status) {
+               const std::vector<Finding>& findings, int allowed, int status) {
   out << JsonHead("verify", path, status) << ",\"sound\":" << (status == 0 ? "true" : "false")
       << ",\"size\":" << contents.fileSize << ",\"images\":[";
   bool first = true;
@@ -26,7 +26,7 @@ void PrintJson(std::ostream& out, const std::string& path, const PackageContents
         << ",\"height\":" << image.decoded.height << ",\"dataSize\":" << image.dataSize << '}';
     first = false;
   }
-  out << ']' << JsonTail(findings, contents.fault);
+  out << "],\"allowed\":" << allowed << JsonTail(findings, contents.fault);
 }
 
 }  // namespace
@@ -36,16 +36,19 @@ int VerifyPackage(ByteSource& source, const std::string& path, const VerifyOptio
   const PackageContents contents =
       ReadPackageContents(source, options.sha256 ? FileDigest::kFirst : FileDigest::kSkip);
   std::vector<Finding> findings;
-  if (!contents.fault)
-    findings = PackageFindings(contents, LayoutDocument(contents.layoutText), path);
+  int allowed = 0;
+  if (!contents.fault) {
+    findings = ApplyPolicy(PackageFindings(contents, LayoutDocument(contents.layoutText), path),
+                           options.policy, allowed);
+  }
   if (!contents.fault && options.sha256 && contents.sha256 != AsciiLower(*options.sha256)) {
     findings.push_back({&Kind("digest"), path, 0, 0, kNoOffset,
-                        "SHA-256 is " + contents.sha256 + ", expected " + *options.sha256});
+                        "SHA-256 is " + contents.sha256 + ", expected " + *options.sha256, false});
   }
-  const int status =
-      contents.fault ? static_cast<int>(contents.fault->kind) : StatusOf(findings, options.strict);
+  const int status = contents.fault ? static_cast<int>(contents.fault->kind)
+                                    : StatusOf(findings, options.policy.strict);
   if (options.json) {
-    PrintJson(out, path, contents, findings, status);
+    PrintJson(out, path, contents, findings, allowed, status);
     out.flush();
     return status;
   }

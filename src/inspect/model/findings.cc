@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <stdexcept>
 #include <string>
+#include <utility>
+
+#include "base/shown.h"
 
 namespace vantu::branding_package {
 
@@ -128,6 +131,38 @@ const char* SeverityName(Severity severity) {
       return "note";
   }
   return "error";
+}
+
+std::optional<std::string> PolicyProblem(const Policy& policy) {
+  for (const std::set<std::string>* ids : {&policy.allowed, &policy.denied}) {
+    for (const std::string& id : *ids) {
+      if (FindFindingKind(id) == nullptr) {
+        return "no finding " + Shown(id) + "; 'lint --explain all' lists them";
+      }
+    }
+  }
+  for (const std::string& id : policy.allowed) {
+    if (Kind(id).severity == Severity::kError) {
+      return id + " is an error and cannot be allowed: the packager or a client fails on it";
+    }
+    if (policy.denied.count(id) != 0) return id + " is both allowed and denied";
+  }
+  return std::nullopt;
+}
+
+std::vector<Finding> ApplyPolicy(std::vector<Finding> findings, const Policy& policy,
+                                 int& allowed) {
+  std::vector<Finding> kept;
+  kept.reserve(findings.size());
+  for (Finding& f : findings) {
+    if (policy.allowed.count(f.kind->id) != 0) {
+      ++allowed;
+      continue;
+    }
+    f.denied = policy.denied.count(f.kind->id) != 0;
+    kept.push_back(std::move(f));
+  }
+  return kept;
 }
 
 int StatusOf(const std::vector<Finding>& findings, bool strict) {

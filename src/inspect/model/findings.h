@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,9 +56,25 @@ struct Finding {
   int column = 0;
   std::uint64_t offset = kNoOffset;  // in the package file, when the finding is about one
   std::string message;
-  // The catalogue's severity.
-  Severity severity() const { return kind->severity; }
+  bool denied = false;  // --deny named its kind: an error whatever the catalogue says
+  // The catalogue's severity, or error when denied.
+  Severity severity() const { return denied ? Severity::kError : kind->severity; }
 };
+
+// How a project weighs findings (--strict, --allow ID, --deny ID).
+struct Policy {
+  bool strict = false;            // every warning counts, still called a warning
+  std::set<std::string> allowed;  // kinds left out of the report; never an error's
+  std::set<std::string> denied;   // kinds reported and counted as errors
+};
+
+// What is wrong with policy, for a person: an id not in the catalogue, an error allowed, or
+// one id both allowed and denied; nothing when it can be applied.
+std::optional<std::string> PolicyProblem(const Policy& policy);
+
+// findings as policy reports them: the allowed left out (their number added to allowed), the
+// denied marked.
+std::vector<Finding> ApplyPolicy(std::vector<Finding> findings, const Policy& policy, int& allowed);
 
 // The exit status of findings: that of the gravest kind among those that count (errors, and
 // warnings with strict), or 0.

@@ -1,0 +1,60 @@
+#include <string>
+
+#include "base/shown.h"
+#include "inspect/commands/ci_formats.h"
+
+namespace vantu::branding_package {
+
+namespace {
+
+// text as a workflow command's message or, with property, a property value: control bytes
+// shown C-style as everywhere, and what would end or split it percent-encoded, as the runner
+// decodes it.
+std::string Escaped(std::string_view text, bool property) {
+  std::string out;
+  for (const char c : Shown(text)) {
+    if (c == '%') {
+      out += "%25";
+    } else if (c == '\r') {
+      out += "%0D";
+    } else if (c == '\n') {
+      out += "%0A";
+    } else if (property && c == ':') {
+      out += "%3A";
+    } else if (property && c == ',') {
+      out += "%2C";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+const char* Command(Severity severity) {
+  switch (severity) {
+    case Severity::kError:
+      return "error";
+    case Severity::kWarning:
+      return "warning";
+    case Severity::kNote:
+      return "notice";
+  }
+  return "error";
+}
+
+}  // namespace
+
+std::string GithubAnnotations(const std::vector<Finding>& findings) {
+  std::string out;
+  for (const Finding& f : findings) {
+    out += std::string("::") + Command(f.severity()) + " file=" + Escaped(f.file, true);
+    if (f.line > 0) {
+      out += ",line=" + std::to_string(f.line);
+      if (f.column > 0) out += ",col=" + std::to_string(f.column);
+    }
+    out += ",title=" + Escaped(f.kind->id, true) + "::" + Escaped(f.message, false) + '\n';
+  }
+  return out;
+}
+
+}  // namespace vantu::branding_package
