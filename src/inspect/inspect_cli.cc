@@ -322,7 +322,7 @@ int Lint(const std::vector<std::string>& args) {
 
 int Refs(const std::vector<std::string>& args) {
   Command command("refs", "Prints the image references of a layout document, one a line", "",
-                  {"--dir"});
+                  {"--dir", "--depfile", "-o", "--output"});
   TCLAP::UnlabeledValueArg<std::string> layout("layout", "The layout document", true, "", "LAYOUT",
                                                command.cmd);
   TCLAP::SwitchArg null("", "null",
@@ -331,11 +331,27 @@ int Refs(const std::vector<std::string>& args) {
                         command.cmd);
   TCLAP::ValueArg<std::string> dir("", "dir", "Print each name as DIR/name", false, "", "DIR",
                                    command.cmd);
+  TCLAP::ValueArg<std::string> depfile(
+      "", "depfile",
+      "Print a Make rule 'PACKAGE: LAYOUT IMAGE...' for make and ninja instead, to rebuild "
+      "PACKAGE when the layout or an image changes",
+      false, "", "PACKAGE", command.cmd);
+  TCLAP::ValueArg<std::string> output(
+      "o", "output", "Write to FILE, whole and only when the layout is sound, instead", false, "",
+      "FILE", command.cmd);
   int status = 0;
   if (!command.Parse(args, status)) return status;
   RefsOptions options;
+  if (output.isSet()) options.output = output.getValue();
   options.null = null.getValue();
   options.dir = dir.getValue();
+  if (depfile.isSet()) {
+    if (options.null) {
+      std::cerr << "Error: --depfile and --null ask for two formats" << std::endl;
+      return 1;
+    }
+    options.depfile = depfile.getValue();
+  }
   return ListReferences(layout.getValue(), options, std::cout, std::cerr);
 }
 
@@ -425,7 +441,8 @@ const std::vector<CommandEntry>& Commands() {
        Extract},
       {"lint", "LAYOUT [IMAGE...] [--strict] [--allow ID] [--deny ID] [--format FORMAT]",
        "report every finding about a layout", Lint},
-      {"refs", "LAYOUT [--null] [--dir DIR]", "print the image names a layout refers to", Refs},
+      {"refs", "LAYOUT [--null] [--dir DIR] [--depfile PACKAGE] [-o FILE]",
+       "print the image names a layout refers to", Refs},
       {"diff", "A B", "show how two packages differ", Diff},
       {"preview", "PACKAGE -o FILE.html", "draw the branding as the client shows it", Preview},
       {"preview", "--layout LAYOUT [IMAGE...] -o FILE.html", "the same for a layout and its images",

@@ -1,6 +1,7 @@
 // The bash completion of both tools, run in a real bash as a user's shell would.
 #include <sys/stat.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,10 @@ using testing_support::WriteFile;
 // What completing the last of words offers, one candidate a line, sorted.
 std::string Complete(const std::string& function, const std::vector<std::string>& words,
                      const std::string& cwd) {
-  std::string script = "shopt -s extglob; cd \"$1\" && source \"$2\"; COMP_WORDS=(";
+  // The tool as installed: on the PATH.
+  std::string inspect = BP_INSPECT_PATH;
+  std::string script = "PATH=\"" + inspect.substr(0, inspect.rfind('/')) +
+                       ":$PATH\"; shopt -s extglob; cd \"$1\" && source \"$2\"; COMP_WORDS=(";
   for (std::size_t i = 0; i < words.size(); ++i) script += " \"${" + std::to_string(i + 3) + "}\"";
   script += "); COMP_CWORD=" + std::to_string(words.size() - 1) + "; _" + function +
             "; printf '%s\\n' \"${COMPREPLY[@]}\" | sort";
@@ -52,21 +56,50 @@ TEST_P(Completion, Offers) {
 
 INSTANTIATE_TEST_SUITE_P(
     Bash, Completion,
-    ::testing::Values(
-        CompletionCase{"ImageNameWithASpace",
-                       {"branding-package", "-i", "images/ap"},
-                       "images/app icon.png\nimages/apple.png\n"},
-        CompletionCase{"EveryCommand",
-                       {"branding-package-inspect", ""},
-                       "--help\n--version\ndiff\nextract\nlint\nlist\npreview\nrefs\nverify\n"},
-        CompletionCase{"PreviewOptions",
-                       {"branding-package-inspect", "preview", "--"},
-                       "--help\n--layout\n--output\n"},
-        CompletionCase{
-            "RefsOptions", {"branding-package-inspect", "refs", "--"}, "--dir\n--help\n--null\n"},
-        CompletionCase{"FileWithASpace",
-                       {"branding-package-inspect", "lint", "images/app "},
-                       "images/app icon.png\n"}),
+    ::testing::Values(CompletionCase{"ImageNameWithASpace",
+                                     {"branding-package", "-i", "images/ap"},
+                                     "images/app icon.png\nimages/apple.png\n"},
+                      CompletionCase{
+                          "EveryCommand",
+                          {"branding-package-inspect", ""},
+                          "--help\n--version\ndiff\nextract\nlint\nlist\npreview\nrefs\nverify\n"},
+                      CompletionCase{"PreviewOptions",
+                                     {"branding-package-inspect", "preview", "--"},
+                                     "--help\n--layout\n--output\n"},
+                      CompletionCase{"RefsOptions",
+                                     {"branding-package-inspect", "refs", "--"},
+                                     "--depfile\n--dir\n--help\n--null\n--output\n"},
+                      CompletionCase{"FileWithASpace",
+                                     {"branding-package-inspect", "lint", "images/app "},
+                                     "images/app icon.png\n"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Each command completes exactly the long options its --help lists (but --version and
+// --ignore_rest, which nobody types after a command), and the ids --allow takes.
+TEST(Completion, EveryCommandsOptionsAsItsHelpListsThem) {
+  TempDir dir;
+  for (const char* command : {"list", "verify", "extract", "lint", "refs", "diff", "preview"}) {
+    const auto help = testing_support::RunInspect({command, "--help"}).out;
+    std::set<std::string> options;
+    for (std::size_t at = help.find("--"); at != std::string::npos; at = help.find("--", at + 2)) {
+      const std::size_t end =
+          help.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789_-", at + 2);
+      const std::string option = help.substr(at, end - at);
+      if (option.size() > 2 && option != "--version" && option != "--ignore_rest") {
+        options.insert(option);
+      }
+    }
+    std::string expected;
+    for (const std::string& option : options) expected += option + "\n";
+    EXPECT_EQ(Complete("branding_package_inspect", {"branding-package-inspect", command, "--"},
+                       dir.path()),
+              expected)
+        << command;
+  }
+  const std::string ids =
+      Complete("branding_package_inspect", {"branding-package-inspect", "lint", "--deny", "link"},
+               dir.path());
+  EXPECT_EQ(ids, "link-url\n");
+}
 
 }  // namespace

@@ -74,3 +74,55 @@ TEST(InspectRefs, ProblemsOnStandardError) {
 }
 
 }  // namespace
+
+namespace {
+
+// --depfile: one rule and an empty one for each image; -o writes it whole, only for a sound
+// layout, never over the layout; a path neither make nor ninja reads back is refused.
+TEST(InspectRefs, DepfileAndOutput) {
+  TempDir dir;
+  const std::string l = dir / "l.xml";
+  WriteFile(l, Replaced(kLayout, "icon.png", "my icon$#1.png"));
+  auto run = RunInspect({"refs", l, "--dir", "im", "--depfile", "out/b.pkg"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "out/b.pkg: " + l +
+                " \\\n  im/my\\ icon$$\\#1.png \\\n  im/logo.jpg\nim/my\\ icon$$\\#1.png:\n"
+                "im/logo.jpg:\n");
+  run = RunInspect({"refs", l, "--depfile", "b.pkg", "-o", dir / "b.d"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(testing_support::ReadFile(dir / "b.d"),
+            "b.pkg: " + l +
+                " \\\n  my\\ icon$$\\#1.png \\\n  logo.jpg\nmy\\ icon$$\\#1.png:\nlogo.jpg:\n");
+  struct Refused {
+    std::vector<std::string> args;
+    int status;
+    std::string err;
+  };
+  const std::vector<Refused> refused = {
+      {{"--dir", "a:b", "--depfile", "b.pkg"},
+       8,
+       "a:b/my icon$#1.png: cannot be written in a depfile"},
+      {{"--depfile", "50%.pkg"}, 8, "50%.pkg: cannot be written in a depfile"},
+      {{"--depfile", "b.pkg", "--null"}, 1, "Error: --depfile and --null ask for two formats"},
+      {{"-o", l}, 8, l + ": is also an input, not overwriting it"},
+  };
+  for (const Refused& r : refused) {
+    std::vector<std::string> args{"refs", l};
+    args.insert(args.end(), r.args.begin(), r.args.end());
+    run = RunInspect(args);
+    EXPECT_EQ(run.status, r.status) << r.err;
+    EXPECT_EQ(run.out, "") << r.err;
+    EXPECT_NE(run.err.find(r.err), std::string::npos) << run.err;
+  }
+  EXPECT_EQ(testing_support::ReadFile(l), Replaced(kLayout, "icon.png", "my icon$#1.png"));
+  // A layout with an error writes no file.
+  WriteFile(dir / "bad.xml", Replaced(kLayout, "<app-name>Demo</app-name>", ""));
+  run = RunInspect({"refs", dir / "bad.xml", "-o", dir / "bad.d"});
+  EXPECT_EQ(run.status, 5);
+  struct stat st {};
+  EXPECT_NE(stat((dir / "bad.d").c_str(), &st), 0);
+}
+
+}  // namespace

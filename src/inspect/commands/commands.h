@@ -113,11 +113,15 @@ int LintLayout(const std::string& layoutPath, const std::vector<std::string>& im
 struct RefsOptions {
   bool null = false;  // each name ended by a zero byte, unescaped, for xargs -0 and mapfile -d ''
   std::string dir;    // when set, each name as dir/name
+  std::optional<std::string> depfile;  // when set, a Make rule for this target instead
+  std::optional<std::string> output;   // when set, written to this file (whole) on success
 };
 
 // The image references of a layout document, each distinct name once, one a line (control
 // bytes shown C-style), in the order the layout first names them; problems of the layout go
-// to err (status 5).
+// to err (status 5). With a depfile target, one Make rule "TARGET: LAYOUT IMAGE..." and an
+// empty rule for each image (so a removed image is no error), every path escaped as make and
+// ninja read it; a path neither can read the same is refused (status 8) with nothing printed.
 int ListReferences(const std::string& layoutPath, const RefsOptions& options, std::ostream& out,
                    std::ostream& err);
 

@@ -18,19 +18,10 @@ namespace vantu::branding_package {
 
 namespace {
 
-// Writes page to outputPath whole or not at all, never over one of inputs.
+// Writes page to outputPath and names it on out.
 int WritePage(const std::string& page, const std::string& outputPath,
               const std::vector<FileId>& inputs, std::ostream& out, std::ostream& err) {
-  ReplacedFile output(outputPath, Mode::kBinary, inputs);
-  if (output.Failure() == OpenFailure::kIsInput) {
-    err << Shown(outputPath) << ": is also an input, not overwriting it" << std::endl;
-    return static_cast<int>(Status::kRefused);
-  }
-  if (output.IsOpen()) output.File().Write(page.data(), page.size());
-  if (!output.IsOpen() || !output.Close() || !output.Publish()) {
-    err << Shown(outputPath) << ": cannot write the page: " << std::strerror(errno) << std::endl;
-    return static_cast<int>(Status::kIo);
-  }
+  if (const int status = WriteWhole(page, outputPath, inputs, "the page", err)) return status;
   out << Shown(outputPath) << '\n';
   out.flush();
   return 0;

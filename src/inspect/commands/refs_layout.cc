@@ -1,14 +1,52 @@
 #include <ostream>
 #include <set>
+#include <sstream>
+#include <string>
+#include <vector>
 
+#include "base/file_id.h"
 #include "base/shown.h"
 #include "inspect/commands/commands.h"
+#include "inspect/commands/make_rule.h"
 #include "inspect/model/checks.h"
 #include "layout/layout_document.h"
 
 namespace vantu::branding_package {
 
-int ListReferences(const std::string& layoutPath, const RefsOptions& options, std::ostream& out,
+namespace {
+
+// "target: layout image..." and an empty rule for each image, or nothing and false when a
+// path cannot be written so that make and ninja read it back.
+bool PrintRule(const std::string& target, const std::string& layout,
+               const std::vector<std::string>& images, std::ostream& out, std::ostream& err) {
+  std::string rule;
+  std::string empty;
+  auto word = [&](const std::string& path, RulePart part) {
+    auto escaped = MakeWord(path, part);
+    if (!escaped) {
+      err << Shown(path)
+          << ": cannot be written in a depfile: make and ninja read control bytes, a leading "
+             "'~' and : ; = | \\ * ? [ ] differently (and '%' in a target)\n";
+    }
+    return escaped;
+  };
+  auto head = word(target, RulePart::kTarget);
+  auto source = word(layout, RulePart::kPrerequisite);
+  if (!head || !source) return false;
+  rule = *head + ": " + *source;
+  for (const std::string& image : images) {
+    auto escaped = word(image, RulePart::kPrerequisite);
+    if (!escaped) return false;
+    rule += " \\\n  " + *escaped;
+    empty += *escaped + ":\n";
+  }
+  out << rule << "\n" << empty;
+  return true;
+}
+
+}  // namespace
+
+int ListReferences(const std::string& layoutPath, const RefsOptions& options, std::ostream& stdOut,
                    std::ostream& err) {
   std::string text;
   if (!ReadLayoutText(layoutPath, text, err)) return static_cast<int>(Status::kIo);
@@ -22,24 +60,42 @@ int ListReferences(const std::string& layoutPath, const RefsOptions& options, st
     report(error->offset, error->what());
     return static_cast<int>(Status::kLayout);
   }
-  // Every name once, in the order the layout first names it: one -i a line, or, for names
-  // that may hold any byte, each ended by a zero byte and printed as it is.
+  // Every name once, in the order the layout first names it.
   const std::string prefix = options.dir.empty() ? "" : options.dir + "/";
   std::set<std::string> seen;
+  std::vector<std::string> paths;
   for (const LayoutDocument::Reference& reference : document.References()) {
-    if (!seen.insert(reference.name).second) continue;
-    if (options.null) {
-      out << prefix << reference.name << '\0';
-    } else {
-      out << Shown(prefix + reference.name) << '\n';
-    }
+    if (seen.insert(reference.name).second) paths.push_back(prefix + reference.name);
   }
   for (const LayoutDocument::Violation& violation : document.Violations()) {
     report(violation.offset, violation.message);
   }
-  const bool broken = !document.Violations().empty();
+  const int status = document.Violations().empty() ? 0 : static_cast<int>(Status::kLayout);
+  std::ostringstream written;
+  std::ostream& out = options.output ? written : stdOut;
+  if (options.depfile) {
+    if (!PrintRule(*options.depfile, layoutPath, paths, out, err)) {
+      return static_cast<int>(Status::kRefused);
+    }
+  } else {
+    // One a line, or, for names that may hold any byte, each ended by a zero byte as it is.
+    for (const std::string& path : paths) {
+      if (options.null) {
+        out << path << '\0';
+      } else {
+        out << Shown(path) << '\n';
+      }
+    }
+  }
+  if (options.output) {
+    // A file is written only for a layout the packager takes, and never over the layout.
+    if (status != 0) return status;
+    std::vector<FileId> inputs;
+    if (auto id = IdOfFile(layoutPath)) inputs.push_back(*id);
+    return WriteWhole(written.str(), *options.output, inputs, "the references", err);
+  }
   out.flush();
-  return broken ? static_cast<int>(Status::kLayout) : 0;
+  return status;
 }
 
 }  // namespace vantu::branding_package

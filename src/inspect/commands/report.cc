@@ -1,7 +1,10 @@
 #include "inspect/commands/report.h"
 
+#include <cerrno>
+#include <cstring>
 #include <ostream>
 
+#include "base/replaced_file.h"
 #include "base/shown.h"
 #include "layout/layout_document.h"
 
@@ -50,6 +53,22 @@ bool ReadLayoutText(const std::string& layoutPath, std::string& text, std::ostre
       return false;
   }
   return false;
+}
+
+int WriteWhole(const std::string& content, const std::string& outputPath,
+               const std::vector<FileId>& inputs, const char* what, std::ostream& err) {
+  ReplacedFile output(outputPath, Mode::kBinary, inputs);
+  if (output.Failure() == OpenFailure::kIsInput) {
+    err << Shown(outputPath) << ": is also an input, not overwriting it" << std::endl;
+    return static_cast<int>(Status::kRefused);
+  }
+  if (output.IsOpen()) output.File().Write(content.data(), content.size());
+  if (!output.IsOpen() || !output.Close() || !output.Publish()) {
+    err << Shown(outputPath) << ": cannot write " << what << ": " << std::strerror(errno)
+        << std::endl;
+    return static_cast<int>(Status::kIo);
+  }
+  return 0;
 }
 
 }  // namespace vantu::branding_package

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/byte_source.h"
+#include "base/file_id.h"
 #include "inspect/model/findings.h"
 #include "inspect/model/tool_table.h"
 
@@ -25,5 +26,11 @@ void PrintFindings(std::ostream& out, const std::vector<Finding>& findings);
 // Reads the layout document at layoutPath into text; on a failure reports it on err ("PATH:
 // cannot open|read the file: reason") and returns false.
 bool ReadLayoutText(const std::string& layoutPath, std::string& text, std::ostream& err);
+
+// Writes content to outputPath whole or not at all, never over one of inputs; on a failure
+// reports it on err ("PATH: is also an input, not overwriting it", status 8, or "PATH: cannot
+// write WHAT: reason", status 2) and returns the status, else 0.
+int WriteWhole(const std::string& content, const std::string& outputPath,
+               const std::vector<FileId>& inputs, const char* what, std::ostream& err);
 
 }  // namespace vantu::branding_package

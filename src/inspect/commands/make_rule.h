@@ -1,0 +1,22 @@
+// Paths as make and ninja read them in a dependency file.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vantu::branding_package {
+
+// Where a path stands in a rule.
+enum class RulePart {
+  kTarget,       // left of the colon, where '%' makes a pattern
+  kPrerequisite  // right of it
+};
+
+// path as one word of a Make rule that GNU make and ninja both read back as path: a space
+// as "\ ", '#' as "\#", '$' as "$$". Nothing when no such word exists: a control byte, one of
+// : ; = | \ * ? [ ] (a separator, an assignment or a wildcard to make, taken as it is by
+// ninja), a leading '~', or '%' in a target.
+std::optional<std::string> MakeWord(std::string_view path, RulePart part);
+
+}  // namespace vantu::branding_package
