@@ -1,8 +1,12 @@
 #include "layout/layout_document.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "base/byte_source.h"
 #include "layout/layout_rules.h"
@@ -49,10 +53,85 @@ LayoutDocument::LayoutDocument(std::string text)
         violations_.push_back({OffsetOf(node), message});
         return true;
       });
+  IndexElements();
 }
 
 std::size_t LayoutDocument::OffsetOf(const rapidxml::xml_node<char>* node) const {
   return StartTagOffset(node, buffer_.data());
+}
+
+namespace {
+
+// The next element among node and its following siblings, or null.
+const LayoutNode* ElementFrom(const LayoutNode* node) {
+  while (node != nullptr && node->type() != rapidxml::node_element) node = node->next_sibling();
+  return node;
+}
+
+// Segments of a path shown whole; a deeper path shows its first and last ones.
+constexpr std::size_t kShownHead = 4;
+constexpr std::size_t kShownTail = 8;
+
+}  // namespace
+
+void LayoutDocument::IndexElements() {
+  const LayoutNode* root = Root();
+  if (root == nullptr) return;
+  // Depth first, each element when it is reached: document order, the order of the offsets.
+  struct Open {
+    const LayoutNode* next;                                           // the child to index next
+    std::size_t index;                                                // of the element itself
+    std::unordered_map<std::string_view, std::pair<int, int>> names;  // children: count, seen
+  };
+  std::vector<Open> open;
+  auto enter = [&](const LayoutNode* node, std::size_t index) {
+    Open element{ElementFrom(node->first_node()), index, {}};
+    for (const LayoutNode* c = element.next; c != nullptr; c = ElementFrom(c->next_sibling())) {
+      ++element.names[{c->name(), c->name_size()}].first;
+    }
+    open.push_back(std::move(element));
+  };
+  elements_.push_back({OffsetOf(root), kTop, std::string(root->name(), root->name_size())});
+  enter(root, 0);
+  while (!open.empty()) {
+    Open& parent = open.back();
+    const LayoutNode* child = parent.next;
+    if (child == nullptr) {
+      open.pop_back();
+      continue;
+    }
+    parent.next = ElementFrom(child->next_sibling());
+    auto& [count, seen] = parent.names[{child->name(), child->name_size()}];
+    std::string segment(child->name(), child->name_size());
+    if (count > 1) segment += "[" + std::to_string(++seen) + "]";
+    elements_.push_back({OffsetOf(child), parent.index, std::move(segment)});
+    enter(child, elements_.size() - 1);
+  }
+}
+
+std::string LayoutDocument::ElementPath(std::size_t offset) const {
+  const auto after = std::upper_bound(
+      elements_.begin(), elements_.end(), offset,
+      [](std::size_t value, const Element& element) { return value < element.offset; });
+  if (after == elements_.begin()) return "";
+  std::vector<std::size_t> chain;  // from the element up, the top element left out
+  for (auto at = static_cast<std::size_t>(after - elements_.begin()) - 1;
+       elements_[at].parent != kTop; at = elements_[at].parent) {
+    chain.push_back(at);
+  }
+  if (chain.empty()) return elements_.front().segment;
+  std::string path;
+  for (std::size_t k = chain.size(); k-- > 0;) {
+    const std::size_t depth = chain.size() - k;
+    if (chain.size() > kShownHead + kShownTail && depth == kShownHead + 1) {
+      path += "/...(" + std::to_string(chain.size() - kShownHead - kShownTail) + " more)";
+      k -= chain.size() - kShownHead - kShownTail - 1;
+      continue;
+    }
+    if (!path.empty()) path += '/';
+    path += elements_[chain[k]].segment;
+  }
+  return path;
 }
 
 }  // namespace vantu::branding_package

@@ -67,8 +67,23 @@ class LayoutDocument {
   const std::vector<Reference>& References() const { return references_; }
   // Every rule the packager would refuse the document for, in its order.
   const std::vector<Violation>& Violations() const { return violations_; }
+  // Where a person finds offset: the path of the last element whose start tag begins at or
+  // before it, below the top element ("about/line[3]/hyperlink"; the top element's own name
+  // for it), with an index where siblings share the name, the middle of a path deeper than 12
+  // elements left out; empty when nothing parsed.
+  std::string ElementPath(std::size_t offset) const;
 
  private:
+  // One element, in document order.
+  struct Element {
+    std::size_t offset;   // of its start tag
+    std::size_t parent;   // its index, or kTop
+    std::string segment;  // "name" or "name[k]"
+  };
+  static constexpr std::size_t kTop = static_cast<std::size_t>(-1);
+  // Indexes every element of the parsed document.
+  void IndexElements();
+
   std::string text_;
   std::vector<char> buffer_;  // the text and a zero byte, which the parser changes in place
   rapidxml::xml_document<char> parsed_;
@@ -76,6 +91,7 @@ class LayoutDocument {
   std::optional<LayoutSyntaxError> syntaxError_;
   std::vector<Reference> references_;
   std::vector<Violation> violations_;
+  std::vector<Element> elements_;
 };
 
 }  // namespace vantu::branding_package

@@ -4,6 +4,7 @@
 Usage: preview_test.py BUILD_DIR EXAMPLES_DIR. Builds the sample package and a hostile
 layout, writes their previews with the inspect tool, and checks what a reviewer sees.
 """
+import hashlib
 import json
 import os
 import struct
@@ -36,6 +37,11 @@ def png(path, width, height):
     with open(path, "wb") as out:
         out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 0, 0, 0, 0))
                   + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+def sha256_of(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
 
 
 def run(*args):
@@ -83,7 +89,9 @@ for (const line of document.querySelectorAll('.line')) {
   const box = line.getBoundingClientRect();
   const style = getComputedStyle(line);
   const inner = {left: box.left + parseFloat(style.paddingLeft), right: box.right - parseFloat(style.paddingRight)};
-  const kids = Array.from(line.children).map(e => e.getBoundingClientRect());
+  // What the client draws; the page's marks of findings beside it are not.
+  const kids = Array.from(line.children).filter(e => !e.classList.contains('mark'))
+    .map(e => e.getBoundingClientRect());
   if (kids.length === 0) { out.push([line.dataset.align, null]); continue; }
   const left = Math.min(...kids.map(r => r.left)), right = Math.max(...kids.map(r => r.right));
   out.push([line.dataset.align, left - inner.left, inner.right - right]);
@@ -104,6 +112,75 @@ def measured_alignment(gaps):
     if abs(before - after) <= 1.5:
         return "center"
     return "unclear"
+
+
+UNBROKEN = """
+const out = [];
+for (const e of document.querySelectorAll(
+    '.facts th, .facts .number, .facts .hash-short, .facts .hash-print, .facts tr.image-fact td.name')) {
+  const range = document.createRange();
+  range.selectNodeContents(e);
+  const rows = new Set(Array.from(range.getClientRects()).filter(r => r.width > 0)
+    .map(r => Math.round(r.top)));
+  if (rows.size > 1) out.push(e.textContent);
+}
+return out;
+"""
+
+
+def check_facts(driver, name, sha256):
+    """The facts table breaks no heading, number or name, on screen and on paper; the
+    SHA-256 is shortened with the whole value on hover and in a field to copy."""
+    broken = driver.execute_script(UNBROKEN)
+    check(not broken, f"{name}: broken across lines: {broken}")
+    short = driver.find_element("css selector", ".facts .hash-short")
+    field = driver.find_element("css selector", ".facts input.hash-field")
+    check(short.get_attribute("title") == sha256 and field.get_attribute("value") == sha256
+          and field.get_attribute("readonly") is not None and field.is_displayed(),
+          f"{name}: whole SHA-256 on hover and in a field")
+    driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"media": "print"})
+    try:
+        broken = driver.execute_script(UNBROKEN)
+        check(not broken, f"{name} in print: broken across lines: {broken}")
+        printed = driver.find_element("css selector", ".facts .hash-print")
+        check(printed.is_displayed() and printed.text == sha256, f"{name} in print: whole SHA-256")
+        overflow = driver.execute_script(
+            "return document.documentElement.scrollWidth - document.documentElement.clientWidth")
+        check(overflow <= 0, f"{name} in print: {overflow}px wider than the page")
+    finally:
+        driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"media": ""})
+
+
+def check_marks(path, width):
+    """What the client would show as a gap or a dead link is marked on the drawing."""
+    driver = browser(width)
+    try:
+        driver.get("file://" + path)
+        name = f"{os.path.basename(path)} at {width}px"
+        quit_item = driver.find_element("css selector", "li.quit-item .gap")
+        title = driver.find_element("css selector", ".dialog-title .gap")
+        check(quit_item.text == "no Quit item" and quit_item.is_displayed(), f"{name}: quit gap")
+        check(title.text == "empty title" and title.is_displayed(), f"{name}: title gap")
+        check("[empty-text]" in driver.find_element("css selector", ".dialog-title .mark").text,
+              f"{name}: the title's finding beside it")
+        menu = driver.find_element("css selector", "li.menu-finding .mark")
+        check("quit-item" in menu.text and menu.is_displayed(), f"{name}: the menu's finding")
+        link = driver.find_element("css selector", ".not-a-link")
+        mark = driver.execute_script(
+            "const m = arguments[0].nextElementSibling; return m && m.classList.contains('mark') ?"
+            " [m.textContent, m.getBoundingClientRect().left, m.getBoundingClientRect().top,"
+            " m.getBoundingClientRect().right, arguments[0].getBoundingClientRect().top] : null", link)
+        check(mark is not None and "[link-url]" in mark[0] and "htps://example.com/" in mark[0],
+              f"{name}: the url's finding beside the link {mark}")
+        if mark:
+            check(0 <= mark[1] and mark[3] <= width and mark[2] >= mark[4] - 2,
+                  f"{name}: the url's mark visible beside the link {mark}")
+        color = driver.execute_script(
+            "return getComputedStyle(arguments[0]).textDecorationLine", link)
+        check("underline" in color, f"{name}: a rejected url is underlined {color}")
+        check_facts(driver, name, sha256_of(path.replace(".html", ".pkg")))
+    finally:
+        driver.quit()
 
 
 def check_page(path, expect, width):
@@ -154,6 +231,8 @@ def check_page(path, expect, width):
         overflow = driver.execute_script(
             "return document.documentElement.scrollWidth - document.documentElement.clientWidth")
         check(overflow <= 0, f"{name}: {overflow}px wider than the window")
+        if "sha256" in expect:
+            check_facts(driver, name, expect["sha256"])
     finally:
         driver.quit()
 
@@ -169,7 +248,19 @@ def main():
         "sizes": {"icon.png": (32, 32), "logo.jpg": (96, 32)},
         "texts": ["Demo", "About", "Quit", "Demo edition", "Home page", "2419 bytes"],
         "links": {"Home page": "https://example.com/"},
+        "sha256": sha256_of(package),
     }
+
+    # A package whose layout leaves gaps: no Quit item, an empty title, a url with a typo.
+    with open(os.path.join(EXAMPLES, "layout.xml")) as f:
+        gaps = (f.read().replace("<quit-item>Quit</quit-item>", "")
+                .replace('title="About"', 'title=""').replace("https://", "htps://"))
+    with open(os.path.join(work, "gaps.xml"), "w") as out:
+        out.write(gaps)
+    marked = os.path.join(work, "marked.html")
+    run(PACKAGER, "-x", os.path.join(work, "gaps.xml"), "-i", icon, "-i", logo, "-o",
+        os.path.join(work, "marked.pkg"))
+    run(INSPECT, "preview", os.path.join(work, "marked.pkg"), "-o", marked)
 
     # Markup in every text, script URLs, 10,000 lines and a 10,000 px wide logo.
     hostile_dir = os.path.join(work, "hostile")
@@ -204,6 +295,7 @@ def main():
     for width in (800, 1600):
         check_page(sample, sample_expect, width)
         check_page(hostile, hostile_expect, width)
+        check_marks(marked, width)
     print(f"{len(failures)} failed" if failures else "preview pages: every check passed")
     return 1 if failures else 0
 

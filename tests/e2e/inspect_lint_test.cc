@@ -285,6 +285,7 @@ TEST(InspectLint, JsonAndSummary) {
       {"[(f['id'], f['file'], f['line'], f['column'], f['severity'], f['message']) "
        "for f in d['findings']]",
        "[('empty-text', '" + dir / "layout.xml" + "', 1, 38, 'warning', 'app-name is empty')]"},
+      {"[f['element'] for f in d['findings']]", "['app-name']"},
       {"[(i['name'], i['format'], i['width'], i['height'], i['size']) for i in d['images']]",
        "[('icon.png', 'png', 2, 1, 100), ('logo.jpg', 'jpeg', 3, 2, 200)]"},
       {"(d['errors'], d['warnings'])", "(0, 1)"},

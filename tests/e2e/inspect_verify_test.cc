@@ -90,13 +90,14 @@ TEST_F(Inspect, VerifyReportsEachKindOfFault) {
        {},
        5,
        "offset " + std::to_string(text) +
-           " (layout text 1:1): error: Top node must be vantu-client-branding [layout-rule]"},
+           " (layout text 1:1, Xantu-client-branding): error: Top node must be "
+           "vantu-client-branding [layout-rule]"},
       {Corrupted(text + kLayout.find("logo.jpg"), "lolo"),
        {},
        6,
        "offset " + std::to_string(text + kLayout.find("<logo>")) +
            " (layout text 1:" + std::to_string(kLayout.find("<logo>") + 1) +
-           "): error: No resource found for reference: lolo.jpg [missing-image]"},
+           ", about/line/logo): error: No resource found for reference: lolo.jpg [missing-image]"},
       {package_, {"--sha256", std::string(64, '0')}, 7, "error: SHA-256 is " + hash_},
       // A file that is no package at all is named so, not measured as a damaged one.
       {dir_ / "layout.xml",
@@ -154,7 +155,7 @@ TEST(InspectVerify, ContentClientsAndExtractRelyOn) {
        PackageBytes({LayoutRecordBytes(Replaced(kLayout, "Demo", "Caf\xE9")), icon, logo}), 0, 5,
        "offset " + std::to_string(28 + kLayout.find("Demo") + 3) +
            " (layout text 1:" + std::to_string(kLayout.find("Demo") + 4) +
-           "): warning: text is not UTF-8: byte 0xE9 [not-utf8]"},
+           ", app-name): warning: text is not UTF-8: byte 0xE9 [not-utf8]"},
   };
   for (const Case& c : cases) {
     WriteFile(dir / "p.pkg", c.bytes);

@@ -1,6 +1,7 @@
 // The words other tools read back: Make rules, URIs, workflow commands.
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -53,12 +54,13 @@ TEST(PathUri, PercentEncodesAllButUnreservedAndSlash) {
 }
 
 TEST(GithubAnnotations, NothingSplitsACommand) {
-  const bp::Finding findings[] = {
-      {&bp::Kind("link-url"), "a,b:c%.xml", 3, 7, bp::kNoOffset, "50% of\nlines\r", false},
-      {&bp::Kind("schema-capped"), "l.xml", 0, 0, bp::kNoOffset, "m", false},
-      {&bp::Kind("empty-text"), "l.xml", 2, 0, bp::kNoOffset, "x::y", true},
+  std::vector<bp::Finding> findings = {
+      {&bp::Kind("link-url"), "a,b:c%.xml", 3, 7, bp::kNoOffset, "50% of\nlines\r"},
+      {&bp::Kind("schema-capped"), "l.xml", 0, 0, bp::kNoOffset, "m"},
+      {&bp::Kind("empty-text"), "l.xml", 2, 0, bp::kNoOffset, "x::y"},
   };
-  EXPECT_EQ(bp::GithubAnnotations({std::begin(findings), std::end(findings)}),
+  findings[2].denied = true;
+  EXPECT_EQ(bp::GithubAnnotations(findings),
             "::warning file=a%2Cb%3Ac%25.xml,line=3,col=7,title=link-url::50%25 of\\nlines\\r\n"
             "::notice file=l.xml,title=schema-capped::m\n"
             "::error file=l.xml,line=2,title=empty-text::x::y\n");

@@ -138,6 +138,7 @@ TEST(PreviewPage, TextNeverMakesAnElementOrAttribute) {
       {"th", none},
       {"td", {"class"}},
       {"p", none},
+      {"input", {"class", "readonly", "aria-label", "value"}},
       {"svg", {"class", "role", "aria-label", "aria-hidden", "width", "height", "viewbox"}},
       {"defs", none},
       {"use", {"href"}},

@@ -1,7 +1,9 @@
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
+#include "layout/layout_document.h"
 #include "layout/layout_test_support.h"
 #include "test_support.h"
 
@@ -237,3 +239,35 @@ TEST(LoadLayout, EarlierErrorWinsOverDeepNesting) {
 }
 
 }  // namespace
+
+// Where a person finds a position: the element path, indexed where siblings share a name.
+TEST(LayoutDocument, ElementPathOfAnOffset) {
+  const std::string text =
+      "<r><a/><line><x/></line><line><hyperlink/><text/><hyperlink/></line><line>"
+      "<hyperlink/></line></r>";
+  const vantu::branding_package::LayoutDocument document(text);
+  const std::pair<std::string, std::string> cases[] = {
+      {"<r>", "r"},
+      {"<a/>", "a"},
+      {"<x/>", "line[1]/x"},
+      {"<hyperlink/><text/>", "line[2]/hyperlink[1]"},
+      {"<text/>", "line[2]/text"},
+      {"<hyperlink/></line><line>", "line[2]/hyperlink[2]"},
+      {"</line><line><hyperlink/></line></r>", "line[2]/hyperlink[2]"},  // after it, until the next
+      {"<hyperlink/></line></r>", "line[3]/hyperlink"},
+  };
+  for (const auto& [at, path] : cases) {
+    const std::size_t offset =
+        text.find(at, at == "<hyperlink/></line><line>" ? text.find("<text/>") : 0);
+    EXPECT_EQ(document.ElementPath(offset), path) << at;
+  }
+  EXPECT_EQ(vantu::branding_package::LayoutDocument("<r><a>").ElementPath(3), "");
+  EXPECT_EQ(vantu::branding_package::LayoutDocument("  <r/>").ElementPath(0), "");
+  // A path deeper than 12 elements keeps its first 4 and last 8.
+  std::string deep = "<r>";
+  for (int i = 1; i <= 20; ++i) deep += "<e" + std::to_string(i) + ">";
+  for (int i = 20; i >= 1; --i) deep += "</e" + std::to_string(i) + ">";
+  deep += "</r>";
+  EXPECT_EQ(vantu::branding_package::LayoutDocument(deep).ElementPath(deep.find("<e20>")),
+            "e1/e2/e3/e4/...(8 more)/e13/e14/e15/e16/e17/e18/e19/e20");
+}

@@ -57,6 +57,7 @@ std::string JsonFindings(const std::vector<Finding>& findings) {
             SeverityName(f.severity()) + "\",\"file\":" + JsonString(f.file) +
             ",\"line\":" + std::to_string(f.line) + ",\"column\":" + std::to_string(f.column) +
             ",\"offset\":" + (f.offset == kNoOffset ? "null" : std::to_string(f.offset)) +
+            ",\"element\":" + (f.element.empty() ? "null" : JsonString(f.element)) +
             ",\"message\":" + JsonString(f.message) + "}";
   }
   return json + "]";

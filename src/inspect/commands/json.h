@@ -16,7 +16,7 @@ namespace vantu::branding_package {
 std::string JsonString(std::string_view text);
 
 // findings as a JSON array of objects: id, severity, file, line, column, offset (or null),
-// message.
+// element (the layout element's path, or null), message.
 std::string JsonFindings(const std::vector<Finding>& findings);
 
 // The fields every --json object starts with, the brace included: tool, version, command,

@@ -13,14 +13,16 @@ namespace vantu::branding_package {
 struct PreviewItem {
   enum class Kind { kLogo, kText, kHyperlink };
   Kind kind;
-  std::string text;  // logo: the image name; text and hyperlink: the text
-  std::string url;   // hyperlink only
+  std::string text;       // logo: the image name; text and hyperlink: the text
+  std::string url;        // hyperlink only
+  std::string element{};  // its path in the layout, as findings name it
 };
 
 // One line of the About box.
 struct PreviewLine {
   std::string align;  // "left", "center" or "right"; left when the attribute is missing
   std::vector<PreviewItem> items;
+  std::string element{};  // its path in the layout
 };
 
 // The branding a layout describes, as the client would read it.
@@ -32,6 +34,12 @@ struct PreviewModel {
   std::string aboutTitle;
   std::string minWidth;  // as written; empty when absent
   std::vector<PreviewLine> lines;
+  // The paths of the elements, as findings name them; empty when the element is absent.
+  std::string appNameElement;
+  std::string menuElement;
+  std::string aboutItemElement;
+  std::string quitItemElement;
+  std::string aboutElement;
 };
 
 // An image the page shows.

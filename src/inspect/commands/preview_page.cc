@@ -4,8 +4,10 @@
 #include <unordered_map>
 
 #include "base/ascii.h"
+#include "base/shown.h"
 #include "base/utf8.h"
 #include "image/image_format.h"
+#include "inspect/commands/report.h"
 
 namespace vantu::branding_package {
 
@@ -25,9 +27,9 @@ section.part{margin-bottom:24px}
 .image-data{position:absolute}
 .titlebar svg{max-height:32px;width:auto}
 .app-name{font-weight:600;overflow-wrap:anywhere}
-.toolbar{position:relative;padding:6px 10px;border-bottom:1px solid #e1e4e8;min-height:120px}
+.toolbar{padding:6px 10px;border-bottom:1px solid #e1e4e8}
 .menu-button{display:inline-block;padding:2px 8px;border:1px solid #c9ccd1;border-radius:4px;background:#f6f8fa}
-.menu{position:absolute;left:10px;top:36px;margin:0;padding:4px 0;list-style:none;min-width:180px;
+.menu{width:max-content;max-width:100%;margin:6px 0 0;padding:4px 0;list-style:none;min-width:180px;
 background:#fff;border:1px solid #c9ccd1;border-radius:4px;box-shadow:0 2px 6px rgba(0,0,0,.12)}
 .menu li{padding:4px 14px;overflow-wrap:anywhere}
 .dialog{display:inline-block;min-width:300px;max-width:100%;background:#fff;border:1px solid #c9ccd1;border-radius:6px;overflow:hidden}
@@ -36,12 +38,26 @@ background:#fff;border:1px solid #c9ccd1;border-radius:4px;box-shadow:0 2px 6px 
 .line{margin:4px 0;overflow-wrap:anywhere}
 .line svg{max-width:100%;height:auto;vertical-align:middle}
 .line>*+*{margin-left:6px}
-.not-a-link{color:#57606a}
+.not-a-link{color:#b3261e;text-decoration:underline wavy #b3261e}
+.gap{display:inline-block;padding:0 6px;border:2px dashed #b3261e;border-radius:3px;color:#b3261e;font-style:italic}
+.mark{display:inline-block;margin:2px 0 2px 6px;padding:0 6px;border:1px solid #bf8700;border-radius:3px;
+background:#fff8c5;color:#4d2d00;font-size:12px;font-style:normal;font-weight:400;text-align:left}
+.mark-error{border-color:#b3261e;background:#ffebe9;color:#82071e}
+.mark-note{border-color:#8c959f;background:#f6f8fa;color:#424a53}
+.menu li.menu-finding{padding:2px 8px}
 .facts table{border-collapse:collapse;width:100%;background:#fff;border:1px solid #c9ccd1}
-.facts th,.facts td{text-align:left;vertical-align:top;padding:4px 8px;border-bottom:1px solid #e1e4e8;overflow-wrap:anywhere}
-.facts td.hash{font-family:ui-monospace,SFMono-Regular,Menlo,Consolas,monospace;font-size:12px}
+.facts th,.facts td{text-align:left;vertical-align:top;padding:4px 8px;border-bottom:1px solid #e1e4e8}
+.facts th,.facts .number{white-space:nowrap}
+.facts td{overflow-wrap:break-word}
+.facts .where{color:#57606a;font-size:12px}
+.panel{min-width:0;overflow-x:auto}
+.facts td.name{overflow-wrap:anywhere}
+.facts td.hash{font-family:ui-monospace,SFMono-Regular,Menlo,Consolas,monospace;font-size:12px;white-space:nowrap}
+.facts input.hash-field{display:block;width:100%;margin-top:4px;font:inherit;font-size:11px;border:1px solid #c9ccd1;border-radius:3px;padding:2px 4px}
 .finding-error{color:#b3261e}
-@media print{body{background:#fff}}
+.facts .hash-print{display:none}
+@media print{body{background:#fff}.facts input.hash-field{display:none}.facts .hash-short{display:none}
+.facts .hash-print{display:inline}}
 )";
 
 std::string Escaped(const std::string& text) {
@@ -157,6 +173,40 @@ void ImageData(const std::vector<PreviewImage>& images, std::string& page) {
   page += "</defs></svg>\n";
 }
 
+// The findings about each element of the layout, drawn beside it.
+class Marks {
+ public:
+  // findings about the layout read from source.
+  Marks(const std::vector<Finding>& findings, const std::string& source) {
+    for (const Finding& f : findings) {
+      if (!f.element.empty() && f.file == source) byElement_[f.element].push_back(&f);
+    }
+  }
+  // The marks of the findings about element, each "severity: message [id]".
+  std::string At(const std::string& element) const {
+    const auto found = element.empty() ? byElement_.end() : byElement_.find(element);
+    if (found == byElement_.end()) return "";
+    std::string marks;
+    for (const Finding* f : found->second) {
+      const std::string severity = SeverityName(f->severity());
+      marks += "<span class=\"mark mark-" + severity + "\">" + severity + ": " +
+               Escaped(f->message) + " [" + f->kind->id + "]</span>";
+    }
+    return marks;
+  }
+
+ private:
+  std::unordered_map<std::string, std::vector<const Finding*>> byElement_;
+};
+
+// text, or where the client shows nothing, a gap marked with what is missing: absent when
+// its element is, else empty.
+std::string TextOrGap(const std::string& text, const std::string& element, const char* absent,
+                      const char* empty) {
+  if (!text.empty()) return Escaped(text);
+  return std::string("<span class=\"gap\">") + (element.empty() ? absent : empty) + "</span>";
+}
+
 // minWidth in CSS pixels when it is a whole number; the client's unit is not stated.
 std::string MinWidthStyle(const std::string& minWidth) {
   if (minWidth.empty() || minWidth.size() > 6 ||
@@ -166,7 +216,8 @@ std::string MinWidthStyle(const std::string& minWidth) {
   return " style=\"min-width:" + std::to_string(std::stoul(minWidth)) + "px\"";
 }
 
-void Lines(const PreviewModel& model, const ImageIndex& images, std::string& page) {
+void Lines(const PreviewModel& model, const ImageIndex& images, const Marks& marks,
+           std::string& page) {
   for (const PreviewLine& line : model.lines) {
     const std::string align =
         line.align == "center" || line.align == "right" ? line.align : std::string("left");
@@ -190,40 +241,47 @@ void Lines(const PreviewModel& model, const ImageIndex& images, std::string& pag
           }
           break;
       }
+      page += marks.At(item.element);
     }
-    page += "</div>\n";
+    page += marks.At(line.element) + "</div>\n";
   }
 }
 
 void Facts(const PreviewFacts& facts, std::string& page) {
   page += "<section class=\"part facts\"><h2>Package</h2><table>";
-  page += "<tr><th>From</th><td>" + Escaped(facts.source) + "</td></tr>";
-  page += std::string("<tr><th>Size</th><td>") + std::to_string(facts.packageSize) + " bytes" +
+  page += "<tr><th>From</th><td class=\"name\">" + Escaped(facts.source) + "</td></tr>";
+  page += std::string("<tr><th>Size</th><td><span class=\"number\">") +
+          std::to_string(facts.packageSize) + " bytes</span>" +
           (facts.built ? "" : " (as the packager would build it)") + "</td></tr>";
-  page += "<tr><th>SHA-256</th><td class=\"hash\">" + Escaped(facts.sha256) + "</td></tr>";
+  // Shortened to fit beside the drawing; whole on hover, in a field to copy, and on paper.
+  const std::string hash = Escaped(facts.sha256);
+  const std::string shortHash =
+      hash.size() > 24 ? hash.substr(0, 12) + "\xE2\x80\xA6" + hash.substr(hash.size() - 12) : hash;
+  page += "<tr><th>SHA-256</th><td class=\"hash\"><span class=\"hash-short\" title=\"" + hash +
+          "\">" + shortHash + "</span><span class=\"hash-print\">" + hash +
+          "</span><input class=\"hash-field\" readonly aria-label=\"SHA-256\" value=\"" + hash +
+          "\"></td></tr>";
   page +=
       "</table></section>\n<section class=\"part facts\"><h2>Images</h2><table>"
       "<tr><th>Name</th><th>Format</th><th>Pixels</th><th>Bytes</th></tr>";
   for (const PreviewImage& image : facts.images) {
-    page += "<tr class=\"image-fact\"><td>" + Escaped(image.name) + "</td><td>" +
-            FormatName(image.format) + "</td><td>" + std::to_string(image.width) + "x" +
-            std::to_string(image.height) + "</td><td>" + std::to_string(image.bytes.size()) +
-            "</td></tr>";
+    page += "<tr class=\"image-fact\"><td class=\"name\">" + Escaped(image.name) +
+            "</td><td class=\"number\">" + FormatName(image.format) + "</td><td class=\"number\">" +
+            std::to_string(image.width) + "x" + std::to_string(image.height) +
+            "</td><td class=\"number\">" + std::to_string(image.bytes.size()) + "</td></tr>";
   }
   page += "</table></section>\n<section class=\"part facts\"><h2>Lint findings</h2>";
   if (facts.findings.empty()) page += "<p>None.</p>";
   if (!facts.findings.empty()) {
-    page += "<table><tr><th>Where</th><th>Finding</th></tr>";
+    page += "<table>";
     for (const Finding& f : facts.findings) {
       const std::string severity = SeverityName(f.severity());
-      std::string where = Escaped(f.file);
-      if (f.offset != kNoOffset) where += ": offset " + std::to_string(f.offset);
-      if (f.line > 0 || f.offset == kNoOffset) {
-        where += (f.offset == kNoOffset ? ":" : " (layout text ") + std::to_string(f.line) + ":" +
-                 std::to_string(f.column) + (f.offset == kNoOffset ? "" : ")");
-      }
-      page += "<tr class=\"finding finding-" + severity + "\"><td>" + where + "</td><td>" +
-              severity + ": " + Escaped(f.message) + " [" + f.kind->id + "]</td></tr>";
+      // A package's finding names its element already; a file's gets it here.
+      std::string where = WhereOf(f);
+      if (f.offset == kNoOffset && !f.element.empty()) where += " (" + Shown(f.element) + ")";
+      page += "<tr class=\"finding finding-" + severity + "\"><td><div class=\"where\">" +
+              Escaped(where) + "</div>" + severity + ": " + Escaped(f.message) + " [" +
+              f.kind->id + "]</td></tr>";
     }
     page += "</table>";
   }
@@ -240,20 +298,30 @@ std::string RenderPreviewPage(const PreviewModel& model, const PreviewFacts& fac
       "<meta name=\"viewport\" content=\"width=device-width\">\n<title>Branding preview: " +
       Escaped(model.appName) + "</title>\n<style>" + kStyle + "</style></head>\n<body><main>\n";
   const ImageIndex images(facts.images);
+  const Marks marks(facts.findings, facts.source);
   ImageData(facts.images, page);
   page += "<h1>Branding preview: " + Escaped(facts.source) + "</h1>\n<div class=\"drawing\">\n";
   page +=
       "<section class=\"part\"><h2>Client window: title bar and toolbar menu</h2>"
       "<div class=\"window\"><div class=\"titlebar\">" +
-      images.Tag(model.appIcon, "app-icon") + "<span class=\"app-name\">" + Escaped(model.appName) +
+      images.Tag(model.appIcon, "app-icon") + "<span class=\"app-name\">" +
+      TextOrGap(model.appName, model.appNameElement, "no name", "empty name") +
+      marks.At(model.appNameElement) +
       "</span></div><div class=\"toolbar\"><span class=\"menu-button\">Menu</span>"
       "<ul class=\"menu\"><li class=\"about-item\">" +
-      Escaped(model.aboutItem) + "</li><li class=\"quit-item\">" + Escaped(model.quitItem) +
-      "</li></ul></div></div></section>\n";
+      TextOrGap(model.aboutItem, model.aboutItemElement, "no About item", "empty About item") +
+      marks.At(model.aboutItemElement) + "</li><li class=\"quit-item\">" +
+      TextOrGap(model.quitItem, model.quitItemElement, "no Quit item", "empty Quit item") +
+      marks.At(model.quitItemElement) + "</li>";
+  if (const std::string menuMarks = marks.At(model.menuElement); !menuMarks.empty()) {
+    page += "<li class=\"menu-finding\">" + menuMarks + "</li>";
+  }
+  page += "</ul></div></div></section>\n";
   page += "<section class=\"part\"><h2>About box</h2><div class=\"dialog\"" +
           MinWidthStyle(model.minWidth) + "><div class=\"dialog-title\">" +
-          Escaped(model.aboutTitle) + "</div><div class=\"dialog-body\">\n";
-  Lines(model, images, page);
+          TextOrGap(model.aboutTitle, model.aboutElement, "no title", "empty title") +
+          marks.At(model.aboutElement) + "</div><div class=\"dialog-body\">\n";
+  Lines(model, images, marks, page);
   page += "</div></div></section>\n</div>\n<div class=\"panel\">\n";
   Facts(facts, page);
   page += "</div>\n</main></body></html>\n";

@@ -21,17 +21,25 @@ int ReportFault(std::ostream& err, const std::string& path, const Fault& fault) 
   return static_cast<int>(fault.kind);
 }
 
+std::string WhereOf(const Finding& f) {
+  std::string where = Shown(f.file);
+  if (f.offset != kNoOffset) {
+    where += ": offset " + std::to_string(f.offset);
+    if (f.line > 0) {
+      where += " (layout text " + std::to_string(f.line) + ':' + std::to_string(f.column);
+      if (!f.element.empty()) where += ", " + Shown(f.element);
+      where += ')';
+    }
+  } else if (f.line > 0) {
+    where += ':' + std::to_string(f.line) + ':' + std::to_string(f.column);
+  }
+  return where;
+}
+
 void PrintFindings(std::ostream& out, const std::vector<Finding>& findings) {
   for (const Finding& f : findings) {
-    out << Shown(f.file);
-    if (f.offset != kNoOffset) {
-      out << ": offset " << f.offset;
-      if (f.line > 0) out << " (layout text " << f.line << ':' << f.column << ')';
-    } else if (f.line > 0) {
-      out << ':' << f.line << ':' << f.column;
-    }
-    out << ": " << SeverityName(f.severity()) << ": " << Shown(f.message) << " [" << f.kind->id
-        << "]\n";
+    out << WhereOf(f) << ": " << SeverityName(f.severity()) << ": " << Shown(f.message) << " ["
+        << f.kind->id << "]\n";
   }
 }
 

@@ -19,8 +19,11 @@ int ReportFault(std::ostream& err, const std::string& path, const Fault& fault);
 // The fault of a file that cannot be opened, or is not a regular file, with the reason.
 Fault CannotOpen(const FileSource& file);
 
-// Prints each finding as "FILE:LINE:COLUMN: SEVERITY: MESSAGE [ID]", with the package
-// offset instead of the line where there is one.
+// Where f is, for a person: "FILE:LINE:COLUMN", or in a package "PACKAGE: offset N (layout
+// text LINE:COLUMN, ELEMENT PATH)"; control bytes shown C-style.
+std::string WhereOf(const Finding& f);
+
+// Prints each finding as "WHERE: SEVERITY: MESSAGE [ID]".
 void PrintFindings(std::ostream& out, const std::vector<Finding>& findings);
 
 // Reads the layout document at layoutPath into text; on a failure reports it on err ("PATH:

@@ -37,6 +37,10 @@ std::string Result(const Finding& f) {
                 ",\"startColumn\":" + std::to_string(f.column > 0 ? f.column : 1) + "}";
   }
   location += "}";
+  if (!f.element.empty()) {
+    location += ",\"logicalLocations\":[{\"fullyQualifiedName\":" + JsonString(f.element) +
+                ",\"kind\":\"element\"}]";
+  }
   return "{\"ruleId\":" + JsonString(f.kind->id) + ",\"ruleIndex\":" + std::to_string(index) +
          ",\"level\":" + Level(f.severity()) + ",\"message\":" + Text(f.message) +
          ",\"locations\":[{\"physicalLocation\":" + location + "}]}";

@@ -43,7 +43,7 @@ int VerifyPackage(ByteSource& source, const std::string& path, const VerifyOptio
   }
   if (!contents.fault && options.sha256 && contents.sha256 != AsciiLower(*options.sha256)) {
     findings.push_back({&Kind("digest"), path, 0, 0, kNoOffset,
-                        "SHA-256 is " + contents.sha256 + ", expected " + *options.sha256, false});
+                        "SHA-256 is " + contents.sha256 + ", expected " + *options.sha256});
   }
   const int status = contents.fault ? static_cast<int>(contents.fault->kind)
                                     : StatusOf(findings, options.policy.strict);

@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "inspect/model/tool_table.h"
@@ -50,6 +51,15 @@ const char* SeverityName(Severity severity);
 // One finding: its kind, where it is (a 1-based line and column of a file, line 0 for no
 // place; for a package, the byte offset too) and what exactly is wrong.
 struct Finding {
+  Finding(const FindingKind* kind, std::string file, int line, int column, std::uint64_t offset,
+          std::string message)
+      : kind(kind),
+        file(std::move(file)),
+        line(line),
+        column(column),
+        offset(offset),
+        message(std::move(message)) {}
+
   const FindingKind* kind;
   std::string file;
   int line = 0;
@@ -57,6 +67,7 @@ struct Finding {
   std::uint64_t offset = kNoOffset;  // in the package file, when the finding is about one
   std::string message;
   bool denied = false;  // --deny named its kind: an error whatever the catalogue says
+  std::string element;  // in a layout, the path of the element it is about; else empty
   // The catalogue's severity, or error when denied.
   Severity severity() const { return denied ? Severity::kError : kind->severity; }
 };

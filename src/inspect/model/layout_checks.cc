@@ -61,6 +61,7 @@ void CheckLayout(const std::string& file, const LayoutDocument& document,
     findings.push_back({&Kind(id), file, line, column,
                         textOffset == kNoOffset ? kNoOffset : textOffset + offset, message});
   };
+  const std::size_t first = findings.size();
   if (const auto& error = document.SyntaxError()) {
     // The packager's one syntax error, without the schema library's wording of it, and no
     // references to compare.
@@ -104,6 +105,11 @@ void CheckLayout(const std::string& file, const LayoutDocument& document,
                                        : textOffset + document.OffsetAt(s.line, s.column);
       findings.push_back({&Kind(s.id), file, s.line, s.column, offset, s.message});
     }
+  }
+  // Where a person finds each: the element, beside line and column.
+  for (std::size_t i = first; i < findings.size(); ++i) {
+    Finding& f = findings[i];
+    if (f.line > 0) f.element = document.ElementPath(document.OffsetAt(f.line, f.column));
   }
 }
 
