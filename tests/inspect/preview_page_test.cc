@@ -3,6 +3,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 #include <libxml/HTMLparser.h>
@@ -20,13 +21,40 @@ using vantu::branding_package::RenderPreviewPage;
 // What the client opens: http and https with a host, mailto with an address; anything else,
 // or a malformed one, stays text (and lint warns).
 TEST(PreviewPage, OnlyWebAndMailLinksBecomeLinks) {
-  for (const char* url : {"http://a", "HTTPS://a/b?c", "mailto:x@y", "https://host#top"}) {
+  for (const char* url : {"http://a", "HTTPS://a/b?c", "mailto:x@y", "https://host#top",
+                          "https://u:p@h.example:8443/x", "http://[::1]:80/",
+                          "https://b\xC3\xBC" "cher.example/", "mailto:a.b@c.example?subject=x"}) {
     EXPECT_TRUE(IsClientLink(url)) << url;
   }
   for (const char* url : {"javascript:alert(1)", " https://a", "data:text/html,x", "file:///etc",
                           "//host/x", "", "vbscript:x", "\thttp://a", "Https:", "https://",
                           "https:///path", "htps://a", "http://a b", "example.com", "mailto:x"}) {
     EXPECT_FALSE(IsClientLink(url)) << url;
+  }
+}
+
+// lint says why, in words a person can act on.
+TEST(PreviewPage, WhyALinkIsNotOpened) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"", "it is empty"},
+      {"http://a b", "it holds a space or control byte"},
+      {"https://a\x7F", "it holds a space or control byte"},
+      {"example.com/x", "it has no scheme (http, https or mailto)"},
+      {"htps://example.com/", "its scheme \"htps\" is not http, https or mailto"},
+      {"JavaScript:x()", "its scheme \"javascript\" is not http, https or mailto"},
+      {"https:example.com", "it names no host (https://host/)"},
+      {"https:///path", "it names no host (https://host/)"},
+      {"http://user@:80/", "it names no host (http://host/)"},
+      {"http://a:99999/", "its port \"99999\" is not a number up to 65535"},
+      {"http://a:/", "its port \"\" is not a number up to 65535"},
+      {"http://exa_mple.com/", "its host \"exa_mple.com\" is not a host name"},
+      {"http://a..b/", "its host \"a..b\" is not a host name"},
+      {"mailto:x", "it names no address (mailto:name@host)"},
+      {"mailto:@host", "it names no address (mailto:name@host)"},
+      {"mailto:a@", "it names no address (mailto:name@host)"},
+  };
+  for (const auto& [url, why] : cases) {
+    EXPECT_EQ(vantu::branding_package::LinkProblem(url).value_or("none"), why) << url;
   }
 }
 

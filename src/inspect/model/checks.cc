@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <map>
 #include <ostream>
@@ -39,17 +40,70 @@ std::string DeclaredEncoding(const std::string& text, std::size_t& at) {
 
 }  // namespace
 
-bool IsClientLink(std::string_view url) {
-  const std::string lower = AsciiLower(url.substr(0, 8));
-  if (url.find_first_of(" \t\r\n") != std::string_view::npos) return false;
-  if (lower.rfind("mailto:", 0) == 0) return url.find('@') != std::string_view::npos;
-  const std::size_t scheme = lower.rfind("https://", 0) == 0  ? 8
-                             : lower.rfind("http://", 0) == 0 ? 7
-                                                              : 0;
-  if (scheme == 0) return false;
-  const std::size_t hostEnd = url.find_first_of("/?#", scheme);
-  return (hostEnd == std::string_view::npos ? url.size() : hostEnd) > scheme;
+namespace {
+
+// Whether host is a name or address a client can look up: letters, digits, '-' and
+// non-ASCII (an international name) in dot-separated labels, or an IPv6 address in brackets.
+bool IsHost(std::string_view host) {
+  if (host.size() > 2 && host.front() == '[' && host.back() == ']') {
+    return host.find_first_not_of("0123456789abcdefABCDEF:.", 1) == host.size() - 1;
+  }
+  if (host.empty() || host.front() == '.' || host.find("..") != std::string_view::npos) {
+    return false;
+  }
+  for (const char c : host) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80 && !std::isalnum(byte) && c != '-' && c != '.') return false;
+  }
+  return true;
 }
+
+}  // namespace
+
+std::optional<std::string> LinkProblem(std::string_view url) {
+  if (url.empty()) return "it is empty";
+  for (const char c : url) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= 0x20 || byte == 0x7F) return std::string("it holds a space or control byte");
+  }
+  const std::size_t colon = url.find(':');
+  const std::string scheme = AsciiLower(url.substr(0, colon == std::string_view::npos ? 0 : colon));
+  if (scheme.empty() ||
+      scheme.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789+.-") != std::string::npos) {
+    return std::string("it has no scheme (http, https or mailto)");
+  }
+  const std::string_view rest = url.substr(colon + 1);
+  if (scheme == "mailto") {
+    const std::string_view address = rest.substr(0, rest.find('?'));
+    const std::size_t at = address.rfind('@');
+    if (at == std::string_view::npos || at == 0 || !IsHost(address.substr(at + 1))) {
+      return std::string("it names no address (mailto:name@host)");
+    }
+    return std::nullopt;
+  }
+  if (scheme != "http" && scheme != "https") {
+    return "its scheme \"" + scheme + "\" is not http, https or mailto";
+  }
+  if (rest.substr(0, 2) != "//") return std::string("it names no host (" + scheme + "://host/)");
+  std::string_view authority = rest.substr(2, rest.find_first_of("/?#", 2) - 2);
+  authority = authority.substr(
+      authority.rfind('@') == std::string_view::npos ? 0 : authority.rfind('@') + 1);
+  std::string_view host = authority;
+  const std::size_t portAt = authority.rfind(':');
+  if (portAt != std::string_view::npos && authority.find(']', portAt) == std::string_view::npos) {
+    const std::string_view port = authority.substr(portAt + 1);
+    if (port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != port.npos ||
+        std::stoul(std::string(port)) > 65535) {
+      return "its port \"" + std::string(port) + "\" is not a number up to 65535";
+    }
+    host = authority.substr(0, portAt);
+  }
+  if (host.empty()) return std::string("it names no host (" + scheme + "://host/)");
+  if (!IsHost(host)) return "its host \"" + std::string(host) + "\" is not a host name";
+  return std::nullopt;
+}
+
+bool IsClientLink(std::string_view url) { return !LinkProblem(url); }
 
 void CheckLayoutText(const std::string& file, const LayoutDocument& document,
                      std::uint64_t textOffset, std::vector<Finding>& findings) {
@@ -100,10 +154,10 @@ void CheckLayoutText(const std::string& file, const LayoutDocument& document,
         const auto* url = link->first_attribute("url");
         if (url == nullptr) continue;  // a rule of the packager's
         const std::string_view value(url->value(), url->value_size());
-        if (!IsClientLink(value)) {
+        if (auto problem = LinkProblem(value)) {
           warn(offsetOf(*link), "link-url",
                "the hyperlink's url \"" + std::string(value) +
-                   "\" is not an http, https or mailto link the client opens");
+                   "\" is not a link the client opens: " + *problem);
         }
       }
     }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -51,8 +52,12 @@ void CheckLayout(const std::string& file, const LayoutDocument& document,
                  const std::vector<std::string>* imageNames, std::uint64_t textOffset,
                  std::vector<Finding>& findings);
 
-// Whether url is a link the client opens: http or https with a host, or mailto with an
-// address.
+// Why the client would not open url as a link, for a person ("its scheme \"htps\" is not
+// http, https or mailto"); nothing for http or https with a well-formed host (and port), or
+// mailto with an address.
+std::optional<std::string> LinkProblem(std::string_view url);
+
+// Whether url is a link the client opens: LinkProblem finds nothing.
 bool IsClientLink(std::string_view url);
 
 // One image as lint or verify checks it.

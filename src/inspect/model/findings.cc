@@ -49,8 +49,9 @@ const std::vector<FindingKind>& FindingCatalogue() {
        "The packager accepts an empty app-name, about-item, quit-item or about title, and the "
        "client then shows a blank where people expect a word."},
       {"link-url", S::kWarning, F::kLayout, "a hyperlink's url is not one the client opens",
-       "Only http, https and mailto URLs with a host (or an address) become links; anything "
-       "else is shown as text and does nothing when clicked."},
+       "Only http and https URLs with a well-formed host (and port), and mailto URLs with an "
+       "address, become links; anything else (another scheme, a typo such as 'htps:', a space, "
+       "no host) is shown as text and does nothing when clicked. The finding says which."},
       // References between the layout and the images.
       {"missing-image", S::kError, F::kReferences, "the layout names an image that is not there",
        "The packager refuses the build with code -505: every image the layout names (app-icon, "
