@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include <png.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -126,6 +128,23 @@ std::string Image(const std::string& small, std::size_t signature, std::size_t s
 std::string PngBytes(std::size_t size) { return Image(SmallPng(), 8, size); }
 
 std::string JpegBytes(std::size_t size) { return Image(SmallJpeg(), 3, size); }
+
+std::string PngOfSize(std::uint32_t width, std::uint32_t height) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = width;
+  image.height = height;
+  image.format = PNG_FORMAT_GRAY;
+  const std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * height, 0x80);
+  png_alloc_size_t size = 0;
+  png_image_write_to_memory(&image, nullptr, &size, 0, pixels.data(), 0, nullptr);
+  std::string bytes(size, '\0');
+  if (!png_image_write_to_memory(&image, bytes.data(), &size, 0, pixels.data(), 0, nullptr)) {
+    throw std::runtime_error(std::string("cannot write a PNG: ") + image.message);
+  }
+  bytes.resize(size);
+  return bytes;
+}
 
 std::vector<std::string> Entries(const std::string& dir) {
   std::vector<std::string> names;

@@ -51,4 +51,7 @@ std::string PngBytes(std::size_t size);
 // and a pattern (which does not decode).
 std::string JpegBytes(std::size_t size);
 
+// A PNG of width x height grey pixels that decodes.
+std::string PngOfSize(std::uint32_t width, std::uint32_t height);
+
 }  // namespace testing_support

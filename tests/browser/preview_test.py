@@ -233,6 +233,15 @@ def check_page(path, expect, width):
         check(overflow <= 0, f"{name}: {overflow}px wider than the window")
         if "sha256" in expect:
             check_facts(driver, name, expect["sha256"])
+        if width >= 1600 and "shown" in expect:
+            # Drawn at the size lint's note gives.
+            for label, (size, note) in expect["shown"].items():
+                drawn = driver.execute_script(
+                    "const e = document.querySelector(`svg[aria-label='${arguments[0]}']`);"
+                    "const r = e.getBoundingClientRect(); return [Math.round(r.width), Math.round(r.height)]",
+                    label)
+                check(drawn[0] == size, f"{name}: {label} drawn {drawn[0]} wide, expected {size}")
+                check(note in body, f"{name}: the note beside {label}")
     finally:
         driver.quit()
 
@@ -291,6 +300,7 @@ def main():
         "texts": [shown + "name", shown + "about", shown + "quit", shown + "title", shown + "t",
                   shown + "js (javascript:window.__ran=1)", "left by default", "line 9996"],
         "links": {"mail": "mailto:a@example.com"},
+        "shown": {"wide.png": (606, "shows it at most 606x1, scaled down more than 4 times")},
     }
     for width in (800, 1600):
         check_page(sample, sample_expect, width)

@@ -267,7 +267,23 @@ INSTANTIATE_TEST_SUITE_P(
                  {{"icon.png", kPng}, {"layout.xml", kJpeg}},
                  "error: extract would refuse the image name \"layout.xml\"",
                  8,
-                 8}),
+                 8},
+        // Notes, which never fail, with the size the image is shown at.
+        LintCase{"LargeIcon",
+                 "",
+                 {{"icon.png", testing_support::PngOfSize(512, 256)}, {"logo.jpg", kJpeg}},
+                 ":1:63: note: the app icon icon.png is 512x256 pixels, larger than 256x256 and "
+                 "not square: "
+                 "the preview's title bar shows it at 64x32 [image-shown-smaller]",
+                 0,
+                 0},
+        LintCase{"WideLogo",
+                 Replaced(kLayout, "logo.jpg", "logo.png"),
+                 {{"icon.png", kPng}, {"logo.png", testing_support::PngOfSize(3000, 30)}},
+                 "note: the logo logo.png is 3000x30 pixels: the preview's About box shows it at "
+                 "most 606x6, scaled down more than 4 times [image-shown-smaller]",
+                 0,
+                 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // lint --json is one object; its findings and images check out field by field. A passing

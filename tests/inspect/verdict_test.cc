@@ -18,6 +18,7 @@
 namespace bp = vantu::branding_package;
 using testing_support::JpegBytes;
 using testing_support::PngBytes;
+using testing_support::PngOfSize;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
@@ -120,6 +121,23 @@ INSTANTIATE_TEST_SUITE_P(
                     Layout("icon.png", "layout.xml", ""),
                     {{"icon.png", kPng}, {"layout.xml", kJpeg}},
                     {"image-name-refused:error"}},
+        // Notes of images the preview shows much smaller, at and past each bound.
+        VerdictCase{"IconAt256AndLogoAt4Times",
+                    Layout("icon.png", "logo.png", ""),
+                    {{"icon.png", PngOfSize(256, 256)}, {"logo.png", PngOfSize(606 * 4, 1)}},
+                    {}},
+        VerdictCase{"IconPast256AndLogoPast4Times",
+                    Layout("icon.png", "logo.png", ""),
+                    {{"icon.png", PngOfSize(257, 257)}, {"logo.png", PngOfSize(606 * 4 + 1, 1)}},
+                    {"image-shown-smaller:note", "image-shown-smaller:note"}},
+        VerdictCase{"SmallIconNotSquare",
+                    Layout("icon.png", "logo.jpg", ""),
+                    {{"icon.png", PngOfSize(32, 16)}, {"logo.jpg", kJpeg}},
+                    {}},
+        VerdictCase{"LargerIconNotSquare",
+                    Layout("icon.png", "logo.jpg", ""),
+                    {{"icon.png", PngOfSize(33, 32)}, {"logo.jpg", kJpeg}},
+                    {"image-shown-smaller:note"}},
         VerdictCase{"HyperlinkWithoutScheme",
                     Layout("icon.png", "logo.jpg", "<hyperlink url=\"example.com\">x</hyperlink>"),
                     {{"icon.png", kPng}, {"logo.jpg", kJpeg}},

@@ -25,14 +25,13 @@ section.part{margin-bottom:24px}
 .window{background:#fff;border:1px solid #c9ccd1;border-radius:6px;overflow:hidden;width:100%}
 .titlebar{display:flex;align-items:center;gap:8px;padding:6px 10px;background:#e9ebee;border-bottom:1px solid #c9ccd1}
 .image-data{position:absolute}
-.titlebar svg{max-height:32px;width:auto}
 .app-name{font-weight:600;overflow-wrap:anywhere}
 .toolbar{padding:6px 10px;border-bottom:1px solid #e1e4e8}
 .menu-button{display:inline-block;padding:2px 8px;border:1px solid #c9ccd1;border-radius:4px;background:#f6f8fa}
 .menu{width:max-content;max-width:100%;margin:6px 0 0;padding:4px 0;list-style:none;min-width:180px;
 background:#fff;border:1px solid #c9ccd1;border-radius:4px;box-shadow:0 2px 6px rgba(0,0,0,.12)}
 .menu li{padding:4px 14px;overflow-wrap:anywhere}
-.dialog{display:inline-block;min-width:300px;max-width:100%;background:#fff;border:1px solid #c9ccd1;border-radius:6px;overflow:hidden}
+.dialog{display:inline-block;min-width:300px;background:#fff;border:1px solid #c9ccd1;border-radius:6px;overflow:hidden}
 .dialog-title{padding:6px 10px;background:#e9ebee;border-bottom:1px solid #c9ccd1;font-weight:600;overflow-wrap:anywhere}
 .dialog-body{padding:12px 16px}
 .line{margin:4px 0;overflow-wrap:anywhere}
@@ -59,6 +58,14 @@ background:#fff8c5;color:#4d2d00;font-size:12px;font-style:normal;font-weight:40
 @media print{body{background:#fff}.facts input.hash-field{display:none}.facts .hash-short{display:none}
 .facts .hash-print{display:inline}}
 )";
+
+// The sizes lint's notes speak of: the icon's height, the About box's widest, with its
+// padding (16 pixels each side) and border (1).
+std::string SizedStyle() {
+  return ".titlebar svg{max-height:" + std::to_string(kIconShownHeight) +
+         "px;width:auto}\n.dialog{max-width:min(100%," + std::to_string(kLogoShownWidth + 34) +
+         "px)}\n";
+}
 
 std::string Escaped(const std::string& text) {
   std::string out;
@@ -296,7 +303,7 @@ std::string RenderPreviewPage(const PreviewModel& model, const PreviewFacts& fac
       "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
       "img-src data:; style-src 'unsafe-inline'\">\n"
       "<meta name=\"viewport\" content=\"width=device-width\">\n<title>Branding preview: " +
-      Escaped(model.appName) + "</title>\n<style>" + kStyle + "</style></head>\n<body><main>\n";
+      Escaped(model.appName) + "</title>\n<style>" + kStyle + SizedStyle() + "</style></head>\n<body><main>\n";
   const ImageIndex images(facts.images);
   const Marks marks(facts.findings, facts.source);
   ImageData(facts.images, page);

@@ -45,11 +45,28 @@ struct LintedImage {
 void CheckLayoutText(const std::string& file, const LayoutDocument& document,
                      std::uint64_t textOffset, std::vector<Finding>& findings);
 
+// An image as the layout's checks see it.
+struct NamedImage {
+  std::string name;
+  std::uint32_t width = 0;  // 0 when it does not decode
+  std::uint32_t height = 0;
+};
+
+// How the preview draws the title bar and the About box: the app icon at this height, a
+// logo at most this wide.
+constexpr std::uint32_t kIconShownHeight = 32;
+constexpr std::uint32_t kLogoShownWidth = 606;
+// An app icon larger than this either way is shown much smaller than it is.
+constexpr std::uint32_t kIconLargest = 256;
+// A logo scaled down more than this many times is shown much smaller than it is.
+constexpr std::uint32_t kLogoMostScaled = 4;
+
 // Every finding about a layout document, named file in the findings: the packager's parse
-// and rules, the checks above, the schema, and, with imageNames, its references against
-// them. With textOffset (a package's), each finding also gets its byte offset there.
+// and rules, the checks above, the schema, and, with images, its references against them
+// and notes of images shown much smaller than they are. With textOffset (a package's), each
+// finding also gets its byte offset there. Every finding with a position names its element.
 void CheckLayout(const std::string& file, const LayoutDocument& document,
-                 const std::vector<std::string>* imageNames, std::uint64_t textOffset,
+                 const std::vector<NamedImage>* images, std::uint64_t textOffset,
                  std::vector<Finding>& findings);
 
 // Why the client would not open url as a link, for a person ("its scheme \"htps\" is not

@@ -2,6 +2,8 @@
 #include <climits>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -51,10 +53,59 @@ std::optional<std::pair<const LayoutNode*, std::string>> TooWideForSchema(
   return std::nullopt;
 }
 
+// "WxH".
+std::string Size(std::uint64_t width, std::uint64_t height) {
+  return std::to_string(width) + "x" + std::to_string(height);
+}
+
+// length scaled by shown/of, rounded, at least 1.
+std::uint64_t Scaled(std::uint64_t length, std::uint64_t shown, std::uint64_t of) {
+  return std::max<std::uint64_t>(1, (length * shown + of / 2) / of);
+}
+
+// Each reference to an image the preview shows much smaller than it is, with why: an app
+// icon larger than kIconLargest, or not square and larger than kIconShownHeight, a logo
+// scaled down more than kLogoMostScaled times. The first image of a name is the one shown.
+std::vector<std::pair<std::size_t, std::string>> ShownSmaller(
+    const LayoutDocument& document, const std::vector<NamedImage>& images) {
+  std::unordered_map<std::string_view, const NamedImage*> byName;
+  for (const NamedImage& image : images) byName.emplace(image.name, &image);
+  std::vector<std::pair<std::size_t, std::string>> notes;
+  for (const LayoutDocument::Reference& reference : document.References()) {
+    const auto found = byName.find(reference.name);
+    if (found == byName.end() || found->second->width == 0 || found->second->height == 0) continue;
+    const std::uint64_t w = found->second->width;
+    const std::uint64_t h = found->second->height;
+    const bool icon = document.Text().compare(reference.offset, 10, "<app-icon>") == 0 ||
+                      document.Text().compare(reference.offset, 10, "<app-icon ") == 0;
+    // A small icon that is not square is drawn as it is; a larger one must be fitted.
+    const bool fitted = w != h && std::max(w, h) > kIconShownHeight;
+    if (icon && (w > kIconLargest || h > kIconLargest || fitted)) {
+      const std::uint64_t shownH = std::min<std::uint64_t>(h, kIconShownHeight);
+      const bool large = w > kIconLargest || h > kIconLargest;
+      const std::string why =
+          std::string(large ? "larger than " + Size(kIconLargest, kIconLargest) : "") +
+          (large && w != h ? " and " : "") + (w != h ? "not square" : "");
+      notes.emplace_back(reference.offset, "the app icon " + reference.name + " is " + Size(w, h) +
+                                               " pixels, " + why +
+                                               ": the preview's title bar shows it at " +
+                                               Size(Scaled(w, shownH, h), shownH));
+    } else if (!icon && w > std::uint64_t{kLogoShownWidth} * kLogoMostScaled) {
+      notes.emplace_back(reference.offset,
+                         "the logo " + reference.name + " is " + Size(w, h) +
+                             " pixels: the preview's About box shows it at most " +
+                             Size(kLogoShownWidth, Scaled(h, kLogoShownWidth, w)) +
+                             ", scaled down more than " + std::to_string(kLogoMostScaled) +
+                             " times");
+    }
+  }
+  return notes;
+}
+
 }  // namespace
 
 void CheckLayout(const std::string& file, const LayoutDocument& document,
-                 const std::vector<std::string>* imageNames, std::uint64_t textOffset,
+                 const std::vector<NamedImage>* images, std::uint64_t textOffset,
                  std::vector<Finding>& findings) {
   auto add = [&](std::size_t offset, const char* id, const std::string& message) {
     const auto [line, column] = document.Position(offset);
@@ -84,17 +135,20 @@ void CheckLayout(const std::string& file, const LayoutDocument& document,
   }
   CheckLayoutText(file, document, textOffset, findings);
 
-  if (imageNames != nullptr) {
+  if (images != nullptr) {
     const auto& references = document.References();
     const NameMismatches mismatches = MatchNames(
         references, [](const LayoutDocument::Reference& r) { return std::string_view(r.name); },
-        *imageNames, [](const std::string& name) { return std::string_view(name); });
+        *images, [](const NamedImage& image) { return std::string_view(image.name); });
     for (std::size_t i : mismatches.references) {
       add(references[i].offset, "missing-image", kNoResourceFound + references[i].name);
     }
     for (std::size_t i : mismatches.resources) {
       add(document.OffsetOf(document.Root()), "unreferenced-image",
-          kNoReferenceFound + (*imageNames)[i]);
+          kNoReferenceFound + (*images)[i].name);
+    }
+    for (const auto& [offset, message] : ShownSmaller(document, *images)) {
+      add(offset, "image-shown-smaller", message);
     }
   }
 
@@ -137,12 +191,15 @@ std::vector<Finding> LintFindings(const std::string& file, const std::string& te
                                   std::vector<LintedImage>& images, References references) {
   std::vector<Finding> findings;
   images = CheckImages(imagePaths, findings);
-  std::vector<std::string> names;
-  names.reserve(images.size());
-  for (const LintedImage& image : images) names.push_back(image.name);
+  std::vector<NamedImage> named;
+  named.reserve(images.size());
+  for (const LintedImage& image : images) {
+    named.push_back({image.name, image.decoded.ok ? image.decoded.width : 0,
+                     image.decoded.ok ? image.decoded.height : 0});
+  }
   const bool compared = !images.empty() || references == References::kAlways;
   const LayoutDocument document(text);
-  CheckLayout(file, document, compared ? &names : nullptr, kNoOffset, findings);
+  CheckLayout(file, document, compared ? &named : nullptr, kNoOffset, findings);
   SortFindings(file, findings);
   return findings;
 }
@@ -150,16 +207,17 @@ std::vector<Finding> LintFindings(const std::string& file, const std::string& te
 std::vector<Finding> PackageFindings(const PackageContents& contents,
                                      const LayoutDocument& document, const std::string& path) {
   std::vector<Finding> findings;
-  std::vector<std::string> names;
+  std::vector<NamedImage> named;
   ImageChecks checks;
   for (const StoredImage& image : contents.images) {
-    names.push_back(image.name);
+    named.push_back({image.name, image.decoded.ok ? image.decoded.width : 0,
+                     image.decoded.ok ? image.decoded.height : 0});
     checks.Check({image.name, image.format, &image.decoded, image.sha256, path, image.recordOffset,
                   "image data of " + image.name + " ",
                   "the record at offset " + std::to_string(image.recordOffset)},
                  findings);
   }
-  if (contents.hasLayout) CheckLayout(path, document, &names, contents.layoutTextOffset, findings);
+  if (contents.hasLayout) CheckLayout(path, document, &named, contents.layoutTextOffset, findings);
   std::stable_sort(findings.begin(), findings.end(),
                    [](const Finding& a, const Finding& b) { return a.offset < b.offset; });
   return findings;
