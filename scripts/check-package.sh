@@ -25,6 +25,14 @@ for library in libwolfssl libxml2 libpng16 libjpeg62-turbo; do
   grep -q "$library" <<<"$depends" || fail "Depends lacks $library: $depends"
 done
 
+# Debian's own checker, where it is installed (make test installs it): no error or warning.
+if command -v lintian >/dev/null; then
+  lintian --fail-on error,warning "$deb" >"$work/lintian.log" 2>&1 ||
+    { cat "$work/lintian.log"; fail "lintian finds errors or warnings"; }
+else
+  echo "check-package: lintian is not installed, not run"
+fi
+
 root="$work/root"
 mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates" "$root/var/lib/dpkg/triggers"
 touch "$root/var/lib/dpkg/status"
@@ -54,4 +62,4 @@ hash=$(sed -n 's/^Hash: //p' "$work/build.out")
   fail "the installed inspect tool does not verify the installed packager's package"
 dpkg --root="$root" --log=/dev/null --force-not-root -r branding-package >/dev/null
 [ -e "$root/usr/bin/branding-package" ] && fail "removing the package left the tool behind"
-echo "check-package: $(basename "$deb") built, listed, installed, run and removed"
+echo "check-package: $(basename "$deb") built, listed, checked, installed, run and removed"
