@@ -23,7 +23,9 @@ using vantu::branding_package::RenderPreviewPage;
 TEST(PreviewPage, OnlyWebAndMailLinksBecomeLinks) {
   for (const char* url : {"http://a", "HTTPS://a/b?c", "mailto:x@y", "https://host#top",
                           "https://u:p@h.example:8443/x", "http://[::1]:80/",
-                          "https://b\xC3\xBC" "cher.example/", "mailto:a.b@c.example?subject=x"}) {
+                          "https://b\xC3\xBC"
+                          "cher.example/",
+                          "mailto:a.b@c.example?subject=x"}) {
     EXPECT_TRUE(IsClientLink(url)) << url;
   }
   for (const char* url : {"javascript:alert(1)", " https://a", "data:text/html,x", "file:///etc",

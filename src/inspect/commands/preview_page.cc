@@ -287,8 +287,8 @@ void Facts(const PreviewFacts& facts, std::string& page) {
       std::string where = WhereOf(f);
       if (f.offset == kNoOffset && !f.element.empty()) where += " (" + Shown(f.element) + ")";
       page += "<tr class=\"finding finding-" + severity + "\"><td><div class=\"where\">" +
-              Escaped(where) + "</div>" + severity + ": " + Escaped(f.message) + " [" +
-              f.kind->id + "]</td></tr>";
+              Escaped(where) + "</div>" + severity + ": " + Escaped(f.message) + " [" + f.kind->id +
+              "]</td></tr>";
     }
     page += "</table>";
   }
@@ -303,7 +303,8 @@ std::string RenderPreviewPage(const PreviewModel& model, const PreviewFacts& fac
       "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
       "img-src data:; style-src 'unsafe-inline'\">\n"
       "<meta name=\"viewport\" content=\"width=device-width\">\n<title>Branding preview: " +
-      Escaped(model.appName) + "</title>\n<style>" + kStyle + SizedStyle() + "</style></head>\n<body><main>\n";
+      Escaped(model.appName) + "</title>\n<style>" + kStyle + SizedStyle() +
+      "</style></head>\n<body><main>\n";
   const ImageIndex images(facts.images);
   const Marks marks(facts.findings, facts.source);
   ImageData(facts.images, page);
