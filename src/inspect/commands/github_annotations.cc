@@ -30,16 +30,9 @@ std::string Escaped(std::string_view text, bool property) {
   return out;
 }
 
-const char* Command(Severity severity) {
-  switch (severity) {
-    case Severity::kError:
-      return "error";
-    case Severity::kWarning:
-      return "warning";
-    case Severity::kNote:
-      return "notice";
-  }
-  return "error";
+// The workflow command of a severity: its own word, but "notice" for a note.
+std::string Command(Severity severity) {
+  return severity == Severity::kNote ? "notice" : SeverityName(severity);
 }
 
 }  // namespace
@@ -47,7 +40,7 @@ const char* Command(Severity severity) {
 std::string GithubAnnotations(const std::vector<Finding>& findings) {
   std::string out;
   for (const Finding& f : findings) {
-    out += std::string("::") + Command(f.severity()) + " file=" + Escaped(f.file, true);
+    out += "::" + Command(f.severity()) + " file=" + Escaped(f.file, true);
     if (f.line > 0) {
       out += ",line=" + std::to_string(f.line);
       if (f.column > 0) out += ",col=" + std::to_string(f.column);
