@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Plants each fault of scripts/mutants.txt in turn, rebuilds, runs the suite (without the
 # browser and .deb tests, which take long and check other things), and lists the faults no
-# test caught. Every file is restored, also when interrupted. Usage: scripts/mutants.sh BUILD
+# test caught. Every file is restored, also when interrupted.
+# Usage: scripts/mutants.sh [BUILD [LIST]], LIST scripts/mutants.txt by default.
 set -euo pipefail
 build=${1:-build-mutants}
+list=$(realpath "${2:-scripts/mutants.txt}")
 cd "$(dirname "$0")/.."
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DBP_BUILD_TESTS=ON -DBP_PACKAGE_TEST=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)" >/dev/null
@@ -41,7 +43,7 @@ open(path, "w").write(source.replace(text, replacement, 1))' "$file" "$text" "$r
     killed=$((killed + 1))
   fi
   restore
-done < scripts/mutants.txt
+done < "$list"
 cmake --build "$build" -j "$(nproc)" >/dev/null
 echo "mutants: $killed killed, ${#survived[@]} survived"
 for s in "${survived[@]}"; do echo "  survived: $s"; done
