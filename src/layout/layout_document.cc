@@ -114,11 +114,21 @@ std::string LayoutDocument::ElementPath(std::size_t offset) const {
       elements_.begin(), elements_.end(), offset,
       [](std::size_t value, const Element& element) { return value < element.offset; });
   if (after == elements_.begin()) return "";
-  std::vector<std::size_t> chain;  // from the element up, the top element left out
-  for (auto at = static_cast<std::size_t>(after - elements_.begin()) - 1;
-       elements_[at].parent != kTop; at = elements_[at].parent) {
-    chain.push_back(at);
+  auto at = static_cast<std::size_t>(after - elements_.begin()) - 1;
+  // At an end tag, the element it closes: the nearest one open there with its name.
+  if (text_.compare(offset, 2, "</") == 0) {
+    const std::size_t end = text_.find_first_of(" \t\r\n>", offset + 2);
+    const std::string_view name = std::string_view(text_).substr(offset + 2, end - offset - 2);
+    for (std::size_t open = at; open != kTop; open = elements_[open].parent) {
+      if (std::string_view(elements_[open].segment).substr(0, elements_[open].segment.find('[')) ==
+          name) {
+        at = open;
+        break;
+      }
+    }
   }
+  std::vector<std::size_t> chain;  // from the element up, the top element left out
+  for (; elements_[at].parent != kTop; at = elements_[at].parent) chain.push_back(at);
   if (chain.empty()) return elements_.front().segment;
   std::string path;
   for (std::size_t k = chain.size(); k-- > 0;) {

@@ -68,9 +68,10 @@ class LayoutDocument {
   // Every rule the packager would refuse the document for, in its order.
   const std::vector<Violation>& Violations() const { return violations_; }
   // Where a person finds offset: the path of the last element whose start tag begins at or
-  // before it, below the top element ("about/line[3]/hyperlink"; the top element's own name
-  // for it), with an index where siblings share the name, the middle of a path deeper than 12
-  // elements left out; empty when nothing parsed.
+  // before it (at an end tag, of the element it closes), below the top element
+  // ("about/line[3]/hyperlink"; the top element's own name for it), with an index where siblings
+  // share the name, the middle of a path deeper than 12 elements left out; empty when nothing
+  // parsed.
   std::string ElementPath(std::size_t offset) const;
 
  private:

@@ -253,8 +253,9 @@ TEST(LayoutDocument, ElementPathOfAnOffset) {
       {"<hyperlink/><text/>", "line[2]/hyperlink[1]"},
       {"<text/>", "line[2]/text"},
       {"<hyperlink/></line><line>", "line[2]/hyperlink[2]"},
-      {"</line><line><hyperlink/></line></r>", "line[2]/hyperlink[2]"},  // after it, until the next
+      {"</line><line><hyperlink/></line></r>", "line[2]"},  // an end tag: what it closes
       {"<hyperlink/></line></r>", "line[3]/hyperlink"},
+      {"</r>", "r"},
   };
   for (const auto& [at, path] : cases) {
     const std::size_t offset =
@@ -262,6 +263,9 @@ TEST(LayoutDocument, ElementPathOfAnOffset) {
     EXPECT_EQ(document.ElementPath(offset), path) << at;
   }
   EXPECT_EQ(vantu::branding_package::LayoutDocument("<r><a>").ElementPath(3), "");
+  // Text, and an end tag that closes nothing open (the parser ends there), keep the element.
+  EXPECT_EQ(vantu::branding_package::LayoutDocument("<r><a>xy</a></r>").ElementPath(7), "a");
+  EXPECT_EQ(vantu::branding_package::LayoutDocument("<r><a/></q>").ElementPath(7), "a");
   EXPECT_EQ(vantu::branding_package::LayoutDocument("  <r/>").ElementPath(0), "");
   // A path deeper than 12 elements keeps its first 4 and last 8.
   std::string deep = "<r>";
