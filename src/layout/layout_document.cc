@@ -47,7 +47,9 @@ LayoutDocument::LayoutDocument(std::string text)
   CheckLayoutRules(
       parsed_.first_node(),
       [&](const LayoutNode& element, std::string_view name) {
-        references_.push_back({std::string(name), OffsetOf(&element)});
+        references_.push_back(
+            {std::string(name), OffsetOf(&element),
+             std::string_view(element.name(), element.name_size()) == "app-icon"});
       },
       [&](const LayoutNode* node, const std::string& message) {
         violations_.push_back({OffsetOf(node), message});
@@ -75,8 +77,6 @@ constexpr std::size_t kShownTail = 8;
 }  // namespace
 
 void LayoutDocument::IndexElements() {
-  const LayoutNode* root = Root();
-  if (root == nullptr) return;
   // Depth first, each element when it is reached: document order, the order of the offsets.
   struct Open {
     const LayoutNode* next;                                           // the child to index next
@@ -91,22 +91,35 @@ void LayoutDocument::IndexElements() {
     }
     open.push_back(std::move(element));
   };
-  elements_.push_back({OffsetOf(root), kTop, std::string(root->name(), root->name_size())});
-  enter(root, 0);
-  while (!open.empty()) {
-    Open& parent = open.back();
-    const LayoutNode* child = parent.next;
-    if (child == nullptr) {
-      open.pop_back();
-      continue;
+  // Every top-level element (the packager keeps them all), each by its name alone.
+  for (const LayoutNode* top = ElementFrom(Root()); top != nullptr;
+       top = ElementFrom(top->next_sibling())) {
+    elements_.push_back({OffsetOf(top), kTop, std::string(top->name(), top->name_size())});
+    enter(top, elements_.size() - 1);
+    while (!open.empty()) {
+      Open& parent = open.back();
+      const LayoutNode* child = parent.next;
+      if (child == nullptr) {
+        open.pop_back();
+        continue;
+      }
+      parent.next = ElementFrom(child->next_sibling());
+      auto& [count, seen] = parent.names[{child->name(), child->name_size()}];
+      std::string segment(child->name(), child->name_size());
+      if (count > 1) segment += "[" + std::to_string(++seen) + "]";
+      elements_.push_back({OffsetOf(child), parent.index, std::move(segment)});
+      enter(child, elements_.size() - 1);
     }
-    parent.next = ElementFrom(child->next_sibling());
-    auto& [count, seen] = parent.names[{child->name(), child->name_size()}];
-    std::string segment(child->name(), child->name_size());
-    if (count > 1) segment += "[" + std::to_string(++seen) + "]";
-    elements_.push_back({OffsetOf(child), parent.index, std::move(segment)});
-    enter(child, elements_.size() - 1);
   }
+}
+
+const std::string& LayoutDocument::Segment(const rapidxml::xml_node<char>* element) const {
+  static const std::string kNone;
+  const std::size_t offset = OffsetOf(element);
+  const auto found =
+      std::lower_bound(elements_.begin(), elements_.end(), offset,
+                       [](const Element& e, std::size_t value) { return e.offset < value; });
+  return found == elements_.end() || found->offset != offset ? kNone : found->segment;
 }
 
 std::string LayoutDocument::ElementPath(std::size_t offset) const {
@@ -129,7 +142,7 @@ std::string LayoutDocument::ElementPath(std::size_t offset) const {
   }
   std::vector<std::size_t> chain;  // from the element up, the top element left out
   for (; elements_[at].parent != kTop; at = elements_[at].parent) chain.push_back(at);
-  if (chain.empty()) return elements_.front().segment;
+  if (chain.empty()) return elements_[at].segment;
   std::string path;
   for (std::size_t k = chain.size(); k-- > 0;) {
     const std::size_t depth = chain.size() - k;

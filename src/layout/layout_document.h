@@ -37,6 +37,7 @@ class LayoutDocument {
   struct Reference {
     std::string name;
     std::size_t offset;
+    bool appIcon = false;  // the app-icon's, not a logo's
   };
   // A broken rule of the packager's: the start tag of the node it is about, and the message.
   struct Violation {
@@ -73,6 +74,9 @@ class LayoutDocument {
   // share the name, the middle of a path deeper than 12 elements left out; empty when nothing
   // parsed.
   std::string ElementPath(std::size_t offset) const;
+  // The last part of element's path, "name" or "name[k]" where siblings share the name;
+  // empty for a node that is not an element of the document.
+  const std::string& Segment(const rapidxml::xml_node<char>* element) const;
 
  private:
   // One element, in document order.

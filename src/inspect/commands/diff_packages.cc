@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <map>
 #include <ostream>
 #include <set>
 #include <string_view>
@@ -63,7 +62,7 @@ class LayoutLines {
       return lines;
     }
     for (const Node* node = document.Root(); node != nullptr; node = node->next_sibling()) {
-      Flatten(*node, Path(0, "/" + Shown({node->name(), node->name_size()})), lines);
+      Flatten(document, *node, Path(0, "/" + Shown(document.Segment(node))), lines);
     }
     return lines;
   }
@@ -101,7 +100,8 @@ class LayoutLines {
     return it->second;
   }
 
-  void Flatten(const Node& node, std::uint32_t path, std::vector<std::uint32_t>& lines) {
+  void Flatten(const LayoutDocument& document, const Node& node, std::uint32_t path,
+               std::vector<std::uint32_t>& lines) {
     bool said = false;
     for (auto* a = node.first_attribute(); a != nullptr; a = a->next_attribute()) {
       lines.push_back(Line(path, "/@" + std::string(a->name(), a->name_size()) + " = " +
@@ -109,25 +109,19 @@ class LayoutLines {
       said = true;
     }
     std::string text;
-    std::map<std::string, int> counts;
     for (const Node* child = node.first_node(); child != nullptr; child = child->next_sibling()) {
       if (child->type() == rapidxml::node_data || child->type() == rapidxml::node_cdata) {
         text.append(child->value(), child->value_size());
-      } else if (child->type() == rapidxml::node_element) {
-        ++counts[std::string(child->name(), child->name_size())];
       }
     }
     if (!text.empty()) {
       lines.push_back(Line(path, " = " + Quoted(text)));
       said = true;
     }
-    std::map<std::string, int> seen;
     for (const Node* child = node.first_node(); child != nullptr; child = child->next_sibling()) {
       if (child->type() != rapidxml::node_element) continue;
-      const std::string name(child->name(), child->name_size());
-      std::string segment = "/" + Shown(name);
-      if (counts[name] > 1) segment += "[" + std::to_string(++seen[name]) + "]";
-      Flatten(*child, Path(path, std::move(segment)), lines);
+      // Each child as the document's index names it: with its index where siblings share a name.
+      Flatten(document, *child, Path(path, "/" + Shown(document.Segment(child))), lines);
       said = true;
     }
     if (!said) lines.push_back(Line(path, ""));

@@ -76,8 +76,7 @@ std::vector<std::pair<std::size_t, std::string>> ShownSmaller(
     if (found == byName.end() || found->second->width == 0 || found->second->height == 0) continue;
     const std::uint64_t w = found->second->width;
     const std::uint64_t h = found->second->height;
-    const bool icon = document.Text().compare(reference.offset, 10, "<app-icon>") == 0 ||
-                      document.Text().compare(reference.offset, 10, "<app-icon ") == 0;
+    const bool icon = reference.appIcon;
     // A small icon that is not square is drawn as it is; a larger one must be fitted.
     const bool fitted = w != h && std::max(w, h) > kIconShownHeight;
     if (icon && (w > kIconLargest || h > kIconLargest || fitted)) {
