@@ -20,6 +20,7 @@
 #include "base/signal_cleanup.h"
 #include "base/stray_switches.h"
 #include "base/version.h"
+#include "inspect/commands/ci_formats.h"
 #include "inspect/commands/commands.h"
 #include "inspect/commands/json.h"
 #include "inspect/model/findings.h"
@@ -111,9 +112,6 @@ class OptionalImages : public TCLAP::UnlabeledMultiArg<std::string> {
   }
 };
 
-// Runs a command whose --json output must be exactly one whole JSON object on standard
-// output whatever happens: its own, or, when it printed none (an input it could not open)
-// or memory ran out part-way, one with the same fields that names the input and the fault.
 // lint's layout and images as one list, shown as "<LAYOUT> [<IMAGE> ...]" in usage, so
 // that --explain needs no layout.
 class LayoutAndImages : public TCLAP::UnlabeledMultiArg<std::string> {
@@ -159,31 +157,44 @@ class PolicyArgs {
   TCLAP::MultiArg<std::string> deny_;
 };
 
-int RunJson(const char* command, const std::string& input,
-            const std::function<int(std::ostream& out, std::ostream& err)>& run) {
+// A whole report made from a run's status and fault, for a run that printed none.
+using Fallback = std::function<std::string(int status, const Fault& fault)>;
+
+// Runs a command whose report (--json, --format sarif) must be exactly one whole document on
+// standard output whatever happens: its own, or, when it printed none (an input it could not
+// open) or memory ran out part-way, fallback's, which names the fault.
+int RunWhole(const std::function<int(std::ostream& out, std::ostream& err)>& run,
+             const Fallback& fallback) {
   std::ostringstream out;
   std::ostringstream err;
   int status = 0;
-  std::string json;
+  std::string report;
   try {
     status = run(out, err);
-    json = out.str();
+    report = out.str();
   } catch (const std::bad_alloc&) {
     status = static_cast<int>(Status::kFatal);
     err << "Fatal error: out of memory\n";
   }
   std::cerr << err.str();
-  if (json.empty()) {
+  if (report.empty()) {
     std::string message = err.str();
     while (!message.empty() && message.back() == '\n') message.pop_back();
     message = message.substr(message.rfind('\n') + 1);
     const bool known =
         (status >= static_cast<int>(Status::kIo) && status <= static_cast<int>(Status::kRefused));
-    const Fault fault{known ? static_cast<Status>(status) : Status::kFatal, kNoOffset, message};
-    json = JsonHead(command, input, status) + JsonTail({}, fault);
+    report = fallback(
+        status, Fault{known ? static_cast<Status>(status) : Status::kFatal, kNoOffset, message});
   }
-  std::cout << json << std::flush;
+  std::cout << report << std::flush;
   return status;
+}
+
+// The JSON object of a command on input that printed none.
+Fallback JsonFallback(const char* command, const std::string& input) {
+  return [command, input](int status, const Fault& fault) {
+    return JsonHead(command, input, status) + JsonTail({}, fault);
+  };
 }
 
 int List(const std::vector<std::string>& args) {
@@ -195,9 +206,11 @@ int List(const std::vector<std::string>& args) {
   int status = 0;
   if (!command.Parse(args, status)) return status;
   if (json.getValue()) {
-    return RunJson("list", package.getValue(), [&](std::ostream& out, std::ostream& err) {
-      return ListPackage(package.getValue(), {true, layout.getValue()}, out, err);
-    });
+    return RunWhole(
+        [&](std::ostream& out, std::ostream& err) {
+          return ListPackage(package.getValue(), {true, layout.getValue()}, out, err);
+        },
+        JsonFallback("list", package.getValue()));
   }
   return ListPackage(package.getValue(), {false, layout.getValue()}, std::cout, std::cerr);
 }
@@ -231,9 +244,11 @@ int Verify(const std::vector<std::string>& args) {
     options.sha256 = hex;
   }
   if (options.json) {
-    return RunJson("verify", package.getValue(), [&](std::ostream& out, std::ostream& err) {
-      return VerifyPackage(package.getValue(), options, out, err);
-    });
+    return RunWhole(
+        [&](std::ostream& out, std::ostream& err) {
+          return VerifyPackage(package.getValue(), options, out, err);
+        },
+        JsonFallback("verify", package.getValue()));
   }
   return VerifyPackage(package.getValue(), options, std::cout, std::cerr);
 }
@@ -312,10 +327,14 @@ int Lint(const std::vector<std::string>& args) {
   for (const auto& [key, value] : kFormats) {
     if (chosenFormat == key) options.format = value;
   }
-  if (options.format == LintFormat::kJson) {
-    return RunJson("lint", layout, [&](std::ostream& out, std::ostream& err) {
-      return LintLayout(layout, images, options, out, err);
-    });
+  const auto run = [&](std::ostream& out, std::ostream& err) {
+    return LintLayout(layout, images, options, out, err);
+  };
+  if (options.format == LintFormat::kJson) return RunWhole(run, JsonFallback("lint", layout));
+  if (options.format == LintFormat::kSarif) {
+    // A log of a run that failed, with the reason.
+    return RunWhole(
+        run, [](int status, const Fault& fault) { return SarifLog({}, status, fault.message); });
   }
   return LintLayout(layout, images, options, std::cout, std::cerr);
 }

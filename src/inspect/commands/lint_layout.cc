@@ -2,7 +2,6 @@
 #include <climits>
 #include <optional>
 #include <ostream>
-#include <sstream>
 #include <string_view>
 #include <utility>
 
@@ -121,18 +120,7 @@ void PrintLintReport(std::ostream& out, const LintReport& report, LintFormat for
 int LintLayout(const std::string& layoutPath, const std::vector<std::string>& imagePaths,
                const LintOptions& options, std::ostream& out, std::ostream& err) {
   std::string text;
-  if (options.format == LintFormat::kSarif) {
-    // A log that says the run failed, not an empty standard output.
-    std::ostringstream problem;
-    if (!ReadLayoutText(layoutPath, text, problem)) {
-      err << problem.str();
-      out << SarifLog({}, static_cast<int>(Status::kIo), problem.str());
-      out.flush();
-      return static_cast<int>(Status::kIo);
-    }
-  } else if (!ReadLayoutText(layoutPath, text, err)) {
-    return static_cast<int>(Status::kIo);
-  }
+  if (!ReadLayoutText(layoutPath, text, err)) return static_cast<int>(Status::kIo);
 
   LintReport report{layoutPath, {}, {}, 0, 0};
   report.findings =
