@@ -44,6 +44,14 @@ FileSource::FileSource(const std::string& path)
   }
 }
 
+FileSource::FileSource(Descriptor file) : fd_(file.Release()) {
+  openFailure_ = fd_ < 0 ? std::strerror(EBADF) : Unusable(fd_, size_, id_);
+  if (fd_ >= 0 && !openFailure_.empty()) {
+    close(fd_);
+    fd_ = -1;
+  }
+}
+
 std::string FileSource::ReadFailure() const {
   return readError_ != 0 ? std::strerror(readError_) : ByteSource::ReadFailure();
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/descriptor.h"
 #include "base/file_id.h"
 
 namespace vantu::branding_package {
@@ -75,6 +76,8 @@ class FileSource : public ByteSource {
   // Opens path without blocking; anything but a regular file (a directory, a FIFO, a
   // device) counts as not openable.
   explicit FileSource(const std::string& path);
+  // Reads an open descriptor from its start; as the path form, only a regular file counts.
+  explicit FileSource(Descriptor file);
   ~FileSource() override;
   FileSource(const FileSource&) = delete;
   FileSource& operator=(const FileSource&) = delete;

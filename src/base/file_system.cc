@@ -5,8 +5,9 @@
 
 namespace vantu::branding_package {
 
-bool FileSystem::Rename(const std::string& from, const std::string& to, unsigned flags) {
-  return renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), flags) == 0;
+bool FileSystem::Rename(int fromFolder, const std::string& from, int toFolder,
+                        const std::string& to, unsigned flags) {
+  return renameat2(fromFolder, from.c_str(), toFolder, to.c_str(), flags) == 0;
 }
 
 FileSystem& RealFileSystem() {

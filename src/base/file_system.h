@@ -10,9 +10,10 @@ namespace vantu::branding_package {
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
-  // Renames from to to with renameat2's flags (RENAME_NOREPLACE, RENAME_EXCHANGE); true when
-  // done, else false with errno set.
-  virtual bool Rename(const std::string& from, const std::string& to, unsigned flags);
+  // Renames from in the open folder fromFolder to to in toFolder with renameat2's flags
+  // (RENAME_NOREPLACE, RENAME_EXCHANGE); true when done, else false with errno set.
+  virtual bool Rename(int fromFolder, const std::string& from, int toFolder, const std::string& to,
+                      unsigned flags);
 };
 
 // The system's own.

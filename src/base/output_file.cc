@@ -1,11 +1,6 @@
 #include "base/output_file.h"
 
-#include "base/bytes.h"
-
 namespace vantu::branding_package {
-
-OutputFile::OutputFile(const std::string& path, Mode mode)
-    : file_(std::fopen(path.c_str(), mode == Mode::kBinary ? "wb" : "w")), ok_(file_ != nullptr) {}
 
 OutputFile::OutputFile(std::FILE* file) : file_(file), ok_(file != nullptr) {}
 
@@ -15,15 +10,6 @@ OutputFile::~OutputFile() {
 
 void OutputFile::Write(const void* data, std::size_t size) {
   if (ok_ && size > 0 && std::fwrite(data, 1, size, file_) != size) ok_ = false;
-}
-
-void OutputFile::PatchU32(std::uint64_t offset, std::uint32_t value) {
-  unsigned char bytes[4];
-  PutU32(bytes, value);
-  if (!ok_) return;
-  ok_ = fseeko(file_, static_cast<off_t>(offset), SEEK_SET) == 0;
-  Write(bytes, sizeof bytes);
-  if (ok_) ok_ = fseeko(file_, 0, SEEK_END) == 0;
 }
 
 std::uint64_t OutputFile::Position() {

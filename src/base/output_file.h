@@ -12,8 +12,6 @@ enum class Mode { kBinary, kText };
 
 class OutputFile {
  public:
-  // Opens (creating or truncating) path for writing.
-  OutputFile(const std::string& path, Mode mode);
   // Takes over a stream already open for writing; null counts as not open.
   explicit OutputFile(std::FILE* file);
   // Closes the file if Commit was not reached; the content is then incomplete.
@@ -25,8 +23,6 @@ class OutputFile {
   bool IsOpen() const { return file_ != nullptr; }
   // Appends size bytes; a failure is remembered and reported by Commit.
   void Write(const void* data, std::size_t size);
-  // Overwrites 4 bytes at offset with value, little-endian, then returns to the end.
-  void PatchU32(std::uint64_t offset, std::uint32_t value);
   // Bytes written so far, as the stream position says.
   std::uint64_t Position();
   // Flushes and closes; true only when every write, the flush and the close succeeded.

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/byte_source.h"
+#include "base/descriptor.h"
 #include "base/file_id.h"
 #include "base/output_file.h"
 
@@ -21,16 +23,18 @@ enum class OpenFailure {
 };
 
 // The whole output is written to a temporary file first and checked; only then does Publish
-// put it in place, by renaming it over the target (a new file, or a regular file with one
-// link whose owner and group the new file can keep) or, where a rename would break a hard
-// link, change the owner or group, or cannot be done in a directory that is not writable, by
-// copying it over the target through a descriptor opened at the start. A symbolic link, even
-// a dangling one, stays a link: its final target is replaced. The temporary file lies beside
-// that final target, or in $TMPDIR when that directory is not writable. Only a target that is
-// not a regular file (a device, a FIFO) is written in place.
+// put it in place. The kernel resolves the target's path once, links and their protections
+// included; every later step goes through descriptors. A new file, or a regular file with one
+// link whose owner, group and extended attributes (its ACL) the new file can keep, is replaced
+// by renaming the temporary file over it within the folder opened for it. A target with a
+// second hard link, another owner, attributes that cannot be kept, a mount on it, in a folder
+// that is not writable, or reached through an open file's link in /proc, keeps its inode: the
+// temporary file is copied over it through the descriptor opened at the start, one copy at a
+// time. A symbolic link stays a link: its final target is replaced. Only a target that is not
+// a regular file (a device, a FIFO, a pipe) is written in place.
 class ReplacedFile {
  public:
-  // Opens the temporary file (or a device target) unless target is one of inputs.
+  // Opens the target and the temporary file (or a device target) unless target is an input.
   ReplacedFile(const std::string& target, Mode mode, const std::vector<FileId>& inputs = {});
   // Removes a temporary file that was not published.
   ~ReplacedFile();
@@ -43,40 +47,49 @@ class ReplacedFile {
   OpenFailure Failure() const { return failure_; }
   // The stream to write through.
   OutputFile& File() { return *file_; }
-  // Whether the bytes go to a temporary file first (false only for a device or a FIFO).
-  bool Staged() const { return !temporary_.empty(); }
-  // The path being written: the temporary file, or the target.
-  const std::string& WrittenPath() const { return Staged() ? temporary_ : final_; }
+  // Whether the bytes go to a temporary file first (false only for a target written in place).
+  bool Staged() const { return written_.IsOpen(); }
+  // The temporary file as written, read through the descriptor that wrote it; after Close.
+  ByteSource& Written();
   // Reserves size bytes for the temporary file; filling allocated blocks is faster.
   void Reserve(std::uint64_t size);
   // Flushes and closes; true only when every write, the flush and the close succeeded.
   bool Close() { return file_ != nullptr && file_->Commit(); }
-  // Puts the closed temporary file in place; true when done (or written in place). A copy
-  // is made with signals held after reserving the space, so only an I/O error in its middle
-  // can leave the target part-written.
+  // Puts the closed temporary file in place; true when done (or written in place). Once it
+  // is in place, a signal no longer ends the run. A copy keeps the target whole unless an
+  // I/O error strikes in its middle.
   bool Publish();
 
  private:
-  // Where the temporary file goes and how it is put in place.
+  // How the temporary file is put in place.
   enum class Strategy { kRename, kCopy, kInPlace };
 
-  // Chooses the strategy for an existing regular target and opens what it needs.
-  void OpenOverExisting(Mode mode, const struct stat& existing);
-  // Creates the temporary file in dir with mode bits; false when that cannot be done.
-  bool OpenTemporary(const std::string& dir, Mode mode, unsigned bits);
-  // Copies the temporary file over the target's descriptor; false on any failure.
+  // A new file at the entry target leads to.
+  void OpenNew(const std::string& target, Mode mode);
+  // An existing regular file, open as target_: chooses rename or copy.
+  void OpenOverExisting(const std::string& target, Mode mode, const struct stat& existing);
+  // Creates the temporary file in folder with createMode; false when that cannot be done.
+  bool OpenTemporary(int folder, Mode mode, unsigned createMode);
+  // Renames the temporary file over the entry, if it is still the file written.
+  bool RenameOver();
+  // Copies the temporary file over target_; false, the target as it was, on a failure
+  // before the first old byte changes.
   bool CopyOver();
   // Removes the temporary file and forgets it.
   void Discard();
 
-  std::string final_;
-  std::string temporary_;
   Strategy strategy_ = Strategy::kRename;
   OpenFailure failure_ = OpenFailure::kNone;
-  int temporaryFd_ = -1;  // owned by file_'s stream
-  int targetFd_ = -1;     // the target a copy goes to
+  Descriptor target_;      // the existing target, open for writing (copy, in place)
+  Descriptor folder_;      // the folder of the entry a rename replaces
+  std::string name_;       // that entry
+  Descriptor tempFolder_;  // the folder of the temporary file
+  std::string tempName_;   // its name there, until it is renamed or removed
+  Descriptor written_;     // the temporary file, read back and copied from
+  FileId writtenId_;       // which file that is
   int cleanupSlot_ = -1;
   std::unique_ptr<OutputFile> file_;
+  std::unique_ptr<FileSource> readBack_;
 };
 
 }  // namespace vantu::branding_package

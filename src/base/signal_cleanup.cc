@@ -13,21 +13,24 @@ namespace vantu::branding_package {
 namespace {
 
 constexpr int kSlots = 4;
-constexpr std::size_t kMaxPath = 4096;
+constexpr std::size_t kMaxName = 256;
 
 struct Slot {
   volatile std::sig_atomic_t used;
   bool directory;
-  char path[kMaxPath];
+  int folder;
+  char name[kMaxName];
 };
 
 Slot g_slots[kSlots];
+// 1 once the output is in place; 2 once a signal was put off for it.
+volatile std::sig_atomic_t g_finishing = 0;
 
 constexpr int kCleanedSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 // Removes every file of a directory with system calls alone, which a handler may make.
-void EmptyDirectory(const char* path) {
-  const int dir = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+void EmptyDirectory(int folder, const char* name) {
+  const int dir = openat(folder, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (dir < 0) return;
   alignas(8) char buffer[4096];
   for (;;) {
@@ -44,14 +47,14 @@ void EmptyDirectory(const char* path) {
 }
 
 extern "C" void CleanUpAndDie(int signal) {
+  if (g_finishing == 1) {
+    g_finishing = 2;
+    return;
+  }
   for (Slot& slot : g_slots) {
     if (slot.used == 0) continue;
-    if (slot.directory) {
-      EmptyDirectory(slot.path);
-      rmdir(slot.path);
-    } else {
-      unlink(slot.path);
-    }
+    if (slot.directory) EmptyDirectory(slot.folder, slot.name);
+    unlinkat(slot.folder, slot.name, slot.directory ? AT_REMOVEDIR : 0);
   }
   std::signal(signal, SIG_DFL);
   raise(signal);
@@ -68,8 +71,11 @@ sigset_t CleanedSignals() {
 
 void InstallSignalCleanup() {
   std::signal(SIGXFSZ, SIG_IGN);
+  g_finishing = 0;
   struct sigaction action {};
   action.sa_handler = CleanUpAndDie;
+  // A signal put off must not fail the write it interrupted.
+  action.sa_flags = SA_RESTART;
   action.sa_mask = CleanedSignals();
   for (int signal : kCleanedSignals) {
     struct sigaction previous {};
@@ -79,13 +85,14 @@ void InstallSignalCleanup() {
   }
 }
 
-int RemoveOnSignal(const std::string& path, Removal removal) {
-  if (path.size() >= kMaxPath) return -1;
+int RemoveOnSignal(int folder, const std::string& name, Removal removal) {
+  if (name.size() >= kMaxName) return -1;
   SignalsHeld held;
   for (int i = 0; i < kSlots; ++i) {
     Slot& slot = g_slots[i];
     if (slot.used != 0) continue;
-    std::memcpy(slot.path, path.c_str(), path.size() + 1);
+    std::memcpy(slot.name, name.c_str(), name.size() + 1);
+    slot.folder = folder;
     slot.directory = removal == Removal::kDirectory;
     slot.used = 1;
     return i;
@@ -95,6 +102,10 @@ int RemoveOnSignal(const std::string& path, Removal removal) {
 
 void ForgetOnSignal(int slot) {
   if (slot >= 0 && slot < kSlots) g_slots[slot].used = 0;
+}
+
+void FinishDespiteSignals() {
+  if (g_finishing == 0) g_finishing = 1;
 }
 
 SignalsHeld::SignalsHeld() : previous_() {

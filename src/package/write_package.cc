@@ -16,11 +16,18 @@ namespace {
 
 using Emit = std::function<void(const unsigned char* bytes, std::size_t size)>;
 
-// Emits the header with a size field of 0, every record and the end record; the caller
-// patches the size once the bytes are out.
+// The size of the package the records make.
+std::uint64_t PackageSize(const std::vector<Record>& records) {
+  std::uint64_t size = kHeaderSize + kEndRecordSize;
+  for (const Record& record : records) size += record->size;
+  return size;
+}
+
+// Emits the header with the package's size, every record and the end record: one pass
+// forward, so a pipe or FIFO gets the same bytes as a file.
 void EmitPackage(const std::vector<Record>& records, const Emit& emit) {
   unsigned char header[kHeaderSize];
-  EncodeHeader(header, 0);
+  EncodeHeader(header, static_cast<std::uint32_t>(PackageSize(records)));
   emit(header, sizeof header);
   for (const Record& record : records) emit(record->data.get(), record->size);
   unsigned char end[kEndRecordSize];
@@ -35,7 +42,6 @@ std::string EncodePackage(const std::vector<Record>& records) {
   EmitPackage(records, [&](const unsigned char* data, std::size_t size) {
     bytes.append(reinterpret_cast<const char*>(data), size);
   });
-  PutU32(reinterpret_cast<unsigned char*>(bytes.data()), static_cast<std::uint32_t>(bytes.size()));
   return bytes;
 }
 
@@ -43,8 +49,7 @@ std::optional<std::string> WritePackageFile(const std::string& path,
                                             const std::vector<Record>& records,
                                             const std::vector<FileId>& inputs) {
   // Each record fits 32 bits on its own; together they may not.
-  std::uint64_t packageSize = kHeaderSize + kEndRecordSize;
-  for (const Record& record : records) packageSize += record->size;
+  const std::uint64_t packageSize = PackageSize(records);
   if (packageSize > kMaxPackageSize) {
     throw cBP_EXCEPTION(BP_ERR_FILE,
                         "Package larger than 4 GiB, cannot write Output file: " + path);
@@ -59,17 +64,18 @@ std::optional<std::string> WritePackageFile(const std::string& path,
   OutputFile& file = output.File();
   EmitPackage(records,
               [&](const unsigned char* data, std::size_t size) { file.Write(data, size); });
-  const std::uint64_t written = file.Position();
-  file.PatchU32(0, static_cast<std::uint32_t>(written));
-  if (!output.Close() || written != packageSize) {
+  // A pipe has no position to check; a file must hold exactly the package.
+  const bool whole = !output.Staged() || file.Position() == packageSize;
+  if (!output.Close() || !whole) {
     throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to write Output file: " + path);
   }
   if (!output.Staged()) return std::nullopt;
   // The digest is of this build's own file: another build replacing the target meanwhile
   // cannot lend it its bytes.
-  const std::string hash = PackageFileHash(output.WrittenPath(), path);
+  std::optional<std::string> hash = Sha256Hex(output.Written());
+  if (!hash) throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to read Branding Package file: " + path);
   if (!output.Publish()) throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to write Output file: " + path);
-  return hash;
+  return *hash;
 }
 
 std::string PackageFileHash(const std::string& path, const std::string& shownPath) {

@@ -1,5 +1,6 @@
 #include "base/signal_cleanup.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,8 +25,9 @@ int TerminatedChild(const TempDir& dir, bool forget, bool held) {
   const pid_t pid = fork();
   if (pid == 0) {
     bp::InstallSignalCleanup();
-    const int file = bp::RemoveOnSignal(dir / "partial.pkg", bp::Removal::kFile);
-    bp::RemoveOnSignal(dir / "staging", bp::Removal::kDirectory);
+    const int folder = open(dir.path().c_str(), O_PATH | O_DIRECTORY);
+    const int file = bp::RemoveOnSignal(folder, "partial.pkg", bp::Removal::kFile);
+    bp::RemoveOnSignal(folder, "staging", bp::Removal::kDirectory);
     if (forget) bp::ForgetOnSignal(file);
     if (held) {
       bp::SignalsHeld hold;
@@ -62,7 +64,7 @@ TEST(SignalCleanup, HeldSignalsWaitForTheEndOfTheBlock) {
 }
 
 TEST(SignalCleanup, PathsTooLongAreNotRegistered) {
-  EXPECT_EQ(bp::RemoveOnSignal(std::string(5000, 'x'), bp::Removal::kFile), -1);
+  EXPECT_EQ(bp::RemoveOnSignal(AT_FDCWD, std::string(300, 'x'), bp::Removal::kFile), -1);
   bp::ForgetOnSignal(-1);
 }
 

@@ -1,4 +1,5 @@
 // Extract's last step, with the target changed between the check and the move.
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/descriptor.h"
 #include "inspect/commands/commands.h"
 #include "test_support.h"
 
@@ -20,6 +22,16 @@ using testing_support::TempDir;
 using testing_support::WriteFile;
 
 namespace {
+
+// PlaceExtracted between two folders opened as extract opens them.
+std::optional<bp::Fault> Place(const TempDir& staging, const TempDir& dir,
+                               const std::set<std::string>& names, bp::Existing existing,
+                               const bp::FileId& package,
+                               bp::FileSystem& fs = bp::RealFileSystem()) {
+  const bp::Descriptor from(open(staging.path().c_str(), O_PATH | O_DIRECTORY));
+  const bp::Descriptor to(open(dir.path().c_str(), O_PATH | O_DIRECTORY));
+  return bp::PlaceExtracted(from.Get(), to.Get(), dir.path(), names, existing, package, fs);
+}
 
 // What appears at dir/c.png after the check: each is refused with --force, and everything
 // already moved or replaced goes back as it was.
@@ -43,8 +55,8 @@ TEST_P(PlaceExtracted, RefusesAndRollsBackWhatAppearedSinceTheCheck) {
     ASSERT_EQ(mkdir((dir / "c.png").c_str(), 0755), 0);
     WriteFile(dir / "c.png/kept", "kept");
   }
-  const auto fault = bp::PlaceExtracted(staging.path(), dir.path(), {"a.png", "b.png", "c.png"},
-                                        bp::Existing::kReplace, package);
+  const auto fault =
+      Place(staging, dir, {"a.png", "b.png", "c.png"}, bp::Existing::kReplace, package);
   ASSERT_TRUE(fault);
   EXPECT_EQ(fault->kind, bp::Status::kRefused);
   EXPECT_EQ(fault->message.rfind(dir / "c.png", 0), 0u) << fault->message;
@@ -68,12 +80,13 @@ INSTANTIATE_TEST_SUITE_P(Extract, PlaceExtracted,
 class FailingRenames : public bp::FileSystem {
  public:
   explicit FailingRenames(int failAt) : failAt_(failAt) {}
-  bool Rename(const std::string& from, const std::string& to, unsigned flags) override {
+  bool Rename(int fromFolder, const std::string& from, int toFolder, const std::string& to,
+              unsigned flags) override {
     if (++calls_ == failAt_) {
       errno = EIO;
       return false;
     }
-    return bp::FileSystem::Rename(from, to, flags);
+    return bp::FileSystem::Rename(fromFolder, from, toFolder, to, flags);
   }
 
  private:
@@ -91,8 +104,8 @@ TEST(PlaceExtractedWithForce, AFailedMoveRollsEverythingBack) {
     WriteFile(dir / "a.png", "old a");
     WriteFile(dir / "c.png", "old c");
     FailingRenames fs(failAt);
-    const auto fault = bp::PlaceExtracted(staging.path(), dir.path(), {"a.png", "b.png", "c.png"},
-                                          bp::Existing::kReplace, {}, fs);
+    const auto fault =
+        Place(staging, dir, {"a.png", "b.png", "c.png"}, bp::Existing::kReplace, {}, fs);
     ASSERT_TRUE(fault) << failAt;
     EXPECT_EQ(fault->kind, bp::Status::kIo);
     EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{"a.png", "c.png"})) << failAt;
@@ -145,6 +158,47 @@ TEST(ExtractPackage, RewrittenBetweenThePassesIsRefused) {
   EXPECT_TRUE(Entries(dir / "out").empty());
 }
 
+// Another user who may write the folder swaps the staging folder for a link to a folder of
+// theirs before the first move: extract works inside the folder it made, so nothing of
+// theirs is moved or removed.
+class SwappedStaging : public bp::FileSystem {
+ public:
+  SwappedStaging(std::string dir, std::string theirs)
+      : dir_(std::move(dir)), theirs_(std::move(theirs)) {}
+  bool Rename(int fromFolder, const std::string& from, int toFolder, const std::string& to,
+              unsigned flags) override {
+    for (const std::string& name : swapped_ ? std::vector<std::string>{} : Entries(dir_)) {
+      if (name.rfind(".extract-", 0) != 0) continue;
+      EXPECT_EQ(rename((dir_ + "/" + name).c_str(), (dir_ + "/moved").c_str()), 0);
+      EXPECT_EQ(symlink(theirs_.c_str(), (dir_ + "/" + name).c_str()), 0);
+    }
+    swapped_ = true;
+    return bp::FileSystem::Rename(fromFolder, from, toFolder, to, flags);
+  }
+
+ private:
+  std::string dir_;
+  std::string theirs_;
+  bool swapped_ = false;
+};
+
+TEST(ExtractPackage, StagingSwappedForALinkReachesNothingOutside) {
+  TempDir dir;
+  TempDir theirs;
+  WriteFile(theirs / "layout.xml", "theirs");
+  const std::string package =
+      testing_support::PackageBytes({testing_support::LayoutRecordBytes("<x/>")});
+  bp::MemorySource source(package);
+  SwappedStaging fs(dir / "out", theirs.path());
+  std::ostringstream out;
+  std::ostringstream err;
+  EXPECT_EQ(
+      bp::ExtractPackage(source, {}, "p.pkg", dir / "out", bp::Existing::kReplace, out, err, fs), 0)
+      << err.str();
+  EXPECT_EQ(ReadFile(theirs / "layout.xml"), "theirs");
+  EXPECT_EQ(ReadFile(dir / "out/layout.xml"), "<x/>");
+}
+
 // Without --force a file that appeared since the check is refused, never replaced.
 TEST(PlaceExtractedWithoutForce, RefusesAFileThatAppeared) {
   TempDir dir;
@@ -152,8 +206,7 @@ TEST(PlaceExtractedWithoutForce, RefusesAFileThatAppeared) {
   WriteFile(staging / "a.png", "new");
   WriteFile(staging / "b.png", "new");
   WriteFile(dir / "b.png", "theirs");
-  const auto fault =
-      bp::PlaceExtracted(staging.path(), dir.path(), {"a.png", "b.png"}, bp::Existing::kRefuse, {});
+  const auto fault = Place(staging, dir, {"a.png", "b.png"}, bp::Existing::kRefuse, {});
   ASSERT_TRUE(fault);
   EXPECT_EQ(fault->kind, bp::Status::kRefused);
   EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{"b.png"}));

@@ -1,3 +1,8 @@
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -89,6 +94,36 @@ TEST(WritePackage, WorkedExampleByteForByte) {
   // The writer keeps what it held.
   EXPECT_EQ(writer.components.size(), 3u);
   EXPECT_EQ(writer.resources.size(), 2u);
+}
+
+// /proc/self/fd/N and /dev/fd/N reach the open file itself: a deleted file or a memfd gets the
+// package and no file is made of the link's text; a pipe gets it in place, its size in the
+// header though nothing can seek back.
+TEST(WritePackage, WritesWhereAnOpenFilesLinkLeads) {
+  namespace bp = vantu::branding_package;
+  TempDir dir;
+  std::vector<bp::Record> records;
+  records.push_back(bp::MakeLayoutRecord("<a/>"));
+  const std::string package = bp::EncodePackage(records);
+  const int deleted = open((dir / "deleted").c_str(), O_RDWR | O_CREAT, 0644);
+  unlink((dir / "deleted").c_str());
+  int pipeEnds[2];
+  ASSERT_EQ(pipe(pipeEnds), 0);
+  const int targets[] = {deleted, memfd_create("package", 0), pipeEnds[1]};
+  for (const int fd : targets) {
+    for (const char* prefix : {"/proc/self/fd/", "/dev/fd/"}) {
+      const auto hash = bp::WritePackageFile(prefix + std::to_string(fd), records);
+      std::string read(package.size() + 1, '\0');
+      const ssize_t got = fd == pipeEnds[1] ? ::read(pipeEnds[0], read.data(), read.size())
+                                            : pread(fd, read.data(), read.size(), 0);
+      EXPECT_EQ(read.substr(0, static_cast<std::size_t>(std::max<ssize_t>(got, 0))), package)
+          << prefix << fd;
+      EXPECT_EQ(hash.has_value(), fd != pipeEnds[1]);
+    }
+  }
+  EXPECT_TRUE(testing_support::Entries(dir.path()).empty());
+  for (const int fd : targets) close(fd);
+  close(pipeEnds[0]);
 }
 
 TEST(WritePackage, ReplacesALongerExistingFile) {

@@ -60,7 +60,8 @@ enum class Existing {
 // held, all or nothing: on any failure every file already moved or replaced is put back as
 // it was. Without force nothing is replaced, not even a file that appeared since the check;
 // with it, a directory or the package is never replaced.
-std::optional<Fault> PlaceExtracted(const std::string& staging, const std::string& dir,
+// staging and dir are open folders; dirName names dir in messages.
+std::optional<Fault> PlaceExtracted(int staging, int dir, const std::string& dirName,
                                     const std::set<std::string>& names, Existing existing,
                                     const FileId& package, FileSystem& fs = RealFileSystem());
 
@@ -71,7 +72,8 @@ int ExtractPackage(const std::string& path, const std::string& dir, Existing exi
 // The same from source, the file package (never replaced); path names it in messages. A
 // source whose bytes change between the passes is refused with nothing written.
 int ExtractPackage(ByteSource& source, const FileId& package, const std::string& path,
-                   const std::string& dir, Existing existing, std::ostream& out, std::ostream& err);
+                   const std::string& dir, Existing existing, std::ostream& out, std::ostream& err,
+                   FileSystem& fs = RealFileSystem());
 
 // How lint writes its report.
 enum class LintFormat {
