@@ -82,23 +82,13 @@ clean:
 	rm -rf $(BUILD) build-asan build-fuzz build-cov build-release build-mutants examples/out
 
 # Installs both tools (stripped), their man pages, bash completion and the README under
-# PREFIX; uninstall removes exactly what the last install put there.
+# DESTDIR+PREFIX; uninstall removes exactly what the last install wrote or created there.
 PREFIX ?= /usr/local
-# (cpack rewrites install_manifest.txt with its own paths, so the list is kept apart.)
-# The folders the install creates are listed too, so that uninstall removes them when they
-# are left empty.
 install: build
-	@mkdir -p $(PREFIX) && find $(PREFIX) -type d | sort > $(BUILD)/dirs-before.txt
-	@cmake --install $(BUILD) --prefix $(PREFIX) --strip
-	@cp $(BUILD)/install_manifest.txt $(BUILD)/installed-files.txt
-	@find $(PREFIX) -type d | sort | comm -13 $(BUILD)/dirs-before.txt - > $(BUILD)/installed-dirs.txt
-	@rm -f $(BUILD)/dirs-before.txt
+	@scripts/install.sh install $(BUILD) $(PREFIX) "$(DESTDIR)"
 
 uninstall:
-	@test -f $(BUILD)/installed-files.txt || { echo "nothing installed from $(BUILD)"; exit 1; }
-	@xargs -d '\n' rm -fv < $(BUILD)/installed-files.txt
-	@sort -r $(BUILD)/installed-dirs.txt 2>/dev/null | xargs -r -d '\n' rmdir -v --ignore-fail-on-non-empty
-	@rm -f $(BUILD)/installed-files.txt $(BUILD)/installed-dirs.txt
+	@scripts/install.sh uninstall $(BUILD)
 
 # A Debian package of both tools in $(BUILD)/, its Depends computed from the binaries,
 # checked with lintian when it is installed (`make lintian` installs it). MAINTAINER sets the
