@@ -1,5 +1,7 @@
 #include "image/decode_image.h"
 
+#include <algorithm>
+#include <climits>
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
@@ -211,7 +213,7 @@ void JpegProgress(j_common_ptr common) {
 
 // Fails a run (false, with the reason in state) whose coefficients or scans would pass the
 // bounds, before the decoder allocates or reads them; size is the data's length.
-bool WithinJpegBounds(const jpeg_decompress_struct& info, JpegState& state, std::uint64_t size) {
+bool WithinJpegBounds(jpeg_decompress_struct& info, JpegState& state, std::uint64_t size) {
   std::uint64_t blocks = 0;
   for (int c = 0; c < info.num_components; ++c) {
     blocks += std::uint64_t{info.comp_info[c].width_in_blocks} * info.comp_info[c].height_in_blocks;
@@ -219,13 +221,17 @@ bool WithinJpegBounds(const jpeg_decompress_struct& info, JpegState& state, std:
   // Progressive and multi-scan images keep every coefficient: 64 of 2 bytes a block.
   const bool wholeImage = info.progressive_mode != 0 || info.comps_in_scan < info.num_components;
   const std::uint64_t coefficientBytes = blocks * 128;
-  if (wholeImage && coefficientBytes > kMaxJpegMemory) {
+  const std::uint64_t allowed = std::max(kMaxJpegMemory, kJpegMemoryPerByte * size);
+  if (wholeImage && coefficientBytes > allowed) {
     std::snprintf(state.message, sizeof state.message,
-                  "needs %llu bytes to decode, more than the %llu allowed",
+                  "needs %llu bytes to decode, more than the %llu allowed for %llu bytes of data",
                   static_cast<unsigned long long>(coefficientBytes),
-                  static_cast<unsigned long long>(kMaxJpegMemory));
+                  static_cast<unsigned long long>(allowed), static_cast<unsigned long long>(size));
     return false;
   }
+  // The coefficients, and as much again for the decoder's other buffers.
+  info.mem->max_memory_to_use = static_cast<long>(std::min<std::uint64_t>(
+      kMaxJpegMemory + (wholeImage ? coefficientBytes : 0), LONG_MAX));
   state.blocks = blocks;
   state.size = size;
   state.maxScans = (kJpegWorkFloor + kJpegWorkPerByte * size) / (blocks == 0 ? 1 : blocks);

@@ -14,15 +14,20 @@ constexpr std::uint64_t kMaxDecodedPixels = 100'000'000;
 // two or three of them.
 constexpr std::uint64_t kMaxRowBytes = 16 << 20;
 // Most bytes a JPEG decoder may keep for a whole image's coefficients (progressive and
-// multi-scan JPEGs need them), and the most it may allocate in all.
+// multi-scan JPEGs need them) whatever its size, and the most it may allocate besides.
 constexpr std::uint64_t kMaxJpegMemory = 64 << 20;
-// What decoding a JPEG may cost, in blocks visited scan by scan: this many, plus
-// kJpegWorkPerByte for each byte of its data. Entropy coding lets a few bytes describe
-// millions of empty blocks, or hundreds of scans over them; this keeps the time of a
-// package's decoding proportional to its size.
-constexpr std::uint64_t kJpegWorkFloor = 1 << 20;
-// See kJpegWorkFloor.
-constexpr std::uint64_t kJpegWorkPerByte = 1000;
+// Coefficient bytes a JPEG may take beyond kMaxJpegMemory for each byte of its data: a
+// photo's coefficients take 15 to 25 times its bytes, so a real photo of any size decodes,
+// and memory stays a multiple of the input.
+constexpr std::uint64_t kJpegMemoryPerByte = 64;
+// What decoding a JPEG may cost, in blocks visited scan by scan: kJpegWorkPerByte for each
+// byte of its data, and this small floor so that a tiny image's few scans pass. Entropy
+// coding lets a few bytes describe millions of empty blocks, or hundreds of scans over them;
+// granting each image work by its bytes alone keeps a package's decoding proportional to its
+// size however many images it holds.
+constexpr std::uint64_t kJpegWorkFloor = 4096;
+// See kJpegWorkFloor: a real JPEG needs well under a hundred.
+constexpr std::uint64_t kJpegWorkPerByte = 256;
 
 // What decoding found: the pixel size, or why the content does not decode.
 struct DecodedImage {

@@ -2,6 +2,7 @@
 #include "inspect/model/schema_check.h"
 
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -22,14 +23,25 @@ std::string EntityBomb(int levels) {
          std::to_string(levels - 1) + ";\"/></vantu-client-branding>";
 }
 
-// Nothing is expanded: the first declaration ends the check with one finding at its line.
-TEST(SchemaCheck, EntityDeclarationsAreRefusedNotExpanded) {
-  for (int levels : {1, 4, 12}) {
-    const auto findings = bp::CheckAgainstSchema(EntityBomb(levels), "bomb.xml");
-    ASSERT_EQ(findings.size(), 1u) << levels;
+// Nothing the DOCTYPE declares is honoured: the first declaration ends the check with one
+// finding at its line and column (1-based), before an entity is expanded or an attribute
+// default (a namespace among them) is added to every element.
+TEST(SchemaCheck, DeclarationsAreRefusedNotHonoured) {
+  const std::string many(20000, 'x');
+  const std::string body = "<vantu-client-branding version=\"1.0\"><" + many + "/></vantu-client-branding>";
+  const std::pair<std::string, std::string> cases[] = {
+      {EntityBomb(1), "declares entity 'e0'"},
+      {EntityBomb(12), "declares entity 'e0'"},
+      {"<!DOCTYPE v [<!ATTLIST " + many + " xmlns:p CDATA 'urn:p'>]>" + body,
+       "declares attribute 'xmlns:p' of element '" + many + "'"},
+      {"<!DOCTYPE v [<!ELEMENT v ANY>]>" + body, "declares element 'v'"},
+      {"<!DOCTYPE v [<!NOTATION n SYSTEM 'n'>]>" + body, "declares notation 'n'"}};
+  for (const auto& [text, expected] : cases) {
+    const auto findings = bp::CheckAgainstSchema(text, "declared.xml");
+    ASSERT_EQ(findings.size(), 1u) << expected;
     EXPECT_EQ(findings[0].line, 1);
-    EXPECT_NE(findings[0].message.find("declares entity 'e0'"), std::string::npos)
-        << findings[0].message;
+    EXPECT_EQ(findings[0].column, static_cast<int>(text.find("<!", 2)) + 1);
+    EXPECT_NE(findings[0].message.find(expected), std::string::npos) << findings[0].message;
   }
 }
 

@@ -36,9 +36,11 @@ const std::vector<FindingKind>& FindingCatalogue() {
        "An element too wide for the schema library (more than 2,000 child nodes or 1,000 "
        "attributes), or a layout larger than 2 GiB, is not checked against the schema, so "
        "what it would find is unknown."},
-      {"entity-declaration", S::kWarning, F::kLayout, "the DOCTYPE declares entities",
-       "The packager does not expand declared entities: the client shows '&name;' as it is "
-       "written. They are never expanded here either, and the schema is not checked."},
+      {"entity-declaration", S::kWarning, F::kLayout,
+       "the DOCTYPE declares entities, attributes, elements or notations",
+       "The packager ignores the DOCTYPE's declarations and does not store them: the client "
+       "shows '&name;' as it is written and applies no attribute default. They are never "
+       "honoured here either: the first one stops the check, and the schema is not checked."},
       {"declared-encoding", S::kWarning, F::kLayout, "an encoding other than UTF-8 is declared",
        "The package stores the text as it is, without its declaration, and the client reads "
        "UTF-8: every character outside ASCII shows wrong. Save the layout as UTF-8."},

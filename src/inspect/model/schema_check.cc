@@ -1,5 +1,6 @@
 #include "inspect/model/schema_check.h"
 
+#include <algorithm>
 #include <climits>
 #include <memory>
 
@@ -60,21 +61,55 @@ void Collect(void* context, xmlErrorPtr error) {
   collector->findings.push_back({error->line, column, message});
 }
 
-// A declared entity would be expanded by the schema library alone (the packager leaves its
-// references as they are), and nested ones grow exponentially: the first declaration
-// stops the parse, before any reference to it is read.
-void RefuseEntityDeclaration(void* context, const xmlChar* name, int /*type*/,
-                             const xmlChar* /*publicId*/, const xmlChar* /*systemId*/,
-                             xmlChar* /*content*/) {
+// The DOCTYPE's declarations are the packager's to ignore, the schema library's to honour: a
+// declared entity would be expanded by the library alone (nested ones grow exponentially), an
+// attribute default added to every element (namespace defaults cost the square of the text).
+// The first declaration stops the parse, before anything it declares is used.
+void RefuseDeclaration(void* context, const std::string& what, const xmlChar* name) {
   auto* parser = static_cast<xmlParserCtxt*>(context);
   auto* collector = static_cast<Collector*>(parser->_private);
+  if (parser->disableSAX != 0) return;
   const int line = parser->input != nullptr ? parser->input->line : 0;
-  collector->findings.push_back(
-      {line, 0,
-       "the DOCTYPE declares entity '" + std::string(reinterpret_cast<const char*>(name)) +
-           "'; the packager does not expand declared entities, so the schema was not checked",
-       "entity-declaration"});
+  // The parser stands behind the declaration; the finding goes where it starts.
+  const int end = parser->input != nullptr ? parser->input->col : 1;
+  const std::string_view text = collector->lines.Line(line);
+  const std::size_t start = text.rfind("<!", static_cast<std::size_t>(std::max(end - 1, 0)));
+  const int column = start == std::string_view::npos ? 1 : static_cast<int>(start) + 1;
+  collector->findings.push_back({line, column,
+                                 "the DOCTYPE declares " + what + " '" +
+                                     std::string(reinterpret_cast<const char*>(name)) +
+                                     "'; the packager ignores the DOCTYPE's declarations, so "
+                                     "the schema was not checked",
+                                 "entity-declaration"});
   xmlStopParser(parser);
+}
+
+void RefuseEntity(void* context, const xmlChar* name, int /*type*/, const xmlChar* /*publicId*/,
+                  const xmlChar* /*systemId*/, xmlChar* /*content*/) {
+  RefuseDeclaration(context, "entity", name);
+}
+
+void RefuseAttribute(void* context, const xmlChar* element, const xmlChar* name, int /*type*/,
+                     int /*def*/, const xmlChar* /*defaultValue*/, xmlEnumerationPtr tree) {
+  xmlFreeEnumeration(tree);  // the handler owns it
+  RefuseDeclaration(context, "attribute '" + std::string(reinterpret_cast<const char*>(name)) +
+                                 "' of element",
+                    element);
+}
+
+void RefuseElement(void* context, const xmlChar* name, int /*type*/,
+                   xmlElementContentPtr /*content*/) {
+  RefuseDeclaration(context, "element", name);
+}
+
+void RefuseNotation(void* context, const xmlChar* name, const xmlChar* /*publicId*/,
+                    const xmlChar* /*systemId*/) {
+  RefuseDeclaration(context, "notation", name);
+}
+
+void RefuseUnparsedEntity(void* context, const xmlChar* name, const xmlChar* /*publicId*/,
+                          const xmlChar* /*systemId*/, const xmlChar* /*notation*/) {
+  RefuseDeclaration(context, "entity", name);
 }
 
 struct SchemaDeleter {
@@ -100,7 +135,11 @@ std::vector<SchemaFinding> CheckAgainstSchema(const std::string& text, const std
   if (!validator || !parser)
     return {{0, 0, "cannot set up the schema validator", "schema-skipped"}};
   parser->_private = &collector;
-  parser->sax->entityDecl = RefuseEntityDeclaration;
+  parser->sax->entityDecl = RefuseEntity;
+  parser->sax->attributeDecl = RefuseAttribute;
+  parser->sax->elementDecl = RefuseElement;
+  parser->sax->notationDecl = RefuseNotation;
+  parser->sax->unparsedEntityDecl = RefuseUnparsedEntity;
   xmlSetStructuredErrorFunc(&collector, Collect);
   Owned<xmlDoc> document(xmlCtxtReadMemory(parser.get(), text.data(), static_cast<int>(text.size()),
                                            name.c_str(), nullptr,
