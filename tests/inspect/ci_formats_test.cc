@@ -25,6 +25,13 @@ TEST(MakeWord, EscapesWhatBothReadBackAndRefusesTheRest) {
       {"a  b", p, "a\\ \\ b"},
       {"50%.png", p, "50%.png"},
       {"50%.pkg", t, std::nullopt},
+      {"50%.png", t, std::nullopt},  // an image is the target of its empty rule
+      {"logo(1).png", p, std::nullopt},
+      {".IGNORE", t, std::nullopt},
+      {"././.IGNORE", t, std::nullopt},
+      {".IGNORE", p, ".IGNORE"},
+      {"images/.IGNORE", t, "images/.IGNORE"},
+      {"../out.pkg", t, "../out.pkg"},
       {"caf\xC3\xA9.png", p, "caf\xC3\xA9.png"},
       {"a~b", p, "a~b"},
       {"~user/x.png", p, std::nullopt},

@@ -15,8 +15,9 @@ enum class RulePart {
 
 // path as one word of a Make rule that GNU make and ninja both read back as path: a space
 // as "\ ", '#' as "\#", '$' as "$$". Nothing when no such word exists: a control byte, one of
-// : ; = | \ * ? [ ] (a separator, an assignment or a wildcard to make, taken as it is by
-// ninja), a leading '~', or '%' in a target.
+// : ; = | \ * ? [ ] ( ) (a separator, an assignment, a wildcard or an archive member to make,
+// taken as it is by ninja), a leading '~', or in a target '%' (a pattern) or a name starting
+// with '.' (a special target or suffix rule).
 std::optional<std::string> MakeWord(std::string_view path, RulePart part);
 
 }  // namespace vantu::branding_package

@@ -26,7 +26,8 @@ bool PrintRule(const std::string& target, const std::string& layout,
     if (!escaped) {
       err << Shown(path)
           << ": cannot be written in a depfile: make and ninja read control bytes, a leading "
-             "'~' and : ; = | \\ * ? [ ] differently (and '%' in a target)\n";
+             "'~' and : ; = | \\ * ? [ ] ( ) differently (and in a target, as each image is, "
+             "'%' or a leading '.')\n";
     }
     return escaped;
   };
@@ -35,7 +36,8 @@ bool PrintRule(const std::string& target, const std::string& layout,
   if (!head || !source) return false;
   rule = *head + ": " + *source;
   for (const std::string& image : images) {
-    auto escaped = word(image, RulePart::kPrerequisite);
+    // Each image is also the target of an empty rule.
+    auto escaped = word(image, RulePart::kTarget);
     if (!escaped) return false;
     rule += " \\\n  " + *escaped;
     empty += *escaped + ":\n";
