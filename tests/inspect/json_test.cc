@@ -1,11 +1,13 @@
 #include "inspect/commands/json.h"
 
 #include <functional>
+#include <set>
 #include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "base/shown.h"
 #include "inspect/commands/commands.h"
 #include "test_support.h"
 
@@ -24,16 +26,33 @@ TEST(JsonString, EscapesWhatJsonRequiresAndKeepsValidUtf8) {
   for (const auto& [text, json] : cases) EXPECT_EQ(JsonString(text), json);
 }
 
-// Bytes that are not UTF-8 must not reach the output as they are, or it is no JSON.
+// Bytes that are not UTF-8 must not reach the output as they are, or it is no JSON; each
+// becomes a lone low surrogate, which no character is written as.
 TEST(JsonString, InvalidUtf8BecomesEscapedBytes) {
   const std::pair<std::string, std::string> cases[] = {
-      {"\xFF", "\"\\u00ff\""},
-      {"\xC0\x80", "\"\\u00c0\\u0080\""},                        // overlong
-      {"\xED\xA0\x80", "\"\\u00ed\\u00a0\\u0080\""},             // surrogate
-      {"\xE2\x82", "\"\\u00e2\\u0082\""},                        // cut short
-      {"\xF4\x90\x80\x80", "\"\\u00f4\\u0090\\u0080\\u0080\""},  // above U+10FFFF
+      {"\xFF", "\"\\udcff\""},
+      {"\xC0\x80", "\"\\udcc0\\udc80\""},                        // overlong
+      {"\xED\xA0\x80", "\"\\udced\\udca0\\udc80\""},             // surrogate
+      {"\xE2\x82", "\"\\udce2\\udc82\""},                        // cut short
+      {"\xF4\x90\x80\x80", "\"\\udcf4\\udc90\\udc80\\udc80\""},  // above U+10FFFF
   };
   for (const auto& [text, json] : cases) EXPECT_EQ(JsonString(text), json);
+}
+
+// No two different names print alike, in JSON or as text; a path's backslashes stay as given
+// where they start no escape.
+TEST(Shown, NoTwoNamesPrintAlike) {
+  namespace bp = vantu::branding_package;
+  const std::string names[] = {"\xE9.png", "\xC3\xA9.png", "\\xe9.png", "\\\xE9.png", "a\x1b",
+                               "a\\x1b",  "a\\\x1b",      "a\\\\x1b", "a\\",          "a\\\\"};
+  std::set<std::string> shown;
+  std::set<std::string> json;
+  for (const std::string& name : names) {
+    EXPECT_TRUE(shown.insert(bp::Shown(name)).second) << bp::Shown(name);
+    EXPECT_TRUE(json.insert(JsonString(name)).second) << JsonString(name);
+  }
+  EXPECT_EQ(bp::Shown("C:\\brand\\logo.jpg"), "C:\\brand\\logo.jpg");
+  EXPECT_EQ(bp::Shown("\xE9\xC3\xA9"), "\\xe9\xC3\xA9");
 }
 
 // Every control byte a stored name or text can hold (all but 0x00, which ends a string).

@@ -9,8 +9,14 @@ namespace vantu::branding_package {
 
 std::string JsonString(std::string_view text) {
   std::string out = "\"";
+  const auto escape = [&](unsigned code) {
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped, "\\u%04x", code);
+    out += escaped;
+  };
   for (std::size_t i = 0; i < text.size();) {
     const auto c = static_cast<unsigned char>(text[i]);
+    const std::size_t length = c >= 0x80 ? Utf8SequenceLength(text, i) : 1;
     if (c == '"' || c == '\\') {
       out += '\\';
       out += static_cast<char>(c);
@@ -21,22 +27,16 @@ std::string JsonString(std::string_view text) {
     } else if (c == '\r') {
       out += "\\r";
     } else if (c < 0x20 || c == 0x7F) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      out += escaped;
-    } else if (c >= 0x80) {
-      const std::size_t length = Utf8SequenceLength(text, i);
-      if (length == 0) {
-        char escaped[8];
-        std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-        out += escaped;
-      } else {
-        out.append(text.substr(i, length));
-        i += length;
-        continue;
-      }
+      escape(c);
+    } else if (c >= 0x80 && length == 0) {
+      // A byte that starts no character becomes a lone low surrogate, U+DC80 to U+DCFF, as
+      // Python's surrogateescape writes it: no character is ever written so, so two names
+      // never print alike, and Python's os.fsencode gives the byte back.
+      escape(0xDC00U + c);
     } else {
-      out += static_cast<char>(c);
+      out.append(text.substr(i, length));
+      i += length;
+      continue;
     }
     ++i;
   }
