@@ -45,4 +45,22 @@ TEST(SchemaCheck, DeclarationsAreRefusedNotHonoured) {
   }
 }
 
+// A finding is placed on the element at fault, not on the first of its name on its line.
+TEST(SchemaCheck, FindingsArePlacedOnTheElementAtFault) {
+  const std::string text =
+      "<vantu-client-branding version=\"1.0\"><app-name>D</app-name><app-icon>i.png</app-icon>"
+      "<toolbar-menu><about-item>A</about-item><quit-item>Q</quit-item></toolbar-menu>"
+      "<about title=\"A\"><line align=\"left\"><text>a</text><text bogus=\"x\">b</text></line>"
+      "</about></vantu-client-branding>";
+  const auto findings = bp::CheckAgainstSchema(text, "l.xml");
+  int placed = 0;
+  for (const auto& finding : findings) {
+    if (finding.message.find("bogus") == std::string::npos) continue;
+    ++placed;
+    EXPECT_EQ(finding.line, 1);
+    EXPECT_EQ(finding.column, static_cast<int>(text.rfind("<text")) + 1) << finding.message;
+  }
+  EXPECT_GT(placed, 0);
+}
+
 }  // namespace

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
+#include <tuple>
 #include <memory>
 
+#include <libxml/SAX2.h>
 #include <libxml/parser.h>
 #include <libxml/xmlschemas.h>
 
@@ -14,22 +17,31 @@ namespace vantu::branding_package {
 
 namespace {
 
-// The start column of node's start tag on its line, found in the text; 0 when not found.
-int ColumnOf(const LineIndex& lines, const xmlNode* node) {
-  if (node == nullptr || node->type != XML_ELEMENT_NODE) return 0;
-  const long number = xmlGetLineNo(node);
-  if (number <= 0 || number > INT_MAX) return 0;
-  const std::string_view line = lines.Line(static_cast<int>(number));
-  const std::string tag = "<" + std::string(reinterpret_cast<const char*>(node->name));
-  const std::size_t at = line.find(tag);
-  return at == std::string_view::npos ? 0 : static_cast<int>(at) + 1;
-}
-
 struct Collector {
+  std::string_view text;
   LineIndex lines;
   std::vector<SchemaFinding> findings;
   std::size_t dropped = 0;
 };
+
+// libxml2 keeps only an element's line: where its start tag begins is kept with the node, so
+// a finding about it is placed on it, not on the first element of its name.
+void StartElement(void* context, const xmlChar* localname, const xmlChar* prefix,
+                  const xmlChar* uri, int namespaceCount, const xmlChar** namespaces,
+                  int attributeCount, int defaultedCount, const xmlChar** attributes) {
+  xmlSAX2StartElementNs(context, localname, prefix, uri, namespaceCount, namespaces,
+                        attributeCount, defaultedCount, attributes);
+  auto* parser = static_cast<xmlParserCtxt*>(context);
+  const auto* collector = static_cast<const Collector*>(parser->_private);
+  const long consumed = xmlByteConsumed(parser);
+  if (parser->node == nullptr || consumed <= 0) return;
+  // The parser stands inside or behind the start tag; no '<' comes between.
+  const std::size_t end = std::min(static_cast<std::size_t>(consumed), collector->text.size());
+  const std::size_t start = collector->text.rfind('<', end - 1);
+  if (start != std::string_view::npos) {
+    parser->node->_private = reinterpret_cast<void*>(static_cast<std::uintptr_t>(start) + 1);
+  }
+}
 
 // The schema library's wording where it speaks of its own internals; empty drops the finding
 // (it only follows another).
@@ -56,9 +68,14 @@ void Collect(void* context, xmlErrorPtr error) {
   while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
   message = Worded(message);
   if (message.empty()) return;
+  int line = error->line;
   int column = error->int2;
-  if (column == 0) column = ColumnOf(collector->lines, static_cast<const xmlNode*>(error->node));
-  collector->findings.push_back({error->line, column, message});
+  const auto* node = static_cast<const xmlNode*>(error->node);
+  if (column == 0 && node != nullptr && node->type == XML_ELEMENT_NODE && node->_private != nullptr) {
+    const auto start = reinterpret_cast<std::uintptr_t>(node->_private) - 1;
+    std::tie(line, column) = collector->lines.Position(static_cast<std::size_t>(start));
+  }
+  collector->findings.push_back({line, column, message});
 }
 
 // The DOCTYPE's declarations are the packager's to ignore, the schema library's to honour: a
@@ -126,7 +143,7 @@ using Owned = std::unique_ptr<T, SchemaDeleter>;
 }  // namespace
 
 std::vector<SchemaFinding> CheckAgainstSchema(const std::string& text, const std::string& name) {
-  Collector collector{LineIndex(text), {}, 0};
+  Collector collector{text, LineIndex(text), {}, 0};
   Owned<xmlSchemaParserCtxt> schemaParser(
       xmlSchemaNewMemParserCtxt(XmlLayoutSchema.data(), static_cast<int>(XmlLayoutSchema.size())));
   Owned<xmlSchema> schema(schemaParser ? xmlSchemaParse(schemaParser.get()) : nullptr);
@@ -135,6 +152,7 @@ std::vector<SchemaFinding> CheckAgainstSchema(const std::string& text, const std
   if (!validator || !parser)
     return {{0, 0, "cannot set up the schema validator", "schema-skipped"}};
   parser->_private = &collector;
+  parser->sax->startElementNs = StartElement;
   parser->sax->entityDecl = RefuseEntity;
   parser->sax->attributeDecl = RefuseAttribute;
   parser->sax->elementDecl = RefuseElement;
