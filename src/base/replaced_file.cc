@@ -216,7 +216,8 @@ void ReplacedFile::Reserve(std::uint64_t size) {
 }
 
 bool ReplacedFile::RenameOver() {
-  // Only the file this run wrote is put in place, and only it is reported as done.
+  // Only the file this run wrote is put in place: its name is checked the moment before.
+  // (Not after: another build may rightly have replaced it by then.)
   if (!EntryIs(tempFolder_.Get(), tempName_, writtenId_) ||
       renameat(tempFolder_.Get(), tempName_.c_str(), folder_.Get(), name_.c_str()) != 0) {
     return false;
@@ -224,7 +225,7 @@ bool ReplacedFile::RenameOver() {
   ForgetOnSignal(cleanupSlot_);
   cleanupSlot_ = -1;
   tempName_.clear();
-  return EntryIs(folder_.Get(), name_, writtenId_);
+  return true;
 }
 
 bool ReplacedFile::CopyOver() {
