@@ -9,8 +9,8 @@ namespace vantu::branding_package {
 int RunGuarded(const std::function<int()>& run) {
   try {
     const int status = run();
-    // A schema, hash or help text that never arrived is no success.
-    if (status == 0 && !std::cout.flush()) {
+    // A schema, hash, help text or report that never arrived is no success, nor any verdict.
+    if (!std::cout.flush()) {
       std::cerr << "Fatal error: unable to write standard output" << std::endl;
       return kFatalExitStatus;
     }
