@@ -64,7 +64,7 @@ std::uint64_t Scaled(std::uint64_t length, std::uint64_t shown, std::uint64_t of
 }
 
 // Each reference to an image the preview shows much smaller than it is, with why: an app
-// icon larger than kIconLargest, or not square and larger than kIconShownHeight, a logo
+// icon higher than kIconShownHeight that is larger than kIconLargest or not square, a logo
 // scaled down more than kLogoMostScaled times. The first image of a name is the one shown.
 std::vector<std::pair<std::size_t, std::string>> ShownSmaller(
     const LayoutDocument& document, const std::vector<NamedImage>& images) {
@@ -77,10 +77,10 @@ std::vector<std::pair<std::size_t, std::string>> ShownSmaller(
     const std::uint64_t w = found->second->width;
     const std::uint64_t h = found->second->height;
     const bool icon = reference.appIcon;
-    // A small icon that is not square is drawn as it is; a larger one must be fitted.
-    const bool fitted = w != h && std::max(w, h) > kIconShownHeight;
-    if (icon && (w > kIconLargest || h > kIconLargest || fitted)) {
-      const std::uint64_t shownH = std::min<std::uint64_t>(h, kIconShownHeight);
+    // The title bar draws the icon kIconShownHeight high, keeping its shape: one no higher is
+    // shown at its own size, however wide.
+    if (icon && h > kIconShownHeight && (w > kIconLargest || h > kIconLargest || w != h)) {
+      const std::uint64_t shownH = kIconShownHeight;
       const bool large = w > kIconLargest || h > kIconLargest;
       const std::string why =
           std::string(large ? "larger than " + Size(kIconLargest, kIconLargest) : "") +
