@@ -3,6 +3,7 @@
 #include <optional>
 #include <ostream>
 #include <string_view>
+#include <tuple>
 #include <utility>
 
 #include "base/line_index.h"
@@ -81,18 +82,32 @@ void PrintText(std::ostream& out, const LintReport& report) {
   out << '\n';
 }
 
-// findings with the columns of the layout's own findings counted in characters, not bytes.
+// findings with the columns of the layout's own findings counted in characters, not bytes:
+// one walk along each line however many findings it holds.
 std::vector<Finding> InCharacters(std::vector<Finding> findings, const std::string& layoutPath,
                                   std::string_view layoutText) {
   const LineIndex lines(layoutText);
+  std::vector<Finding*> placed;
   for (Finding& f : findings) {
-    if (f.file != layoutPath || f.line <= 0 || f.column <= 1) continue;
-    const std::string_view line = lines.Line(f.line);
-    const auto end = std::min(line.size(), static_cast<std::size_t>(f.column - 1));
-    int column = 1;
-    for (std::size_t i = 0; i < end; ++column)
-      i += std::max<std::size_t>(1, Utf8SequenceLength(line, i));
-    f.column = column;
+    if (f.file == layoutPath && f.line > 0 && f.column > 1) placed.push_back(&f);
+  }
+  std::sort(placed.begin(), placed.end(), [](const Finding* a, const Finding* b) {
+    return std::tie(a->line, a->column) < std::tie(b->line, b->column);
+  });
+  int line = 0;
+  std::string_view text;
+  std::size_t at = 0;  // the byte the walk stands on in text
+  int column = 1;      // the character it starts
+  for (Finding* f : placed) {
+    if (f->line != line) {
+      line = f->line;
+      text = lines.Line(line);
+      at = 0;
+      column = 1;
+    }
+    const auto end = std::min(text.size(), static_cast<std::size_t>(f->column - 1));
+    for (; at < end; ++column) at += std::max<std::size_t>(1, Utf8SequenceLength(text, at));
+    f->column = column;
   }
   return findings;
 }
