@@ -1,4 +1,5 @@
 // Faults a careful user or an attacker could provoke: each test pins one by name.
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -92,6 +93,28 @@ TEST_F(Safety, FileSizeLimitKeepsLinkedOutputs) {
     EXPECT_EQ(ReadFile(dir_ / "second.pkg"), "previous package");
     EXPECT_EQ(Entries(dir_.path()), before) << output;
   }
+}
+
+// A final copy over a hard-linked output that meets a full disk is an error with no digest
+// printed, and the previous package stays: room for the temporary file, none for the copy.
+TEST_F(Safety, FailedFinalCopyPrintsNoDigest) {
+  imageSize_ = 1000;
+  SetUp();
+  const std::string disk = dir_ / "disk";
+  ASSERT_EQ(mkdir(disk.c_str(), 0755), 0);
+  const std::string mount = "truncate -s 1M " + dir_ / "image && mkfs.ext2 -q -F " +
+                            dir_ / "image && mount -o loop " + dir_ / "image " + disk;
+  if (geteuid() != 0 || std::system(mount.c_str()) != 0) GTEST_SKIP() << "cannot mount ext2";
+  WriteFile(disk + "/out.pkg", "previous package");
+  ASSERT_EQ(link((disk + "/out.pkg").c_str(), (disk + "/second.pkg").c_str()), 0);
+  const std::string fill =
+      "dd if=/dev/zero of=" + disk + "/fill bs=1k 2>/dev/null; truncate -s -4K " + disk + "/fill";
+  ASSERT_EQ(std::system(fill.c_str()), 0);
+  const auto run = RunTool(Build(disk + "/out.pkg"));
+  EXPECT_EQ(ReadFile(disk + "/second.pkg"), "previous package");
+  umount2(disk.c_str(), MNT_DETACH);
+  EXPECT_EQ(run.status, StatusOf(-504));
+  EXPECT_EQ(run.out, "Error: -504\n\tUnable to write Output file: " + disk + "/out.pkg\n");
 }
 
 // preview never writes its page over one of its inputs, however the path reaches it.
