@@ -31,9 +31,9 @@ std::string Shown(std::string_view text) {
     }
     if (c == '\\') {
       // Doubled only where it would start an escape: a path's backslashes stay as given.
-      const bool escapes = i + 1 < text.size() && (std::string_view("ntrx").find(text[i + 1]) !=
-                                                        std::string_view::npos ||
-                                                    !ShownAsItIs(text, i + 1));
+      const bool escapes = i + 1 < text.size() &&
+                           (std::string_view("ntrx").find(text[i + 1]) != std::string_view::npos ||
+                            !ShownAsItIs(text, i + 1));
       shown += escapes ? "\\\\" : "\\";
     } else if (byte >= 0x20 && byte < 0x7F) {
       shown += c;

@@ -230,8 +230,8 @@ bool WithinJpegBounds(jpeg_decompress_struct& info, JpegState& state, std::uint6
     return false;
   }
   // The coefficients, and as much again for the decoder's other buffers.
-  info.mem->max_memory_to_use = static_cast<long>(std::min<std::uint64_t>(
-      kMaxJpegMemory + (wholeImage ? coefficientBytes : 0), LONG_MAX));
+  info.mem->max_memory_to_use = static_cast<long>(
+      std::min<std::uint64_t>(kMaxJpegMemory + (wholeImage ? coefficientBytes : 0), LONG_MAX));
   state.blocks = blocks;
   state.size = size;
   state.maxScans = (kJpegWorkFloor + kJpegWorkPerByte * size) / (blocks == 0 ? 1 : blocks);

@@ -121,7 +121,8 @@ TEST(Cli, SchemaToFile) {
 // build, a lint or verify with findings, packages that differ.
 TEST(Cli, LostStandardOutputIsNoSuccess) {
   TempDir dir;
-  testing_support::WriteFile(dir / "warned.xml", "<vantu-client-branding version=\"1.0\"><app-name></app-name>");
+  testing_support::WriteFile(dir / "warned.xml",
+                             "<vantu-client-branding version=\"1.0\"><app-name></app-name>");
   testing_support::WriteFile(dir / "other.pkg", "not a package");
   for (const char* name : {"a", "b"}) {
     testing_support::WriteFile(dir / (name + std::string(".pkg")),
@@ -137,8 +138,8 @@ TEST(Cli, LostStandardOutputIsNoSuccess) {
       {BP_INSPECT_PATH, "diff '" + (dir / "a.pkg") + "' '" + (dir / "b.pkg") + "'"},
   };
   for (const auto& [tool, args] : runs) {
-    const std::string command = std::string("'") + tool + "' " + args + " >/dev/full 2>'" +
-                                (dir / "err") + "'";
+    const std::string command =
+        std::string("'") + tool + "' " + args + " >/dev/full 2>'" + (dir / "err") + "'";
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status)) << args;
     EXPECT_EQ(WEXITSTATUS(status), 70) << args;

@@ -44,7 +44,7 @@ TEST(JsonString, InvalidUtf8BecomesEscapedBytes) {
 TEST(Shown, NoTwoNamesPrintAlike) {
   namespace bp = vantu::branding_package;
   const std::string names[] = {"\xE9.png", "\xC3\xA9.png", "\\xe9.png", "\\\xE9.png", "a\x1b",
-                               "a\\x1b",  "a\\\x1b",      "a\\\\x1b", "a\\",          "a\\\\"};
+                               "a\\x1b",   "a\\\x1b",      "a\\\\x1b",  "a\\",        "a\\\\"};
   std::set<std::string> shown;
   std::set<std::string> json;
   for (const std::string& name : names) {

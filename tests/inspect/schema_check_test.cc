@@ -28,7 +28,8 @@ std::string EntityBomb(int levels) {
 // default (a namespace among them) is added to every element.
 TEST(SchemaCheck, DeclarationsAreRefusedNotHonoured) {
   const std::string many(20000, 'x');
-  const std::string body = "<vantu-client-branding version=\"1.0\"><" + many + "/></vantu-client-branding>";
+  const std::string body =
+      "<vantu-client-branding version=\"1.0\"><" + many + "/></vantu-client-branding>";
   const std::pair<std::string, std::string> cases[] = {
       {EntityBomb(1), "declares entity 'e0'"},
       {EntityBomb(12), "declares entity 'e0'"},

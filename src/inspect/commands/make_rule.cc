@@ -16,7 +16,8 @@ std::optional<std::string> MakeWord(std::string_view path, RulePart part) {
   std::string word;
   for (const char c : path) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F || std::strchr(":;=|\\*?[]()", c) != nullptr) return std::nullopt;
+    if (byte < 0x20 || byte == 0x7F || std::strchr(":;=|\\*?[]()", c) != nullptr)
+      return std::nullopt;
     if (c == '%' && part == RulePart::kTarget) return std::nullopt;
     if (c == ' ' || c == '#') {
       word += '\\';

@@ -77,7 +77,8 @@ const std::vector<FindingKind>& FindingCatalogue() {
       {"image-shown-smaller", S::kNote, F::kImage, "an image is shown much smaller than it is",
        "The preview draws the app icon 32 pixels high, as a title bar does, and a logo at most "
        "606 pixels wide in the About box: an icon higher than that and larger than 256 pixels or "
-       "not square, or a logo scaled down more than four times, loses detail or shape there. The note gives the "
+       "not square, or a logo scaled down more than four times, loses detail or shape there. The "
+       "note gives the "
        "size it is shown at; a smaller image keeps the package smaller too."},
       {"image-name-refused", S::kError, F::kRefused, "the image name cannot be a file name",
        "Empty, '.', '..', 'layout.xml', longer than 255 bytes, or holding '/' or '\\': extract "

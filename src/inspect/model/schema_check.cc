@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdint>
-#include <tuple>
 #include <memory>
+#include <tuple>
 
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
@@ -29,8 +28,8 @@ struct Collector {
 void StartElement(void* context, const xmlChar* localname, const xmlChar* prefix,
                   const xmlChar* uri, int namespaceCount, const xmlChar** namespaces,
                   int attributeCount, int defaultedCount, const xmlChar** attributes) {
-  xmlSAX2StartElementNs(context, localname, prefix, uri, namespaceCount, namespaces,
-                        attributeCount, defaultedCount, attributes);
+  xmlSAX2StartElementNs(context, localname, prefix, uri, namespaceCount, namespaces, attributeCount,
+                        defaultedCount, attributes);
   auto* parser = static_cast<xmlParserCtxt*>(context);
   const auto* collector = static_cast<const Collector*>(parser->_private);
   const long consumed = xmlByteConsumed(parser);
@@ -39,7 +38,8 @@ void StartElement(void* context, const xmlChar* localname, const xmlChar* prefix
   const std::size_t end = std::min(static_cast<std::size_t>(consumed), collector->text.size());
   const std::size_t start = collector->text.rfind('<', end - 1);
   if (start != std::string_view::npos) {
-    parser->node->_private = reinterpret_cast<void*>(static_cast<std::uintptr_t>(start) + 1);
+    // The node points at its '<' in the text; the text outlives the document.
+    parser->node->_private = const_cast<char*>(collector->text.data() + start);
   }
 }
 
@@ -71,8 +71,9 @@ void Collect(void* context, xmlErrorPtr error) {
   int line = error->line;
   int column = error->int2;
   const auto* node = static_cast<const xmlNode*>(error->node);
-  if (column == 0 && node != nullptr && node->type == XML_ELEMENT_NODE && node->_private != nullptr) {
-    const auto start = reinterpret_cast<std::uintptr_t>(node->_private) - 1;
+  if (column == 0 && node != nullptr && node->type == XML_ELEMENT_NODE &&
+      node->_private != nullptr) {
+    const auto start = static_cast<const char*>(node->_private) - collector->text.data();
     std::tie(line, column) = collector->lines.Position(static_cast<std::size_t>(start));
   }
   collector->findings.push_back({line, column, message});
@@ -109,9 +110,9 @@ void RefuseEntity(void* context, const xmlChar* name, int /*type*/, const xmlCha
 void RefuseAttribute(void* context, const xmlChar* element, const xmlChar* name, int /*type*/,
                      int /*def*/, const xmlChar* /*defaultValue*/, xmlEnumerationPtr tree) {
   xmlFreeEnumeration(tree);  // the handler owns it
-  RefuseDeclaration(context, "attribute '" + std::string(reinterpret_cast<const char*>(name)) +
-                                 "' of element",
-                    element);
+  RefuseDeclaration(
+      context, "attribute '" + std::string(reinterpret_cast<const char*>(name)) + "' of element",
+      element);
 }
 
 void RefuseElement(void* context, const xmlChar* name, int /*type*/,
