@@ -8,17 +8,13 @@ namespace vantu::branding_package {
 namespace {
 
 // text as a workflow command's message or, with property, a property value: control bytes
-// shown C-style as everywhere, and what would end or split it percent-encoded, as the runner
-// decodes it.
+// (line ends among them) shown C-style as everywhere, and what would split it percent-encoded,
+// as the runner decodes it.
 std::string Escaped(std::string_view text, bool property) {
   std::string out;
   for (const char c : Shown(text)) {
     if (c == '%') {
       out += "%25";
-    } else if (c == '\r') {
-      out += "%0D";
-    } else if (c == '\n') {
-      out += "%0A";
     } else if (property && c == ':') {
       out += "%3A";
     } else if (property && c == ',') {

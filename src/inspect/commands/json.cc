@@ -43,12 +43,6 @@ std::string JsonString(std::string_view text) {
   return out + "\"";
 }
 
-}  // namespace vantu::branding_package
-
-namespace vantu::branding_package {
-
-namespace {}  // namespace
-
 std::string JsonFindings(const std::vector<Finding>& findings) {
   std::string json = "[";
   for (const Finding& f : findings) {
