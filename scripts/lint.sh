@@ -5,6 +5,7 @@ set -euo pipefail
 build=${1:-build}
 cd "$(dirname "$0")/.."
 scripts/check-layers.sh
+scripts/mutants.sh --check
 # The committed .clang-format over every source of src/, tests/ and fuzz/.
 git ls-files 'src/*.cc' 'src/*.h' 'tests/*.cc' 'tests/*.h' 'fuzz/*.cc' 'fuzz/*.h' |
   xargs clang-format --dry-run --Werror
