@@ -68,14 +68,14 @@ def main():
         check(ids and all(f"`{i}`" in explained for i in ids) and len(ids) == len(set(ids)),
               "rules are the catalogue")
 
-        # Findings in a file whose name needs encoding, on a line with characters of two
-        # bytes before them.
+        # Findings in a file whose name needs encoding, on lines with characters of two
+        # bytes before them, the second line's column smaller than the first's.
         name = "brand é, 50%#1.xml"
         with open(os.path.join(tmp, name), "w", encoding="utf-8") as f:
             f.write('<vantu-client-branding version="1.0"><app-name>Dé</app-name>'
                     '<app-icon>icon.png</app-icon><toolbar-menu><about-item>A</about-item>'
                     '<quit-item>Q</quit-item></toolbar-menu><about title="T"><line align="left">'
-                    '<hyperlink url="htps://example.com/">x</hyperlink><logo>gone.png</logo>'
+                    '<hyperlink url="htps://example.com/">x</hyperlink>\n  <logo>gone.png</logo>'
                     '</line></about></vantu-client-branding>\n')
         status, run = sarif("findings", name, "icon.png", cwd=tmp)
         check(status == 6, f"findings: status {status}")
@@ -87,8 +87,8 @@ def main():
             check(urllib.parse.unquote(uri) == name and " " not in uri and "#" not in uri,
                   f"findings: uri {uri}")
             text = open(os.path.join(tmp, name), encoding="utf-8").read()
-            column = text.index("<logo>") + 1
-            check(location["region"] == {"startLine": 1, "startColumn": column},
+            column = text.index("<logo>") - text.index("\n")
+            check(location["region"] == {"startLine": 2, "startColumn": column},
                   f"findings: region {location['region']}, expected column {column} in characters")
             check(by_rule["missing-image"]["level"] == "error", "findings: an error's level")
         if "link-url" in by_rule:
@@ -121,7 +121,7 @@ def main():
         status, out, _ = lint("--format", "github", odd, "icon.png", cwd=tmp)
         lines = out.splitlines()
         check(status == 6 and len(lines) == 2, f"github: {status} {lines}")
-        check(f"::error file=a%2Cb%3Ac.xml,line=1,col={column},title=missing-image::" in out,
+        check(f"::error file=a%2Cb%3Ac.xml,line=2,col={column},title=missing-image::" in out,
               f"github: {out}")
         check(all(line.startswith(("::error ", "::warning ", "::notice ")) for line in lines),
               "github: every line a workflow command")

@@ -96,9 +96,9 @@ TEST(WritePackage, WorkedExampleByteForByte) {
   EXPECT_EQ(writer.resources.size(), 2u);
 }
 
-// /proc/self/fd/N and /dev/fd/N reach the open file itself: a deleted file or a memfd gets the
-// package and no file is made of the link's text; a pipe gets it in place, its size in the
-// header though nothing can seek back.
+// /proc/self/fd/N and /dev/fd/N reach the open file itself: a deleted file, a memfd or a named
+// file gets the package in the file that is open, and no file is made of the link's text; a
+// pipe gets it in place, its size in the header though nothing can seek back.
 TEST(WritePackage, WritesWhereAnOpenFilesLinkLeads) {
   namespace bp = vantu::branding_package;
   TempDir dir;
@@ -109,7 +109,8 @@ TEST(WritePackage, WritesWhereAnOpenFilesLinkLeads) {
   unlink((dir / "deleted").c_str());
   int pipeEnds[2];
   ASSERT_EQ(pipe(pipeEnds), 0);
-  const int targets[] = {deleted, memfd_create("package", 0), pipeEnds[1]};
+  const int targets[] = {deleted, memfd_create("package", 0),
+                         open((dir / "named").c_str(), O_RDWR | O_CREAT, 0644), pipeEnds[1]};
   for (const int fd : targets) {
     for (const char* prefix : {"/proc/self/fd/", "/dev/fd/"}) {
       const auto hash = bp::WritePackageFile(prefix + std::to_string(fd), records);
@@ -121,7 +122,7 @@ TEST(WritePackage, WritesWhereAnOpenFilesLinkLeads) {
       EXPECT_EQ(hash.has_value(), fd != pipeEnds[1]);
     }
   }
-  EXPECT_TRUE(testing_support::Entries(dir.path()).empty());
+  EXPECT_EQ(testing_support::Entries(dir.path()), std::vector<std::string>{"named"});
   for (const int fd : targets) close(fd);
   close(pipeEnds[0]);
 }
