@@ -62,9 +62,9 @@ TEST(PathUri, PercentEncodesAllButUnreservedAndSlash) {
 
 TEST(GithubAnnotations, NothingSplitsACommand) {
   std::vector<bp::Finding> findings = {
-      {&bp::Kind("link-url"), "a,b:c%.xml", 3, 7, bp::kNoOffset, "50% of\nlines\r"},
-      {&bp::Kind("schema-capped"), "l.xml", 0, 0, bp::kNoOffset, "m"},
-      {&bp::Kind("empty-text"), "l.xml", 2, 0, bp::kNoOffset, "x::y"},
+      {&bp::Kind(bp::FindingId::kLinkUrl), "a,b:c%.xml", 3, 7, bp::kNoOffset, "50% of\nlines\r"},
+      {&bp::Kind(bp::FindingId::kSchemaCapped), "l.xml", 0, 0, bp::kNoOffset, "m"},
+      {&bp::Kind(bp::FindingId::kEmptyText), "l.xml", 2, 0, bp::kNoOffset, "x::y"},
   };
   findings[2].denied = true;
   EXPECT_EQ(bp::GithubAnnotations(findings),

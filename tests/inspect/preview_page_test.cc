@@ -139,8 +139,9 @@ TEST(PreviewPage, TextNeverMakesAnElementOrAttribute) {
                           {PreviewItem::Kind::kLogo, hostile, ""},
                           {PreviewItem::Kind::kLogo, "missing" + hostile, ""}}});
   PreviewFacts facts{hostile, 1, hostile, false, {PreviewImage{hostile, 0, 1, 1, hostile}}, {}};
-  facts.findings.push_back({&vantu::branding_package::Kind("schema"), hostile, 1, 2,
-                            vantu::branding_package::kNoOffset, hostile});
+  facts.findings.push_back(
+      {&vantu::branding_package::Kind(vantu::branding_package::FindingId::kSchema), hostile, 1, 2,
+       vantu::branding_package::kNoOffset, hostile});
   const std::string page = RenderPreviewPage(model, facts);
   htmlDocPtr document =
       htmlReadMemory(page.data(), static_cast<int>(page.size()), nullptr, "utf-8",

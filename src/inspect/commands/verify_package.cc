@@ -42,7 +42,7 @@ int VerifyPackage(ByteSource& source, const std::string& path, const VerifyOptio
                            options.policy, allowed);
   }
   if (!contents.fault && options.sha256 && contents.sha256 != AsciiLower(*options.sha256)) {
-    findings.push_back({&Kind("digest"), path, 0, 0, kNoOffset,
+    findings.push_back({&Kind(FindingId::kDigest), path, 0, 0, kNoOffset,
                         "SHA-256 is " + contents.sha256 + ", expected " + *options.sha256});
   }
   const int status = contents.fault ? static_cast<int>(contents.fault->kind)

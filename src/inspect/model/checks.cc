@@ -108,7 +108,7 @@ bool IsClientLink(std::string_view url) { return !LinkProblem(url); }
 void CheckLayoutText(const std::string& file, const LayoutDocument& document,
                      std::uint64_t textOffset, std::vector<Finding>& findings) {
   const std::string& text = document.Text();
-  auto warn = [&](std::size_t offset, const char* id, const std::string& message) {
+  auto warn = [&](std::size_t offset, FindingId id, const std::string& message) {
     const auto [line, column] = document.Position(offset);
     findings.push_back({&Kind(id), file, line, column,
                         textOffset == kNoOffset ? kNoOffset : textOffset + offset, message});
@@ -116,7 +116,7 @@ void CheckLayoutText(const std::string& file, const LayoutDocument& document,
   std::size_t encodingAt = 0;
   const std::string encoding = DeclaredEncoding(text, encodingAt);
   if (!encoding.empty() && AsciiLower(encoding) != "utf-8") {
-    warn(encodingAt, "declared-encoding",
+    warn(encodingAt, FindingId::kDeclaredEncoding,
          "declared encoding " + encoding +
              ": the package stores the text as it is, without "
              "its declaration, where a client reads UTF-8");
@@ -124,7 +124,7 @@ void CheckLayoutText(const std::string& file, const LayoutDocument& document,
   if (auto bad = FirstNonUtf8(text)) {
     char byte[8];
     std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(text[*bad]));
-    warn(*bad, "not-utf8", std::string("text is not UTF-8: byte ") + byte);
+    warn(*bad, FindingId::kNotUtf8, std::string("text is not UTF-8: byte ") + byte);
   }
 
   const Node* root = document.Root();
@@ -134,7 +134,7 @@ void CheckLayoutText(const std::string& file, const LayoutDocument& document,
   auto offsetOf = [&](const Node& node) { return document.OffsetOf(&node); };
   auto requireText = [&](const Node* element, const char* what) {
     if (element != nullptr && ElementText(*element).empty()) {
-      warn(offsetOf(*element), "empty-text", std::string(what) + " is empty");
+      warn(offsetOf(*element), FindingId::kEmptyText, std::string(what) + " is empty");
     }
   };
   requireText(root->first_node("app-name"), "app-name");
@@ -145,7 +145,7 @@ void CheckLayoutText(const std::string& file, const LayoutDocument& document,
   if (const Node* about = root->first_node("about")) {
     const auto* title = about->first_attribute("title");
     if (title != nullptr && title->value_size() == 0) {
-      warn(offsetOf(*about), "empty-text", "the about title is empty");
+      warn(offsetOf(*about), FindingId::kEmptyText, "the about title is empty");
     }
     for (const Node* line = about->first_node("line"); line != nullptr;
          line = line->next_sibling("line")) {
@@ -155,7 +155,7 @@ void CheckLayoutText(const std::string& file, const LayoutDocument& document,
         if (url == nullptr) continue;  // a rule of the packager's
         const std::string_view value(url->value(), url->value_size());
         if (auto problem = LinkProblem(value)) {
-          warn(offsetOf(*link), "link-url",
+          warn(offsetOf(*link), FindingId::kLinkUrl,
                "the hyperlink's url \"" + std::string(value) +
                    "\" is not a link the client opens: " + *problem);
         }
@@ -165,14 +165,14 @@ void CheckLayoutText(const std::string& file, const LayoutDocument& document,
 }
 
 void ImageChecks::Check(const CheckedImage& image, std::vector<Finding>& findings) {
-  auto add = [&](const char* id, const std::string& message) {
+  auto add = [&](FindingId id, const std::string& message) {
     findings.push_back({&Kind(id), image.file, image.offset == kNoOffset ? 1 : 0,
                         image.offset == kNoOffset ? 1 : 0, image.offset, message});
   };
   if (image.decoded != nullptr) {
     if (!image.decoded->ok) {
-      add("image-decode", image.subject + "does not decode as " + FormatName(image.format) + ": " +
-                              image.decoded->problem);
+      add(FindingId::kImageDecode, image.subject + "does not decode as " +
+                                       FormatName(image.format) + ": " + image.decoded->problem);
     }
     const std::size_t dot = image.name.rfind('.');
     const std::string extension =
@@ -180,22 +180,23 @@ void ImageChecks::Check(const CheckedImage& image, std::vector<Finding>& finding
     const bool saysPng = extension == "png";
     const bool saysJpeg = extension == "jpg" || extension == "jpeg";
     if ((saysPng && image.format != kFormatPng) || (saysJpeg && image.format != kFormatJpeg)) {
-      add("image-extension", image.subject + "the name says " + (saysPng ? "PNG" : "JPEG") +
-                                 ", the content is " + FormatName(image.format));
+      add(FindingId::kImageExtension, image.subject + "the name says " +
+                                          (saysPng ? "PNG" : "JPEG") + ", the content is " +
+                                          FormatName(image.format));
     }
   }
   if (!IsExtractableName(image.name)) {
-    add("image-name-refused", "extract would refuse the image name \"" + image.name + "\"");
+    add(FindingId::kImageNameRefused, "extract would refuse the image name \"" + image.name + "\"");
   } else if (std::any_of(image.name.begin(), image.name.end(), [](char c) {
                return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
              })) {
-    add("image-name-control", "the image name holds control bytes");
+    add(FindingId::kImageNameControl, "the image name holds control bytes");
   }
   if (image.decoded == nullptr) return;
   const auto [seen, added] = byName_.emplace(image.name, std::make_pair(image.sha256, image.where));
   if (!added && seen->second.first != image.sha256) {
-    add("image-name-shared", "the image name " + image.name + " is taken by " +
-                                 seen->second.second + " with other content");
+    add(FindingId::kImageNameShared, "the image name " + image.name + " is taken by " +
+                                         seen->second.second + " with other content");
   }
 }
 
@@ -211,14 +212,15 @@ std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
     FileSource file(path);
     // Read once, as the packager would; the checks work on the record's copy.
     if (!file.IsOpen()) {
-      findings.push_back({&Kind("image-unreadable"), path, 1, 1, kNoOffset,
+      findings.push_back({&Kind(FindingId::kImageUnreadable), path, 1, 1, kNoOffset,
                           "Unable to open Image file: " + path + " (" + file.OpenFailure() + ")"});
     } else {
       try {
         image.record = MakeImageRecord(file, path);
         image.format = DecodeImageHead(image.record->data.get()).format;
       } catch (const cBP_EXCEPTION& e) {
-        findings.push_back({&Kind(e.code == BP_ERR_MALFORMED ? "image-format" : "image-unreadable"),
+        findings.push_back({&Kind(e.code == BP_ERR_MALFORMED ? FindingId::kImageFormat
+                                                             : FindingId::kImageUnreadable),
                             path, 1, 1, kNoOffset, e.what()});
       }
     }

@@ -20,13 +20,42 @@ enum class Severity {
   kNote      // worth knowing; never fails a run
 };
 
+// Each entry of the catalogue, in its order: how the code names a kind, so that a misspelt
+// one does not compile and none is looked up by its text.
+enum class FindingId {
+  kLayoutSyntax,
+  kLayoutRule,
+  kSchema,
+  kSchemaCapped,
+  kSchemaSkipped,
+  kEntityDeclaration,
+  kDeclaredEncoding,
+  kNotUtf8,
+  kEmptyText,
+  kLinkUrl,
+  kMissingImage,
+  kUnreferencedImage,
+  kImageUnreadable,
+  kImageFormat,
+  kImageDecode,
+  kImageExtension,
+  kImageShownSmaller,
+  kImageNameRefused,
+  kImageNameControl,
+  kImageNameShared,
+  kPackageUnreadable,
+  kPackageStructure,
+  kDigest,
+};
+
 // One entry of the catalogue.
 struct FindingKind {
+  FindingId which;          // its place in the catalogue
   const char* id;           // stable identifier, as --explain, --allow and reports name it
   Severity severity;        // the same wherever it is found
   Status status;            // the exit status it stands for when it counts
   const char* title;        // one line
-  const char* explanation;  // what it means and what to do
+  std::string explanation;  // what it means and what to do
 };
 
 // The catalogue, in the order the README lists it.
@@ -35,8 +64,8 @@ const std::vector<FindingKind>& FindingCatalogue();
 // The entry called id, or null.
 const FindingKind* FindFindingKind(std::string_view id);
 
-// The entry called id; id must be one of the catalogue's.
-const FindingKind& Kind(std::string_view id);
+// The entry of id.
+const FindingKind& Kind(FindingId id);
 
 // The catalogue as a Markdown table (id, severity, status, what it means), as the README
 // shows it.

@@ -17,11 +17,6 @@ namespace vantu::branding_package {
 
 namespace {
 
-// Widest an element may be for the schema check: the schema library walks every earlier
-// sibling for each finding it raises, and compares attributes pairwise.
-constexpr std::size_t kMaxCheckedChildren = 2000;
-constexpr std::size_t kMaxCheckedAttributes = 1000;
-
 // Why the schema check would take too long on the document, with the element at fault;
 // none when it is fit.
 std::optional<std::pair<const LayoutNode*, std::string>> TooWideForSchema(
@@ -106,7 +101,7 @@ std::vector<std::pair<std::size_t, std::string>> ShownSmaller(
 void CheckLayout(const std::string& file, const LayoutDocument& document,
                  const std::vector<NamedImage>* images, std::uint64_t textOffset,
                  std::vector<Finding>& findings) {
-  auto add = [&](std::size_t offset, const char* id, const std::string& message) {
+  auto add = [&](std::size_t offset, FindingId id, const std::string& message) {
     const auto [line, column] = document.Position(offset);
     findings.push_back({&Kind(id), file, line, column,
                         textOffset == kNoOffset ? kNoOffset : textOffset + offset, message});
@@ -115,22 +110,23 @@ void CheckLayout(const std::string& file, const LayoutDocument& document,
   if (const auto& error = document.SyntaxError()) {
     // The packager's one syntax error, without the schema library's wording of it, and no
     // references to compare.
-    add(error->offset, "layout-syntax", error->what());
+    add(error->offset, FindingId::kLayoutSyntax, error->what());
     return;
   }
   const std::string& text = document.Text();
   bool schemaFit = true;
-  if (text.size() > INT_MAX) {
+  if (text.size() > kMaxCheckedText) {
     // The schema library takes lengths as int; the packager takes up to 4 GiB.
     schemaFit = false;
-    add(0, "schema-skipped",
-        "schema not checked: the layout is larger than " + std::to_string(INT_MAX) + " bytes");
+    add(0, FindingId::kSchemaSkipped,
+        "schema not checked: the layout is larger than " + std::to_string(kMaxCheckedText) +
+            " bytes");
   } else if (auto tooWide = TooWideForSchema(document.Parsed())) {
     schemaFit = false;
-    add(document.OffsetOf(tooWide->first), "schema-skipped", tooWide->second);
+    add(document.OffsetOf(tooWide->first), FindingId::kSchemaSkipped, tooWide->second);
   }
   for (const LayoutDocument::Violation& violation : document.Violations()) {
-    add(violation.offset, "layout-rule", violation.message);
+    add(violation.offset, FindingId::kLayoutRule, violation.message);
   }
   CheckLayoutText(file, document, textOffset, findings);
 
@@ -140,14 +136,14 @@ void CheckLayout(const std::string& file, const LayoutDocument& document,
         references, [](const LayoutDocument::Reference& r) { return std::string_view(r.name); },
         *images, [](const NamedImage& image) { return std::string_view(image.name); });
     for (std::size_t i : mismatches.references) {
-      add(references[i].offset, "missing-image", kNoResourceFound + references[i].name);
+      add(references[i].offset, FindingId::kMissingImage, kNoResourceFound + references[i].name);
     }
     for (std::size_t i : mismatches.resources) {
-      add(document.OffsetOf(document.Root()), "unreferenced-image",
+      add(document.OffsetOf(document.Root()), FindingId::kUnreferencedImage,
           kNoReferenceFound + (*images)[i].name);
     }
     for (const auto& [offset, message] : ShownSmaller(document, *images)) {
-      add(offset, "image-shown-smaller", message);
+      add(offset, FindingId::kImageShownSmaller, message);
     }
   }
 

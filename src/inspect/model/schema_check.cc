@@ -98,7 +98,7 @@ void RefuseDeclaration(void* context, const std::string& what, const xmlChar* na
                                      std::string(reinterpret_cast<const char*>(name)) +
                                      "'; the packager ignores the DOCTYPE's declarations, so "
                                      "the schema was not checked",
-                                 "entity-declaration"});
+                                 FindingId::kEntityDeclaration});
   xmlStopParser(parser);
 }
 
@@ -151,7 +151,7 @@ std::vector<SchemaFinding> CheckAgainstSchema(const std::string& text, const std
   Owned<xmlSchemaValidCtxt> validator(schema ? xmlSchemaNewValidCtxt(schema.get()) : nullptr);
   Owned<xmlParserCtxt> parser(xmlNewParserCtxt());
   if (!validator || !parser)
-    return {{0, 0, "cannot set up the schema validator", "schema-skipped"}};
+    return {{0, 0, "cannot set up the schema validator", FindingId::kSchemaSkipped}};
   parser->_private = &collector;
   parser->sax->startElementNs = StartElement;
   parser->sax->entityDecl = RefuseEntity;
@@ -173,7 +173,7 @@ std::vector<SchemaFinding> CheckAgainstSchema(const std::string& text, const std
   if (collector.dropped > 0) {
     collector.findings.push_back(
         {0, 0, std::to_string(collector.dropped) + " more schema findings not shown",
-         "schema-capped"});
+         FindingId::kSchemaCapped});
   }
   return collector.findings;
 }

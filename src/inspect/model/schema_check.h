@@ -1,9 +1,12 @@
 // Validation of a layout document against the tool's own XML Schema, with libxml2.
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <string>
 #include <vector>
+
+#include "inspect/model/findings.h"
 
 namespace vantu::branding_package {
 
@@ -12,8 +15,15 @@ struct SchemaFinding {
   int line;
   int column;
   std::string message;
-  const char* id = "schema";  // its kind in the catalogue of findings
+  FindingId id = FindingId::kSchema;  // its kind in the catalogue of findings
 };
+
+// Widest an element may be for the schema check: the schema library walks every earlier
+// sibling for each finding it raises, and compares attributes pairwise. Wider ones, and a
+// longer text than its int counts, are not checked (schema-skipped).
+constexpr std::size_t kMaxCheckedChildren = 2000;
+constexpr std::size_t kMaxCheckedAttributes = 1000;
+constexpr std::size_t kMaxCheckedText = INT_MAX;
 
 // Schema findings reported at most; past it one last finding (line 0) counts the rest.
 constexpr std::size_t kMaxSchemaFindings = 1000;
