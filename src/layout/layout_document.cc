@@ -143,16 +143,26 @@ std::string LayoutDocument::ElementPath(std::size_t offset) const {
   std::vector<std::size_t> chain;  // from the element up, the top element left out
   for (; elements_[at].parent != kTop; at = elements_[at].parent) chain.push_back(at);
   if (chain.empty()) return elements_[at].segment;
+  return ShortenedPath(
+      chain.size(),
+      [&](std::size_t i) {
+        return std::string_view(elements_[chain[chain.size() - 1 - i]].segment);
+      },
+      "/");
+}
+
+std::string ShortenedPath(std::size_t count,
+                          const std::function<std::string_view(std::size_t)>& segment,
+                          std::string_view separator) {
   std::string path;
-  for (std::size_t k = chain.size(); k-- > 0;) {
-    const std::size_t depth = chain.size() - k;
-    if (chain.size() > kShownHead + kShownTail && depth == kShownHead + 1) {
-      path += "/...(" + std::to_string(chain.size() - kShownHead - kShownTail) + " more)";
-      k -= chain.size() - kShownHead - kShownTail - 1;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (count > kShownHead + kShownTail && i == kShownHead) {
+      path += "/...(" + std::to_string(count - kShownHead - kShownTail) + " more)";
+      i = count - kShownTail - 1;
       continue;
     }
-    if (!path.empty()) path += '/';
-    path += elements_[chain[k]].segment;
+    if (i > 0) path += separator;
+    path += segment(i);
   }
   return path;
 }

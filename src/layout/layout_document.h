@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -98,5 +99,11 @@ class LayoutDocument {
   std::vector<Violation> violations_;
   std::vector<Element> elements_;
 };
+
+// A path of count segments, segment(0) the topmost, each after separator but the first, with
+// the middle of a path deeper than 12 left out as "/...(N more)": how element paths are shown.
+std::string ShortenedPath(std::size_t count,
+                          const std::function<std::string_view(std::size_t)>& segment,
+                          std::string_view separator);
 
 }  // namespace vantu::branding_package

@@ -42,10 +42,6 @@ struct KeyHash {
   }
 };
 
-// Segments of a path shown whole; a deeper path shows its first and last ones.
-constexpr std::size_t kShownHead = 4;
-constexpr std::size_t kShownTail = 8;
-
 // The lines of both layouts (each attribute or text as "path = value"), interned: a path is
 // its parent's id and its last segment, so two lines compare as two integers and a deep
 // layout costs no more than its size.
@@ -72,17 +68,14 @@ class LayoutLines {
     const auto& [path, rest] = lines_[line];
     std::vector<std::uint32_t> chain;
     for (std::uint32_t at = path; at != 0; at = paths_[at].first) chain.push_back(at);
-    std::string text;
-    for (std::size_t k = chain.size(); k-- > 0;) {
-      const std::size_t depth = chain.size() - k;  // 1 for the top element
-      if (chain.size() > kShownHead + kShownTail && depth == kShownHead + 1) {
-        text += "/...(" + std::to_string(chain.size() - kShownHead - kShownTail) + " more)";
-        k -= chain.size() - kShownHead - kShownTail - 1;
-        continue;
-      }
-      text += paths_[chain[k]].second;
-    }
-    return text + rest;
+    // Each segment carries its own '/'.
+    return ShortenedPath(
+               chain.size(),
+               [&](std::size_t i) {
+                 return std::string_view(paths_[chain[chain.size() - 1 - i]].second);
+               },
+               "") +
+           rest;
   }
 
  private:

@@ -5,7 +5,6 @@
 
 #include "base/ascii.h"
 #include "base/shown.h"
-#include "base/utf8.h"
 #include "image/image_format.h"
 #include "inspect/commands/report.h"
 
@@ -68,18 +67,13 @@ std::string SizedStyle() {
 }
 
 std::string Escaped(const std::string& text) {
+  // Line ends and tabs read as spaces on a page; every other byte that is no character is
+  // shown as everywhere else.
+  std::string spaced = text;
+  std::replace_if(
+      spaced.begin(), spaced.end(), [](char c) { return c == '\n' || c == '\t'; }, ' ');
   std::string out;
-  for (std::size_t i = 0; i < text.size();) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c >= 0x80) {
-      const std::size_t length = Utf8SequenceLength(text, i);
-      if (length > 0) {
-        out.append(text, i, length);
-        i += length;
-        continue;
-      }
-    }
-    ++i;
+  for (const char c : Shown(spaced)) {
     switch (c) {
       case '&':
         out += "&amp;";
@@ -97,17 +91,7 @@ std::string Escaped(const std::string& text) {
         out += "&#39;";
         break;
       default:
-        if (c >= 0x20 && c != 0x7F && c < 0x80) {
-          out += static_cast<char>(c);
-        } else if (c == '\n' || c == '\t') {
-          out += ' ';
-        } else {
-          // A control byte, or one that is not UTF-8, is shown, not passed on.
-          static constexpr char kHex[] = "0123456789abcdef";
-          out += "\\x";
-          out += kHex[c >> 4];
-          out += kHex[c & 0xF];
-        }
+        out += c;
     }
   }
   return out;
