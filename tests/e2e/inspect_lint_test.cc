@@ -238,6 +238,12 @@ INSTANTIATE_TEST_SUITE_P(
                  ":1:51: warning: text is not UTF-8: byte 0xE9",
                  0,
                  5},
+        LintCase{"NeitherPngNorJpeg",
+                 "",
+                 {{"icon.png", "GIF89a, not an image"}, {"logo.jpg", kJpeg}},
+                 "icon.png:1:1: error: Invalid Image type. Must be PNG or JPEG [image-format]",
+                 4,
+                 4},
         LintCase{"TruncatedPng",
                  "",
                  {{"icon.png", kPng.substr(0, 20)}, {"logo.jpg", kJpeg}},
@@ -342,6 +348,8 @@ TEST(InspectLint, PolicyAndFormatOptions) {
        "1 error, 0 warnings"},
       {{"--allow", "missing-image"}, 1, "Error: missing-image is an error and cannot be allowed"},
       {{"--deny", "empty"}, 1, "Error: no finding empty; 'lint --explain all' lists them"},
+      {{"--explain", "link-url"}, 0, "link-url: warning, exit status 5\na hyperlink's url"},
+      {{"--explain", "nosuch"}, 1, "Error: no finding nosuch; 'lint --explain all' lists them"},
       {{"--format", "xml"}, 1, "Value 'xml' does not meet constraint"},
       {{"--json", "--format", "sarif"}, 1, "Error: --json and --format sarif ask for two formats"},
       {{"--json", "--format", "json"}, 0, "\"warnings\":1,\"notes\":0,\"allowed\":0"},
@@ -365,6 +373,10 @@ TEST(InspectLint, PolicyAndFormatOptions) {
   run = RunInspect({"verify", dir / "p.pkg", "--strict", "--allow", "empty-text", "--json"});
   EXPECT_EQ(run.status, 0) << run.out;
   EXPECT_EQ(testing_support::JsonValue(run.out, "(d['allowed'], d['findings'])"), "(1, [])");
+  run = RunInspect({"verify", dir / "p.pkg", "--allow", "digest"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("Error: digest is an error and cannot be allowed"), std::string::npos)
+      << run.err;
 }
 
 // Positions past line 65535 keep their numbers, and nesting the schema library would refuse
