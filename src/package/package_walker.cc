@@ -13,7 +13,7 @@ class Walker {
  public:
   explicit Walker(ByteSource& source) : source_(source), length_(source.Size()) {}
 
-  std::optional<WalkFault> Run(const RecordVisitor& visit, SizeMismatch mismatchPolicy) {
+  std::optional<WalkFault> Run(const RecordVisitor& visit) {
     if (length_ < kHeaderSize) {
       return Structure(0, "file of " + std::to_string(length_) +
                               " bytes is too short for the 12-byte package header");
@@ -31,7 +31,6 @@ class Walker {
       const WalkFault mismatch =
           Structure(0, "package size field says " + std::to_string(header.size) +
                            " bytes, the file has " + std::to_string(length_));
-      if (mismatchPolicy == SizeMismatch::kStop) return mismatch;
       // The records that are there are still shown; the mismatch stays the fault.
       Records(visit);
       return mismatch;
@@ -95,8 +94,7 @@ class Walker {
                            "unknown record type " + std::to_string(recordHead.type));
       }
       if (fault) return fault;
-      const ContentReader content = [&](const auto& sink) { return Stream(record, sink); };
-      if (!visit(record, content)) return std::nullopt;
+      if (!visit(record)) return std::nullopt;
       if (record.type == RecordType::kEnd) return std::nullopt;
       offset += record.size;
     }
@@ -207,28 +205,14 @@ class Walker {
     return std::nullopt;
   }
 
-  bool Stream(const PackageRecord& record,
-              const std::function<bool(const unsigned char*, std::size_t)>& sink) {
-    return ReadPieces(source_, record.dataOffset, record.dataSize, sink);
-  }
-
   ByteSource& source_;
   std::uint64_t length_;
 };
 
 }  // namespace
 
-std::optional<WalkFault> WalkPackage(ByteSource& source, const RecordVisitor& visit,
-                                     SizeMismatch mismatch) {
-  return Walker(source).Run(visit, mismatch);
-}
-
-std::optional<WalkFault> WalkPackage(const std::string& path, const RecordVisitor& visit) {
-  FileSource file(path);
-  if (!file.IsOpen()) {
-    return WalkFault{WalkFaultKind::kIo, kNoOffset, "cannot open the file: " + file.OpenFailure()};
-  }
-  return WalkPackage(file, visit);
+std::optional<WalkFault> WalkPackage(ByteSource& source, const RecordVisitor& visit) {
+  return Walker(source).Run(visit);
 }
 
 }  // namespace vantu::branding_package

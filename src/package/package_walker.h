@@ -37,29 +37,15 @@ struct PackageRecord {
   std::uint64_t dataOffset = 0;  // image record: where the content starts in the file
 };
 
-// Streams the content of the current image record to a sink, in pieces; false when the
-// sink refuses a piece or the file cannot be read.
-using ContentReader =
-    std::function<bool(const std::function<bool(const unsigned char*, std::size_t)>& sink)>;
-
 // Sees every sound record in file order, the end record included; returning false stops
-// the walk there. Records of an unknown type are a structure fault and never visited.
-using RecordVisitor =
-    std::function<bool(const PackageRecord& record, const ContentReader& content)>;
-
-// What the walk does with a package whose size field disagrees with its length.
-enum class SizeMismatch {
-  kStop,   // reports it at once
-  kWalkOn  // visits the records that are there (of a truncated package), then reports it
-};
+// the walk there. Records of an unknown type are a structure fault and never visited. An
+// image's content is read from the source by its dataOffset and dataSize.
+using RecordVisitor = std::function<bool(const PackageRecord& record)>;
 
 // Walks the package in source: header, every record, the end record at the very end.
 // Returns the first fault, or none for a package whose structure is sound (or whose walk
-// the visitor stopped).
-std::optional<WalkFault> WalkPackage(ByteSource& source, const RecordVisitor& visit,
-                                     SizeMismatch mismatch = SizeMismatch::kStop);
-
-// The same on the file at path, which must be a regular file.
-std::optional<WalkFault> WalkPackage(const std::string& path, const RecordVisitor& visit);
+// the visitor stopped). A package whose size field disagrees with its length has that for
+// its fault, after the records that are there (of a truncated package) were visited.
+std::optional<WalkFault> WalkPackage(ByteSource& source, const RecordVisitor& visit);
 
 }  // namespace vantu::branding_package

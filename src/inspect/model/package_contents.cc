@@ -31,30 +31,27 @@ PackageContents ReadPackageContents(ByteSource& source, FileDigest digest) {
   unsigned char header[kHeaderSize] = {};
   if (source.ReadAt(0, header, kHeaderSize)) contents.headerSize = DecodeHeader(header).size;
   std::optional<Fault> unreadable;
-  const std::optional<WalkFault> fault = WalkPackage(
-      source,
-      [&](const PackageRecord& r, const ContentReader&) {
-        StoredRecord record{r.offset, r.size, r.type, contents.images.size()};
-        contents.records.push_back(record);
-        if (r.type == RecordType::kLayout) {
-          contents.hasLayout = true;
-          contents.layoutText = r.text;
-          contents.layoutTextOffset = r.offset + kLayoutHeadSize;
-        }
-        if (r.type != RecordType::kImage) return true;
-        SliceSource data(source, r.dataOffset, r.dataSize);
-        std::optional<std::string> sha256 = Sha256Hex(data);
-        if (!sha256) {
-          unreadable =
-              Fault{Status::kIo, r.dataOffset, "cannot read the file: " + source.ReadFailure()};
-          return false;
-        }
-        contents.images.push_back({r.name, r.offset, r.format, r.dataOffset, r.dataSize,
-                                   DecodeImage(source, r.dataOffset, r.dataSize, r.format),
-                                   std::move(*sha256)});
-        return true;
-      },
-      SizeMismatch::kWalkOn);
+  const std::optional<WalkFault> fault = WalkPackage(source, [&](const PackageRecord& r) {
+    StoredRecord record{r.offset, r.size, r.type, contents.images.size()};
+    contents.records.push_back(record);
+    if (r.type == RecordType::kLayout) {
+      contents.hasLayout = true;
+      contents.layoutText = r.text;
+      contents.layoutTextOffset = r.offset + kLayoutHeadSize;
+    }
+    if (r.type != RecordType::kImage) return true;
+    SliceSource data(source, r.dataOffset, r.dataSize);
+    std::optional<std::string> sha256 = Sha256Hex(data);
+    if (!sha256) {
+      unreadable =
+          Fault{Status::kIo, r.dataOffset, "cannot read the file: " + source.ReadFailure()};
+      return false;
+    }
+    contents.images.push_back({r.name, r.offset, r.format, r.dataOffset, r.dataSize,
+                               DecodeImage(source, r.dataOffset, r.dataSize, r.format),
+                               std::move(*sha256)});
+    return true;
+  });
   if (fault) {
     contents.fault = FaultOf(*fault);
   } else {
