@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "inspect/inspect_cli.h"
 #include "test_support.h"
 
 namespace bp = vantu::branding_package;

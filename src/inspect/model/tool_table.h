@@ -59,16 +59,4 @@ struct Fault {
   std::string message;
 };
 
-// One command: how it is called, what it does, and what runs it (null for a second usage
-// line of the command above).
-struct CommandEntry {
-  const char* name;
-  const char* arguments;
-  const char* summary;
-  int (*run)(const std::vector<std::string>& args);
-};
-
-// Every command, in the order usage lists them.
-const std::vector<CommandEntry>& Commands();
-
 }  // namespace vantu::branding_package
