@@ -34,7 +34,7 @@ TEST(InspectRefs, EachNameOnceInOrder) {
   run = RunInspect({"refs", dir / "bad.xml"});
   EXPECT_EQ(run.status, 5);
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err, dir / "bad.xml:1:50: error: unexpected end of data\n");
+  EXPECT_EQ(run.err, dir / "bad.xml:1:50: error: unexpected end of data [layout-syntax]\n");
 }
 
 // The man page's idiom: refs --null --dir feeds the packager's -i list for names with
@@ -70,7 +70,9 @@ TEST(InspectRefs, ProblemsOnStandardError) {
   run = RunInspect({"refs", dir / "l.xml"});
   EXPECT_EQ(run.status, 5);
   EXPECT_EQ(run.out, "icon.png\nlogo.jpg\n");
-  EXPECT_EQ(run.err, dir / "l.xml:1:199: error: align must be either: left, center or right\n");
+  EXPECT_EQ(run.err, dir /
+                         "l.xml:1:199: error: align must be either: left, center or right "
+                         "[layout-rule]\n");
 }
 
 }  // namespace

@@ -53,13 +53,15 @@ int ListReferences(const std::string& layoutPath, const RefsOptions& options, st
   std::string text;
   if (!ReadLayoutText(layoutPath, text, err)) return static_cast<int>(Status::kIo);
   const LayoutDocument document(std::move(text));
-  auto report = [&](std::size_t offset, const std::string& message) {
+  // Reported as lint reports them, from the one catalogue.
+  std::vector<Finding> findings;
+  auto report = [&](std::size_t offset, FindingId id, const std::string& message) {
     const auto [line, column] = document.Position(offset);
-    err << Shown(layoutPath) << ':' << line << ':' << column << ": error: " << Shown(message)
-        << '\n';
+    findings.push_back({&Kind(id), layoutPath, line, column, kNoOffset, message});
   };
   if (const auto& error = document.SyntaxError()) {
-    report(error->offset, error->what());
+    report(error->offset, FindingId::kLayoutSyntax, error->what());
+    PrintFindings(err, findings);
     return static_cast<int>(Status::kLayout);
   }
   // Every name once, in the order the layout first names it.
@@ -70,8 +72,9 @@ int ListReferences(const std::string& layoutPath, const RefsOptions& options, st
     if (seen.insert(reference.name).second) paths.push_back(prefix + reference.name);
   }
   for (const LayoutDocument::Violation& violation : document.Violations()) {
-    report(violation.offset, violation.message);
+    report(violation.offset, FindingId::kLayoutRule, violation.message);
   }
+  PrintFindings(err, findings);
   const int status = document.Violations().empty() ? 0 : static_cast<int>(Status::kLayout);
   std::ostringstream written;
   std::ostream& out = options.output ? written : stdOut;
