@@ -157,12 +157,8 @@ class PolicyArgs {
   TCLAP::MultiArg<std::string> deny_;
 };
 
-// A whole report made from a run's status and fault, for a run that printed none.
-using Fallback = std::function<std::string(int status, const Fault& fault)>;
+}  // namespace
 
-// Runs a command whose report (--json, --format sarif) must be exactly one whole document on
-// standard output whatever happens: its own, or, when it printed none (an input it could not
-// open) or memory ran out part-way, fallback's, which names the fault.
 int RunWhole(const std::function<int(std::ostream& out, std::ostream& err)>& run,
              const Fallback& fallback) {
   std::ostringstream out;
@@ -175,6 +171,9 @@ int RunWhole(const std::function<int(std::ostream& out, std::ostream& err)>& run
   } catch (const std::bad_alloc&) {
     status = static_cast<int>(Status::kFatal);
     err << "Fatal error: out of memory\n";
+  } catch (const std::exception& e) {
+    status = static_cast<int>(Status::kFatal);
+    err << "Fatal error: " << e.what() << '\n';
   }
   std::cerr << err.str();
   if (report.empty()) {
@@ -189,6 +188,8 @@ int RunWhole(const std::function<int(std::ostream& out, std::ostream& err)>& run
   std::cout << report << std::flush;
   return status;
 }
+
+namespace {
 
 // The JSON object of a command on input that printed none.
 Fallback JsonFallback(const char* command, const std::string& input) {

@@ -1,8 +1,12 @@
 // The inspect tool's command line: a subcommand and its arguments.
 #pragma once
 
+#include <functional>
+#include <iosfwd>
 #include <string>
 #include <vector>
+
+#include "inspect/model/tool_table.h"
 
 namespace vantu::branding_package {
 
@@ -17,6 +21,16 @@ struct CommandEntry {
 
 // Every command, in the order usage lists them: the table usage, dispatch and the tests read.
 const std::vector<CommandEntry>& Commands();
+
+// A whole report made from a run's status and fault, for a run that printed none.
+using Fallback = std::function<std::string(int status, const Fault& fault)>;
+
+// Runs a command whose report (--json, --format sarif) must be exactly one whole document on
+// standard output whatever happens: its own, or, when it printed none (an input it could not
+// open) or failed part-way (out of memory, or any other exception: status 70), fallback's,
+// which names the fault.
+int RunWhole(const std::function<int(std::ostream& out, std::ostream& err)>& run,
+             const Fallback& fallback);
 
 // Runs branding-package-inspect on argv and returns the process exit status.
 int RunInspect(int argc, char** argv);

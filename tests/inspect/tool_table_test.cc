@@ -2,8 +2,12 @@
 #include "inspect/model/tool_table.h"
 
 #include <filesystem>
+#include <functional>
+#include <iostream>
+#include <new>
 #include <set>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -128,6 +132,33 @@ TEST(SourceMap, TheReadmeListsThePackagesEachCommandInstalls) {
   const std::string readme = testing_support::ReadFile(BP_SOURCE_DIR "/README.md");
   EXPECT_EQ(ReadmeList(readme, "<!-- tool packages -->"), ScriptList(script, "tools"));
   EXPECT_EQ(ReadmeList(readme, "<!-- test packages -->"), ScriptList(script, "tests"));
+}
+
+// A run that fails part-way, of any exception, still prints one whole document naming it.
+TEST(RunWhole, AnyFailurePrintsTheFallbackDocument) {
+  const std::function<void()> failures[] = {[] { throw std::bad_alloc(); },
+                                            [] { throw std::length_error("too long"); }};
+  const std::string said[] = {"out of memory", "too long"};
+  for (std::size_t i = 0; i < 2; ++i) {
+    std::ostringstream out;
+    std::ostringstream err;
+    std::streambuf* const cout = std::cout.rdbuf(out.rdbuf());
+    std::streambuf* const cerr = std::cerr.rdbuf(err.rdbuf());
+    const int status = bp::RunWhole(
+        [&](std::ostream& partial, std::ostream&) {
+          partial << "{\"half";
+          failures[i]();
+          return 0;
+        },
+        [](int code, const bp::Fault& fault) {
+          return std::to_string(code) + " " + std::to_string(static_cast<int>(fault.kind)) + " " +
+                 fault.message;
+        });
+    std::cout.rdbuf(cout);
+    std::cerr.rdbuf(cerr);
+    EXPECT_EQ(status, 70);
+    EXPECT_EQ(out.str(), "70 70 Fatal error: " + said[i]);
+  }
 }
 
 }  // namespace
