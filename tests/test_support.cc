@@ -1,6 +1,8 @@
 #include "test_support.h"
 
 #include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -153,6 +155,23 @@ std::vector<std::string> Entries(const std::string& dir) {
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+std::string FullExt2(const TempDir& dir, const std::string& old) {
+  const std::string disk = dir / "disk";
+  const std::string image = dir / "image";
+  const std::string mount = "mkdir -m 0755 " + disk + " && truncate -s 1M " + image +
+                            " && mkfs.ext2 -q -F -m 0 " + image + " && mount -o loop " + image +
+                            " " + disk;
+  if (geteuid() != 0 || chmod(dir.path().c_str(), 0755) != 0 || std::system(mount.c_str()) != 0) {
+    return "";
+  }
+  WriteFile(disk + "/out", old);
+  const std::string fill = "chmod 0666 " + disk + "/out && ln " + disk + "/out " + disk +
+                           "/second && (dd if=/dev/zero of=" + disk +
+                           "/fill bs=1k 2>/dev/null; truncate -s -4K " + disk + "/fill)";
+  EXPECT_EQ(std::system(fill.c_str()), 0);
+  return disk;
 }
 
 }  // namespace testing_support

@@ -51,6 +51,12 @@ std::string PngBytes(std::size_t size);
 // and a pattern (which does not decode).
 std::string JpegBytes(std::size_t size);
 
+// Mounts a 1 MiB ext2 file system (no room kept for root; it reserves no space ahead) at
+// dir/disk (0755) holding dir/disk/out with old, hard-linked as second (0666), then fills it
+// but for 4 KiB: room for a page of a copy's growth, not two. Returns dir/disk, or empty when
+// this machine cannot (not root, no loop device); the caller unmounts it.
+std::string FullExt2(const TempDir& dir, const std::string& old);
+
 // A PNG of width x height grey pixels that decodes.
 std::string PngOfSize(std::uint32_t width, std::uint32_t height);
 

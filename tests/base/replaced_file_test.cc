@@ -338,26 +338,13 @@ TEST(ReplacedFile, CopiesOverOneFileTakeTurns) {
 // Where the file system reserves no space (ext2), a copy that runs out of it keeps the
 // previous file whole.
 TEST(ReplacedFile, FullDiskWithoutReservationKeepsTheOldFile) {
-  if (geteuid() != 0) GTEST_SKIP() << "needs root to mount a file system";
   TempDir dir;
-  const std::string disk = dir / "disk";
-  ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
-  ASSERT_EQ(mkdir(disk.c_str(), 0755), 0);
-  if (!Shell("truncate -s 1M " + dir / "image && mkfs.ext2 -q -F -m 0 " +
-             dir / "image && mount -o loop " + dir / "image " + disk)) {
-    GTEST_SKIP() << "cannot mount a loop ext2 file system here";
-  }
   // A whole page of old bytes, which a copy overwrites before it meets the full disk.
   const std::string old(4096, 'o');
-  WriteFile(disk + "/out", old);
-  chmod((disk + "/out").c_str(), 0666);
-  ASSERT_EQ(link((disk + "/out").c_str(), (disk + "/second").c_str()), 0);
-  // No blocks kept for root, and room for one page of the copy's growth, not two: the first
-  // lands, the second fails.
-  Shell("dd if=/dev/zero of=" + disk + "/fill bs=1k 2>/dev/null; truncate -s -4K " + disk +
-        "/fill");
-  // Not root: the temporary file goes to $TMPDIR and the copy meets the full disk.
-  // Nothing was put in place, so the held interrupt ends the writer.
+  const std::string disk = testing_support::FullExt2(dir, old);
+  if (disk.empty()) GTEST_SKIP() << "needs root and a loop device to mount ext2";
+  // Not root: the temporary file goes to $TMPDIR and the copy meets the full disk. Nothing
+  // was put in place, so the held interrupt ends the writer.
   EXPECT_EQ(WriteAs(disk + "/out", {kNobody, true, std::string(9000, 'n')}), kKilled);
   EXPECT_EQ(ReadFile(disk + "/second"), old);
   umount2(disk.c_str(), MNT_DETACH);

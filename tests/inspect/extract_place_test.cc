@@ -163,23 +163,22 @@ TEST(ExtractPackage, RewrittenBetweenThePassesIsRefused) {
 // theirs is moved or removed.
 class SwappedStaging : public bp::FileSystem {
  public:
-  SwappedStaging(std::string dir, std::string theirs)
-      : dir_(std::move(dir)), theirs_(std::move(theirs)) {}
+  SwappedStaging(std::string dir, std::string theirs) : dir_(std::move(dir)), theirs_(theirs) {}
   bool Rename(int fromFolder, const std::string& from, int toFolder, const std::string& to,
               unsigned flags) override {
-    for (const std::string& name : swapped_ ? std::vector<std::string>{} : Entries(dir_)) {
-      if (name.rfind(".extract-", 0) != 0) continue;
-      EXPECT_EQ(rename((dir_ + "/" + name).c_str(), (dir_ + "/moved").c_str()), 0);
+    for (const std::string& name : Entries(dir_)) {
+      if (name.rfind(".extract-", 0) != 0 ||
+          rename((dir_ + "/" + name).c_str(), (dir_ + "/moved").c_str()) != 0) {
+        continue;
+      }
       EXPECT_EQ(symlink(theirs_.c_str(), (dir_ + "/" + name).c_str()), 0);
     }
-    swapped_ = true;
     return bp::FileSystem::Rename(fromFolder, from, toFolder, to, flags);
   }
 
  private:
   std::string dir_;
   std::string theirs_;
-  bool swapped_ = false;
 };
 
 TEST(ExtractPackage, StagingSwappedForALinkReachesNothingOutside) {
