@@ -254,7 +254,6 @@ bool ReplacedFile::CopyOver() {
     if (size > old && !(copy(old, size) && fdatasync(target) == 0)) {
       const int error = errno;
       if (ftruncate(target, old) != 0) errno = error;
-      errno = error;
       return false;
     }
     return copy(0, std::min(old, size)) && ftruncate(target, size) == 0;
@@ -265,21 +264,21 @@ bool ReplacedFile::CopyOver() {
 bool ReplacedFile::Publish() {
   if (strategy_ == Strategy::kInPlace) return true;
   if (!Staged()) return false;
+  // One copy at a time over this file: a second build waits for the first to finish, so one
+  // whole package remains, the one whose digest its build printed last.
+  int locked = 0;
+  while (strategy_ == Strategy::kCopy && (locked = flock(target_.Get(), LOCK_EX)) != 0 &&
+         errno == EINTR) {
+  }
   bool done = false;
-  if (strategy_ == Strategy::kRename) {
+  {
     SignalsHeld held;
-    done = RenameOver();
-    if (done) FinishDespiteSignals();
-  } else {
-    // One copy at a time over this file: a second build waits for the first to finish, so
-    // one whole package remains, the one whose digest its build printed last.
-    int locked = -1;
-    do {
-      locked = flock(target_.Get(), LOCK_EX);
-    } while (locked != 0 && errno == EINTR);
-    SignalsHeld held;
-    done = locked == 0 && CopyOver();
-    done = target_.Reset() && done;
+    if (strategy_ == Strategy::kRename) {
+      done = RenameOver();
+    } else {
+      done = locked == 0 && CopyOver();
+      done = target_.Reset() && done;
+    }
     if (done) FinishDespiteSignals();
   }
   Discard();

@@ -23,8 +23,8 @@ std::string Shown(std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
     const char c = text[i];
     const auto byte = static_cast<unsigned char>(c);
-    const std::size_t length = byte >= 0x80 ? Utf8SequenceLength(text, i) : 1;
-    if (byte >= 0x80 && length > 0) {
+    if (ShownAsItIs(text, i)) {
+      const std::size_t length = byte >= 0x80 ? Utf8SequenceLength(text, i) : 1;
       shown.append(text.substr(i, length));
       i += length;
       continue;
@@ -35,8 +35,6 @@ std::string Shown(std::string_view text) {
                            (std::string_view("ntrx").find(text[i + 1]) != std::string_view::npos ||
                             !ShownAsItIs(text, i + 1));
       shown += escapes ? "\\\\" : "\\";
-    } else if (byte >= 0x20 && byte < 0x7F) {
-      shown += c;
     } else if (c == '\n') {
       shown += "\\n";
     } else if (c == '\t') {

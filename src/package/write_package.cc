@@ -35,6 +35,13 @@ void EmitPackage(const std::vector<Record>& records, const Emit& emit) {
   emit(end, sizeof end);
 }
 
+// The SHA-256 of file; throws -504 naming shownPath when a read fails.
+std::string DigestOf(ByteSource& file, const std::string& shownPath) {
+  std::optional<std::string> hash = Sha256Hex(file);
+  if (!hash) throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to read Branding Package file: " + shownPath);
+  return *hash;
+}
+
 }  // namespace
 
 std::string EncodePackage(const std::vector<Record>& records) {
@@ -72,10 +79,9 @@ std::optional<std::string> WritePackageFile(const std::string& path,
   if (!output.Staged()) return std::nullopt;
   // The digest is of this build's own file: another build replacing the target meanwhile
   // cannot lend it its bytes.
-  std::optional<std::string> hash = Sha256Hex(output.Written());
-  if (!hash) throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to read Branding Package file: " + path);
+  std::string hash = DigestOf(output.Written(), path);
   if (!output.Publish()) throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to write Output file: " + path);
-  return *hash;
+  return hash;
 }
 
 std::string PackageFileHash(const std::string& path, const std::string& shownPath) {
@@ -83,9 +89,7 @@ std::string PackageFileHash(const std::string& path, const std::string& shownPat
   if (!file.IsOpen()) {
     throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to open Branding Package file: " + shownPath);
   }
-  std::optional<std::string> hash = Sha256Hex(file);
-  if (!hash) throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to read Branding Package file: " + shownPath);
-  return *hash;
+  return DigestOf(file, shownPath);
 }
 
 }  // namespace vantu::branding_package
