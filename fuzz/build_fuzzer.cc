@@ -30,16 +30,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     images.emplace_back(std::string("dir/") + provider.PickValueInArray(kNames), content);
   }
   const std::string layout = provider.ConsumeRemainingBytesAsString();
-  std::vector<char> document(layout.begin(), layout.end());
-  document.push_back('\0');
 
   cBP_FILE_WRITER writer("unused.bin");
   try {
-    writer.LoadLayoutDocument(document, "layout.xml");
+    writer.LoadLayoutText(layout, "layout.xml");
     for (const auto& [path, content] : images) {
       bp::MemorySource source(content);
-      writer.components.push_back(bp::MakeImageRecord(source, path));
-      writer.resources.emplace_back(bp::ImageName(path));
+      writer.AddImage(source, path);
     }
     writer.CheckReferences();
   } catch (const cBP_EXCEPTION& e) {

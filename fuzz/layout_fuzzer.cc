@@ -1,7 +1,7 @@
 // Arbitrary bytes as a layout document: parse, nesting guard, rules and printing.
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <string>
 
 #include "base/bp_exception.h"
 #include "fuzz_support.h"
@@ -9,11 +9,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   namespace bp = vantu::branding_package;
-  std::vector<char> document(data, data + size);
-  document.push_back('\0');
+  const std::string document(reinterpret_cast<const char*>(data), size);
   cBP_FILE_WRITER writer("unused.bin");
   try {
-    writer.LoadLayoutDocument(document, "layout.xml");
+    writer.LoadLayoutText(document, "layout.xml");
   } catch (const cBP_EXCEPTION& e) {
     fuzz_support::Check(e.code == -503 || e.code == -506);
     fuzz_support::Check(writer.components.empty());

@@ -8,19 +8,28 @@
 #include <utility>
 #include <vector>
 
+#include <rapidxml/rapidxml.hpp>
+
 #include "base/byte_source.h"
 #include "layout/layout_rules.h"
+#include "layout/layout_text.h"
+#include "layout/layout_vocabulary.h"
 
 namespace vantu::branding_package {
 
 LayoutFile ReadLayoutFile(const std::string& path) {
-  LayoutFile file;
   FileSource source(path);
   if (!source.IsOpen()) {
+    LayoutFile file;
     file.problem = LayoutFile::Problem::kCannotOpen;
     file.reason = source.OpenFailure();
     return file;
   }
+  return ReadLayout(source);
+}
+
+LayoutFile ReadLayout(ByteSource& source) {
+  LayoutFile file;
   if (source.Size() > kMaxLayoutText) {
     file.problem = LayoutFile::Problem::kTooLarge;
     return file;
@@ -34,32 +43,43 @@ LayoutFile ReadLayoutFile(const std::string& path) {
   return file;
 }
 
+struct LayoutDocument::Parsed {
+  std::string buffer;  // a copy of the text, which the parser changes in place
+  rapidxml::xml_document<char> tree;
+};
+
 LayoutDocument::LayoutDocument(std::string text)
-    : text_(std::move(text)), buffer_(text_.begin(), text_.end()), lines_(text_) {
-  buffer_.push_back('\0');
+    : text_(std::move(text)), parsed_(std::make_unique<Parsed>()), lines_(text_) {
+  std::string& buffer = parsed_->buffer;
+  buffer = text_;
   try {
-    ParseLayout(buffer_, parsed_);
+    ParseLayout(buffer, parsed_->tree);
   } catch (const LayoutSyntaxError& e) {
     syntaxError_ = e;
-    parsed_.clear();
+    parsed_->tree.clear();
     return;
   }
+  const LayoutNode* top = parsed_->tree.first_node();
   CheckLayoutRules(
-      parsed_.first_node(),
+      top,
       [&](const LayoutNode& element, std::string_view name) {
         references_.push_back(
-            {std::string(name), OffsetOf(&element),
-             std::string_view(element.name(), element.name_size()) == "app-icon"});
+            {std::string(name), StartTagOffset(&element, buffer.data()),
+             std::string_view(element.name(), element.name_size()) == vocabulary::kAppIcon});
       },
       [&](const LayoutNode* node, const std::string& message) {
-        violations_.push_back({OffsetOf(node), message});
+        violations_.push_back({StartTagOffset(node, buffer.data()), message});
         return true;
       });
+  model_ = ModelOf(top, buffer.data());
   IndexElements();
 }
 
-std::size_t LayoutDocument::OffsetOf(const rapidxml::xml_node<char>* node) const {
-  return StartTagOffset(node, buffer_.data());
+LayoutDocument::~LayoutDocument() = default;
+
+std::optional<std::string> LayoutDocument::StoredText() const {
+  if (syntaxError_) return std::nullopt;
+  return PrintCompact(parsed_->tree);
 }
 
 namespace {
@@ -77,25 +97,47 @@ constexpr std::size_t kShownTail = 8;
 }  // namespace
 
 void LayoutDocument::IndexElements() {
+  const char* buffer = parsed_->buffer.data();
   // Depth first, each element when it is reached: document order, the order of the offsets.
   struct Open {
     const LayoutNode* next;                                           // the child to index next
     std::size_t index;                                                // of the element itself
+    std::size_t last;                                                 // its last child indexed
     std::unordered_map<std::string_view, std::pair<int, int>> names;  // children: count, seen
   };
   std::vector<Open> open;
-  auto enter = [&](const LayoutNode* node, std::size_t index) {
-    Open element{ElementFrom(node->first_node()), index, {}};
-    for (const LayoutNode* c = element.next; c != nullptr; c = ElementFrom(c->next_sibling())) {
-      ++element.names[{c->name(), c->name_size()}].first;
+  auto add = [&](const LayoutNode& node, std::size_t parent, std::string segment) {
+    Element element{{node.name(), node.name_size()},
+                    std::move(segment),
+                    StartTagOffset(&node, buffer),
+                    parent,
+                    kNone,
+                    0,
+                    {},
+                    {}};
+    for (auto* a = node.first_attribute(); a != nullptr; a = a->next_attribute()) {
+      element.attributes.emplace_back(std::string_view(a->name(), a->name_size()),
+                                      std::string_view(a->value(), a->value_size()));
     }
-    open.push_back(std::move(element));
+    Open entered{ElementFrom(node.first_node()), elements_.size(), kNone, {}};
+    for (const LayoutNode* c = node.first_node(); c != nullptr; c = c->next_sibling()) {
+      ++element.nodes;
+      if (c->type() == rapidxml::node_data || c->type() == rapidxml::node_cdata) {
+        element.text.append(c->value(), c->value_size());
+      } else if (c->type() == rapidxml::node_element) {
+        ++entered.names[{c->name(), c->name_size()}].first;
+      }
+    }
+    elements_.push_back(std::move(element));
+    open.push_back(std::move(entered));
   };
   // Every top-level element (the packager keeps them all), each by its name alone.
-  for (const LayoutNode* top = ElementFrom(Root()); top != nullptr;
+  std::size_t previousTop = kNone;
+  for (const LayoutNode* top = ElementFrom(parsed_->tree.first_node()); top != nullptr;
        top = ElementFrom(top->next_sibling())) {
-    elements_.push_back({OffsetOf(top), kTop, std::string(top->name(), top->name_size())});
-    enter(top, elements_.size() - 1);
+    if (previousTop != kNone) elements_[previousTop].next = elements_.size();
+    previousTop = elements_.size();
+    add(*top, kNone, std::string(top->name(), top->name_size()));
     while (!open.empty()) {
       Open& parent = open.back();
       const LayoutNode* child = parent.next;
@@ -104,22 +146,14 @@ void LayoutDocument::IndexElements() {
         continue;
       }
       parent.next = ElementFrom(child->next_sibling());
+      if (parent.last != kNone) elements_[parent.last].next = elements_.size();
+      parent.last = elements_.size();
       auto& [count, seen] = parent.names[{child->name(), child->name_size()}];
       std::string segment(child->name(), child->name_size());
       if (count > 1) segment += "[" + std::to_string(++seen) + "]";
-      elements_.push_back({OffsetOf(child), parent.index, std::move(segment)});
-      enter(child, elements_.size() - 1);
+      add(*child, parent.index, std::move(segment));
     }
   }
-}
-
-const std::string& LayoutDocument::Segment(const rapidxml::xml_node<char>* element) const {
-  static const std::string kNone;
-  const std::size_t offset = OffsetOf(element);
-  const auto found =
-      std::lower_bound(elements_.begin(), elements_.end(), offset,
-                       [](const Element& e, std::size_t value) { return e.offset < value; });
-  return found == elements_.end() || found->offset != offset ? kNone : found->segment;
 }
 
 std::string LayoutDocument::ElementPath(std::size_t offset) const {
@@ -132,7 +166,7 @@ std::string LayoutDocument::ElementPath(std::size_t offset) const {
   if (text_.compare(offset, 2, "</") == 0) {
     const std::size_t end = text_.find_first_of(" \t\r\n>", offset + 2);
     const std::string_view name = std::string_view(text_).substr(offset + 2, end - offset - 2);
-    for (std::size_t open = at; open != kTop; open = elements_[open].parent) {
+    for (std::size_t open = at; open != kNone; open = elements_[open].parent) {
       if (std::string_view(elements_[open].segment).substr(0, elements_[open].segment.find('[')) ==
           name) {
         at = open;
@@ -141,7 +175,7 @@ std::string LayoutDocument::ElementPath(std::size_t offset) const {
     }
   }
   std::vector<std::size_t> chain;  // from the element up, the top element left out
-  for (; elements_[at].parent != kTop; at = elements_[at].parent) chain.push_back(at);
+  for (; elements_[at].parent != kNone; at = elements_[at].parent) chain.push_back(at);
   if (chain.empty()) return elements_[at].segment;
   return ShortenedPath(
       chain.size(),

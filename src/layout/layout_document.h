@@ -5,14 +5,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
-#include <rapidxml/rapidxml.hpp>
-
+#include "base/byte_source.h"
 #include "base/line_index.h"
+#include "layout/layout_model.h"
 #include "layout/parse_layout.h"
 
 namespace vantu::branding_package {
@@ -28,10 +30,14 @@ struct LayoutFile {
 // Longest layout text a package can hold: its record size, n + 17, must fit 32 bits.
 constexpr std::uint64_t kMaxLayoutText = std::uint64_t{UINT32_MAX} - 17;
 
-// Reads the layout file at path whole, refusing one longer than kMaxLayoutText.
+// Reads the layout in source whole, refusing one longer than kMaxLayoutText.
+LayoutFile ReadLayout(ByteSource& source);
+// The same for the file at path.
 LayoutFile ReadLayoutFile(const std::string& path);
 
-// A layout text parsed once; it owns both the text and the buffer the parser works in.
+// A layout text parsed once, as the packager parses it; it owns the text and the parse, and
+// answers from them in the layout's own terms: the typed model, an index of every element,
+// positions, references and the packager's rule violations. No parser type leaves it.
 class LayoutDocument {
  public:
   // An image reference: the name and its element's start tag.
@@ -45,9 +51,24 @@ class LayoutDocument {
     std::size_t offset;
     std::string message;
   };
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  // One element, in document order: a parent before its children, so an element's first
+  // child, when it has one, is the element after it.
+  struct Element {
+    std::string_view name;
+    std::string segment;  // the last part of its path: "name", or "name[k]" where siblings
+                          // share the name
+    std::size_t offset;   // of its start tag
+    std::size_t parent;   // its index, or kNone for a top-level element
+    std::size_t next;     // the index of its next sibling element, or kNone
+    std::size_t nodes;    // its child nodes of every kind
+    std::vector<std::pair<std::string_view, std::string_view>> attributes;  // name, value
+    std::string text;  // every text and CDATA run it holds, joined
+  };
 
   // Parses text; a syntax error is kept, not thrown.
   explicit LayoutDocument(std::string text);
+  ~LayoutDocument();
   LayoutDocument(const LayoutDocument&) = delete;
   LayoutDocument& operator=(const LayoutDocument&) = delete;
 
@@ -55,12 +76,10 @@ class LayoutDocument {
   const std::string& Text() const { return text_; }
   // Why the packager's parser stops, or none.
   const std::optional<LayoutSyntaxError>& SyntaxError() const { return syntaxError_; }
-  // The parsed document (empty after a syntax error).
-  const rapidxml::xml_document<char>& Parsed() const { return parsed_; }
-  // The first top-level node, or null.
-  const rapidxml::xml_node<char>* Root() const { return parsed_.first_node(); }
-  // Offset in the text of node's start tag ("<"); 0 for no node.
-  std::size_t OffsetOf(const rapidxml::xml_node<char>* node) const;
+  // What the layout says, as the client reads it (empty after a syntax error).
+  const Layout& Model() const { return model_; }
+  // Every element (none after a syntax error).
+  const std::vector<Element>& Elements() const { return elements_; }
   // 1-based line and column (in bytes) of offset.
   std::pair<int, int> Position(std::size_t offset) const { return lines_.Position(offset); }
   // The offset of a 1-based line and column.
@@ -69,32 +88,26 @@ class LayoutDocument {
   const std::vector<Reference>& References() const { return references_; }
   // Every rule the packager would refuse the document for, in its order.
   const std::vector<Violation>& Violations() const { return violations_; }
+  // The layout text the packager would store: the document printed as compact XML; none
+  // after a syntax error or when it would not fit a layout record.
+  std::optional<std::string> StoredText() const;
   // Where a person finds offset: the path of the last element whose start tag begins at or
   // before it (at an end tag, of the element it closes), below the top element
   // ("about/line[3]/hyperlink"; the top element's own name for it), with an index where siblings
   // share the name, the middle of a path deeper than 12 elements left out; empty when nothing
   // parsed.
   std::string ElementPath(std::size_t offset) const;
-  // The last part of element's path, "name" or "name[k]" where siblings share the name;
-  // empty for a node that is not an element of the document.
-  const std::string& Segment(const rapidxml::xml_node<char>* element) const;
 
  private:
-  // One element, in document order.
-  struct Element {
-    std::size_t offset;   // of its start tag
-    std::size_t parent;   // its index, or kTop
-    std::string segment;  // "name" or "name[k]"
-  };
-  static constexpr std::size_t kTop = static_cast<std::size_t>(-1);
+  struct Parsed;
   // Indexes every element of the parsed document.
   void IndexElements();
 
   std::string text_;
-  std::vector<char> buffer_;  // the text and a zero byte, which the parser changes in place
-  rapidxml::xml_document<char> parsed_;
+  std::unique_ptr<Parsed> parsed_;  // the parser's buffer and tree
   LineIndex lines_;
   std::optional<LayoutSyntaxError> syntaxError_;
+  Layout model_;
   std::vector<Reference> references_;
   std::vector<Violation> violations_;
   std::vector<Element> elements_;

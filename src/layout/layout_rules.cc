@@ -2,9 +2,13 @@
 
 #include <rapidxml/rapidxml.hpp>
 
+#include "layout/layout_vocabulary.h"
+
 namespace vantu::branding_package {
 
 namespace {
+
+namespace v = vocabulary;
 
 std::string_view NameOf(const LayoutNode& node) { return {node.name(), node.name_size()}; }
 
@@ -38,14 +42,14 @@ class RuleRunner {
   }
 
   // The child named name, or null after reporting it missing.
-  const LayoutNode* Require(const LayoutNode& parent, const char* name) {
+  const LayoutNode* Require(const LayoutNode& parent, std::string_view name) {
     const LayoutNode* child = Child(parent, name);
-    if (child == nullptr) Fail(&parent, std::string("Must contain node: ") + name);
+    if (child == nullptr) Fail(&parent, "Must contain node: " + std::string(name));
     return child;
   }
 
   // Reports the element's text as a reference; an empty text breaks the rule of its kind.
-  void Reference(const LayoutNode& element, const char* kind) {
+  void Reference(const LayoutNode& element, std::string_view kind) {
     const std::string text = ElementText(element);
     if (text.empty()) {
       Fail(&element, std::string(kind) + " must contain an Image reference");
@@ -55,21 +59,21 @@ class RuleRunner {
   }
 
   void Line(const LayoutNode& line) {
-    if (const auto* align = Attribute(line, "align")) {
+    if (const auto* align = Attribute(line, v::kAlign)) {
       const std::string_view value(align->value(), align->value_size());
-      if (value != "left" && value != "center" && value != "right") {
+      if (value != v::kLeft && value != v::kCenter && value != v::kRight) {
         Fail(&line, "align must be either: left, center or right");
       }
     }
     for (const LayoutNode* child = line.first_node(); child != nullptr && going_;
          child = child->next_sibling()) {
       const std::string_view name = NameOf(*child);
-      if (name == "logo") {
-        Reference(*child, "logo");
-      } else if (name == "text") {
+      if (name == v::kLogo) {
+        Reference(*child, v::kLogo);
+      } else if (name == v::kText) {
         // Free text; nothing to check.
-      } else if (name == "hyperlink") {
-        if (Attribute(*child, "url") == nullptr)
+      } else if (name == v::kHyperlink) {
+        if (Attribute(*child, v::kUrl) == nullptr)
           Fail(child, "hyperlink must contain attribute: url");
       } else {
         Fail(child, "Unexpected line node: " + std::string(name));
@@ -82,22 +86,24 @@ class RuleRunner {
       Fail(nullptr, "Must contain at least 1 node");
       return;
     }
-    if (NameOf(*top) != "vantu-client-branding") {
-      Fail(top, "Top node must be vantu-client-branding");
+    if (NameOf(*top) != v::kTop) {
+      Fail(top, "Top node must be " + std::string(v::kTop));
       return;
     }
-    Require(*top, "app-name");
+    Require(*top, v::kAppName);
     if (!going_) return;
-    if (const LayoutNode* icon = Require(*top, "app-icon")) Reference(*icon, "app-icon");
+    if (const LayoutNode* icon = Require(*top, v::kAppIcon)) Reference(*icon, v::kAppIcon);
     if (!going_) return;
-    Require(*top, "toolbar-menu");
+    Require(*top, v::kToolbarMenu);
     if (!going_) return;
-    const LayoutNode* about = Require(*top, "about");
+    const LayoutNode* about = Require(*top, v::kAbout);
     if (about == nullptr) return;
-    if (Attribute(*about, "title") == nullptr) Fail(about, "about must contain attribute: title");
+    if (Attribute(*about, v::kTitle) == nullptr) {
+      Fail(about, "about must contain attribute: " + std::string(v::kTitle));
+    }
     for (const LayoutNode* child = about->first_node(); child != nullptr && going_;
          child = child->next_sibling()) {
-      if (NameOf(*child) == "line") Line(*child);
+      if (NameOf(*child) == v::kLine) Line(*child);
     }
   }
 

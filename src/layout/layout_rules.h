@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "layout/layout_model.h"
+
 namespace rapidxml {
 template <class Ch>
 class xml_node;
@@ -29,5 +31,9 @@ using ViolationSink = std::function<bool(const LayoutNode* node, const std::stri
 // are reported in document order as the rules meet them.
 void CheckLayoutRules(const LayoutNode* top, const ReferenceSink& reference,
                       const ViolationSink& violation);
+
+// The model of the parsed document whose first top-level node is top (or null); buffer holds
+// the text the parse ran in, for offsets.
+Layout ModelOf(const LayoutNode* top, const char* buffer);
 
 }  // namespace vantu::branding_package

@@ -45,13 +45,13 @@ class BoundedAppender {
   std::string* text_;
 };
 
-std::string TooLargeMessage(const std::string& layoutPath) {
+}  // namespace
+
+std::string LayoutTooLargeMessage(const std::string& layoutPath) {
   return "layout too large for the package: " + layoutPath;
 }
 
-}  // namespace
-
-std::vector<char> ReadLayoutDocument(const std::string& layoutPath) {
+std::string ReadLayoutDocument(const std::string& layoutPath) {
   LayoutFile file = ReadLayoutFile(layoutPath);
   switch (file.problem) {
     case LayoutFile::Problem::kNone:
@@ -61,14 +61,12 @@ std::vector<char> ReadLayoutDocument(const std::string& layoutPath) {
     case LayoutFile::Problem::kCannotRead:
       throw cBP_EXCEPTION(BP_ERR_LAYOUT_UNREADABLE, "cannot read file " + layoutPath);
     case LayoutFile::Problem::kTooLarge:
-      throw cBP_EXCEPTION(BP_ERR_LAYOUT_UNREADABLE, TooLargeMessage(layoutPath));
+      throw cBP_EXCEPTION(BP_ERR_LAYOUT_UNREADABLE, LayoutTooLargeMessage(layoutPath));
   }
-  std::vector<char> document(file.text.begin(), file.text.end());
-  document.push_back('\0');
-  return document;
+  return std::move(file.text);
 }
 
-void ParseLayoutDocument(std::vector<char>& document, rapidxml::xml_document<char>& parsed) {
+void ParseLayoutDocument(std::string& document, rapidxml::xml_document<char>& parsed) {
   try {
     ParseLayout(document, parsed);
   } catch (const LayoutSyntaxError& e) {
@@ -87,15 +85,21 @@ void ApplyLayoutRules(const rapidxml::xml_node<char>* top, std::vector<std::stri
       });
 }
 
-std::string PrintLayoutText(const rapidxml::xml_document<char>& parsed,
-                            const std::string& layoutPath) {
+std::optional<std::string> PrintCompact(const rapidxml::xml_document<char>& parsed) {
   std::string text;
   try {
     rapidxml::print(BoundedAppender(text), parsed, rapidxml::print_no_indenting);
   } catch (const LayoutTooLarge&) {
-    throw cBP_EXCEPTION(BP_ERR_LAYOUT_UNREADABLE, TooLargeMessage(layoutPath));
+    return std::nullopt;
   }
   return text;
+}
+
+std::string PrintLayoutText(const rapidxml::xml_document<char>& parsed,
+                            const std::string& layoutPath) {
+  std::optional<std::string> text = PrintCompact(parsed);
+  if (!text) throw cBP_EXCEPTION(BP_ERR_LAYOUT_UNREADABLE, LayoutTooLargeMessage(layoutPath));
+  return std::move(*text);
 }
 
 }  // namespace vantu::branding_package

@@ -1,10 +1,12 @@
 #include "layout/parse_layout.h"
 
+#include <rapidxml/rapidxml.hpp>
+
 #include "layout/nesting_guard.h"
 
 namespace vantu::branding_package {
 
-void ParseLayout(std::vector<char>& document, rapidxml::xml_document<char>& parsed) {
+void ParseLayout(std::string& document, rapidxml::xml_document<char>& parsed) {
   // The parser recurses once per level, and stores a reference to code point 0 as a zero
   // byte: cut the document where either starts, so the parser stops there, unless the
   // document breaks earlier, whose error then wins.
@@ -22,6 +24,11 @@ void ParseLayout(std::vector<char>& document, rapidxml::xml_document<char>& pars
     throw LayoutSyntaxError{e.what(), offset};
   }
   if (cut != kNoRefusal) throw refused;
+}
+
+std::size_t StartTagOffset(const rapidxml::xml_node<char>* node, const char* document) {
+  if (node == nullptr || node->name_size() == 0) return 0;
+  return static_cast<std::size_t>(node->name() - document) - 1;
 }
 
 }  // namespace vantu::branding_package

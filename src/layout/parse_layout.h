@@ -4,9 +4,13 @@
 #include <cstddef>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
-#include <rapidxml/rapidxml.hpp>
+namespace rapidxml {
+template <class Ch>
+class xml_document;
+template <class Ch>
+class xml_node;
+}  // namespace rapidxml
 
 namespace vantu::branding_package {
 
@@ -21,15 +25,12 @@ class LayoutSyntaxError : public std::runtime_error {
   std::size_t offset;
 };
 
-// Parses document (ending with a zero byte; parsed in place, so it must outlive parsed)
-// with the default flags, refusing nesting deeper than kMaxLayoutDepth before the parser
-// recurses that deep. Throws LayoutSyntaxError.
-void ParseLayout(std::vector<char>& document, rapidxml::xml_document<char>& parsed);
+// Parses document in place (so it must outlive parsed; the zero byte behind a string's text
+// ends it) with the default flags, refusing nesting deeper than kMaxLayoutDepth before the
+// parser recurses that deep. Throws LayoutSyntaxError.
+void ParseLayout(std::string& document, rapidxml::xml_document<char>& parsed);
 
 // Offset in document of node's start tag (its "<"); 0 for no node or one without a name.
-inline std::size_t StartTagOffset(const rapidxml::xml_node<char>* node, const char* document) {
-  if (node == nullptr || node->name_size() == 0) return 0;
-  return static_cast<std::size_t>(node->name() - document) - 1;
-}
+std::size_t StartTagOffset(const rapidxml::xml_node<char>* node, const char* document);
 
 }  // namespace vantu::branding_package

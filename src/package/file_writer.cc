@@ -20,17 +20,27 @@ cBP_FILE_WRITER::cBP_FILE_WRITER(std::string outputPath) : outputPath(std::move(
 cBP_FILE_WRITER::~cBP_FILE_WRITER() = default;
 
 void cBP_FILE_WRITER::LoadLayout(const std::string& layoutPath) {
-  std::vector<char> document = bp::ReadLayoutDocument(layoutPath);
-  LoadLayoutDocument(document, layoutPath);
+  LoadLayoutText(bp::ReadLayoutDocument(layoutPath), layoutPath);
   if (auto id = bp::IdOfFile(layoutPath)) inputs_.push_back(*id);
 }
 
-void cBP_FILE_WRITER::LoadLayoutDocument(std::vector<char>& document,
-                                         const std::string& layoutPath) {
+void cBP_FILE_WRITER::LoadLayoutText(std::string text, const std::string& layoutPath) {
   rapidxml::xml_document<char> parsed;
-  bp::ParseLayoutDocument(document, parsed);
+  bp::ParseLayoutDocument(text, parsed);
   ValidateLayout(parsed.first_node());
   components.push_back(bp::MakeLayoutRecord(bp::PrintLayoutText(parsed, layoutPath)));
+}
+
+void cBP_FILE_WRITER::AddLayout(const bp::LayoutDocument& document, const std::string& layoutPath) {
+  if (const auto& error = document.SyntaxError())
+    throw cBP_EXCEPTION(BP_ERR_MALFORMED, error->what());
+  for (const auto& reference : document.References()) references.push_back(reference.name);
+  if (!document.Violations().empty()) {
+    throw cBP_EXCEPTION(BP_ERR_LAYOUT_RULE, document.Violations().front().message);
+  }
+  std::optional<std::string> text = document.StoredText();
+  if (!text) throw cBP_EXCEPTION(BP_ERR_LAYOUT_UNREADABLE, bp::LayoutTooLargeMessage(layoutPath));
+  components.push_back(bp::MakeLayoutRecord(*text));
 }
 
 void cBP_FILE_WRITER::ValidateLayout(const rapidxml::xml_node<char>* top) {
@@ -40,10 +50,14 @@ void cBP_FILE_WRITER::ValidateLayout(const rapidxml::xml_node<char>* top) {
 void cBP_FILE_WRITER::AddImage(const std::string& imagePath) {
   bp::FileSource file(imagePath);
   if (!file.IsOpen()) throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to open Image file: " + imagePath);
-  bp::Record record = bp::MakeImageRecord(file, imagePath);
+  AddImage(file, imagePath);
+  inputs_.push_back(file.Id());
+}
+
+void cBP_FILE_WRITER::AddImage(bp::ByteSource& source, const std::string& imagePath) {
+  bp::Record record = bp::MakeImageRecord(source, imagePath);
   resources.emplace_back(bp::ImageName(imagePath));
   components.push_back(std::move(record));
-  inputs_.push_back(file.Id());
 }
 
 void cBP_FILE_WRITER::CheckReferences() const {

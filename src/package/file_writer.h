@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "base/byte_source.h"
 #include "base/replaced_file.h"
+#include "layout/layout_document.h"
 #include "package/component_wrapper.h"
 
 namespace rapidxml {
@@ -26,13 +28,17 @@ class cBP_FILE_WRITER {
 
   // Reads, parses and validates the layout file and appends the layout record.
   void LoadLayout(const std::string& layoutPath);
-  // The same on a document in memory that ends with a zero byte; it is parsed in place.
-  // layoutPath only names the document in messages.
-  void LoadLayoutDocument(std::vector<char>& document, const std::string& layoutPath);
+  // The same on a layout text in memory; layoutPath only names it in messages.
+  void LoadLayoutText(std::string text, const std::string& layoutPath);
+  // The same on a layout already parsed, as LoadLayoutText would parse its text.
+  void AddLayout(const vantu::branding_package::LayoutDocument& document,
+                 const std::string& layoutPath);
   // Applies the layout rules to the first top-level node (or null), collecting references.
   void ValidateLayout(const rapidxml::xml_node<char>* top);
   // Reads one PNG or JPEG file, appends its name to resources and its record to components.
   void AddImage(const std::string& imagePath);
+  // The same on an image in source; imagePath gives its name and names it in messages.
+  void AddImage(vantu::branding_package::ByteSource& source, const std::string& imagePath);
   // Throws -505 listing every reference without an image and every image without a reference.
   void CheckReferences() const;
   // Checks the references, refuses an output that is the layout or an image read from a

@@ -66,7 +66,8 @@ TEST_P(OneVerdict, LintOfTheFilesAndVerifyOfThePackageAgree) {
     paths.push_back(folder + "/" + c.images[i].first);
   }
   std::vector<bp::LintedImage> linted;
-  const auto lint = bp::LintFindings(dir / "layout.xml", c.layout, paths, linted);
+  const auto lint =
+      bp::LintFindings(dir / "layout.xml", bp::LayoutDocument(c.layout), paths, linted);
 
   cBP_FILE_WRITER writer("");
   writer.LoadLayout(dir / "layout.xml");

@@ -18,9 +18,7 @@ inline std::string LayoutWithAbout(const std::string& body) {
 
 // Loads xml into writer as the layout file would be.
 inline void LoadInto(cBP_FILE_WRITER& writer, const std::string& xml) {
-  std::vector<char> document(xml.begin(), xml.end());
-  document.push_back('\0');
-  writer.LoadLayoutDocument(document, "layout.xml");
+  writer.LoadLayoutText(xml, "layout.xml");
 }
 
 // The layout text stored for xml.

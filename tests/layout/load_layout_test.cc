@@ -111,9 +111,7 @@ TEST(LoadLayout, EveryTopLevelNodeIsPrinted) {
 TEST(LoadLayout, ZeroByteEndsTheDocument) {
   std::string xml = WithAppName("n") + '\0' + "garbage <";
   cBP_FILE_WRITER writer("unused.bin");
-  std::vector<char> document(xml.begin(), xml.end());
-  document.push_back('\0');
-  writer.LoadLayoutDocument(document, "layout.xml");
+  writer.LoadLayoutText(xml, "layout.xml");
   EXPECT_EQ(writer.components.at(0)->size, WithAppName("n").size() + 17);
 }
 

@@ -17,8 +17,6 @@ namespace vantu::branding_package {
 
 namespace {
 
-using Node = rapidxml::xml_node<char>;
-
 // Most line pairs compared in order (past the common start and end); beyond it the rest of
 // the layouts is compared as multisets of lines.
 constexpr std::size_t kMaxOrderedCells = 4'000'000;
@@ -57,8 +55,9 @@ class LayoutLines {
                                   ") " + Quoted(document.Text())));
       return lines;
     }
-    for (const Node* node = document.Root(); node != nullptr; node = node->next_sibling()) {
-      Flatten(document, *node, Path(0, "/" + Shown(document.Segment(node))), lines);
+    const auto& elements = document.Elements();
+    for (std::size_t top = 0; top < elements.size(); top = elements[top].next) {
+      Flatten(elements, top, Path(0, "/" + Shown(elements[top].segment)), lines);
     }
     return lines;
   }
@@ -93,28 +92,24 @@ class LayoutLines {
     return it->second;
   }
 
-  void Flatten(const LayoutDocument& document, const Node& node, std::uint32_t path,
-               std::vector<std::uint32_t>& lines) {
+  // The lines of element at index and of everything it holds.
+  void Flatten(const std::vector<LayoutDocument::Element>& elements, std::size_t index,
+               std::uint32_t path, std::vector<std::uint32_t>& lines) {
+    const LayoutDocument::Element& element = elements[index];
     bool said = false;
-    for (auto* a = node.first_attribute(); a != nullptr; a = a->next_attribute()) {
-      lines.push_back(Line(path, "/@" + std::string(a->name(), a->name_size()) + " = " +
-                                     Quoted({a->value(), a->value_size()})));
+    for (const auto& [name, value] : element.attributes) {
+      lines.push_back(Line(path, "/@" + std::string(name) + " = " + Quoted(value)));
       said = true;
     }
-    std::string text;
-    for (const Node* child = node.first_node(); child != nullptr; child = child->next_sibling()) {
-      if (child->type() == rapidxml::node_data || child->type() == rapidxml::node_cdata) {
-        text.append(child->value(), child->value_size());
-      }
-    }
-    if (!text.empty()) {
-      lines.push_back(Line(path, " = " + Quoted(text)));
+    if (!element.text.empty()) {
+      lines.push_back(Line(path, " = " + Quoted(element.text)));
       said = true;
     }
-    for (const Node* child = node.first_node(); child != nullptr; child = child->next_sibling()) {
-      if (child->type() != rapidxml::node_element) continue;
-      // Each child as the document's index names it: with its index where siblings share a name.
-      Flatten(document, *child, Path(path, "/" + Shown(document.Segment(child))), lines);
+    // Its children follow it; each as the document's index names it.
+    const bool parent = index + 1 < elements.size() && elements[index + 1].parent == index;
+    for (std::size_t child = parent ? index + 1 : LayoutDocument::kNone;
+         child != LayoutDocument::kNone; child = elements[child].next) {
+      Flatten(elements, child, Path(path, "/" + Shown(elements[child].segment)), lines);
       said = true;
     }
     if (!said) lines.push_back(Line(path, ""));

@@ -137,13 +137,14 @@ int LintLayout(const std::string& layoutPath, const std::vector<std::string>& im
   std::string text;
   if (!ReadLayoutText(layoutPath, text, err)) return static_cast<int>(Status::kIo);
 
+  const LayoutDocument document(std::move(text));
   LintReport report{layoutPath, {}, {}, 0, 0};
   report.findings =
-      ApplyPolicy(LintFindings(layoutPath, text, imagePaths, report.images, options.references),
+      ApplyPolicy(LintFindings(layoutPath, document, imagePaths, report.images, options.references),
                   options.policy, report.allowed);
   // --strict makes warnings count, without calling them errors.
   report.status = StatusOf(report.findings, options.policy.strict);
-  PrintLintReport(out, report, options.format, text);
+  PrintLintReport(out, report, options.format, document.Text());
   out.flush();
   return report.status;
 }

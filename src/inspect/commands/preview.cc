@@ -68,6 +68,7 @@ int PreviewLayout(const std::string& layoutPath, const std::vector<std::string>&
   // Each input is read once, by lint; the package is built in memory from those bytes.
   std::string text;
   if (!ReadLayoutText(layoutPath, text, err)) return static_cast<int>(Status::kIo);
+  const LayoutDocument document(std::move(text));
   std::vector<FileId> inputs;
   if (auto id = IdOfFile(layoutPath)) inputs.push_back(*id);
   std::vector<LintedImage> images;
@@ -75,7 +76,7 @@ int PreviewLayout(const std::string& layoutPath, const std::vector<std::string>&
   // package the packager would refuse.
   PreviewFacts facts{
       layoutPath, 0,  "",
-      false,      {}, LintFindings(layoutPath, text, imagePaths, images, References::kAlways)};
+      false,      {}, LintFindings(layoutPath, document, imagePaths, images, References::kAlways)};
   // What lint would reject is not previewed; lint's own report says why.
   if (const int status = StatusOf(facts.findings, false)) {
     PrintLintReport(err, {layoutPath, facts.findings, std::move(images), 0, status},
@@ -84,11 +85,10 @@ int PreviewLayout(const std::string& layoutPath, const std::vector<std::string>&
     return status;
   }
   cBP_FILE_WRITER writer("");
-  std::vector<char> document(text.begin(), text.end());
-  document.push_back('\0');
-  writer.LoadLayoutDocument(document, layoutPath);
-  for (LintedImage& image : images) {
-    writer.components.push_back(std::move(image.record));
+  writer.AddLayout(document, layoutPath);
+  for (const LintedImage& image : images) {
+    MemorySource content(image.Content());
+    writer.AddImage(content, image.path);
     if (auto id = IdOfFile(image.path)) inputs.push_back(*id);
   }
   const std::string package = EncodePackage(writer.components);
@@ -96,8 +96,8 @@ int PreviewLayout(const std::string& layoutPath, const std::vector<std::string>&
   const PackageContents contents = ReadPackageContents(built, FileDigest::kFirst);
   if (contents.fault) return ReportFault(err, layoutPath, *contents.fault);
   if (auto fault = Facts(built, contents, facts)) return ReportFault(err, layoutPath, *fault);
-  return WritePage(RenderPreviewPage(ReadPreviewModel(LayoutDocument(contents.layoutText)), facts),
-                   outputPath, inputs, out, err);
+  return WritePage(RenderPreviewPage(ReadPreviewModel(document), facts), outputPath, inputs, out,
+                   err);
 }
 
 }  // namespace vantu::branding_package

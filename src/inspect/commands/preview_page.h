@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "inspect/commands/preview_model.h"
 #include "inspect/model/checks.h"
+#include "inspect/model/preview_model.h"
 
 namespace vantu::branding_package {
 

@@ -55,9 +55,8 @@ int ListReferences(const std::string& layoutPath, const RefsOptions& options, st
   const LayoutDocument document(std::move(text));
   // Reported as lint reports them, from the one catalogue.
   std::vector<Finding> findings;
-  auto report = [&](std::size_t offset, FindingId id, const std::string& message) {
-    const auto [line, column] = document.Position(offset);
-    findings.push_back({&Kind(id), layoutPath, line, column, kNoOffset, message});
+  auto report = [&](std::size_t at, FindingId id, std::string message) {
+    findings.push_back(LayoutFinding(document, layoutPath, kNoOffset, at, id, std::move(message)));
   };
   if (const auto& error = document.SyntaxError()) {
     report(error->offset, FindingId::kLayoutSyntax, error->what());

@@ -12,16 +12,13 @@
 #include "image/decode_image.h"
 #include "image/image_format.h"
 #include "inspect/model/checks.h"
-#include "layout/layout_rules.h"
-#include "layout/parse_layout.h"
+#include "layout/layout_vocabulary.h"
 #include "package/extract_names.h"
 #include "package/records.h"
 
 namespace vantu::branding_package {
 
 namespace {
-
-using Node = rapidxml::xml_node<char>;
 
 // The encoding the XML declaration names, or empty.
 std::string DeclaredEncoding(const std::string& text, std::size_t& at) {
@@ -105,13 +102,20 @@ std::optional<std::string> LinkProblem(std::string_view url) {
 
 bool IsClientLink(std::string_view url) { return !LinkProblem(url); }
 
+Finding LayoutFinding(const LayoutDocument& document, const std::string& file,
+                      std::uint64_t textOffset, std::size_t at, FindingId id, std::string message) {
+  const auto [line, column] = document.Position(at);
+  Finding finding(&Kind(id), file, line, column,
+                  textOffset == kNoOffset ? kNoOffset : textOffset + at, std::move(message));
+  finding.element = document.ElementPath(at);
+  return finding;
+}
+
 void CheckLayoutText(const std::string& file, const LayoutDocument& document,
                      std::uint64_t textOffset, std::vector<Finding>& findings) {
   const std::string& text = document.Text();
-  auto warn = [&](std::size_t offset, FindingId id, const std::string& message) {
-    const auto [line, column] = document.Position(offset);
-    findings.push_back({&Kind(id), file, line, column,
-                        textOffset == kNoOffset ? kNoOffset : textOffset + offset, message});
+  auto warn = [&](std::size_t at, FindingId id, std::string message) {
+    findings.push_back(LayoutFinding(document, file, textOffset, at, id, std::move(message)));
   };
   std::size_t encodingAt = 0;
   const std::string encoding = DeclaredEncoding(text, encodingAt);
@@ -127,38 +131,25 @@ void CheckLayoutText(const std::string& file, const LayoutDocument& document,
     warn(*bad, FindingId::kNotUtf8, std::string("text is not UTF-8: byte ") + byte);
   }
 
-  const Node* root = document.Root();
-  if (root == nullptr || std::string(root->name(), root->name_size()) != "vantu-client-branding") {
-    return;
-  }
-  auto offsetOf = [&](const Node& node) { return document.OffsetOf(&node); };
-  auto requireText = [&](const Node* element, const char* what) {
-    if (element != nullptr && ElementText(*element).empty()) {
-      warn(offsetOf(*element), FindingId::kEmptyText, std::string(what) + " is empty");
+  const Layout& layout = document.Model();
+  auto requireText = [&](const LayoutText& element, std::string_view what) {
+    if (element.range && element.text.empty()) {
+      warn(element.range->begin, FindingId::kEmptyText, std::string(what) + " is empty");
     }
   };
-  requireText(root->first_node("app-name"), "app-name");
-  if (const Node* menu = root->first_node("toolbar-menu")) {
-    requireText(menu->first_node("about-item"), "about-item");
-    requireText(menu->first_node("quit-item"), "quit-item");
+  requireText(layout.appName, vocabulary::kAppName);
+  requireText(layout.aboutItem, vocabulary::kAboutItem);
+  requireText(layout.quitItem, vocabulary::kQuitItem);
+  if (layout.about && layout.title && layout.title->empty()) {
+    warn(layout.about->begin, FindingId::kEmptyText, "the about title is empty");
   }
-  if (const Node* about = root->first_node("about")) {
-    const auto* title = about->first_attribute("title");
-    if (title != nullptr && title->value_size() == 0) {
-      warn(offsetOf(*about), FindingId::kEmptyText, "the about title is empty");
-    }
-    for (const Node* line = about->first_node("line"); line != nullptr;
-         line = line->next_sibling("line")) {
-      for (const Node* link = line->first_node("hyperlink"); link != nullptr;
-           link = link->next_sibling("hyperlink")) {
-        const auto* url = link->first_attribute("url");
-        if (url == nullptr) continue;  // a rule of the packager's
-        const std::string_view value(url->value(), url->value_size());
-        if (auto problem = LinkProblem(value)) {
-          warn(offsetOf(*link), FindingId::kLinkUrl,
-               "the hyperlink's url \"" + std::string(value) +
-                   "\" is not a link the client opens: " + *problem);
-        }
+  for (const AboutLine& line : layout.lines) {
+    for (const AboutItem& link : line.items) {
+      if (link.kind != AboutItem::Kind::kHyperlink || !link.url) continue;  // a rule's
+      if (auto problem = LinkProblem(*link.url)) {
+        warn(link.range.begin, FindingId::kLinkUrl,
+             "the hyperlink's url \"" + *link.url +
+                 "\" is not a link the client opens: " + *problem);
       }
     }
   }

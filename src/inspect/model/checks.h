@@ -10,8 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include <rapidxml/rapidxml.hpp>
-
 #include "base/line_index.h"
 #include "image/decode_image.h"
 #include "inspect/model/findings.h"
@@ -36,7 +34,18 @@ struct LintedImage {
   std::uint32_t format = 0;  // when read: 0 PNG, 2 JPEG
   std::uint64_t size = 0;    // when read
   DecodedImage decoded;      // when read: the pixel size, or why it does not decode
+  // The image's bytes, inside the record.
+  std::string_view Content() const {
+    return {reinterpret_cast<const char*>(record->data.get()) + record->size - size,
+            static_cast<std::size_t>(size)};
+  }
 };
+
+// A finding about the layout text of document at byte at, in named file: its line and column,
+// the path of its element, and, with textOffset (where the text starts in a package), its
+// byte offset there, each derived from at alone.
+Finding LayoutFinding(const LayoutDocument& document, const std::string& file,
+                      std::uint64_t textOffset, std::size_t at, FindingId id, std::string message);
 
 // Checks of a layout the packager accepts that a client would still trip over: text that
 // is not UTF-8 or declared in another encoding, empty names, menu items and title, and
@@ -107,10 +116,10 @@ class ImageChecks {
 std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
                                      std::vector<Finding>& findings);
 
-// Every finding about a layout text (named file in findings) and the images at imagePaths,
+// Every finding about a layout document (named file in findings) and the images at imagePaths,
 // in the order lint prints them; images gets what was read of each image. References are
 // compared with the images as references says.
-std::vector<Finding> LintFindings(const std::string& file, const std::string& text,
+std::vector<Finding> LintFindings(const std::string& file, const LayoutDocument& document,
                                   const std::vector<std::string>& imagePaths,
                                   std::vector<LintedImage>& images,
                                   References references = References::kWhenImagesGiven);

@@ -10,39 +10,39 @@
 #include "inspect/model/checks.h"
 #include "inspect/model/schema_check.h"
 #include "layout/layout_document.h"
-#include "layout/layout_rules.h"
 #include "package/name_match.h"
 
 namespace vantu::branding_package {
 
 namespace {
 
-// Why the schema check would take too long on the document, with the element at fault;
-// none when it is fit.
-std::optional<std::pair<const LayoutNode*, std::string>> TooWideForSchema(
-    const rapidxml::xml_document<char>& parsed) {
-  std::vector<const LayoutNode*> pending{&parsed};
-  while (!pending.empty()) {
-    const LayoutNode* node = pending.back();
-    pending.pop_back();
-    std::size_t children = 0;
-    for (const LayoutNode* child = node->first_node(); child != nullptr;
-         child = child->next_sibling()) {
-      ++children;
-      if (child->type() == rapidxml::node_element) pending.push_back(child);
+// Why the schema check would take too long on the document, with the offset of the element
+// at fault; none when it is fit.
+std::optional<std::pair<std::size_t, std::string>> TooWideForSchema(
+    const LayoutDocument& document) {
+  const auto& elements = document.Elements();
+  const auto tops = static_cast<std::size_t>(std::count_if(
+      elements.begin(), elements.end(),
+      [](const LayoutDocument::Element& e) { return e.parent == LayoutDocument::kNone; }));
+  // The document holds its top-level elements as an element holds its children.
+  if (tops > kMaxCheckedChildren) {
+    return std::make_pair(std::size_t{0}, "schema not checked: element '' holds " +
+                                              std::to_string(tops) + " nodes, more than " +
+                                              std::to_string(kMaxCheckedChildren));
+  }
+  for (const LayoutDocument::Element& element : elements) {
+    const std::string name(element.name);
+    if (element.nodes > kMaxCheckedChildren) {
+      return std::make_pair(element.offset, "schema not checked: element '" + name + "' holds " +
+                                                std::to_string(element.nodes) +
+                                                " nodes, more than " +
+                                                std::to_string(kMaxCheckedChildren));
     }
-    std::size_t attributes = 0;
-    for (auto* a = node->first_attribute(); a != nullptr; a = a->next_attribute()) ++attributes;
-    const std::string name(node->name(), node->name_size());
-    if (children > kMaxCheckedChildren) {
-      return std::make_pair(node, "schema not checked: element '" + name + "' holds " +
-                                      std::to_string(children) + " nodes, more than " +
-                                      std::to_string(kMaxCheckedChildren));
-    }
-    if (attributes > kMaxCheckedAttributes) {
-      return std::make_pair(node, "schema not checked: element '" + name + "' has " +
-                                      std::to_string(attributes) + " attributes, more than " +
-                                      std::to_string(kMaxCheckedAttributes));
+    if (element.attributes.size() > kMaxCheckedAttributes) {
+      return std::make_pair(element.offset, "schema not checked: element '" + name + "' has " +
+                                                std::to_string(element.attributes.size()) +
+                                                " attributes, more than " +
+                                                std::to_string(kMaxCheckedAttributes));
     }
   }
   return std::nullopt;
@@ -101,12 +101,9 @@ std::vector<std::pair<std::size_t, std::string>> ShownSmaller(
 void CheckLayout(const std::string& file, const LayoutDocument& document,
                  const std::vector<NamedImage>* images, std::uint64_t textOffset,
                  std::vector<Finding>& findings) {
-  auto add = [&](std::size_t offset, FindingId id, const std::string& message) {
-    const auto [line, column] = document.Position(offset);
-    findings.push_back({&Kind(id), file, line, column,
-                        textOffset == kNoOffset ? kNoOffset : textOffset + offset, message});
+  auto add = [&](std::size_t at, FindingId id, std::string message) {
+    findings.push_back(LayoutFinding(document, file, textOffset, at, id, std::move(message)));
   };
-  const std::size_t first = findings.size();
   if (const auto& error = document.SyntaxError()) {
     // The packager's one syntax error, without the schema library's wording of it, and no
     // references to compare.
@@ -121,9 +118,9 @@ void CheckLayout(const std::string& file, const LayoutDocument& document,
     add(0, FindingId::kSchemaSkipped,
         "schema not checked: the layout is larger than " + std::to_string(kMaxCheckedText) +
             " bytes");
-  } else if (auto tooWide = TooWideForSchema(document.Parsed())) {
+  } else if (auto tooWide = TooWideForSchema(document)) {
     schemaFit = false;
-    add(document.OffsetOf(tooWide->first), FindingId::kSchemaSkipped, tooWide->second);
+    add(tooWide->first, FindingId::kSchemaSkipped, tooWide->second);
   }
   for (const LayoutDocument::Violation& violation : document.Violations()) {
     add(violation.offset, FindingId::kLayoutRule, violation.message);
@@ -139,8 +136,8 @@ void CheckLayout(const std::string& file, const LayoutDocument& document,
       add(references[i].offset, FindingId::kMissingImage, kNoResourceFound + references[i].name);
     }
     for (std::size_t i : mismatches.resources) {
-      add(document.OffsetOf(document.Root()), FindingId::kUnreferencedImage,
-          kNoReferenceFound + (*images)[i].name);
+      add(document.Elements().empty() ? 0 : document.Elements().front().offset,
+          FindingId::kUnreferencedImage, kNoReferenceFound + (*images)[i].name);
     }
     for (const auto& [offset, message] : ShownSmaller(document, *images)) {
       add(offset, FindingId::kImageShownSmaller, message);
@@ -148,17 +145,13 @@ void CheckLayout(const std::string& file, const LayoutDocument& document,
   }
 
   if (schemaFit) {
-    for (const SchemaFinding& s : CheckAgainstSchema(text, file)) {
-      const std::uint64_t offset = textOffset == kNoOffset || s.line == 0
-                                       ? textOffset
-                                       : textOffset + document.OffsetAt(s.line, s.column);
-      findings.push_back({&Kind(s.id), file, s.line, s.column, offset, s.message});
+    for (SchemaFinding& s : CheckAgainstSchema(text, file)) {
+      if (s.at) {
+        add(*s.at, s.id, std::move(s.message));
+      } else {
+        findings.push_back({&Kind(s.id), file, 0, 0, textOffset, std::move(s.message)});
+      }
     }
-  }
-  // Where a person finds each: the element, beside line and column.
-  for (std::size_t i = first; i < findings.size(); ++i) {
-    Finding& f = findings[i];
-    if (f.line > 0) f.element = document.ElementPath(document.OffsetAt(f.line, f.column));
   }
 }
 
@@ -181,7 +174,7 @@ void SortFindings(const std::string& layoutPath, std::vector<Finding>& findings)
 
 }  // namespace
 
-std::vector<Finding> LintFindings(const std::string& file, const std::string& text,
+std::vector<Finding> LintFindings(const std::string& file, const LayoutDocument& document,
                                   const std::vector<std::string>& imagePaths,
                                   std::vector<LintedImage>& images, References references) {
   std::vector<Finding> findings;
@@ -193,7 +186,6 @@ std::vector<Finding> LintFindings(const std::string& file, const std::string& te
                      image.decoded.ok ? image.decoded.height : 0});
   }
   const bool compared = !images.empty() || references == References::kAlways;
-  const LayoutDocument document(text);
   CheckLayout(file, document, compared ? &named : nullptr, kNoOffset, findings);
   SortFindings(file, findings);
   return findings;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <climits>
 #include <memory>
-#include <tuple>
 
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
@@ -68,15 +67,16 @@ void Collect(void* context, xmlErrorPtr error) {
   while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
   message = Worded(message);
   if (message.empty()) return;
-  int line = error->line;
-  int column = error->int2;
+  std::optional<std::size_t> at;
   const auto* node = static_cast<const xmlNode*>(error->node);
-  if (column == 0 && node != nullptr && node->type == XML_ELEMENT_NODE &&
+  if (error->int2 == 0 && node != nullptr && node->type == XML_ELEMENT_NODE &&
       node->_private != nullptr) {
-    const auto start = static_cast<const char*>(node->_private) - collector->text.data();
-    std::tie(line, column) = collector->lines.Position(static_cast<std::size_t>(start));
+    at =
+        static_cast<std::size_t>(static_cast<const char*>(node->_private) - collector->text.data());
+  } else if (error->line > 0) {
+    at = collector->lines.Offset(error->line, error->int2);
   }
-  collector->findings.push_back({line, column, message});
+  collector->findings.push_back({at, message});
 }
 
 // The DOCTYPE's declarations are the packager's to ignore, the schema library's to honour: a
@@ -93,7 +93,7 @@ void RefuseDeclaration(void* context, const std::string& what, const xmlChar* na
   const std::string_view text = collector->lines.Line(line);
   const std::size_t start = text.rfind("<!", static_cast<std::size_t>(std::max(end - 1, 0)));
   const int column = start == std::string_view::npos ? 1 : static_cast<int>(start) + 1;
-  collector->findings.push_back({line, column,
+  collector->findings.push_back({collector->lines.Offset(line, column),
                                  "the DOCTYPE declares " + what + " '" +
                                      std::string(reinterpret_cast<const char*>(name)) +
                                      "'; the packager ignores the DOCTYPE's declarations, so "
@@ -151,7 +151,7 @@ std::vector<SchemaFinding> CheckAgainstSchema(const std::string& text, const std
   Owned<xmlSchemaValidCtxt> validator(schema ? xmlSchemaNewValidCtxt(schema.get()) : nullptr);
   Owned<xmlParserCtxt> parser(xmlNewParserCtxt());
   if (!validator || !parser)
-    return {{0, 0, "cannot set up the schema validator", FindingId::kSchemaSkipped}};
+    return {{std::nullopt, "cannot set up the schema validator", FindingId::kSchemaSkipped}};
   parser->_private = &collector;
   parser->sax->startElementNs = StartElement;
   parser->sax->entityDecl = RefuseEntity;
@@ -172,7 +172,7 @@ std::vector<SchemaFinding> CheckAgainstSchema(const std::string& text, const std
   xmlSetStructuredErrorFunc(nullptr, nullptr);
   if (collector.dropped > 0) {
     collector.findings.push_back(
-        {0, 0, std::to_string(collector.dropped) + " more schema findings not shown",
+        {std::nullopt, std::to_string(collector.dropped) + " more schema findings not shown",
          FindingId::kSchemaCapped});
   }
   return collector.findings;

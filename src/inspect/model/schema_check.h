@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,10 +11,10 @@
 
 namespace vantu::branding_package {
 
-// One problem libxml2 reports: 1-based line and column (column 0 when unknown).
+// One problem libxml2 reports: where in the text (the start of its line when the column is
+// unknown; none when the problem has no place).
 struct SchemaFinding {
-  int line;
-  int column;
+  std::optional<std::size_t> at;
   std::string message;
   FindingId id = FindingId::kSchema;  // its kind in the catalogue of findings
 };

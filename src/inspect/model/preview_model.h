@@ -11,7 +11,7 @@ namespace vantu::branding_package {
 
 // One item of an About box line, in document order.
 struct PreviewItem {
-  enum class Kind { kLogo, kText, kHyperlink };
+  using Kind = AboutItem::Kind;
   Kind kind;
   std::string text;       // logo: the image name; text and hyperlink: the text
   std::string url;        // hyperlink only
