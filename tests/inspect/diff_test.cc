@@ -65,7 +65,9 @@ TEST(Diff, ShowsOnlyWhatChangedWithReadablePaths) {
   const std::string a = PackageBytes({LayoutRecordBytes(Layout(lines + deep))});
   std::string newDeep = deep;
   newDeep.replace(newDeep.find("old"), 3, "new");
-  const std::string b = PackageBytes({LayoutRecordBytes(Layout(changed + newDeep))});
+  // A second top-level element is kept by the packager, and compared.
+  const std::string b =
+      PackageBytes({LayoutRecordBytes(Layout(changed + newDeep) + "<extra>x</extra>")});
   bp::MemorySource first(a);
   bp::MemorySource second(b);
   const Diffed diffed = Diff(first, second);
@@ -79,7 +81,7 @@ TEST(Diff, ShowsOnlyWhatChangedWithReadablePaths) {
                 " = \"old\"\n"
                 "+/vantu-client-branding/about/line[2501]/text = \"two\"\n"
                 "+" +
-                deepPath + " = \"new\"\n");
+                deepPath + " = \"new\"\n+/extra = \"x\"\n");
 }
 
 // An image with the same name, size and format but other bytes is changed ('~').

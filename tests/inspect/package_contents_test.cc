@@ -24,23 +24,46 @@ class FailingFrom : public bp::MemorySource {
   std::uint64_t failFrom_;
 };
 
-// An image whose data cannot be read past its signature ends the reading with a read fault
-// at its data, whether or not the whole file's digest is asked for.
-TEST(PackageContents, AnImageThatCannotBeReadIsAFault) {
-  const std::string layout = testing_support::LayoutRecordBytes("<x/>");
-  const std::string package = testing_support::PackageBytes(
-      {layout, testing_support::ImageRecordBytes("a.png", 0, testing_support::PngBytes(100))});
-  const std::uint64_t dataOffset = 12 + layout.size() + 28 + 6;
-  FailingFrom source(package, dataOffset + 8);
-  const bp::PackageContents contents = bp::ReadPackageContents(source, bp::FileDigest::kSkip);
+const std::string kLayout = testing_support::LayoutRecordBytes("<x/>");
+const std::string kPackage = testing_support::PackageBytes(
+    {kLayout, testing_support::ImageRecordBytes("a.png", 0, testing_support::PngBytes(100))});
+const std::uint64_t kDataOffset = 12 + kLayout.size() + 28 + 6;
+
+// A read that fails part-way.
+struct ReadCase {
+  const char* name;
+  std::uint64_t failFrom;
+  bp::FileDigest digest;
+  bp::Learn learn;
+  std::uint64_t faultAt;  // the read fault's offset
+};
+
+void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
+
+class ReadFailures : public ::testing::TestWithParam<ReadCase> {};
+
+// A read that fails ends the reading with a read fault where it failed, whatever the command
+// learns of the images; never a package that reads as sound or an image that "does not decode".
+TEST_P(ReadFailures, EndTheReadingWithAReadFault) {
+  const ReadCase& c = GetParam();
+  FailingFrom source(kPackage, c.failFrom);
+  const bp::PackageContents contents = bp::ReadPackageContents(source, c.digest, c.learn);
   ASSERT_TRUE(contents.fault);
   EXPECT_EQ(contents.fault->kind, bp::Status::kIo);
-  EXPECT_EQ(contents.fault->offset, dataOffset);
+  EXPECT_EQ(contents.fault->offset, c.faultAt);
   EXPECT_TRUE(contents.images.empty());
-  const bp::PackageContents digested = bp::ReadPackageContents(source, bp::FileDigest::kFirst);
-  ASSERT_TRUE(digested.fault);
-  EXPECT_EQ(digested.fault->kind, bp::Status::kIo);
-  EXPECT_EQ(digested.fault->offset, bp::kNoOffset);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    PartWay, ReadFailures,
+    ::testing::Values(ReadCase{"InTheHeader", 6, bp::FileDigest::kSkip, bp::Learn::kAll, 0},
+                      ReadCase{"InTheLayoutRecord", 20, bp::FileDigest::kSkip, bp::Learn::kAll, 12},
+                      ReadCase{"InImageDataDigested", kDataOffset + 8, bp::FileDigest::kSkip,
+                               bp::Learn::kDigest, kDataOffset},
+                      ReadCase{"InImageDataDecodedOnly", kDataOffset + 8, bp::FileDigest::kSkip,
+                               bp::Learn::kPixels, kDataOffset},
+                      ReadCase{"InTheWholeFileDigest", kDataOffset + 8, bp::FileDigest::kFirst,
+                               bp::Learn::kAll, bp::kNoOffset}),
+    [](const ::testing::TestParamInfo<ReadCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

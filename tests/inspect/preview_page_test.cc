@@ -93,8 +93,10 @@ TEST(PreviewPage, EachImageIsEmbeddedOnce) {
   const std::string a(3000, 'a');
   const std::string b(3000, 'b');
   PreviewFacts facts{"x", 1, "", true, {}, {}};
-  facts.images = {PreviewImage{"a.png", 0, 1, 1, a}, PreviewImage{"b.png", 0, 1, 1, b},
-                  PreviewImage{"b.png", 0, 1, 1, a}};
+  auto image = [](const char* name, const std::string& bytes) {
+    return PreviewImage{{name, 0, bytes.size(), {true, 1, 1, ""}, "", 0, 0}, bytes};
+  };
+  facts.images = {image("a.png", a), image("b.png", b), image("b.png", a)};
   const std::string page = RenderPreviewPage(model, facts);
   EXPECT_LT(page.size(), 150'000u);  // 1.2 MB with the data in every drawing
   std::size_t drawings = 0;
@@ -138,7 +140,8 @@ TEST(PreviewPage, TextNeverMakesAnElementOrAttribute) {
                           {PreviewItem::Kind::kHyperlink, hostile, hostile},
                           {PreviewItem::Kind::kLogo, hostile, ""},
                           {PreviewItem::Kind::kLogo, "missing" + hostile, ""}}});
-  PreviewFacts facts{hostile, 1, hostile, false, {PreviewImage{hostile, 0, 1, 1, hostile}}, {}};
+  PreviewFacts facts{hostile, 1, hostile, false, {{{hostile, 0, 1, {true, 1, 1, ""}}, hostile}},
+                     {}};
   facts.findings.push_back(
       {&vantu::branding_package::Kind(vantu::branding_package::FindingId::kSchema), hostile, 1, 2,
        vantu::branding_package::kNoOffset, hostile});

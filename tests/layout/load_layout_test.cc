@@ -273,3 +273,28 @@ TEST(LayoutDocument, ElementPathOfAnOffset) {
   EXPECT_EQ(vantu::branding_package::LayoutDocument(deep).ElementPath(deep.find("<e20>")),
             "e1/e2/e3/e4/...(8 more)/e13/e14/e15/e16/e17/e18/e19/e20");
 }
+
+// The typed model holds what the client reads: the first element of each name, a line's
+// logo, text and hyperlink items in order (nothing else), absent parts absent; the element
+// index links top-level siblings.
+TEST(LayoutDocument, ModelIsWhatTheClientReads) {
+  using vantu::branding_package::AboutItem;
+  const vantu::branding_package::LayoutDocument document(
+      "<vantu-client-branding><app-name>A<!--c-->B</app-name><app-name>x</app-name><about "
+      "title=\"T\"><line><text>t</text><bogus url=\"u\"/><hyperlink url=\"h\">H</hyperlink>"
+      "<logo>l.png</logo></line></about></vantu-client-branding><extra/>");
+  const auto& model = document.Model();
+  EXPECT_EQ(model.appName.text, "AB");
+  EXPECT_FALSE(model.appIcon.range || model.menu || model.aboutItem.range);
+  EXPECT_EQ(model.title, "T");
+  EXPECT_FALSE(model.minWidth);
+  ASSERT_EQ(model.lines.size(), 1u);
+  EXPECT_FALSE(model.lines[0].align);
+  std::string items;
+  for (const AboutItem& item : model.lines[0].items) {
+    items += std::to_string(static_cast<int>(item.kind)) + item.text + item.url.value_or("-");
+  }
+  EXPECT_EQ(items, "1t-2Hh0l.png-");
+  const auto& elements = document.Elements();
+  EXPECT_EQ(elements.at(elements.front().next).name, "extra");
+}

@@ -22,10 +22,10 @@ namespace {
 constexpr std::size_t kMaxOrderedCells = 4'000'000;
 
 // The images diff compares: the first of each name, in file order.
-std::vector<const StoredImage*> FirstOfEachName(const PackageContents& contents) {
+std::vector<const ImageFacts*> FirstOfEachName(const PackageContents& contents) {
   std::set<std::string_view> seen;
-  std::vector<const StoredImage*> images;
-  for (const StoredImage& image : contents.images) {
+  std::vector<const ImageFacts*> images;
+  for (const ImageFacts& image : contents.images) {
     if (seen.insert(image.name).second) images.push_back(&image);
   }
   return images;
@@ -181,27 +181,21 @@ std::vector<std::pair<char, std::uint32_t>> LineDiff(const std::vector<std::uint
   return out;
 }
 
-std::string Describe(const StoredImage& image) {
-  std::string text = FormatName(image.format) + ", ";
-  if (image.decoded.ok) {
-    text += std::to_string(image.decoded.width) + "x" + std::to_string(image.decoded.height) +
-            " pixels, ";
-  } else {
-    text += "does not decode, ";
-  }
-  return text + std::to_string(image.dataSize) + " bytes, sha256 " + image.sha256;
+std::string Describe(const ImageFacts& image) {
+  return FormatName(image.format) + ", " + PixelsText(image) + ", " + std::to_string(image.size) +
+         " bytes, sha256 " + image.sha256;
 }
 
-std::vector<std::string> ImageDiff(const std::vector<const StoredImage*>& a,
-                                   const std::vector<const StoredImage*>& b) {
+std::vector<std::string> ImageDiff(const std::vector<const ImageFacts*>& a,
+                                   const std::vector<const ImageFacts*>& b) {
   std::vector<std::string> out;
   // Names are distinct within each view.
-  std::unordered_map<std::string_view, const StoredImage*> inA;
-  std::unordered_map<std::string_view, const StoredImage*> inB;
-  for (const StoredImage* image : a) inA.emplace(image->name, image);
-  for (const StoredImage* image : b) inB.emplace(image->name, image);
-  for (const StoredImage* pointer : a) {
-    const StoredImage& image = *pointer;
+  std::unordered_map<std::string_view, const ImageFacts*> inA;
+  std::unordered_map<std::string_view, const ImageFacts*> inB;
+  for (const ImageFacts* image : a) inA.emplace(image->name, image);
+  for (const ImageFacts* image : b) inB.emplace(image->name, image);
+  for (const ImageFacts* pointer : a) {
+    const ImageFacts& image = *pointer;
     const auto other = inB.find(image.name);
     if (other == inB.end()) {
       out.push_back("-" + Shown(image.name) + ": " + Describe(image));
@@ -210,16 +204,16 @@ std::vector<std::string> ImageDiff(const std::vector<const StoredImage*>& a,
                     Describe(*other->second));
     }
   }
-  for (const StoredImage* pointer : b) {
-    const StoredImage& image = *pointer;
+  for (const ImageFacts* pointer : b) {
+    const ImageFacts& image = *pointer;
     if (inA.count(image.name) == 0) out.push_back("+" + Shown(image.name) + ": " + Describe(image));
   }
   return out;
 }
 
-std::string Names(const std::vector<const StoredImage*>& images) {
+std::string Names(const std::vector<const ImageFacts*>& images) {
   std::string names;
-  for (const StoredImage* image : images) names += (names.empty() ? "" : ", ") + Shown(image->name);
+  for (const ImageFacts* image : images) names += (names.empty() ? "" : ", ") + Shown(image->name);
   return names;
 }
 
@@ -247,8 +241,8 @@ int DiffPackages(ByteSource& a, const std::string& before, ByteSource& b, const 
   const std::vector<std::uint32_t> beforeLines = lines.Read(LayoutDocument(first.layoutText));
   const std::vector<std::pair<char, std::uint32_t>> layout =
       LineDiff(beforeLines, lines.Read(LayoutDocument(second.layoutText)));
-  const std::vector<const StoredImage*> imagesA = FirstOfEachName(first);
-  const std::vector<const StoredImage*> imagesB = FirstOfEachName(second);
+  const std::vector<const ImageFacts*> imagesA = FirstOfEachName(first);
+  const std::vector<const ImageFacts*> imagesB = FirstOfEachName(second);
   const std::vector<std::string> images = ImageDiff(imagesA, imagesB);
   out << "--- " << Shown(before) << "\n+++ " << Shown(after) << '\n';
   if (!layout.empty()) {

@@ -73,9 +73,9 @@ std::optional<Fault> Stage(ByteSource& source, const PackageContents& contents, 
   file.Write(contents.layoutText.data(), contents.layoutText.size());
   if (!file.IsOpen() || !file.Commit()) return Io("cannot write " + layout + ": " + Reason());
   std::set<std::string> staged;
-  for (const StoredImage& image : contents.images) {
+  for (const ImageFacts& image : contents.images) {
     if (!staged.insert(image.name).second) continue;  // the plan made sure it is the same
-    if (auto fault = WriteContent(source, image.dataOffset, image.dataSize, staging, image.name,
+    if (auto fault = WriteContent(source, image.dataOffset, image.size, staging, image.name,
                                   Join(dir, image.name))) {
       return fault;
     }
@@ -159,8 +159,8 @@ void RemoveStaging(int dir, int staging, const std::string& name,
 std::optional<Fault> PlanExtraction(const PackageContents& contents, std::set<std::string>& names) {
   if (contents.fault) return contents.fault;
   names = {kExtractedLayoutName};
-  std::map<std::string, const StoredImage*> byName;
-  for (const StoredImage& image : contents.images) {
+  std::map<std::string, const ImageFacts*> byName;
+  for (const ImageFacts& image : contents.images) {
     if (!IsExtractableName(image.name)) {
       return Fault{Status::kRefused, image.recordOffset + kImageHeadSize,
                    "refusing to extract an image named \"" + image.name + "\""};
@@ -190,7 +190,8 @@ int ExtractPackage(ByteSource& source, const FileId& package, const std::string&
   // anything is written. The digest is taken again after the files are staged: a file
   // rewritten in place meanwhile (same descriptor, other bytes) is refused, not extracted
   // half old, half new.
-  const PackageContents contents = ReadPackageContents(source, FileDigest::kFirst);
+  // The images' digests tell names apart; their pixels are not shown.
+  const PackageContents contents = ReadPackageContents(source, FileDigest::kFirst, Learn::kDigest);
   std::set<std::string> names;
   auto fault = PlanExtraction(contents, names);
   if (fault) return ReportFault(err, path, *fault);

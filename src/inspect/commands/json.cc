@@ -1,5 +1,7 @@
 #include "inspect/commands/json.h"
 
+#include "image/image_format.h"
+
 #include <cstdio>
 
 #include "base/utf8.h"
@@ -75,6 +77,14 @@ std::string JsonFault(const Fault& fault) {
   json += fault.offset == kNoOffset ? "null" : std::to_string(fault.offset);
   json += ",\"message\":" + JsonString(fault.message) + "}";
   return json;
+}
+
+std::string JsonImageFields(const ImageFacts& image) {
+  std::string fields = "\"name\":" + JsonString(image.name) + ",\"format\":\"" +
+                       FormatKey(image.format) + "\",\"width\":";
+  if (!image.decoded.ok) return fields + "null,\"height\":null";
+  return fields + std::to_string(image.decoded.width) +
+         ",\"height\":" + std::to_string(image.decoded.height);
 }
 
 }  // namespace vantu::branding_package

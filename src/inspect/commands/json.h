@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "inspect/model/findings.h"
+#include "inspect/model/image_facts.h"
 #include "package/package_walker.h"
 
 namespace vantu::branding_package {
@@ -26,6 +27,10 @@ std::string JsonHead(std::string_view command, const std::string& input, int sta
 // The fields every --json object ends with, the closing brace and line end included:
 // findings, and fault (null when none).
 std::string JsonTail(const std::vector<Finding>& findings, const std::optional<Fault>& fault);
+
+// An image's "name", "format", "width" and "height" (both null when it does not decode), as
+// every command's JSON shows them; each adds its own fields after them.
+std::string JsonImageFields(const ImageFacts& image);
 
 // fault as a JSON object: kind, offset (null when no byte is at fault) and message.
 std::string JsonFault(const Fault& fault);

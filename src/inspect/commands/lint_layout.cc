@@ -53,11 +53,9 @@ void PrintJson(std::ostream& out, const LintReport& report) {
   out << JsonHead("lint", report.layoutPath, report.status) << ",\"images\":[";
   bool first = true;
   for (const LintedImage& image : report.images) {
-    if (!image.decoded.ok) continue;
-    out << (first ? "" : ",") << "{\"file\":" << JsonString(image.path)
-        << ",\"name\":" << JsonString(image.name) << ",\"format\":\"" << FormatKey(image.format)
-        << "\",\"width\":" << image.decoded.width << ",\"height\":" << image.decoded.height
-        << ",\"size\":" << image.size << '}';
+    if (!image.facts.decoded.ok) continue;
+    out << (first ? "" : ",") << "{\"file\":" << JsonString(image.path) << ','
+        << JsonImageFields(image.facts) << ",\"size\":" << image.facts.size << '}';
     first = false;
   }
   const Counts counts = Count(report.findings);
@@ -69,9 +67,9 @@ void PrintJson(std::ostream& out, const LintReport& report) {
 void PrintText(std::ostream& out, const LintReport& report) {
   PrintFindings(out, report.findings);
   for (const LintedImage& image : report.images) {
-    if (!image.decoded.ok) continue;
-    out << Shown(image.path) << ": " << FormatName(image.format) << ", " << image.decoded.width
-        << "x" << image.decoded.height << " pixels, " << image.size << " bytes\n";
+    if (!image.facts.decoded.ok) continue;
+    out << Shown(image.path) << ": " << FormatName(image.facts.format) << ", "
+        << PixelsText(image.facts) << ", " << image.facts.size << " bytes\n";
   }
   const Counts counts = Count(report.findings);
   out << Shown(report.layoutPath) << ": " << counts.errors

@@ -20,15 +20,9 @@ void JsonRecord(std::ostream& out, const PackageContents& contents, const Stored
       if (withLayout) out << ",\"text\":" << JsonString(contents.layoutText);
       break;
     case RecordType::kImage: {
-      const StoredImage& image = contents.images[r.image];
-      out << "\"image\",\"name\":" << JsonString(image.name) << ",\"format\":\""
-          << FormatKey(image.format) << "\",\"dataOffset\":" << image.dataOffset
-          << ",\"dataSize\":" << image.dataSize;
-      if (image.decoded.ok) {
-        out << ",\"width\":" << image.decoded.width << ",\"height\":" << image.decoded.height;
-      } else {
-        out << ",\"width\":null,\"height\":null";
-      }
+      const ImageFacts& image = contents.images[r.image];
+      out << "\"image\"," << JsonImageFields(image) << ",\"dataOffset\":" << image.dataOffset
+          << ",\"dataSize\":" << image.size;
       break;
     }
     case RecordType::kEnd:
@@ -45,14 +39,9 @@ void TextRecord(std::ostream& out, const PackageContents& contents, const Stored
       out << "layout, text of " << contents.layoutText.size() << " bytes";
       break;
     case RecordType::kImage: {
-      const StoredImage& image = contents.images[r.image];
-      out << "image " << Shown(image.name) << ", " << FormatName(image.format) << ", ";
-      if (image.decoded.ok) {
-        out << image.decoded.width << "x" << image.decoded.height << " pixels, ";
-      } else {
-        out << "does not decode, ";
-      }
-      out << image.dataSize << " bytes of data at " << image.dataOffset;
+      const ImageFacts& image = contents.images[r.image];
+      out << "image " << Shown(image.name) << ", " << FormatName(image.format) << ", "
+          << PixelsText(image) << ", " << image.size << " bytes of data at " << image.dataOffset;
       break;
     }
     case RecordType::kEnd:
@@ -66,7 +55,8 @@ void TextRecord(std::ostream& out, const PackageContents& contents, const Stored
 
 int ListPackage(ByteSource& source, const std::string& path, const ListOptions& options,
                 std::ostream& out, std::ostream& err) {
-  const PackageContents contents = ReadPackageContents(source, FileDigest::kSkip);
+  // The pixels are shown, the images' digests are not.
+  const PackageContents contents = ReadPackageContents(source, FileDigest::kSkip, Learn::kPixels);
   const int status = contents.fault ? static_cast<int>(contents.fault->kind) : 0;
   if (options.json) {
     out << JsonHead("list", path, status) << ",\"records\":[";

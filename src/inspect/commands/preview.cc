@@ -32,10 +32,9 @@ std::optional<Fault> Facts(ByteSource& source, const PackageContents& contents,
                            PreviewFacts& facts) {
   facts.packageSize = contents.fileSize;
   facts.sha256 = contents.sha256;
-  for (const StoredImage& stored : contents.images) {
-    PreviewImage image{stored.name, stored.format, stored.decoded.width, stored.decoded.height,
-                       std::string(stored.dataSize, '\0')};
-    if (!source.ReadAt(stored.dataOffset, image.bytes.data(), stored.dataSize)) {
+  for (const ImageFacts& stored : contents.images) {
+    PreviewImage image{stored, std::string(stored.size, '\0')};
+    if (!source.ReadAt(stored.dataOffset, image.bytes.data(), stored.size)) {
       return Fault{Status::kIo, stored.dataOffset, "cannot read the file: " + source.ReadFailure()};
     }
     facts.images.push_back(std::move(image));

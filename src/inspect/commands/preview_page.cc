@@ -128,7 +128,7 @@ std::string Base64(const std::string& bytes) {
 class ImageIndex {
  public:
   explicit ImageIndex(const std::vector<PreviewImage>& images) : images_(images) {
-    for (std::size_t i = 0; i < images.size(); ++i) byName_.emplace(images[i].name, i);
+    for (std::size_t i = 0; i < images.size(); ++i) byName_.emplace(images[i].facts.name, i);
   }
   // The drawing of the image called name: a reference to its data, which the page holds
   // once however often it is shown.
@@ -137,7 +137,7 @@ class ImageIndex {
     if (found == byName_.end()) {
       return "<span class=\"missing\">[no image " + Escaped(name) + "]</span>";
     }
-    const PreviewImage& image = images_[found->second];
+    const DecodedImage& image = images_[found->second].facts.decoded;
     const std::string width = std::to_string(image.width);
     const std::string height = std::to_string(image.height);
     return std::string("<svg class=\"picture ") + role + "\" role=\"img\" aria-label=\"" +
@@ -155,11 +155,11 @@ class ImageIndex {
 void ImageData(const std::vector<PreviewImage>& images, std::string& page) {
   page += "<svg class=\"image-data\" width=\"0\" height=\"0\" aria-hidden=\"true\"><defs>";
   for (std::size_t i = 0; i < images.size(); ++i) {
-    const PreviewImage& image = images[i];
+    const ImageFacts& image = images[i].facts;
     page += "<image id=\"image-" + std::to_string(i) + "\" data-name=\"" + Escaped(image.name) +
-            "\" width=\"" + std::to_string(image.width) + "\" height=\"" +
-            std::to_string(image.height) + "\" href=\"data:image/" + FormatKey(image.format) +
-            ";base64," + Base64(image.bytes) + "\"/>";
+            "\" width=\"" + std::to_string(image.decoded.width) + "\" height=\"" +
+            std::to_string(image.decoded.height) + "\" href=\"data:image/" +
+            FormatKey(image.format) + ";base64," + Base64(images[i].bytes) + "\"/>";
   }
   page += "</defs></svg>\n";
 }
@@ -255,11 +255,12 @@ void Facts(const PreviewFacts& facts, std::string& page) {
   page +=
       "</table></section>\n<section class=\"part facts\"><h2>Images</h2><table>"
       "<tr><th>Name</th><th>Format</th><th>Pixels</th><th>Bytes</th></tr>";
-  for (const PreviewImage& image : facts.images) {
+  for (const PreviewImage& shown : facts.images) {
+    const ImageFacts& image = shown.facts;
     page += "<tr class=\"image-fact\"><td class=\"name\">" + Escaped(image.name) +
             "</td><td class=\"number\">" + FormatName(image.format) + "</td><td class=\"number\">" +
-            std::to_string(image.width) + "x" + std::to_string(image.height) +
-            "</td><td class=\"number\">" + std::to_string(image.bytes.size()) + "</td></tr>";
+            std::to_string(image.decoded.width) + "x" + std::to_string(image.decoded.height) +
+            "</td><td class=\"number\">" + std::to_string(image.size) + "</td></tr>";
   }
   page += "</table></section>\n<section class=\"part facts\"><h2>Lint findings</h2>";
   if (facts.findings.empty()) page += "<p>None.</p>";

@@ -19,11 +19,10 @@ void PrintJson(std::ostream& out, const std::string& path, const PackageContents
   out << JsonHead("verify", path, status) << ",\"sound\":" << (status == 0 ? "true" : "false")
       << ",\"size\":" << contents.fileSize << ",\"images\":[";
   bool first = true;
-  for (const StoredImage& image : contents.images) {
+  for (const ImageFacts& image : contents.images) {
     if (!image.decoded.ok) continue;
-    out << (first ? "" : ",") << "{\"name\":" << JsonString(image.name) << ",\"format\":\""
-        << FormatKey(image.format) << "\",\"width\":" << image.decoded.width
-        << ",\"height\":" << image.decoded.height << ",\"dataSize\":" << image.dataSize << '}';
+    out << (first ? "" : ",") << '{' << JsonImageFields(image) << ",\"dataSize\":" << image.size
+        << '}';
     first = false;
   }
   out << "],\"allowed\":" << allowed << JsonTail(findings, contents.fault);
@@ -58,10 +57,9 @@ int VerifyPackage(ByteSource& source, const std::string& path, const VerifyOptio
   if (status != 0) return status;
   out << Shown(path) << ": sound package of " << contents.fileSize << " bytes, "
       << contents.images.size() << (contents.images.size() == 1 ? " image" : " images") << '\n';
-  for (const StoredImage& image : contents.images) {
+  for (const ImageFacts& image : contents.images) {
     out << "  " << Shown(image.name) << ": " << FormatName(image.format) << ", "
-        << image.decoded.width << "x" << image.decoded.height << " pixels, " << image.dataSize
-        << " bytes\n";
+        << PixelsText(image) << ", " << image.size << " bytes\n";
   }
   out.flush();
   return 0;

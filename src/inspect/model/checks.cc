@@ -8,7 +8,6 @@
 #include "base/bp_exception.h"
 #include "base/shown.h"
 #include "base/utf8.h"
-#include "digest/sha256.h"
 #include "image/decode_image.h"
 #include "image/image_format.h"
 #include "inspect/model/checks.h"
@@ -155,15 +154,19 @@ void CheckLayoutText(const std::string& file, const LayoutDocument& document,
   }
 }
 
-void ImageChecks::Check(const CheckedImage& image, std::vector<Finding>& findings) {
+void ImageChecks::Check(const ImageFacts& image, const std::string& file, bool read,
+                        std::vector<Finding>& findings) {
+  const bool stored = image.recordOffset != kNoOffset;
+  // A package's image is told by its record, a file's by the file.
+  const std::string subject = stored ? "image data of " + image.name + " " : "";
   auto add = [&](FindingId id, const std::string& message) {
-    findings.push_back({&Kind(id), image.file, image.offset == kNoOffset ? 1 : 0,
-                        image.offset == kNoOffset ? 1 : 0, image.offset, message});
+    findings.push_back(
+        {&Kind(id), file, stored ? 0 : 1, stored ? 0 : 1, image.recordOffset, message});
   };
-  if (image.decoded != nullptr) {
-    if (!image.decoded->ok) {
-      add(FindingId::kImageDecode, image.subject + "does not decode as " +
-                                       FormatName(image.format) + ": " + image.decoded->problem);
+  if (read) {
+    if (!image.decoded.ok) {
+      add(FindingId::kImageDecode, subject + "does not decode as " + FormatName(image.format) +
+                                       ": " + image.decoded.problem);
     }
     const std::size_t dot = image.name.rfind('.');
     const std::string extension =
@@ -171,9 +174,8 @@ void ImageChecks::Check(const CheckedImage& image, std::vector<Finding>& finding
     const bool saysPng = extension == "png";
     const bool saysJpeg = extension == "jpg" || extension == "jpeg";
     if ((saysPng && image.format != kFormatPng) || (saysJpeg && image.format != kFormatJpeg)) {
-      add(FindingId::kImageExtension, image.subject + "the name says " +
-                                          (saysPng ? "PNG" : "JPEG") + ", the content is " +
-                                          FormatName(image.format));
+      add(FindingId::kImageExtension, subject + "the name says " + (saysPng ? "PNG" : "JPEG") +
+                                          ", the content is " + FormatName(image.format));
     }
   }
   if (!IsExtractableName(image.name)) {
@@ -183,8 +185,10 @@ void ImageChecks::Check(const CheckedImage& image, std::vector<Finding>& finding
              })) {
     add(FindingId::kImageNameControl, "the image name holds control bytes");
   }
-  if (image.decoded == nullptr) return;
-  const auto [seen, added] = byName_.emplace(image.name, std::make_pair(image.sha256, image.where));
+  if (!read) return;
+  const std::string where =
+      stored ? "the record at offset " + std::to_string(image.recordOffset) : file;
+  const auto [seen, added] = byName_.emplace(image.name, std::make_pair(image.sha256, where));
   if (!added && seen->second.first != image.sha256) {
     add(FindingId::kImageNameShared, "the image name " + image.name + " is taken by " +
                                          seen->second.second + " with other content");
@@ -196,10 +200,8 @@ std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
   std::vector<LintedImage> images;
   ImageChecks checks;
   for (const std::string& path : paths) {
-    LintedImage image;
-    image.path = path;
-    image.name = std::string(ImageName(path));
-    CheckedImage checked{image.name, 0, nullptr, "", path, kNoOffset, "", path};
+    LintedImage image{path, {}, nullptr};
+    image.facts.name = std::string(ImageName(path));
     FileSource file(path);
     // Read once, as the packager would; the checks work on the record's copy.
     if (!file.IsOpen()) {
@@ -208,7 +210,7 @@ std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
     } else {
       try {
         image.record = MakeImageRecord(file, path);
-        image.format = DecodeImageHead(image.record->data.get()).format;
+        image.facts.format = DecodeImageHead(image.record->data.get()).format;
       } catch (const cBP_EXCEPTION& e) {
         findings.push_back({&Kind(e.code == BP_ERR_MALFORMED ? FindingId::kImageFormat
                                                              : FindingId::kImageUnreadable),
@@ -216,16 +218,12 @@ std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
       }
     }
     if (image.record) {
-      image.size = file.Size();
-      MemorySource content(std::string_view(
-          reinterpret_cast<const char*>(image.record->data.get()) + image.record->size - image.size,
-          static_cast<std::size_t>(image.size)));
-      image.decoded = DecodeImage(content, 0, image.size, image.format);
-      checked.format = image.format;
-      checked.decoded = &image.decoded;
-      checked.sha256 = Sha256Hex(content).value_or("");
+      image.facts.size = file.Size();
+      MemorySource content(image.Content());
+      // Memory does not fail to read.
+      image.facts = LearnImage(content, image.facts, Learn::kAll).value_or(image.facts);
     }
-    checks.Check(checked, findings);
+    checks.Check(image.facts, path, image.record != nullptr, findings);
     images.push_back(std::move(image));
   }
   return images;

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "base/line_index.h"
-#include "image/decode_image.h"
 #include "inspect/model/findings.h"
+#include "inspect/model/image_facts.h"
 #include "inspect/model/package_contents.h"
 #include "layout/layout_document.h"
 #include "package/package_walker.h"
@@ -29,15 +29,12 @@ enum class References {
 // An image given to lint, as far as it could be read.
 struct LintedImage {
   std::string path;
-  std::string name;          // what the package would call it
-  Record record;             // the record the packager would store; null when not read
-  std::uint32_t format = 0;  // when read: 0 PNG, 2 JPEG
-  std::uint64_t size = 0;    // when read
-  DecodedImage decoded;      // when read: the pixel size, or why it does not decode
+  ImageFacts facts;  // its name always; the rest when read
+  Record record;     // the record the packager would store; null when not read
   // The image's bytes, inside the record.
   std::string_view Content() const {
-    return {reinterpret_cast<const char*>(record->data.get()) + record->size - size,
-            static_cast<std::size_t>(size)};
+    return {reinterpret_cast<const char*>(record->data.get()) + record->size - facts.size,
+            static_cast<std::size_t>(facts.size)};
   }
 };
 
@@ -54,13 +51,6 @@ Finding LayoutFinding(const LayoutDocument& document, const std::string& file,
 void CheckLayoutText(const std::string& file, const LayoutDocument& document,
                      std::uint64_t textOffset, std::vector<Finding>& findings);
 
-// An image as the layout's checks see it.
-struct NamedImage {
-  std::string name;
-  std::uint32_t width = 0;  // 0 when it does not decode
-  std::uint32_t height = 0;
-};
-
 // How the preview draws the title bar and the About box: the app icon at this height, a
 // logo at most this wide.
 constexpr std::uint32_t kIconShownHeight = 32;
@@ -75,7 +65,7 @@ constexpr std::uint32_t kLogoMostScaled = 4;
 // and notes of images shown much smaller than they are. With textOffset (a package's), each
 // finding also gets its byte offset there. Every finding with a position names its element.
 void CheckLayout(const std::string& file, const LayoutDocument& document,
-                 const std::vector<NamedImage>* images, std::uint64_t textOffset,
+                 const std::vector<const ImageFacts*>* images, std::uint64_t textOffset,
                  std::vector<Finding>& findings);
 
 // Why the client would not open url as a link, for a person ("its scheme \"htps\" is not
@@ -86,25 +76,15 @@ std::optional<std::string> LinkProblem(std::string_view url);
 // Whether url is a link the client opens: LinkProblem finds nothing.
 bool IsClientLink(std::string_view url);
 
-// One image as lint or verify checks it.
-struct CheckedImage {
-  std::string name;                       // what the package calls it
-  std::uint32_t format = 0;               // kFormatPng or kFormatJpeg
-  const DecodedImage* decoded = nullptr;  // null when the image could not be read
-  std::string sha256;                     // of its data, when read
-  std::string file;                       // the file findings name
-  std::uint64_t offset = kNoOffset;       // its record's offset in a package
-  std::string subject;                    // starts messages that need to say which image
-  std::string where;                      // how another image of its name is told of it
-};
-
 // The checks every image gets the same way in every command: that it decodes, that its
 // extension names its format, that extract would take its name and the name holds no
 // control bytes, and that no other image checked before has its name and other content.
 class ImageChecks {
  public:
-  // Adds the findings about image.
-  void Check(const CheckedImage& image, std::vector<Finding>& findings);
+  // Adds the findings about image, in file (an image file, or a package when the image has a
+  // record offset); one not read gets only the checks of its name.
+  void Check(const ImageFacts& image, const std::string& file, bool read,
+             std::vector<Finding>& findings);
 
  private:
   std::map<std::string, std::pair<std::string, std::string>> byName_;  // sha256, where

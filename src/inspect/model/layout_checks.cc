@@ -62,15 +62,15 @@ std::uint64_t Scaled(std::uint64_t length, std::uint64_t shown, std::uint64_t of
 // icon higher than kIconShownHeight that is larger than kIconLargest or not square, a logo
 // scaled down more than kLogoMostScaled times. The first image of a name is the one shown.
 std::vector<std::pair<std::size_t, std::string>> ShownSmaller(
-    const LayoutDocument& document, const std::vector<NamedImage>& images) {
-  std::unordered_map<std::string_view, const NamedImage*> byName;
-  for (const NamedImage& image : images) byName.emplace(image.name, &image);
+    const LayoutDocument& document, const std::vector<const ImageFacts*>& images) {
+  std::unordered_map<std::string_view, const ImageFacts*> byName;
+  for (const ImageFacts* image : images) byName.emplace(image->name, image);
   std::vector<std::pair<std::size_t, std::string>> notes;
   for (const LayoutDocument::Reference& reference : document.References()) {
     const auto found = byName.find(reference.name);
-    if (found == byName.end() || found->second->width == 0 || found->second->height == 0) continue;
-    const std::uint64_t w = found->second->width;
-    const std::uint64_t h = found->second->height;
+    if (found == byName.end() || !found->second->decoded.ok) continue;
+    const std::uint64_t w = found->second->decoded.width;
+    const std::uint64_t h = found->second->decoded.height;
     const bool icon = reference.appIcon;
     // The title bar draws the icon kIconShownHeight high, keeping its shape: one no higher is
     // shown at its own size, however wide.
@@ -99,7 +99,7 @@ std::vector<std::pair<std::size_t, std::string>> ShownSmaller(
 }  // namespace
 
 void CheckLayout(const std::string& file, const LayoutDocument& document,
-                 const std::vector<NamedImage>* images, std::uint64_t textOffset,
+                 const std::vector<const ImageFacts*>* images, std::uint64_t textOffset,
                  std::vector<Finding>& findings) {
   auto add = [&](std::size_t at, FindingId id, std::string message) {
     findings.push_back(LayoutFinding(document, file, textOffset, at, id, std::move(message)));
@@ -131,13 +131,13 @@ void CheckLayout(const std::string& file, const LayoutDocument& document,
     const auto& references = document.References();
     const NameMismatches mismatches = MatchNames(
         references, [](const LayoutDocument::Reference& r) { return std::string_view(r.name); },
-        *images, [](const NamedImage& image) { return std::string_view(image.name); });
+        *images, [](const ImageFacts* image) { return std::string_view(image->name); });
     for (std::size_t i : mismatches.references) {
       add(references[i].offset, FindingId::kMissingImage, kNoResourceFound + references[i].name);
     }
     for (std::size_t i : mismatches.resources) {
       add(document.Elements().empty() ? 0 : document.Elements().front().offset,
-          FindingId::kUnreferencedImage, kNoReferenceFound + (*images)[i].name);
+          FindingId::kUnreferencedImage, kNoReferenceFound + (*images)[i]->name);
     }
     for (const auto& [offset, message] : ShownSmaller(document, *images)) {
       add(offset, FindingId::kImageShownSmaller, message);
@@ -179,12 +179,9 @@ std::vector<Finding> LintFindings(const std::string& file, const LayoutDocument&
                                   std::vector<LintedImage>& images, References references) {
   std::vector<Finding> findings;
   images = CheckImages(imagePaths, findings);
-  std::vector<NamedImage> named;
+  std::vector<const ImageFacts*> named;
   named.reserve(images.size());
-  for (const LintedImage& image : images) {
-    named.push_back({image.name, image.decoded.ok ? image.decoded.width : 0,
-                     image.decoded.ok ? image.decoded.height : 0});
-  }
+  for (const LintedImage& image : images) named.push_back(&image.facts);
   const bool compared = !images.empty() || references == References::kAlways;
   CheckLayout(file, document, compared ? &named : nullptr, kNoOffset, findings);
   SortFindings(file, findings);
@@ -194,15 +191,11 @@ std::vector<Finding> LintFindings(const std::string& file, const LayoutDocument&
 std::vector<Finding> PackageFindings(const PackageContents& contents,
                                      const LayoutDocument& document, const std::string& path) {
   std::vector<Finding> findings;
-  std::vector<NamedImage> named;
+  std::vector<const ImageFacts*> named;
   ImageChecks checks;
-  for (const StoredImage& image : contents.images) {
-    named.push_back({image.name, image.decoded.ok ? image.decoded.width : 0,
-                     image.decoded.ok ? image.decoded.height : 0});
-    checks.Check({image.name, image.format, &image.decoded, image.sha256, path, image.recordOffset,
-                  "image data of " + image.name + " ",
-                  "the record at offset " + std::to_string(image.recordOffset)},
-                 findings);
+  for (const ImageFacts& image : contents.images) {
+    named.push_back(&image);
+    checks.Check(image, path, true, findings);
   }
   if (contents.hasLayout) CheckLayout(path, document, &named, contents.layoutTextOffset, findings);
   std::stable_sort(findings.begin(), findings.end(),

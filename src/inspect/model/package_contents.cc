@@ -16,7 +16,7 @@ Fault FaultOf(const WalkFault& fault) {
   return {Status::kStructure, fault.offset, fault.message};
 }
 
-PackageContents ReadPackageContents(ByteSource& source, FileDigest digest) {
+PackageContents ReadPackageContents(ByteSource& source, FileDigest digest, Learn learn) {
   PackageContents contents;
   contents.fileSize = source.Size();
   // The digest first: a file that changes during the walk then no longer matches it, which
@@ -40,16 +40,14 @@ PackageContents ReadPackageContents(ByteSource& source, FileDigest digest) {
       contents.layoutTextOffset = r.offset + kLayoutHeadSize;
     }
     if (r.type != RecordType::kImage) return true;
-    SliceSource data(source, r.dataOffset, r.dataSize);
-    std::optional<std::string> sha256 = Sha256Hex(data);
-    if (!sha256) {
+    std::optional<ImageFacts> image =
+        LearnImage(source, {r.name, r.format, r.dataSize, {}, "", r.offset, r.dataOffset}, learn);
+    if (!image) {
       unreadable =
           Fault{Status::kIo, r.dataOffset, "cannot read the file: " + source.ReadFailure()};
       return false;
     }
-    contents.images.push_back({r.name, r.offset, r.format, r.dataOffset, r.dataSize,
-                               DecodeImage(source, r.dataOffset, r.dataSize, r.format),
-                               std::move(*sha256)});
+    contents.images.push_back(std::move(*image));
     return true;
   });
   if (fault) {

@@ -8,23 +8,12 @@
 #include <vector>
 
 #include "base/byte_source.h"
-#include "image/decode_image.h"
+#include "inspect/model/image_facts.h"
 #include "inspect/model/tool_table.h"
 #include "package/package_walker.h"
 #include "package/record_codec.h"
 
 namespace vantu::branding_package {
-
-// One stored image as the reading found it.
-struct StoredImage {
-  std::string name;
-  std::uint64_t recordOffset = 0;
-  std::uint32_t format = 0;  // kFormatPng or kFormatJpeg
-  std::uint64_t dataOffset = 0;
-  std::uint32_t dataSize = 0;
-  DecodedImage decoded;  // the pixel size, or why it does not decode
-  std::string sha256;    // of its data
-};
 
 // One record in file order.
 struct StoredRecord {
@@ -42,7 +31,7 @@ struct PackageContents {
   bool hasLayout = false;
   std::string layoutText;
   std::uint64_t layoutTextOffset = 0;  // where the text starts in the file
-  std::vector<StoredImage> images;     // every image record, in file order
+  std::vector<ImageFacts> images;      // every image record, in file order
   std::optional<Fault> fault;          // the first fault; the reading stopped there
   std::string sha256;                  // of the whole file, when it was asked for
 };
@@ -57,8 +46,9 @@ enum class FileDigest {
 };
 
 // Reads source once: the header, every record (those of a truncated package up to where it
-// ends), each image decoded and digested, and, as digest says, the whole file's digest. A
-// fault of the structure, or a read that fails, ends the reading and is kept.
-PackageContents ReadPackageContents(ByteSource& source, FileDigest digest);
+// ends), of each image what learn asks, and, as digest says, the whole file's digest. A fault
+// of the structure, or a read that fails, ends the reading and is kept.
+PackageContents ReadPackageContents(ByteSource& source, FileDigest digest,
+                                    Learn learn = Learn::kAll);
 
 }  // namespace vantu::branding_package

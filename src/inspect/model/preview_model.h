@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "inspect/model/image_facts.h"
 #include "layout/layout_document.h"
 
 namespace vantu::branding_package {
@@ -44,11 +45,8 @@ struct PreviewModel {
 
 // An image the page shows.
 struct PreviewImage {
-  std::string name;
-  std::uint32_t format = 0;  // 0 PNG, 2 JPEG
-  std::uint32_t width = 0;
-  std::uint32_t height = 0;
-  std::string bytes;
+  ImageFacts facts;
+  std::string bytes;  // its data
 };
 
 // The model of a layout document that parses and passes the packager's rules.
