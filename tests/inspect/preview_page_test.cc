@@ -140,8 +140,8 @@ TEST(PreviewPage, TextNeverMakesAnElementOrAttribute) {
                           {PreviewItem::Kind::kHyperlink, hostile, hostile},
                           {PreviewItem::Kind::kLogo, hostile, ""},
                           {PreviewItem::Kind::kLogo, "missing" + hostile, ""}}});
-  PreviewFacts facts{hostile, 1, hostile, false, {{{hostile, 0, 1, {true, 1, 1, ""}}, hostile}},
-                     {}};
+  PreviewFacts facts{
+      hostile, 1, hostile, false, {{{hostile, 0, 1, {true, 1, 1, ""}, "", 0, 0}, hostile}}, {}};
   facts.findings.push_back(
       {&vantu::branding_package::Kind(vantu::branding_package::FindingId::kSchema), hostile, 1, 2,
        vantu::branding_package::kNoOffset, hostile});
