@@ -159,33 +159,32 @@ class PolicyArgs {
 
 }  // namespace
 
-int RunWhole(const std::function<int(std::ostream& out, std::ostream& err)>& run,
+int RunWhole(const std::string& input,
+             const std::function<Outcome(std::ostream& out, std::ostream& err)>& run,
              const Fallback& fallback) {
   std::ostringstream out;
   std::ostringstream err;
-  int status = 0;
-  std::string report;
+  Outcome outcome = 0;
   try {
-    status = run(out, err);
-    report = out.str();
+    outcome = run(out, err);
   } catch (const std::bad_alloc&) {
-    status = static_cast<int>(Status::kFatal);
-    err << "Fatal error: out of memory\n";
+    outcome = Fault{Status::kFatal, kNoOffset, "out of memory"};
   } catch (const std::exception& e) {
-    status = static_cast<int>(Status::kFatal);
-    err << "Fatal error: " << e.what() << '\n';
+    outcome = Fault{Status::kFatal, kNoOffset, e.what()};
   }
   std::cerr << err.str();
-  if (report.empty()) {
-    std::string message = err.str();
-    while (!message.empty() && message.back() == '\n') message.pop_back();
-    message = message.substr(message.rfind('\n') + 1);
-    const bool known =
-        (status >= static_cast<int>(Status::kIo) && status <= static_cast<int>(Status::kRefused));
-    report = fallback(
-        status, Fault{known ? static_cast<Status>(status) : Status::kFatal, kNoOffset, message});
+  if (const auto* status = std::get_if<int>(&outcome)) {
+    std::cout << out.str() << std::flush;
+    return *status;
   }
-  std::cout << report << std::flush;
+  const Fault& fault = std::get<Fault>(outcome);
+  if (fault.kind == Status::kFatal) {
+    std::cerr << "Fatal error: " << fault.message << std::endl;
+  } else {
+    ReportFault(std::cerr, input, fault);
+  }
+  const int status = static_cast<int>(fault.kind);
+  std::cout << fallback(status, fault) << std::flush;
   return status;
 }
 
@@ -208,8 +207,11 @@ int List(const std::vector<std::string>& args) {
   if (!command.Parse(args, status)) return status;
   if (json.getValue()) {
     return RunWhole(
-        [&](std::ostream& out, std::ostream& err) {
-          return ListPackage(package.getValue(), {true, layout.getValue()}, out, err);
+        package.getValue(),
+        [&](std::ostream& out, std::ostream& err) -> Outcome {
+          FileSource file(package.getValue());
+          if (!file.IsOpen()) return CannotOpen(file);
+          return ListPackage(file, package.getValue(), {true, layout.getValue()}, out, err);
         },
         JsonFallback("list", package.getValue()));
   }
@@ -246,8 +248,11 @@ int Verify(const std::vector<std::string>& args) {
   }
   if (options.json) {
     return RunWhole(
-        [&](std::ostream& out, std::ostream& err) {
-          return VerifyPackage(package.getValue(), options, out, err);
+        package.getValue(),
+        [&](std::ostream& out, std::ostream& err) -> Outcome {
+          FileSource file(package.getValue());
+          if (!file.IsOpen()) return CannotOpen(file);
+          return VerifyPackage(file, package.getValue(), options, out, err);
         },
         JsonFallback("verify", package.getValue()));
   }
@@ -328,14 +333,19 @@ int Lint(const std::vector<std::string>& args) {
   for (const auto& [key, value] : kFormats) {
     if (chosenFormat == key) options.format = value;
   }
-  const auto run = [&](std::ostream& out, std::ostream& err) {
-    return LintLayout(layout, images, options, out, err);
+  const auto run = [&](std::ostream& out, std::ostream& /*err*/) -> Outcome {
+    LayoutFile file = ReadLayoutFile(layout);
+    if (auto fault = LayoutFault(file)) return *fault;
+    return LintLayout(layout, std::move(file.text), images, options, out);
   };
-  if (options.format == LintFormat::kJson) return RunWhole(run, JsonFallback("lint", layout));
+  if (options.format == LintFormat::kJson) {
+    return RunWhole(layout, run, JsonFallback("lint", layout));
+  }
   if (options.format == LintFormat::kSarif) {
-    // A log of a run that failed, with the reason.
-    return RunWhole(
-        run, [](int status, const Fault& fault) { return SarifLog({}, status, fault.message); });
+    // A log of a run that failed, naming the file and the reason.
+    return RunWhole(layout, run, [&layout](int status, const Fault& fault) {
+      return SarifLog({}, status, Shown(layout) + ": " + fault.message);
+    });
   }
   return LintLayout(layout, images, options, std::cout, std::cerr);
 }

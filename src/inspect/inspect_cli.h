@@ -25,11 +25,12 @@ const std::vector<CommandEntry>& Commands();
 // A whole report made from a run's status and fault, for a run that printed none.
 using Fallback = std::function<std::string(int status, const Fault& fault)>;
 
-// Runs a command whose report (--json, --format sarif) must be exactly one whole document on
-// standard output whatever happens: its own, or, when it printed none (an input it could not
-// open) or failed part-way (out of memory, or any other exception: status 70), fallback's,
-// which names the fault.
-int RunWhole(const std::function<int(std::ostream& out, std::ostream& err)>& run,
+// Runs a command on input whose report (--json, --format sarif) must be exactly one whole
+// document on standard output whatever happens: its own, or, when it stopped with a fault (an
+// input it could not open) or failed part-way (out of memory, or any other exception: status
+// 70), fallback's, which names the fault; the fault also goes to standard error.
+int RunWhole(const std::string& input,
+             const std::function<Outcome(std::ostream& out, std::ostream& err)>& run,
              const Fallback& fallback);
 
 // Runs branding-package-inspect on argv and returns the process exit status.

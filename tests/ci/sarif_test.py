@@ -57,7 +57,7 @@ def main():
     with tempfile.TemporaryDirectory() as tmp:
         for image in ("icon.png", "logo.jpg"):
             shutil.copy(os.path.join(EXAMPLES, image), tmp)
-        # A sound layout: no results, a successful run, every catalogue entry a rule.
+        # A sound layout: no results, a successful run, every finding of the catalogue a rule.
         status, run = sarif("sound", os.path.join(EXAMPLES, "layout.xml"),
                             os.path.join(tmp, "icon.png"), os.path.join(tmp, "logo.jpg"))
         check(status == 0 and run["results"] == [], "sound: no results")
@@ -67,6 +67,7 @@ def main():
                                    check=True).stdout.decode()
         check(ids and all(f"`{i}`" in explained for i in ids) and len(ids) == len(set(ids)),
               "rules are the catalogue")
+        check("package-structure" not in ids and "digest" in ids, "rules are findings, no fault")
 
         # Findings in a file whose name needs encoding, on lines with characters of two
         # bytes before them, the second line's column smaller than the first's.

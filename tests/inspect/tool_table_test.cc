@@ -134,20 +134,33 @@ TEST(SourceMap, TheReadmeListsThePackagesEachCommandInstalls) {
   EXPECT_EQ(ReadmeList(readme, "<!-- test packages -->"), ScriptList(script, "tests"));
 }
 
-// A run that fails part-way with any exception (running out of memory is tested end to end)
-// still prints one whole document, naming the failure.
-TEST(RunWhole, AnyFailurePrintsTheFallbackDocument) {
-  std::ostringstream out;
-  std::streambuf* const cout = std::cout.rdbuf(out.rdbuf());
-  const int status = bp::RunWhole(
-      [](std::ostream& partial, std::ostream&) -> int {
-        partial << "{\"half";
-        throw std::length_error("too long");
-      },
-      [](int code, const bp::Fault& fault) { return std::to_string(code) + " " + fault.message; });
-  std::cout.rdbuf(cout);
-  EXPECT_EQ(status, 70);
-  EXPECT_EQ(out.str(), "70 Fatal error: too long");
+// A run that stops with a fault, or fails part-way with any exception (running out of memory
+// is tested end to end), prints one whole document naming it, with its status; a half-written
+// report is dropped.
+TEST(RunWhole, AFaultOrAFailurePrintsTheFallbackDocument) {
+  const std::pair<std::function<bp::Outcome()>, std::string> cases[] = {
+      {[]() -> bp::Outcome { throw std::length_error("too long"); }, "70 too long"},
+      {[]() -> bp::Outcome {
+         return bp::Fault{bp::Status::kIo, 0, "cannot open"};
+       },
+       "2 cannot open"},
+  };
+  for (const auto& [end, expected] : cases) {
+    std::ostringstream out;
+    std::streambuf* const cout = std::cout.rdbuf(out.rdbuf());
+    const int status = bp::RunWhole(
+        "in",
+        [&end = end](std::ostream& partial, std::ostream&) {
+          partial << "{\"half";
+          return end();
+        },
+        [](int code, const bp::Fault& fault) {
+          return std::to_string(code) + " " + fault.message;
+        });
+    std::cout.rdbuf(cout);
+    EXPECT_EQ(out.str(), expected);
+    EXPECT_EQ(std::to_string(status), expected.substr(0, expected.find(' ')));
+  }
 }
 
 }  // namespace

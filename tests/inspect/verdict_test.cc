@@ -303,6 +303,13 @@ INSTANTIATE_TEST_SUITE_P(
                         0,
                         {},
                         0},
+                    PolicyCase{"aFaultDenied",
+                               {false, {}, {"package-structure"}},
+                               "package-structure is a fault, not a finding: it stops the "
+                               "reading, whatever the policy",
+                               0,
+                               {},
+                               0},
                     PolicyCase{"both",
                                {false, {"schema"}, {"schema"}},
                                "schema is both allowed and denied",

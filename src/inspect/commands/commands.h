@@ -110,6 +110,10 @@ struct LintOptions {
 // show it), else the status of the gravest kind.
 int LintLayout(const std::string& layoutPath, const std::vector<std::string>& imagePaths,
                const LintOptions& options, std::ostream& out, std::ostream& err);
+// The same on the layout's text, read from layoutPath.
+int LintLayout(const std::string& layoutPath, std::string text,
+               const std::vector<std::string>& imagePaths, const LintOptions& options,
+               std::ostream& out);
 
 // How refs prints.
 struct RefsOptions {

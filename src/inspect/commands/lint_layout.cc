@@ -134,7 +134,12 @@ int LintLayout(const std::string& layoutPath, const std::vector<std::string>& im
                const LintOptions& options, std::ostream& out, std::ostream& err) {
   std::string text;
   if (!ReadLayoutText(layoutPath, text, err)) return static_cast<int>(Status::kIo);
+  return LintLayout(layoutPath, std::move(text), imagePaths, options, out);
+}
 
+int LintLayout(const std::string& layoutPath, std::string text,
+               const std::vector<std::string>& imagePaths, const LintOptions& options,
+               std::ostream& out) {
   const LayoutDocument document(std::move(text));
   LintReport report{layoutPath, {}, {}, 0, 0};
   report.findings =

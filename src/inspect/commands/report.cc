@@ -43,24 +43,30 @@ void PrintFindings(std::ostream& out, const std::vector<Finding>& findings) {
   }
 }
 
-bool ReadLayoutText(const std::string& layoutPath, std::string& text, std::ostream& err) {
-  LayoutFile file = ReadLayoutFile(layoutPath);
+std::optional<Fault> LayoutFault(const LayoutFile& file) {
   switch (file.problem) {
     case LayoutFile::Problem::kNone:
-      text = std::move(file.text);
-      return true;
+      return std::nullopt;
     case LayoutFile::Problem::kCannotOpen:
-      err << Shown(layoutPath) << ": cannot open the file: " << file.reason << std::endl;
-      return false;
+      return Fault{Status::kIo, kNoOffset, "cannot open the file: " + file.reason};
     case LayoutFile::Problem::kCannotRead:
-      err << Shown(layoutPath) << ": cannot read the file: " << file.reason << std::endl;
-      return false;
+      return Fault{Status::kIo, kNoOffset, "cannot read the file: " + file.reason};
     case LayoutFile::Problem::kTooLarge:
-      err << Shown(layoutPath) << ": layout too large for the package (more than " << kMaxLayoutText
-          << " bytes)" << std::endl;
-      return false;
+      return Fault{Status::kIo, kNoOffset,
+                   "layout too large for the package (more than " + std::to_string(kMaxLayoutText) +
+                       " bytes)"};
   }
-  return false;
+  return std::nullopt;
+}
+
+bool ReadLayoutText(const std::string& layoutPath, std::string& text, std::ostream& err) {
+  LayoutFile file = ReadLayoutFile(layoutPath);
+  if (auto fault = LayoutFault(file)) {
+    ReportFault(err, layoutPath, *fault);
+    return false;
+  }
+  text = std::move(file.text);
+  return true;
 }
 
 int WriteWhole(const std::string& content, const std::string& outputPath,

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "base/file_id.h"
 #include "inspect/model/findings.h"
 #include "inspect/model/tool_table.h"
+#include "layout/layout_document.h"
 
 namespace vantu::branding_package {
 
@@ -26,8 +28,12 @@ std::string WhereOf(const Finding& f);
 // Prints each finding as "WHERE: SEVERITY: MESSAGE [ID]".
 void PrintFindings(std::ostream& out, const std::vector<Finding>& findings);
 
-// Reads the layout document at layoutPath into text; on a failure reports it on err ("PATH:
-// cannot open|read the file: reason") and returns false.
+// Why file, a layout read, cannot be checked ("cannot open|read the file: reason", or too
+// large); none when it was read.
+std::optional<Fault> LayoutFault(const LayoutFile& file);
+
+// Reads the layout document at layoutPath into text; on a failure reports its fault on err
+// and returns false.
 bool ReadLayoutText(const std::string& layoutPath, std::string& text, std::ostream& err);
 
 // Writes content to outputPath whole or not at all, never over one of inputs; on a failure

@@ -16,7 +16,9 @@ std::string Text(std::string_view text) { return "{\"text\":" + JsonString(text)
 
 std::string Rules() {
   std::string rules = "[";
+  // The faults come last: a result's rule index is its kind's place in the catalogue.
   for (const FindingKind& kind : FindingCatalogue()) {
+    if (IsFault(kind)) break;
     rules += rules.size() > 1 ? ",{" : "{";
     rules += "\"id\":" + JsonString(kind.id) + ",\"shortDescription\":" + Text(kind.title) +
              ",\"fullDescription\":" + Text(kind.explanation) + ",\"help\":" +

@@ -135,15 +135,19 @@ const std::vector<FindingKind>& FindingCatalogue() {
        "A client finds images by name, so it shows one of them wherever either is meant; "
        "extract refuses the package."},
       // What only a package can show.
-      {FindingId::kPackageUnreadable, "package-unreadable", S::kError, F::kIo,
-       "the package cannot be read",
-       "The file does not exist, cannot be opened, is not a regular file, or a read failed."},
-      {FindingId::kPackageStructure, "package-structure", S::kError, F::kStructure,
-       "the package is corrupt",
-       "Its sizes, constants, record order or strings are not what the packager writes; "
-       "nothing after the offset given is read."},
       {FindingId::kDigest, "digest", S::kError, F::kDigest, "the SHA-256 is not the one expected",
        "The file is not the package whose hash was given: rebuild it or find the right one."},
+      // The faults.
+      {FindingId::kPackageUnreadable, "package-unreadable", S::kError, F::kIo,
+       "the package cannot be read",
+       "A fault, not a finding: the file does not exist, cannot be opened, is not a regular "
+       "file, or a read failed. The run reports it with the offset where the read failed and "
+       "stops; no policy changes that."},
+      {FindingId::kPackageStructure, "package-structure", S::kError, F::kStructure,
+       "the package is corrupt",
+       "A fault, not a finding: its sizes, constants, record order or strings are not what the "
+       "packager writes. The run reports it with its offset and reads nothing after it; no "
+       "policy changes that."},
   });
   return catalogue;
 }
@@ -156,11 +160,20 @@ const FindingKind* FindFindingKind(std::string_view id) {
 
 const FindingKind& Kind(FindingId id) { return FindingCatalogue()[static_cast<std::size_t>(id)]; }
 
+namespace {
+
+// "fault" for a fault, else the severity's word.
+const char* SeverityWord(const FindingKind& kind) {
+  return IsFault(kind) ? "fault" : SeverityName(kind.severity);
+}
+
+}  // namespace
+
 std::string CatalogueTable() {
   std::string table =
       "| Id | Severity | Status | Finding | What it means |\n|---|---|---|---|---|\n";
   for (const FindingKind& kind : FindingCatalogue()) {
-    table += std::string("| `") + kind.id + "` | " + SeverityName(kind.severity) + " | " +
+    table += std::string("| `") + kind.id + "` | " + SeverityWord(kind) + " | " +
              std::to_string(static_cast<int>(kind.status)) + " | " + kind.title + " | " +
              kind.explanation + " |\n";
   }
@@ -168,7 +181,7 @@ std::string CatalogueTable() {
 }
 
 std::string Explanation(const FindingKind& kind) {
-  return std::string(kind.id) + ": " + SeverityName(kind.severity) + ", exit status " +
+  return std::string(kind.id) + ": " + SeverityWord(kind) + ", exit status " +
          std::to_string(static_cast<int>(kind.status)) + "\n" + kind.title + ".\n\n" +
          kind.explanation + "\n";
 }
@@ -190,6 +203,13 @@ std::optional<std::string> PolicyProblem(const Policy& policy) {
     for (const std::string& id : *ids) {
       if (FindFindingKind(id) == nullptr) {
         return "no finding " + Shown(id) + "; 'lint --explain all' lists them";
+      }
+    }
+  }
+  for (const std::set<std::string>* ids : {&policy.allowed, &policy.denied}) {
+    for (const std::string& id : *ids) {
+      if (IsFault(*FindFindingKind(id))) {
+        return id + " is a fault, not a finding: it stops the reading, whatever the policy";
       }
     }
   }

@@ -43,9 +43,12 @@ enum class FindingId {
   kImageNameRefused,
   kImageNameControl,
   kImageNameShared,
+  kDigest,
+  // Faults, not findings: what stops a package's reading, reported as the run's fault with its
+  // offset and never raised as a finding; --explain explains them, --allow and --deny refuse
+  // them, and a SARIF log has no rule for them.
   kPackageUnreadable,
   kPackageStructure,
-  kDigest,
 };
 
 // One entry of the catalogue.
@@ -66,6 +69,9 @@ const FindingKind* FindFindingKind(std::string_view id);
 
 // The entry of id.
 const FindingKind& Kind(FindingId id);
+
+// Whether kind is one of the faults at the end of the catalogue.
+inline bool IsFault(const FindingKind& kind) { return kind.which >= FindingId::kPackageUnreadable; }
 
 // The catalogue as a Markdown table (id, severity, status, what it means), as the README
 // shows it.

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "base/byte_source.h"
@@ -58,5 +59,9 @@ struct Fault {
   std::uint64_t offset;  // kNoOffset when no byte is at fault
   std::string message;
 };
+
+// How a command ends: with its exit status, its report written, or with the fault that
+// stopped it before it could write one, for its runner to report.
+using Outcome = std::variant<int, Fault>;
 
 }  // namespace vantu::branding_package
