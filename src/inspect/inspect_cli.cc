@@ -464,19 +464,14 @@ int Dispatch(int argc, char** argv) {
 const std::vector<CommandEntry>& Commands() {
   // Made on first use: a table built before main could throw where nothing catches it.
   static const std::vector<CommandEntry> commands = {
-      {"list", "PACKAGE [--json] [--layout]", "show the header and every record", List},
-      {"verify", "PACKAGE [--sha256 HEX] [--strict] [--allow ID] [--deny ID] [--json]",
-       "check everything a client relies on", Verify},
-      {"extract", "PACKAGE DIR [--force]", "write DIR/layout.xml and every image into DIR",
-       Extract},
-      {"lint", "LAYOUT [IMAGE...] [--strict] [--allow ID] [--deny ID] [--format FORMAT]",
-       "report every finding about a layout", Lint},
-      {"refs", "LAYOUT [--null] [--dir DIR] [--depfile PACKAGE] [-o FILE]",
-       "print the image names a layout refers to", Refs},
+      {"list", "PACKAGE", "show the header and every record", List},
+      {"verify", "PACKAGE", "check everything a client relies on", Verify},
+      {"extract", "PACKAGE DIR", "write the layout and every image into DIR", Extract},
+      {"lint", "LAYOUT [IMAGE...]", "report every finding about a layout", Lint},
+      {"refs", "LAYOUT", "print the image names a layout refers to", Refs},
       {"diff", "A B", "show how two packages differ", Diff},
-      {"preview", "PACKAGE -o FILE.html", "draw the branding as the client shows it", Preview},
-      {"preview", "--layout LAYOUT [IMAGE...] -o FILE.html", "the same for a layout and its images",
-       nullptr},
+      {"preview", "PACKAGE", "draw the branding as the client shows it", Preview},
+      {"preview", "--layout LAYOUT [IMAGE...]", "the same for a layout and its images", nullptr},
   };
   return commands;
 }

@@ -14,7 +14,7 @@ namespace vantu::branding_package {
 // line of the command above).
 struct CommandEntry {
   const char* name;
-  const char* arguments;
+  const char* arguments;  // its operands; its options are its parser's, which --help lists
   const char* summary;
   int (*run)(const std::vector<std::string>& args);
 };

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,6 +22,8 @@ TEST(InspectCli, UsageVersionAndBadCommandLines) {
   auto run = RunInspect({"--help"});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out.rfind("Usage: branding-package-inspect COMMAND [ARGUMENTS]\n", 0), 0u);
+  std::istringstream lines(run.out);
+  for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 80u) << line;
   EXPECT_EQ(RunInspect({"--version"}).out, "branding-package-inspect 24.07\n");
 
   run = RunInspect({});
