@@ -66,9 +66,8 @@ class Walker {
       switch (recordHead.type) {
         case static_cast<std::uint32_t>(RecordType::kLayout):
           record.type = RecordType::kLayout;
+          // Any record before it ends the walk, so a layout not seen yet is the first record.
           if (layoutSeen) return Structure(offset, "second layout record");
-          if (offset != kHeaderSize)
-            return Structure(offset, "layout record is not the first record");
           layoutSeen = true;
           fault = Layout(record, head);
           break;
