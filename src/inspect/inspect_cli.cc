@@ -157,6 +157,44 @@ class PolicyArgs {
   TCLAP::MultiArg<std::string> deny_;
 };
 
+// --format, as lint and build take it.
+class FormatArg {
+ public:
+  explicit FormatArg(TCLAP::CmdLine& cmd)
+      : names_(Names()),
+        format_("", "format",
+                "How to report: lines (text), one JSON object (json), a SARIF 2.1.0 log (sarif) "
+                "or GitHub Actions annotations (github)",
+                false, "text", &names_, cmd) {}
+
+  // Whether it was given.
+  bool Set() const { return format_.isSet(); }
+  // The format's name, as given.
+  const std::string& Name() const { return format_.getValue(); }
+  // The format asked for, text when none was.
+  LintFormat Get() const {
+    for (const auto& [key, value] : kFormats) {
+      if (format_.getValue() == key) return value;
+    }
+    return LintFormat::kText;
+  }
+
+ private:
+  static constexpr std::pair<const char*, LintFormat> kFormats[] = {
+      {"text", LintFormat::kText},
+      {"json", LintFormat::kJson},
+      {"sarif", LintFormat::kSarif},
+      {"github", LintFormat::kGithub}};
+  static std::vector<std::string> Names() {
+    std::vector<std::string> names;
+    for (const auto& [key, value] : kFormats) names.emplace_back(key);
+    return names;
+  }
+
+  TCLAP::ValuesConstraint<std::string> names_;
+  TCLAP::ValueArg<std::string> format_;
+};
+
 }  // namespace
 
 int RunWhole(const std::string& input,
@@ -277,21 +315,13 @@ int Lint(const std::vector<std::string>& args) {
   Command command("lint",
                   "Reports every finding about a layout document: schema, layout rules and, "
                   "given images, references",
-                  "", {"--explain", "--format", "--allow", "--deny"});
+                  "", {"--explain", "--format", "--allow", "--deny", "--dir"});
   LayoutAndImages inputs(command.cmd);
   const PolicyArgs policy(command.cmd);
-  const std::pair<const char*, LintFormat> kFormats[] = {{"text", LintFormat::kText},
-                                                         {"json", LintFormat::kJson},
-                                                         {"sarif", LintFormat::kSarif},
-                                                         {"github", LintFormat::kGithub}};
-  std::vector<std::string> formatNames;
-  for (const auto& [key, value] : kFormats) formatNames.emplace_back(key);
-  TCLAP::ValuesConstraint<std::string> formats(formatNames);
-  TCLAP::ValueArg<std::string> format(
-      "", "format",
-      "How to report: lines (text), one JSON object (json), a SARIF 2.1.0 log (sarif) or GitHub "
-      "Actions annotations (github)",
-      false, "text", &formats, command.cmd);
+  const FormatArg format(command.cmd);
+  TCLAP::MultiArg<std::string> dirs(
+      "", "dir", "Check the images the layout names, found in DIR (repeatable; first match wins)",
+      false, "DIR", command.cmd);
   TCLAP::SwitchArg json("", "json", "The same as --format json", command.cmd);
   TCLAP::ValueArg<std::string> explain("", "explain",
                                        "Explain the finding ID, or list every one with 'all'",
@@ -324,15 +354,17 @@ int Lint(const std::vector<std::string>& args) {
   } else {
     return 1;
   }
-  if (json.getValue() && format.isSet() && format.getValue() != "json") {
-    std::cerr << "Error: --json and --format " << format.getValue() << " ask for two formats"
+  if (json.getValue() && format.Set() && format.Get() != LintFormat::kJson) {
+    std::cerr << "Error: --json and --format " << format.Name() << " ask for two formats"
               << std::endl;
     return 1;
   }
-  const std::string chosenFormat = json.getValue() ? "json" : format.getValue();
-  for (const auto& [key, value] : kFormats) {
-    if (chosenFormat == key) options.format = value;
+  options.format = json.getValue() ? LintFormat::kJson : format.Get();
+  if (dirs.isSet() && !images.empty()) {
+    std::cerr << "Error: lint takes images or --dir, not both" << std::endl;
+    return 1;
   }
+  options.dirs = dirs.getValue();
   const auto run = [&](std::ostream& out, std::ostream& /*err*/) -> Outcome {
     LayoutFile file = ReadLayoutFile(layout);
     if (auto fault = LayoutFault(file)) return *fault;
@@ -348,6 +380,45 @@ int Lint(const std::vector<std::string>& args) {
     });
   }
   return LintLayout(layout, images, options, std::cout, std::cerr);
+}
+
+int Build(const std::vector<std::string>& args) {
+  Command command("build",
+                  "Builds the package of a layout and the images it names, found in the folders "
+                  "given (the layout's own by default), after linting them; prints the "
+                  "packager's two lines",
+                  "", {"-o", "--output", "--dir", "--depfile", "--format", "--allow", "--deny"});
+  TCLAP::UnlabeledValueArg<std::string> layout("layout", "The layout document", true, "", "LAYOUT",
+                                               command.cmd);
+  TCLAP::ValueArg<std::string> output("o", "output", "The package to write", true, "", "PACKAGE",
+                                      command.cmd);
+  TCLAP::MultiArg<std::string> dirs("", "dir",
+                                    "Find the images in DIR (repeatable; first match wins)", false,
+                                    "DIR", command.cmd);
+  TCLAP::ValueArg<std::string> depfile("", "depfile",
+                                       "Also write a Make rule for the package, for make and ninja",
+                                       false, "", "FILE", command.cmd);
+  const PolicyArgs policy(command.cmd);
+  const FormatArg format(command.cmd);
+  int status = 0;
+  if (!command.Parse(args, status)) return status;
+  BuildOptions options;
+  if (auto chosen = policy.Get()) {
+    options.lint.policy = *chosen;
+  } else {
+    return 1;
+  }
+  options.lint.format = format.Get();
+  options.dirs = dirs.getValue();
+  options.output = output.getValue();
+  if (depfile.isSet()) {
+    if (depfile.getValue() == output.getValue()) {
+      std::cerr << "Error: the depfile and the package are one file" << std::endl;
+      return 1;
+    }
+    options.depfile = depfile.getValue();
+  }
+  return BuildFromLayout(layout.getValue(), options, std::cout, std::cerr);
 }
 
 int Refs(const std::vector<std::string>& args) {
@@ -468,6 +539,7 @@ const std::vector<CommandEntry>& Commands() {
       {"verify", "PACKAGE", "check everything a client relies on", Verify},
       {"extract", "PACKAGE DIR", "write the layout and every image into DIR", Extract},
       {"lint", "LAYOUT [IMAGE...]", "report every finding about a layout", Lint},
+      {"build", "LAYOUT -o PACKAGE", "lint, then build the package of a layout", Build},
       {"refs", "LAYOUT", "print the image names a layout refers to", Refs},
       {"diff", "A B", "show how two packages differ", Diff},
       {"preview", "PACKAGE", "draw the branding as the client shows it", Preview},

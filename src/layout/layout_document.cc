@@ -25,7 +25,9 @@ LayoutFile ReadLayoutFile(const std::string& path) {
     file.reason = source.OpenFailure();
     return file;
   }
-  return ReadLayout(source);
+  LayoutFile file = ReadLayout(source);
+  file.id = source.Id();
+  return file;
 }
 
 LayoutFile ReadLayout(ByteSource& source) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/byte_source.h"
+#include "base/file_id.h"
 #include "base/line_index.h"
 #include "layout/layout_model.h"
 #include "layout/parse_layout.h"
@@ -25,6 +26,7 @@ struct LayoutFile {
   enum class Problem { kNone, kCannotOpen, kCannotRead, kTooLarge } problem = Problem::kNone;
   std::string reason;  // the system's reason for kCannotOpen and kCannotRead
   std::string text;    // the whole file
+  std::optional<FileId> id;  // the file read, when it is one
 };
 
 // Longest layout text a package can hold: its record size, n + 17, must fit 32 bits.

@@ -39,6 +39,8 @@ class cBP_FILE_WRITER {
   void AddImage(const std::string& imagePath);
   // The same on an image in source; imagePath gives its name and names it in messages.
   void AddImage(vantu::branding_package::ByteSource& source, const std::string& imagePath);
+  // Marks a file this build read some other way, which the output must not be either.
+  void AddInput(const vantu::branding_package::FileId& id) { inputs_.push_back(id); }
   // Throws -505 listing every reference without an image and every image without a reference.
   void CheckReferences() const;
   // Checks the references, refuses an output that is the layout or an image read from a

@@ -13,6 +13,9 @@ namespace vantu::branding_package {
 // Header, records and end record as one package in memory.
 std::string EncodePackage(const std::vector<Record>& records);
 
+// Begins the -504 message of an output that is one of the build's inputs.
+constexpr char kOutputIsInput[] = "Output file is also an input, not overwriting it: ";
+
 // Writes the package to path, replacing it whole (see ReplacedFile). Throws -504 when the
 // records together pass 4 GiB (before anything is opened), when path is one of inputs,
 // when it cannot be opened, when a write, flush, close or putting it in place fails (the

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# refs --depfile in the builds people run: the Makefile and the CMake project of examples/
+# build --depfile in the builds people run: the Makefile and the CMake project of examples/
 # (each as the man page shows it) rebuild the package when the layout or an image changes,
 # and only then, with an image name holding a space, '$' and '#'.
 # Usage: depfile_test.sh BUILD_DIR SOURCE_DIR

@@ -56,32 +56,34 @@ TEST_P(Completion, Offers) {
 
 INSTANTIATE_TEST_SUITE_P(
     Bash, Completion,
-    ::testing::Values(CompletionCase{"ImageNameWithASpace",
-                                     {"branding-package", "-i", "images/ap"},
-                                     "images/app icon.png\nimages/apple.png\n"},
-                      CompletionCase{
-                          "EveryCommand",
-                          {"branding-package-inspect", ""},
-                          "--help\n--version\ndiff\nextract\nlint\nlist\npreview\nrefs\nverify\n"},
-                      CompletionCase{"PreviewOptions",
-                                     {"branding-package-inspect", "preview", "--"},
-                                     "--help\n--layout\n--output\n"},
-                      CompletionCase{"RefsOptions",
-                                     {"branding-package-inspect", "refs", "--"},
-                                     "--depfile\n--dir\n--help\n--null\n--output\n"},
-                      CompletionCase{"FormatValues",
-                                     {"branding-package-inspect", "lint", "--format", ""},
-                                     "github\njson\nsarif\ntext\n"},
-                      CompletionCase{"FileWithASpace",
-                                     {"branding-package-inspect", "lint", "images/app "},
-                                     "images/app icon.png\n"}),
+    ::testing::Values(
+        CompletionCase{"ImageNameWithASpace",
+                       {"branding-package", "-i", "images/ap"},
+                       "images/app icon.png\nimages/apple.png\n"},
+        CompletionCase{
+            "EveryCommand",
+            {"branding-package-inspect", ""},
+            "--help\n--version\nbuild\ndiff\nextract\nlint\nlist\npreview\nrefs\nverify\n"},
+        CompletionCase{"PreviewOptions",
+                       {"branding-package-inspect", "preview", "--"},
+                       "--help\n--layout\n--output\n"},
+        CompletionCase{"RefsOptions",
+                       {"branding-package-inspect", "refs", "--"},
+                       "--depfile\n--dir\n--help\n--null\n--output\n"},
+        CompletionCase{"FormatValues",
+                       {"branding-package-inspect", "lint", "--format", ""},
+                       "github\njson\nsarif\ntext\n"},
+        CompletionCase{"FileWithASpace",
+                       {"branding-package-inspect", "lint", "images/app "},
+                       "images/app icon.png\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Each command completes exactly the long options its --help lists (but --version and
 // --ignore_rest, which nobody types after a command), and the ids --allow takes.
 TEST(Completion, EveryCommandsOptionsAsItsHelpListsThem) {
   TempDir dir;
-  for (const char* command : {"list", "verify", "extract", "lint", "refs", "diff", "preview"}) {
+  for (const char* command :
+       {"list", "verify", "extract", "lint", "build", "refs", "diff", "preview"}) {
     const auto help = testing_support::RunInspect({command, "--help"}).out;
     std::set<std::string> options;
     for (std::size_t at = help.find("--"); at != std::string::npos; at = help.find("--", at + 2)) {

@@ -356,6 +356,7 @@ TEST(InspectLint, PolicyAndFormatOptions) {
       {{"--format", "github", "--deny", "empty-text"},
        5,
        "::error file=" + l + ",line=1,col=38,title=empty-text::app-name is empty\n"},
+      {{"--dir", dir.path()}, 1, "Error: lint takes images or --dir, not both"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args{"lint", l, i, j};
@@ -366,8 +367,13 @@ TEST(InspectLint, PolicyAndFormatOptions) {
         << c.out << "\n"
         << run.out << run.err;
   }
+  // With folders, the images are those the layout names, found there.
+  auto run = RunInspect({"lint", "--dir", dir / "none", "--dir", dir.path(), l});
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find(i + ": PNG"), std::string::npos) << run.out;
+  EXPECT_EQ(RunInspect({"lint", "--dir", dir / "none", l}).status, 6);
   ASSERT_EQ(testing_support::RunTool({"-x", l, "-i", i, "-i", j, "-o", dir / "p.pkg"}).status, 0);
-  auto run = RunInspect({"verify", dir / "p.pkg", "--deny", "empty-text"});
+  run = RunInspect({"verify", dir / "p.pkg", "--deny", "empty-text"});
   EXPECT_EQ(run.status, 5);
   EXPECT_NE(run.err.find("error: app-name is empty [empty-text]"), std::string::npos) << run.err;
   run = RunInspect({"verify", dir / "p.pkg", "--strict", "--allow", "empty-text", "--json"});

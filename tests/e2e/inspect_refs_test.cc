@@ -1,5 +1,6 @@
 // The companion's refs: the names a build needs, safe for any name.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -73,6 +74,14 @@ TEST(InspectRefs, ProblemsOnStandardError) {
   EXPECT_EQ(run.err, dir /
                          "l.xml:1:199: error: align must be either: left, center or right "
                          "[layout-rule]\n");
+  // A reference with a folder can never build: the packager matches file names alone.
+  WriteFile(dir / "l.xml", Replaced(kLayout, ">icon.png<", ">icons/icon.png<"));
+  run = RunInspect({"refs", dir / "l.xml", "-o", dir / "refs.txt"});
+  EXPECT_EQ(run.status, 6);
+  EXPECT_NE(run.err.find(":1:63: error: the reference icons/icon.png holds a folder"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(access((dir / "refs.txt").c_str(), F_OK), 0);
 }
 
 }  // namespace

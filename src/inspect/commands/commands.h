@@ -102,6 +102,7 @@ struct LintOptions {
   Policy policy;  // --strict, --allow, --deny
   LintFormat format = LintFormat::kText;
   References references = References::kWhenImagesGiven;
+  std::vector<std::string> dirs;  // when given, the images are the layout's, found there
 };
 
 // Every finding about a layout document (and, given images, about them and the references)
@@ -114,6 +115,22 @@ int LintLayout(const std::string& layoutPath, const std::vector<std::string>& im
 int LintLayout(const std::string& layoutPath, std::string text,
                const std::vector<std::string>& imagePaths, const LintOptions& options,
                std::ostream& out);
+
+// How build finds the images and reports.
+struct BuildOptions {
+  std::vector<std::string> dirs;       // where the images are; the layout's folder when empty
+  std::string output;                  // the package
+  std::optional<std::string> depfile;  // a Make rule for the package, written with it
+  LintOptions lint;                    // the policy and the findings' format
+};
+
+// Builds the package the packager builds from the layout and the images it names, found in
+// the folders (first match wins) and stored in the order the layout first names them; first
+// lints them, every file read once, and stops at what counts as an error, reporting the
+// findings on err. On success writes the depfile too, and prints the packager's two lines,
+// "Output file: PACKAGE" and "Hash: SHA-256".
+int BuildFromLayout(const std::string& layoutPath, const BuildOptions& options, std::ostream& out,
+                    std::ostream& err);
 
 // How refs prints.
 struct RefsOptions {

@@ -14,6 +14,7 @@
 #include "inspect/commands/commands.h"
 #include "inspect/commands/json.h"
 #include "inspect/model/checks.h"
+#include "inspect/model/found_images.h"
 #include "inspect/model/schema_check.h"
 #include "layout/layout_document.h"
 #include "layout/layout_rules.h"
@@ -141,10 +142,14 @@ int LintLayout(const std::string& layoutPath, std::string text,
                const std::vector<std::string>& imagePaths, const LintOptions& options,
                std::ostream& out) {
   const LayoutDocument document(std::move(text));
+  // With folders, the images are those the layout names, found as build finds them.
+  const bool found = !options.dirs.empty();
+  const std::vector<std::string> paths =
+      found ? FindImages(document, options.dirs).paths : imagePaths;
   LintReport report{layoutPath, {}, {}, 0, 0};
-  report.findings =
-      ApplyPolicy(LintFindings(layoutPath, document, imagePaths, report.images, options.references),
-                  options.policy, report.allowed);
+  report.findings = ApplyPolicy(LintFindings(layoutPath, document, paths, report.images,
+                                             found ? References::kAlways : options.references),
+                                options.policy, report.allowed);
   // --strict makes warnings count, without calling them errors.
   report.status = StatusOf(report.findings, options.policy.strict);
   PrintLintReport(out, report, options.format, document.Text());

@@ -1,6 +1,9 @@
 #include "inspect/commands/make_rule.h"
 
 #include <cstring>
+#include <ostream>
+
+#include "base/shown.h"
 
 namespace vantu::branding_package {
 
@@ -27,6 +30,36 @@ std::optional<std::string> MakeWord(std::string_view path, RulePart part) {
     word += c;
   }
   return word;
+}
+
+bool PrintDepfileRule(const std::string& target, const std::string& layout,
+                      const std::vector<std::string>& images, std::ostream& out,
+                      std::ostream& err) {
+  std::string rule;
+  std::string empty;
+  auto word = [&](const std::string& path, RulePart part) {
+    auto escaped = MakeWord(path, part);
+    if (!escaped) {
+      err << Shown(path)
+          << ": cannot be written in a depfile: make and ninja read control bytes, a leading "
+             "'~' and : ; = | \\ * ? [ ] ( ) differently (and in a target, as each image is, "
+             "'%' or a leading '.')\n";
+    }
+    return escaped;
+  };
+  auto head = word(target, RulePart::kTarget);
+  auto source = word(layout, RulePart::kPrerequisite);
+  if (!head || !source) return false;
+  rule = *head + ": " + *source;
+  for (const std::string& image : images) {
+    // Each image is also the target of an empty rule.
+    auto escaped = word(image, RulePart::kTarget);
+    if (!escaped) return false;
+    rule += " \\\n  " + *escaped;
+    empty += *escaped + ":\n";
+  }
+  out << rule << "\n" << empty;
+  return true;
 }
 
 }  // namespace vantu::branding_package

@@ -1,9 +1,11 @@
 // Paths as make and ninja read them in a dependency file.
 #pragma once
 
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vantu::branding_package {
 
@@ -19,5 +21,11 @@ enum class RulePart {
 // taken as it is by ninja), a leading '~', or in a target '%' (a pattern) or a name starting
 // with '.' (a special target or suffix rule).
 std::optional<std::string> MakeWord(std::string_view path, RulePart part);
+
+// Prints "target: layout image..." and an empty rule for each image (so that a removed image
+// is no error), every path as MakeWord writes it; prints nothing, says why on err and returns
+// false when a path has no such word.
+bool PrintDepfileRule(const std::string& target, const std::string& layout,
+                      const std::vector<std::string>& images, std::ostream& out, std::ostream& err);
 
 }  // namespace vantu::branding_package

@@ -88,7 +88,7 @@ int PreviewLayout(const std::string& layoutPath, const std::vector<std::string>&
   for (const LintedImage& image : images) {
     MemorySource content(image.Content());
     writer.AddImage(content, image.path);
-    if (auto id = IdOfFile(image.path)) inputs.push_back(*id);
+    if (image.id) inputs.push_back(*image.id);
   }
   const std::string package = EncodePackage(writer.components);
   MemorySource built(package);

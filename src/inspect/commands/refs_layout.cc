@@ -13,41 +13,6 @@
 
 namespace vantu::branding_package {
 
-namespace {
-
-// "target: layout image..." and an empty rule for each image, or nothing and false when a
-// path cannot be written so that make and ninja read it back.
-bool PrintRule(const std::string& target, const std::string& layout,
-               const std::vector<std::string>& images, std::ostream& out, std::ostream& err) {
-  std::string rule;
-  std::string empty;
-  auto word = [&](const std::string& path, RulePart part) {
-    auto escaped = MakeWord(path, part);
-    if (!escaped) {
-      err << Shown(path)
-          << ": cannot be written in a depfile: make and ninja read control bytes, a leading "
-             "'~' and : ; = | \\ * ? [ ] ( ) differently (and in a target, as each image is, "
-             "'%' or a leading '.')\n";
-    }
-    return escaped;
-  };
-  auto head = word(target, RulePart::kTarget);
-  auto source = word(layout, RulePart::kPrerequisite);
-  if (!head || !source) return false;
-  rule = *head + ": " + *source;
-  for (const std::string& image : images) {
-    // Each image is also the target of an empty rule.
-    auto escaped = word(image, RulePart::kTarget);
-    if (!escaped) return false;
-    rule += " \\\n  " + *escaped;
-    empty += *escaped + ":\n";
-  }
-  out << rule << "\n" << empty;
-  return true;
-}
-
-}  // namespace
-
 int ListReferences(const std::string& layoutPath, const RefsOptions& options, std::ostream& stdOut,
                    std::ostream& err) {
   std::string text;
@@ -73,12 +38,14 @@ int ListReferences(const std::string& layoutPath, const RefsOptions& options, st
   for (const LayoutDocument::Violation& violation : document.Violations()) {
     report(violation.offset, FindingId::kLayoutRule, violation.message);
   }
+  // A reference with a folder never builds: the packager matches file names alone.
+  CheckReferencePaths(layoutPath, document, kNoOffset, findings);
   PrintFindings(err, findings);
-  const int status = document.Violations().empty() ? 0 : static_cast<int>(Status::kLayout);
+  const int status = findings.empty() ? 0 : static_cast<int>(findings.front().kind->status);
   std::ostringstream written;
   std::ostream& out = options.output ? written : stdOut;
   if (options.depfile) {
-    if (!PrintRule(*options.depfile, layoutPath, paths, out, err)) {
+    if (!PrintDepfileRule(*options.depfile, layoutPath, paths, out, err)) {
       return static_cast<int>(Status::kRefused);
     }
   } else {

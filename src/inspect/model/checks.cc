@@ -200,7 +200,7 @@ std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
   std::vector<LintedImage> images;
   ImageChecks checks;
   for (const std::string& path : paths) {
-    LintedImage image{path, {}, nullptr};
+    LintedImage image{path, {}, nullptr, std::nullopt};
     image.facts.name = std::string(ImageName(path));
     FileSource file(path);
     // Read once, as the packager would; the checks work on the record's copy.
@@ -208,6 +208,7 @@ std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
       findings.push_back({&Kind(FindingId::kImageUnreadable), path, 1, 1, kNoOffset,
                           "Unable to open Image file: " + path + " (" + file.OpenFailure() + ")"});
     } else {
+      image.id = file.Id();
       try {
         image.record = MakeImageRecord(file, path);
         image.facts.format = DecodeImageHead(image.record->data.get()).format;

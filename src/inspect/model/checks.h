@@ -29,8 +29,9 @@ enum class References {
 // An image given to lint, as far as it could be read.
 struct LintedImage {
   std::string path;
-  ImageFacts facts;  // its name always; the rest when read
-  Record record;     // the record the packager would store; null when not read
+  ImageFacts facts;          // its name always; the rest when read
+  Record record;             // the record the packager would store; null when not read
+  std::optional<FileId> id;  // the file read, when it was opened
   // The image's bytes, inside the record.
   std::string_view Content() const {
     return {reinterpret_cast<const char*>(record->data.get()) + record->size - facts.size,
@@ -72,6 +73,16 @@ void CheckLayout(const std::string& file, const LayoutDocument& document,
 // http, https or mailto"); nothing for http or https with a well-formed host (and port), or
 // mailto with an address.
 std::optional<std::string> LinkProblem(std::string_view url);
+
+// Whether an image reference names a folder too ("icons/app.png"), which no image's name, the
+// part of its path after the last '/' or '\\', can match.
+inline bool ReferenceHoldsFolder(std::string_view name) {
+  return name.find_first_of("/\\") != std::string_view::npos;
+}
+
+// Reports each image reference that holds a folder (reference-path).
+void CheckReferencePaths(const std::string& file, const LayoutDocument& document,
+                         std::uint64_t textOffset, std::vector<Finding>& findings);
 
 // Whether url is a link the client opens: LinkProblem finds nothing.
 bool IsClientLink(std::string_view url);

@@ -87,6 +87,12 @@ const std::vector<FindingKind>& FindingCatalogue() {
        "address, become links; anything else (another scheme, a typo such as 'htps:', a space, "
        "no host) is shown as text and does nothing when clicked. The finding says which."},
       // References between the layout and the images.
+      {FindingId::kReferencePath, "reference-path", S::kError, F::kReferences,
+       "an image reference holds a folder",
+       "The packager and the client match images by file name alone, the part after the last "
+       "'/' or '\\', so a reference such as 'icons/app.png' never matches an image and the "
+       "build is refused with code -505. Name the file alone and give its folder to the build "
+       "(--dir)."},
       {FindingId::kMissingImage, "missing-image", S::kError, F::kReferences,
        "the layout names an image that is not there",
        "The packager refuses the build with code -505: every image the layout names (app-icon, "

@@ -33,6 +33,7 @@ enum class FindingId {
   kNotUtf8,
   kEmptyText,
   kLinkUrl,
+  kReferencePath,
   kMissingImage,
   kUnreferencedImage,
   kImageUnreadable,

@@ -98,6 +98,19 @@ std::vector<std::pair<std::size_t, std::string>> ShownSmaller(
 
 }  // namespace
 
+void CheckReferencePaths(const std::string& file, const LayoutDocument& document,
+                         std::uint64_t textOffset, std::vector<Finding>& findings) {
+  for (const LayoutDocument::Reference& reference : document.References()) {
+    if (ReferenceHoldsFolder(reference.name)) {
+      findings.push_back(LayoutFinding(document, file, textOffset, reference.offset,
+                                       FindingId::kReferencePath,
+                                       "the reference " + reference.name +
+                                           " holds a folder; images are matched by file name "
+                                           "alone"));
+    }
+  }
+}
+
 void CheckLayout(const std::string& file, const LayoutDocument& document,
                  const std::vector<const ImageFacts*>* images, std::uint64_t textOffset,
                  std::vector<Finding>& findings) {
@@ -126,6 +139,7 @@ void CheckLayout(const std::string& file, const LayoutDocument& document,
     add(violation.offset, FindingId::kLayoutRule, violation.message);
   }
   CheckLayoutText(file, document, textOffset, findings);
+  CheckReferencePaths(file, document, textOffset, findings);
 
   if (images != nullptr) {
     const auto& references = document.References();

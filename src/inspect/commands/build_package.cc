@@ -1,0 +1,70 @@
+#include <ostream>
+#include <sstream>
+
+#include "base/bp_exception.h"
+#include "base/shown.h"
+#include "inspect/commands/commands.h"
+#include "inspect/commands/make_rule.h"
+#include "inspect/model/found_images.h"
+#include "package/file_writer.h"
+#include "package/write_package.h"
+
+namespace vantu::branding_package {
+
+int BuildFromLayout(const std::string& layoutPath, const BuildOptions& options, std::ostream& out,
+                    std::ostream& err) {
+  LayoutFile file = ReadLayoutFile(layoutPath);
+  if (auto fault = LayoutFault(file)) return ReportFault(err, layoutPath, *fault);
+  const LayoutDocument document(std::move(file.text));
+  const FoundImages found = FindImages(document, ImageFolders(layoutPath, options.dirs));
+
+  // Lint first, every image read once: what it reports as an error stops the build.
+  LintReport report{layoutPath, {}, {}, 0, 0};
+  report.findings = ApplyPolicy(
+      LintFindings(layoutPath, document, found.paths, report.images, References::kAlways),
+      options.lint.policy, report.allowed);
+  report.status = StatusOf(report.findings, options.lint.policy.strict);
+  if (options.lint.format == LintFormat::kText) {
+    PrintFindings(err, report.findings);
+  } else if (!report.findings.empty() || report.status != 0) {
+    PrintLintReport(err, report, options.lint.format, document.Text());
+  }
+  if (report.status != 0) return report.status;
+
+  // The rule is made before anything is written: a path it cannot hold refuses the build.
+  std::ostringstream rule;
+  if (options.depfile && !PrintDepfileRule(options.output, layoutPath, found.paths, rule, err)) {
+    return static_cast<int>(Status::kRefused);
+  }
+  cBP_FILE_WRITER writer(options.output);
+  std::vector<FileId> inputs;
+  std::string hash;
+  try {
+    // The packager's writer, fed the bytes lint read: the package is the packager's.
+    writer.AddLayout(document, layoutPath);
+    if (file.id) inputs.push_back(*file.id);
+    for (const LintedImage& image : report.images) {
+      MemorySource content(image.Content());
+      writer.AddImage(content, image.path);
+      if (image.id) inputs.push_back(*image.id);
+    }
+    for (const FileId& id : inputs) writer.AddInput(id);
+    writer.WritePackage();
+    hash = writer.GetPackageHash();
+  } catch (const cBP_EXCEPTION& e) {
+    const std::string message = e.what();
+    err << Shown(message) << std::endl;
+    return static_cast<int>(message.rfind(kOutputIsInput, 0) == 0 ? Status::kRefused : Status::kIo);
+  }
+  if (options.depfile) {
+    // Never over the package just written, nor over an input.
+    if (auto id = IdOfFile(options.output)) inputs.push_back(*id);
+    if (const int status = WriteWhole(rule.str(), *options.depfile, inputs, "the depfile", err)) {
+      return status;
+    }
+  }
+  out << "Output file: " << Shown(options.output) << '\n' << "Hash: " << hash << std::endl;
+  return 0;
+}
+
+}  // namespace vantu::branding_package

@@ -1,0 +1,40 @@
+#include "inspect/model/found_images.h"
+
+#include <sys/stat.h>
+
+#include <set>
+
+#include "inspect/model/checks.h"
+
+namespace vantu::branding_package {
+
+std::vector<std::string> ImageFolders(const std::string& layoutPath,
+                                      const std::vector<std::string>& dirs) {
+  if (!dirs.empty()) return dirs;
+  const std::size_t slash = layoutPath.rfind('/');
+  if (slash == std::string::npos) return {""};  // the working folder, named as the layout is
+  return {slash == 0 ? "/" : layoutPath.substr(0, slash)};
+}
+
+FoundImages FindImages(const LayoutDocument& document, const std::vector<std::string>& folders) {
+  FoundImages found;
+  std::set<std::string> seen;
+  for (const LayoutDocument::Reference& reference : document.References()) {
+    if (ReferenceHoldsFolder(reference.name) || !seen.insert(reference.name).second) continue;
+    bool there = false;
+    for (const std::string& folder : folders) {
+      const std::string path =
+          (folder.empty() || folder.back() == '/' ? folder : folder + "/") + reference.name;
+      struct stat status {};
+      if (stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
+        found.paths.push_back(path);
+        there = true;
+        break;
+      }
+    }
+    if (!there) found.missing.push_back(reference.name);
+  }
+  return found;
+}
+
+}  // namespace vantu::branding_package
