@@ -5,6 +5,8 @@ Typical package: the sample layout with two images of about 50 KB, median wall t
 RUNS runs, interleaved with the same binary's --version (the cost of starting at all).
 Large package: ten images of 20 MB, wall time, throughput and peak resident memory, paired
 run by run with the floor "dd each input (bs=4M, appending) into one file, then sha256sum".
+The companion's build of the same layout and images, which lints the layout first, is timed
+against the packager in both.
 """
 import os
 import shutil
@@ -51,7 +53,7 @@ def image(path, signature, size):
             remaining -= len(chunk)
 
 
-def typical(tool, work):
+def typical(tool, inspect, work):
     image(f"{work}/icon.png", b"\x89PNG\r\n\x1a\n", 50_000)
     image(f"{work}/logo.jpg", b"\xff\xd8\xff", 50_000)
     with open(f"{work}/typical.xml", "w") as out:
@@ -59,14 +61,16 @@ def typical(tool, work):
     build = [tool, "-x", f"{work}/typical.xml", "-i", f"{work}/icon.png",
              "-i", f"{work}/logo.jpg", "-o", f"{work}/typical.pkg"]
     version = [tool, "--version"]
-    builds, versions = [], []
+    linted = [inspect, "build", f"{work}/typical.xml", "-o", f"{work}/typical-linted.pkg"]
+    builds, versions, lints = [], [], []
     for _ in range(RUNS):
         builds.append(run(build)[0])
         versions.append(run(version)[0])
-    return statistics.median(builds), statistics.median(versions)
+        lints.append(run(linted)[0])
+    return statistics.median(builds), statistics.median(versions), statistics.median(lints)
 
 
-def large(tool, work):
+def large(tool, inspect, work):
     names = [f"img{i}.png" for i in range(IMAGES)]
     for name in names:
         image(f"{work}/{name}", b"\x89PNG\r\n\x1a\n", IMAGE_MB * MIB)
@@ -79,18 +83,22 @@ def large(tool, work):
                     f'do dd if="$f" of={work}/floor.bin bs=4M oflag=append conv=notrunc '
                     f'status=none; done; sha256sum {work}/floor.bin')
     floor = ["bash", "-c", floor_script]
+    linted = [inspect, "build", f"{work}/large.xml", "-o", f"{work}/large-linted.pkg"]
     run(build)
     run(floor)  # warm the page cache for both
-    tools, floors, peaks = [], [], []
+    run(linted)
+    tools, floors, peaks, lints = [], [], [], []
     for _ in range(LARGE_RUNS):
         seconds, peak = run(build)
         tools.append(seconds)
         peaks.append(peak)
         floors.append(run(floor)[0])
+        lints.append(run(linted)[0])
+    os.remove(f"{work}/large-linted.pkg")
     ratios = [t / f for t, f in zip(tools, floors)]
     package = os.path.getsize(f"{work}/large.pkg")
     return (statistics.median(tools), statistics.median(floors), statistics.median(ratios),
-            max(peaks), package)
+            max(peaks), package, statistics.median(lints))
 
 
 def lint_layout(path, findings, separator):
@@ -129,9 +137,10 @@ def main():
     tool = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build-release/branding-package")
     work = tempfile.mkdtemp(prefix="bp-bench-")
     try:
-        build_s, version_s = typical(tool, work)
-        tool_s, floor_s, ratio, peak, package = large(tool, work)
-        lint_s = lint(os.path.join(os.path.dirname(tool), "branding-package-inspect"), work)
+        inspect = os.path.join(os.path.dirname(tool), "branding-package-inspect")
+        build_s, version_s, linted_s = typical(tool, inspect, work)
+        tool_s, floor_s, ratio, peak, package, large_linted_s = large(tool, inspect, work)
+        lint_s = lint(inspect, work)
     finally:
         shutil.rmtree(work)
     budget = package + IMAGE_MB * MIB + 16 * MIB
@@ -144,6 +153,10 @@ def main():
          f"{tool_s / floor_s:.2f}x (pairwise {ratio:.2f}x)", "<= 1.50x"),
         ("large package, peak resident memory", f"{peak / MIB:.1f} MiB",
          f"budget {budget / MIB:.1f} MiB", f"{peak / budget:.2f}x", "<= 1.00x"),
+        ("inspect build, typical package", f"{linted_s * 1000:.2f} ms",
+         f"packager {build_s * 1000:.2f} ms", f"{linted_s / build_s:.2f}x", "<= 1.10x"),
+        ("inspect build, large package", f"{large_linted_s:.3f} s", f"packager {tool_s:.3f} s",
+         f"{large_linted_s / tool_s:.2f}x", "<= 1.10x"),
     ]
     for shape in ("lines", "one line"):
         for fmt in FORMATS:

@@ -18,11 +18,12 @@ int BuildFromLayout(const std::string& layoutPath, const BuildOptions& options, 
   const LayoutDocument document(std::move(file.text));
   const FoundImages found = FindImages(document, ImageFolders(layoutPath, options.dirs));
 
-  // Lint first, every image read once: what it reports as an error stops the build.
+  // The layout is linted first, with the images read once, as the packager reads them (not
+  // decoded): what counts as an error stops the build.
   LintReport report{layoutPath, {}, {}, 0, 0};
-  report.findings = ApplyPolicy(
-      LintFindings(layoutPath, document, found.paths, report.images, References::kAlways),
-      options.lint.policy, report.allowed);
+  report.findings = ApplyPolicy(LintFindings(layoutPath, document, found.paths, report.images,
+                                             References::kAlways, Learn::kNothing),
+                                options.lint.policy, report.allowed);
   report.status = StatusOf(report.findings, options.lint.policy.strict);
   if (options.lint.format == LintFormat::kText) {
     PrintFindings(err, report.findings);

@@ -154,7 +154,7 @@ void CheckLayoutText(const std::string& file, const LayoutDocument& document,
   }
 }
 
-void ImageChecks::Check(const ImageFacts& image, const std::string& file, bool read,
+void ImageChecks::Check(const ImageFacts& image, const std::string& file, bool read, Learn learnt,
                         std::vector<Finding>& findings) {
   const bool stored = image.recordOffset != kNoOffset;
   // A package's image is told by its record, a file's by the file.
@@ -164,7 +164,7 @@ void ImageChecks::Check(const ImageFacts& image, const std::string& file, bool r
         {&Kind(id), file, stored ? 0 : 1, stored ? 0 : 1, image.recordOffset, message});
   };
   if (read) {
-    if (!image.decoded.ok) {
+    if (Asks(learnt, Learn::kPixels) && !image.decoded.ok) {
       add(FindingId::kImageDecode, subject + "does not decode as " + FormatName(image.format) +
                                        ": " + image.decoded.problem);
     }
@@ -185,7 +185,7 @@ void ImageChecks::Check(const ImageFacts& image, const std::string& file, bool r
              })) {
     add(FindingId::kImageNameControl, "the image name holds control bytes");
   }
-  if (!read) return;
+  if (!read || !Asks(learnt, Learn::kDigest)) return;
   const std::string where =
       stored ? "the record at offset " + std::to_string(image.recordOffset) : file;
   const auto [seen, added] = byName_.emplace(image.name, std::make_pair(image.sha256, where));
@@ -196,7 +196,7 @@ void ImageChecks::Check(const ImageFacts& image, const std::string& file, bool r
 }
 
 std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
-                                     std::vector<Finding>& findings) {
+                                     std::vector<Finding>& findings, Learn learn) {
   std::vector<LintedImage> images;
   ImageChecks checks;
   for (const std::string& path : paths) {
@@ -222,9 +222,9 @@ std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
       image.facts.size = file.Size();
       MemorySource content(image.Content());
       // Memory does not fail to read.
-      image.facts = LearnImage(content, image.facts, Learn::kAll).value_or(image.facts);
+      image.facts = LearnImage(content, image.facts, learn).value_or(image.facts);
     }
-    checks.Check(image.facts, path, image.record != nullptr, findings);
+    checks.Check(image.facts, path, image.record != nullptr, learn, findings);
     images.push_back(std::move(image));
   }
   return images;

@@ -93,8 +93,8 @@ bool IsClientLink(std::string_view url);
 class ImageChecks {
  public:
   // Adds the findings about image, in file (an image file, or a package when the image has a
-  // record offset); one not read gets only the checks of its name.
-  void Check(const ImageFacts& image, const std::string& file, bool read,
+  // record offset): of its name, and, when it was read, of its format and of what was learnt.
+  void Check(const ImageFacts& image, const std::string& file, bool read, Learn learnt,
              std::vector<Finding>& findings);
 
  private:
@@ -105,7 +105,7 @@ class ImageChecks {
 // not PNG or JPEG or do not decode (4), whose name's extension says another format, and
 // whose names extract would refuse, hold control bytes, or are taken by other content.
 std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
-                                     std::vector<Finding>& findings);
+                                     std::vector<Finding>& findings, Learn learn = Learn::kAll);
 
 // Every finding about a layout document (named file in findings) and the images at imagePaths,
 // in the order lint prints them; images gets what was read of each image. References are
@@ -113,7 +113,8 @@ std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
 std::vector<Finding> LintFindings(const std::string& file, const LayoutDocument& document,
                                   const std::vector<std::string>& imagePaths,
                                   std::vector<LintedImage>& images,
-                                  References references = References::kWhenImagesGiven);
+                                  References references = References::kWhenImagesGiven,
+                                  Learn learn = Learn::kAll);
 
 // Every finding about a package read whole (no fault), whose layout text is document: what
 // lint finds of that text and of the images, by file offset.

@@ -25,20 +25,16 @@ class WatchedSource : public ByteSource {
   bool failed_ = false;
 };
 
-bool Wants(Learn learn, Learn fact) {
-  return (static_cast<unsigned>(learn) & static_cast<unsigned>(fact)) != 0;
-}
-
 }  // namespace
 
 std::optional<ImageFacts> LearnImage(ByteSource& source, ImageFacts image, Learn learn) {
-  if (Wants(learn, Learn::kDigest)) {
+  if (Asks(learn, Learn::kDigest)) {
     SliceSource data(source, image.dataOffset, image.size);
     std::optional<std::string> sha256 = Sha256Hex(data);
     if (!sha256) return std::nullopt;
     image.sha256 = std::move(*sha256);
   }
-  if (Wants(learn, Learn::kPixels)) {
+  if (Asks(learn, Learn::kPixels)) {
     WatchedSource watched(source);
     image.decoded = DecodeImage(watched, image.dataOffset, image.size, image.format);
     if (watched.Failed()) return std::nullopt;

@@ -25,10 +25,16 @@ struct ImageFacts {
 // What to learn of an image's data besides its name, format and size: a command reads what
 // it shows, no more.
 enum class Learn : unsigned {
+  kNothing = 0,
   kPixels = 1,  // decode it: the pixel size, or why it does not decode
   kDigest = 2,  // its SHA-256
   kAll = 3
 };
+
+// Whether learn asks for fact.
+inline bool Asks(Learn learn, Learn fact) {
+  return (static_cast<unsigned>(learn) & static_cast<unsigned>(fact)) != 0;
+}
 
 // image with what learn asks learnt from its data, image.size bytes at image.dataOffset of
 // source; none when a read of them fails (the source says why).

@@ -190,9 +190,10 @@ void SortFindings(const std::string& layoutPath, std::vector<Finding>& findings)
 
 std::vector<Finding> LintFindings(const std::string& file, const LayoutDocument& document,
                                   const std::vector<std::string>& imagePaths,
-                                  std::vector<LintedImage>& images, References references) {
+                                  std::vector<LintedImage>& images, References references,
+                                  Learn learn) {
   std::vector<Finding> findings;
-  images = CheckImages(imagePaths, findings);
+  images = CheckImages(imagePaths, findings, learn);
   std::vector<const ImageFacts*> named;
   named.reserve(images.size());
   for (const LintedImage& image : images) named.push_back(&image.facts);
@@ -209,7 +210,7 @@ std::vector<Finding> PackageFindings(const PackageContents& contents,
   ImageChecks checks;
   for (const ImageFacts& image : contents.images) {
     named.push_back(&image);
-    checks.Check(image, path, true, findings);
+    checks.Check(image, path, true, Learn::kAll, findings);
   }
   if (contents.hasLayout) CheckLayout(path, document, &named, contents.layoutTextOffset, findings);
   std::stable_sort(findings.begin(), findings.end(),
