@@ -84,13 +84,16 @@ TEST(Diff, ShowsOnlyWhatChangedWithReadablePaths) {
                 deepPath + " = \"new\"\n+/extra = \"x\"\n");
 }
 
-// An image with the same name, size and format but other bytes is changed ('~').
+// An image with the same name, size and format but other bytes is changed ('~'); one with
+// the same content under another name is renamed ('>'), not removed and added.
 TEST(Diff, SameSizeOtherBytesIsAChange) {
   std::string other = PngBytes(200);
   other[150] = static_cast<char>(other[150] ^ 1);
   const std::string layout = LayoutRecordBytes(Layout(""));
-  const std::string a = PackageBytes({layout, ImageRecordBytes("i.png", 0, PngBytes(200))});
-  const std::string b = PackageBytes({layout, ImageRecordBytes("i.png", 0, other)});
+  const std::string a = PackageBytes({layout, ImageRecordBytes("i.png", 0, PngBytes(200)),
+                                      ImageRecordBytes("old.png", 0, PngBytes(300))});
+  const std::string b = PackageBytes({layout, ImageRecordBytes("i.png", 0, other),
+                                      ImageRecordBytes("new.png", 0, PngBytes(300))});
   bp::MemorySource first(a);
   bp::MemorySource second(b);
   const Diffed diffed = Diff(first, second);
@@ -98,6 +101,10 @@ TEST(Diff, SameSizeOtherBytesIsAChange) {
   EXPECT_NE(diffed.out.find("images:\n~i.png: PNG, 2x1 pixels, 200 bytes, sha256 "),
             std::string::npos)
       << diffed.out;
+  EXPECT_NE(diffed.out.find("\n>old.png -> new.png (renamed): PNG, 2x1 pixels, 300 bytes"),
+            std::string::npos)
+      << diffed.out;
+  EXPECT_EQ(diffed.out.find("+new.png"), std::string::npos) << diffed.out;
 }
 
 }  // namespace

@@ -194,19 +194,37 @@ std::vector<std::string> ImageDiff(const std::vector<const ImageFacts*>& a,
   std::unordered_map<std::string_view, const ImageFacts*> inB;
   for (const ImageFacts* image : a) inA.emplace(image->name, image);
   for (const ImageFacts* image : b) inB.emplace(image->name, image);
+  // An added image with the content of a removed one is that image renamed.
+  std::unordered_map<std::string_view, std::vector<const ImageFacts*>> addedByContent;
+  for (auto it = b.rbegin(); it != b.rend(); ++it) {
+    if (inA.count((*it)->name) == 0) addedByContent[(*it)->sha256].push_back(*it);
+  }
+  std::set<const ImageFacts*> renamed;
   for (const ImageFacts* pointer : a) {
     const ImageFacts& image = *pointer;
     const auto other = inB.find(image.name);
-    if (other == inB.end()) {
+    if (other != inB.end()) {
+      if (other->second->sha256 != image.sha256 || other->second->format != image.format) {
+        out.push_back("~" + Shown(image.name) + ": " + Describe(image) + " -> " +
+                      Describe(*other->second));
+      }
+      continue;
+    }
+    auto& same = addedByContent[image.sha256];
+    if (same.empty()) {
       out.push_back("-" + Shown(image.name) + ": " + Describe(image));
-    } else if (other->second->sha256 != image.sha256 || other->second->format != image.format) {
-      out.push_back("~" + Shown(image.name) + ": " + Describe(image) + " -> " +
-                    Describe(*other->second));
+    } else {
+      out.push_back(">" + Shown(image.name) + " -> " + Shown(same.back()->name) +
+                    " (renamed): " + Describe(image));
+      renamed.insert(same.back());
+      same.pop_back();
     }
   }
   for (const ImageFacts* pointer : b) {
     const ImageFacts& image = *pointer;
-    if (inA.count(image.name) == 0) out.push_back("+" + Shown(image.name) + ": " + Describe(image));
+    if (inA.count(image.name) == 0 && renamed.count(pointer) == 0) {
+      out.push_back("+" + Shown(image.name) + ": " + Describe(image));
+    }
   }
   return out;
 }
