@@ -62,4 +62,15 @@ TEST(SchemaCheck, FindingsArePlacedOnTheElementAtFault) {
   EXPECT_GT(placed, 0);
 }
 
+// The library's wording is the project's: no function names, a character reference said so.
+TEST(SchemaCheck, LibraryWordingIsTranslated) {
+  const auto findings = bp::CheckAgainstSchema(
+      "<vantu-client-branding version=\"1.0\"><app-name>a&#27;</app-name></vantu-client-branding>",
+      "l.xml");
+  ASSERT_FALSE(findings.empty());
+  EXPECT_EQ(findings[0].message,
+            "the character reference to code point 27 names a character XML does not allow");
+  EXPECT_TRUE(findings[0].at);
+}
+
 }  // namespace

@@ -51,8 +51,20 @@ std::string Worded(const std::string& message) {
   if (message == "xmlParseEntityRef: no name") {
     return "'&' starts no entity or character reference; write &amp; for the character";
   }
-  const std::string entity = "xmlParseEntityRef: ";
-  if (message.rfind(entity, 0) == 0) return message.substr(entity.size());
+  const std::string charRef = "xmlParseCharRef: invalid xmlChar value ";
+  if (message.rfind(charRef, 0) == 0) {
+    return "the character reference to code point " + message.substr(charRef.size()) +
+           " names a character XML does not allow";
+  }
+  // Other parser messages start with the name of the library's function that raised them.
+  if (message.rfind("xml", 0) == 0) {
+    const std::size_t colon = message.find(": ");
+    if (colon != std::string::npos &&
+        message.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ") ==
+            colon) {
+      return message.substr(colon + 2);
+    }
+  }
   return message;
 }
 
