@@ -16,6 +16,7 @@
 #include <tclap/CmdLine.h>
 
 #include "base/guarded_run.h"
+#include "base/nearest.h"
 #include "base/shown.h"
 #include "base/signal_cleanup.h"
 #include "base/stray_switches.h"
@@ -74,7 +75,10 @@ class Command {
           cmd.parse(nameOnly);
         } catch (const TCLAP::ArgException&) {
         }
-        throw TCLAP::CmdLineParseException("Couldn't find match for argument", *stray);
+        std::vector<std::string> options;
+        for (const std::string& name : longNames) options.push_back("--" + name);
+        throw TCLAP::CmdLineParseException(
+            "Couldn't find match for argument" + DidYouMean(*stray, options), *stray);
       }
       cmd.parse(all);
       return true;
@@ -335,8 +339,7 @@ int Lint(const std::vector<std::string>& args) {
     }
     const FindingKind* kind = FindFindingKind(explain.getValue());
     if (kind == nullptr) {
-      std::cerr << "Error: no finding " << Shown(explain.getValue())
-                << "; 'lint --explain all' lists them" << std::endl;
+      std::cerr << "Error: " << UnknownFinding(explain.getValue()) << std::endl;
       return 1;
     }
     std::cout << Explanation(*kind);

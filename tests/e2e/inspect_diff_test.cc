@@ -73,7 +73,7 @@ TEST_F(InspectDiff, TellsEveryDifference) {
       {swapped, 9,
        "layout:\n-/vantu-client-branding/about/line/logo = \"logo.jpg\"\n"
        "+/vantu-client-branding/about/line/logo = \"logo2.jpg\"\n"
-       "images:\n-logo.jpg: JPEG, 3x2 pixels, 200 bytes, "},
+       "images:\n>logo.jpg -> logo2.jpg (renamed): JPEG, 3x2 pixels, 200 bytes, "},
       {order, 9, "image order: icon.png, logo.jpg -> logo.jpg, icon.png\n"},
   };
   for (const Case& c : cases) {
@@ -86,8 +86,14 @@ TEST_F(InspectDiff, TellsEveryDifference) {
       EXPECT_EQ(run.out.find("--- " + a + "\n+++ " + c.b + "\n" + c.body), 0u) << run.out;
     }
   }
-  const auto added = RunInspect({"diff", swapped, a});
-  EXPECT_NE(added.out.find("\n+logo.jpg: JPEG, 3x2 pixels, 200 bytes, " + sha), std::string::npos)
+  // Other content under another name is one image removed and one added.
+  const std::string other = Build("other", Replaced(kLayout, "logo.jpg", "logo2.jpg"),
+                                  {{"icon.png", png}, {"logo2.jpg", JpegBytes(300)}});
+  const auto added = RunInspect({"diff", a, other});
+  EXPECT_NE(added.out.find("images:\n-logo.jpg: JPEG, 3x2 pixels, 200 bytes, " + sha),
+            std::string::npos)
+      << added.out;
+  EXPECT_NE(added.out.find("\n+logo2.jpg: JPEG, 3x2 pixels, 300 bytes, " + sha), std::string::npos)
       << added.out;
   const auto missing = RunInspect({"diff", a, dir_ / "none.pkg"});
   EXPECT_EQ(missing.status, 2);

@@ -357,6 +357,8 @@ TEST(InspectLint, PolicyAndFormatOptions) {
        5,
        "::error file=" + l + ",line=1,col=38,title=empty-text::app-name is empty\n"},
       {{"--dir", dir.path()}, 1, "Error: lint takes images or --dir, not both"},
+      {{"--josn"}, 1, "Couldn't find match for argument (did you mean --json?)"},
+      {{"--explain", "lnk-url"}, 1, "no finding lnk-url (did you mean link-url?)"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args{"lint", l, i, j};

@@ -285,7 +285,8 @@ INSTANTIATE_TEST_SUITE_P(
                                1},
                     PolicyCase{"unknown",
                                {false, {}, {"link-urls"}},
-                               "no finding link-urls; 'lint --explain all' lists them",
+                               "no finding link-urls (did you mean link-url?); 'lint --explain "
+                               "all' lists them",
                                0,
                                {},
                                0},

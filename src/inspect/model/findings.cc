@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "base/nearest.h"
 #include "base/shown.h"
 #include "inspect/model/checks.h"
 #include "inspect/model/schema_check.h"
@@ -204,12 +205,16 @@ const char* SeverityName(Severity severity) {
   return "error";
 }
 
+std::string UnknownFinding(std::string_view id) {
+  std::vector<std::string> ids;
+  for (const FindingKind& kind : FindingCatalogue()) ids.emplace_back(kind.id);
+  return "no finding " + Shown(id) + DidYouMean(id, ids) + "; 'lint --explain all' lists them";
+}
+
 std::optional<std::string> PolicyProblem(const Policy& policy) {
   for (const std::set<std::string>* ids : {&policy.allowed, &policy.denied}) {
     for (const std::string& id : *ids) {
-      if (FindFindingKind(id) == nullptr) {
-        return "no finding " + Shown(id) + "; 'lint --explain all' lists them";
-      }
+      if (FindFindingKind(id) == nullptr) return UnknownFinding(id);
     }
   }
   for (const std::set<std::string>* ids : {&policy.allowed, &policy.denied}) {

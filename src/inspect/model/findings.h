@@ -115,6 +115,9 @@ struct Policy {
   std::set<std::string> denied;   // kinds reported and counted as errors
 };
 
+// "no finding ID (did you mean ...?); 'lint --explain all' lists them".
+std::string UnknownFinding(std::string_view id);
+
 // What is wrong with policy, for a person: an id not in the catalogue, an error allowed, or
 // one id both allowed and denied; nothing when it can be applied.
 std::optional<std::string> PolicyProblem(const Policy& policy);
