@@ -25,6 +25,7 @@
 #include "inspect/commands/commands.h"
 #include "inspect/commands/json.h"
 #include "inspect/model/findings.h"
+#include "inspect/model/lint_config.h"
 #include "inspect/model/tool_table.h"
 
 namespace vantu::branding_package {
@@ -76,6 +77,7 @@ class Command {
         } catch (const TCLAP::ArgException&) {
         }
         std::vector<std::string> options;
+        options.reserve(longNames.size());
         for (const std::string& name : longNames) options.push_back("--" + name);
         throw TCLAP::CmdLineParseException(
             "Couldn't find match for argument" + DidYouMean(*stray, options), *stray);
@@ -132,18 +134,29 @@ class LayoutAndImages : public TCLAP::UnlabeledMultiArg<std::string> {
   }
 };
 
-// --strict, --allow ID and --deny ID, as lint and verify take them.
+// --strict, --allow ID, --deny ID and --config FILE, as lint, verify and build take them.
 class PolicyArgs {
  public:
+  // The policy and image folders of a run.
+  struct Chosen {
+    Policy policy;
+    std::vector<std::string> dirs;  // the policy file's
+  };
+
   explicit PolicyArgs(TCLAP::CmdLine& cmd)
       : strict_("", "strict", "Fail on warnings too (status 5 and up)", cmd),
         allow_("", "allow", "Leave the finding ID out of the report (not an error's); repeatable",
                false, "ID", cmd),
         deny_("", "deny", "Report the finding ID as an error, which fails; repeatable", false, "ID",
-              cmd) {}
+              cmd),
+        config_("", "config",
+                "Read the policy from FILE, not from the .branding-lint found from the input "
+                "up to the repository's top",
+                false, "", "FILE", cmd) {}
 
-  // The policy asked for, or nothing when it cannot be applied (said on standard error).
-  std::optional<Policy> Get() const {
+  // The policy for input: its policy file's, under the command line's; nothing when either
+  // cannot be applied (said on standard error).
+  std::optional<Chosen> Get(const std::string& input) const {
     Policy policy;
     policy.strict = strict_.getValue();
     policy.allowed.insert(allow_.getValue().begin(), allow_.getValue().end());
@@ -152,13 +165,31 @@ class PolicyArgs {
       std::cerr << "Error: " << *problem << std::endl;
       return std::nullopt;
     }
-    return policy;
+    Chosen chosen{policy, {}};
+    const std::optional<std::string> path =
+        config_.isSet() ? std::optional<std::string>(config_.getValue()) : FindConfig(input);
+    if (!path) return chosen;
+    LayoutFile file = ReadLayoutFile(*path);
+    if (auto fault = LayoutFault(file)) {
+      std::cerr << "Error: " << Shown(*path) << ": " << fault->message << std::endl;
+      return std::nullopt;
+    }
+    auto parsed = ParseConfig(file.text, *path);
+    if (const auto* problem = std::get_if<std::string>(&parsed)) {
+      std::cerr << "Error: " << *problem << std::endl;
+      return std::nullopt;
+    }
+    const LintConfig& config = std::get<LintConfig>(parsed);
+    chosen.policy = Merged(config.policy, policy);
+    chosen.dirs = config.dirs;
+    return chosen;
   }
 
  private:
   TCLAP::SwitchArg strict_;
   TCLAP::MultiArg<std::string> allow_;
   TCLAP::MultiArg<std::string> deny_;
+  TCLAP::ValueArg<std::string> config_;
 };
 
 // --format, as lint and build take it.
@@ -274,8 +305,8 @@ int Verify(const std::vector<std::string>& args) {
   int status = 0;
   if (!command.Parse(args, status)) return status;
   VerifyOptions options;
-  if (auto chosen = policy.Get()) {
-    options.policy = *chosen;
+  if (auto chosen = policy.Get(package.getValue())) {
+    options.policy = chosen->policy;
   } else {
     return 1;
   }
@@ -352,11 +383,9 @@ int Lint(const std::vector<std::string>& args) {
   const std::string& layout = inputs.getValue().front();
   const std::vector<std::string> images(inputs.getValue().begin() + 1, inputs.getValue().end());
   LintOptions options;
-  if (auto chosen = policy.Get()) {
-    options.policy = *chosen;
-  } else {
-    return 1;
-  }
+  const auto chosen = policy.Get(layout);
+  if (!chosen) return 1;
+  options.policy = chosen->policy;
   if (json.getValue() && format.Set() && format.Get() != LintFormat::kJson) {
     std::cerr << "Error: --json and --format " << format.Name() << " ask for two formats"
               << std::endl;
@@ -367,7 +396,8 @@ int Lint(const std::vector<std::string>& args) {
     std::cerr << "Error: lint takes images or --dir, not both" << std::endl;
     return 1;
   }
-  options.dirs = dirs.getValue();
+  // The command line's folders, else the policy file's, when no image is given.
+  options.dirs = dirs.isSet() || !images.empty() ? dirs.getValue() : chosen->dirs;
   const auto run = [&](std::ostream& out, std::ostream& /*err*/) -> Outcome {
     LayoutFile file = ReadLayoutFile(layout);
     if (auto fault = LayoutFault(file)) return *fault;
@@ -406,13 +436,11 @@ int Build(const std::vector<std::string>& args) {
   int status = 0;
   if (!command.Parse(args, status)) return status;
   BuildOptions options;
-  if (auto chosen = policy.Get()) {
-    options.lint.policy = *chosen;
-  } else {
-    return 1;
-  }
+  const auto chosen = policy.Get(layout.getValue());
+  if (!chosen) return 1;
+  options.lint.policy = chosen->policy;
   options.lint.format = format.Get();
-  options.dirs = dirs.getValue();
+  options.dirs = dirs.isSet() ? dirs.getValue() : chosen->dirs;
   options.output = output.getValue();
   if (depfile.isSet()) {
     if (depfile.getValue() == output.getValue()) {

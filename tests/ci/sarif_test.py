@@ -96,12 +96,14 @@ def main():
             check(by_rule["link-url"]["level"] == "warning", "findings: a warning's level")
         check(run["columnKind"] == "unicodeCodePoints", "findings: columns are characters")
 
-        # --deny makes a warning an error; --allow leaves a kind out.
+        # --deny makes a warning an error; --allow leaves a kind out, as SARIF records it.
         status, run = sarif("deny", name, "icon.png", "--deny", "link-url", cwd=tmp)
         levels = {r["ruleId"]: r["level"] for r in run["results"]}
         check(levels.get("link-url") == "error", f"deny: {levels}")
         status, run = sarif("allow", name, "icon.png", "--allow", "link-url", cwd=tmp)
-        check([r["ruleId"] for r in run["results"]] == ["missing-image"], "allow: left out")
+        check([r["ruleId"] for r in run["results"] if "suppressions" not in r] == ["missing-image"]
+              and [(r["ruleId"], r["suppressions"]) for r in run["results"] if "suppressions" in r]
+              == [("link-url", [{"kind": "external"}])], "allow: recorded as suppressed")
 
         # An absolute path is a file: URI.
         status, run = sarif("absolute", os.path.join(tmp, name), os.path.join(tmp, "icon.png"))

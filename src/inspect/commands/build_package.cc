@@ -20,11 +20,8 @@ int BuildFromLayout(const std::string& layoutPath, const BuildOptions& options, 
 
   // The layout is linted first, with the images read once, as the packager reads them (not
   // decoded): what counts as an error stops the build.
-  LintReport report{layoutPath, {}, {}, 0, 0};
-  report.findings = ApplyPolicy(LintFindings(layoutPath, document, found.paths, report.images,
-                                             References::kAlways, Learn::kNothing),
-                                options.lint.policy, report.allowed);
-  report.status = StatusOf(report.findings, options.lint.policy.strict);
+  const LintReport report = MakeLintReport(layoutPath, document, found.paths, References::kAlways,
+                                           Learn::kNothing, options.lint.policy);
   if (options.lint.format == LintFormat::kText) {
     PrintFindings(err, report.findings);
   } else if (!report.findings.empty() || report.status != 0) {

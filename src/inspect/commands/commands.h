@@ -86,11 +86,18 @@ enum class LintFormat {
 // What lint found, as every format reports it.
 struct LintReport {
   std::string layoutPath;
-  std::vector<Finding> findings;  // as the policy reports them
+  std::vector<Finding> findings;    // as the policy reports them
+  std::vector<Finding> suppressed;  // what the policy or the layout's comments left out
   std::vector<LintedImage> images;
-  int allowed = 0;  // findings the policy left out
+  int allowed = 0;  // findings the policy or the layout's comments left out
   int status = 0;   // the run's exit status
 };
+
+// What lint reports of document, read from layoutPath, and the images at imagePaths (what
+// learn asks learnt of each), under policy and the layout's inline suppressions.
+LintReport MakeLintReport(const std::string& layoutPath, const LayoutDocument& document,
+                          const std::vector<std::string>& imagePaths, References references,
+                          Learn learn, const Policy& policy);
 
 // Prints report in format; columns are counted in bytes in text and JSON, in characters in
 // SARIF and GitHub annotations, which read them so (layoutText converts them).

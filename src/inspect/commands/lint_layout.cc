@@ -122,13 +122,30 @@ void PrintLintReport(std::ostream& out, const LintReport& report, LintFormat for
     case LintFormat::kJson:
       PrintJson(out, report);
       return;
-    case LintFormat::kSarif:
-      out << SarifLog(InCharacters(report.findings, report.layoutPath, layoutText), report.status);
+    case LintFormat::kSarif: {
+      // A SARIF log keeps what was left out, marked as suppressed.
+      std::vector<Finding> all = report.findings;
+      all.insert(all.end(), report.suppressed.begin(), report.suppressed.end());
+      out << SarifLog(InCharacters(std::move(all), report.layoutPath, layoutText), report.status);
       return;
+    }
     case LintFormat::kGithub:
       out << GithubAnnotations(InCharacters(report.findings, report.layoutPath, layoutText));
       return;
   }
+}
+
+LintReport MakeLintReport(const std::string& layoutPath, const LayoutDocument& document,
+                          const std::vector<std::string>& imagePaths, References references,
+                          Learn learn, const Policy& policy) {
+  LintReport report{layoutPath, {}, {}, {}, 0, 0};
+  std::vector<Finding> findings = LintFindings(layoutPath, document, imagePaths, report.images,
+                                               references, learn, &report.suppressed);
+  report.allowed = static_cast<int>(report.suppressed.size());
+  report.findings = ApplyPolicy(std::move(findings), policy, report.allowed, &report.suppressed);
+  // --strict makes warnings count, without calling them errors.
+  report.status = StatusOf(report.findings, policy.strict);
+  return report;
 }
 
 int LintLayout(const std::string& layoutPath, const std::vector<std::string>& imagePaths,
@@ -146,12 +163,9 @@ int LintLayout(const std::string& layoutPath, std::string text,
   const bool found = !options.dirs.empty();
   const std::vector<std::string> paths =
       found ? FindImages(document, options.dirs).paths : imagePaths;
-  LintReport report{layoutPath, {}, {}, 0, 0};
-  report.findings = ApplyPolicy(LintFindings(layoutPath, document, paths, report.images,
-                                             found ? References::kAlways : options.references),
-                                options.policy, report.allowed);
-  // --strict makes warnings count, without calling them errors.
-  report.status = StatusOf(report.findings, options.policy.strict);
+  const LintReport report =
+      MakeLintReport(layoutPath, document, paths, found ? References::kAlways : options.references,
+                     Learn::kAll, options.policy);
   PrintLintReport(out, report, options.format, document.Text());
   out.flush();
   return report.status;

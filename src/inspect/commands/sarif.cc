@@ -43,9 +43,15 @@ std::string Result(const Finding& f) {
     location += ",\"logicalLocations\":[{\"fullyQualifiedName\":" + JsonString(f.element) +
                 ",\"kind\":\"element\"}]";
   }
+  std::string suppressions;
+  if (f.suppression != Finding::Suppression::kNone) {
+    suppressions = std::string(",\"suppressions\":[{\"kind\":\"") +
+                   (f.suppression == Finding::Suppression::kInSource ? "inSource" : "external") +
+                   "\"}]";
+  }
   return "{\"ruleId\":" + JsonString(f.kind->id) + ",\"ruleIndex\":" + std::to_string(index) +
          ",\"level\":" + Level(f.severity()) + ",\"message\":" + Text(f.message) +
-         ",\"locations\":[{\"physicalLocation\":" + location + "}]}";
+         ",\"locations\":[{\"physicalLocation\":" + location + "}]" + suppressions + "}";
 }
 
 }  // namespace

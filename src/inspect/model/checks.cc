@@ -107,6 +107,7 @@ Finding LayoutFinding(const LayoutDocument& document, const std::string& file,
   Finding finding(&Kind(id), file, line, column,
                   textOffset == kNoOffset ? kNoOffset : textOffset + at, std::move(message));
   finding.element = document.ElementPath(at);
+  finding.at = at;
   return finding;
 }
 

@@ -108,13 +108,15 @@ std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
                                      std::vector<Finding>& findings, Learn learn = Learn::kAll);
 
 // Every finding about a layout document (named file in findings) and the images at imagePaths,
-// in the order lint prints them; images gets what was read of each image. References are
-// compared with the images as references says.
+// in the order lint prints them; images gets what was read of each image, what learn asks
+// learnt. References are compared with the images as references says. What the layout's
+// inline suppressions allow is left out (moved to suppressed when given).
 std::vector<Finding> LintFindings(const std::string& file, const LayoutDocument& document,
                                   const std::vector<std::string>& imagePaths,
                                   std::vector<LintedImage>& images,
                                   References references = References::kWhenImagesGiven,
-                                  Learn learn = Learn::kAll);
+                                  Learn learn = Learn::kAll,
+                                  std::vector<Finding>* suppressed = nullptr);
 
 // Every finding about a package read whole (no fault), whose layout text is document: what
 // lint finds of that text and of the images, by file offset.

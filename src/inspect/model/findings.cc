@@ -141,6 +141,12 @@ const std::vector<FindingKind>& FindingCatalogue() {
        "two different images have one name",
        "A client finds images by name, so it shows one of them wherever either is meant; "
        "extract refuses the package."},
+      // The project's own policy.
+      {FindingId::kSuppression, "suppression", S::kError, F::kLayout,
+       "an inline suppression that cannot be applied",
+       "A comment '<!-- branding-lint: allow ID[, ID] -->' just before an element leaves those "
+       "findings about the element, and what it holds, out of the report. This one names a "
+       "finding that does not exist or is an error, or stands before no element."},
       // What only a package can show.
       {FindingId::kDigest, "digest", S::kError, F::kDigest, "the SHA-256 is not the one expected",
        "The file is not the package whose hash was given: rebuild it or find the right one."},
@@ -233,13 +239,17 @@ std::optional<std::string> PolicyProblem(const Policy& policy) {
   return std::nullopt;
 }
 
-std::vector<Finding> ApplyPolicy(std::vector<Finding> findings, const Policy& policy,
-                                 int& allowed) {
+std::vector<Finding> ApplyPolicy(std::vector<Finding> findings, const Policy& policy, int& allowed,
+                                 std::vector<Finding>* suppressed) {
   std::vector<Finding> kept;
   kept.reserve(findings.size());
   for (Finding& f : findings) {
     if (policy.allowed.count(f.kind->id) != 0) {
       ++allowed;
+      if (suppressed != nullptr) {
+        f.suppression = Finding::Suppression::kExternal;
+        suppressed->push_back(std::move(f));
+      }
       continue;
     }
     f.denied = policy.denied.count(f.kind->id) != 0;

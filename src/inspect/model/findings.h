@@ -44,6 +44,7 @@ enum class FindingId {
   kImageNameRefused,
   kImageNameControl,
   kImageNameShared,
+  kSuppression,
   kDigest,
   // Faults, not findings: what stops a package's reading, reported as the run's fault with its
   // offset and never raised as a finding; --explain explains them, --allow and --deny refuse
@@ -84,6 +85,9 @@ std::string Explanation(const FindingKind& kind);
 // The severity's word: "error", "warning" or "note".
 const char* SeverityName(Severity severity);
 
+// No place in a layout's text.
+constexpr std::size_t kNoPlace = static_cast<std::size_t>(-1);
+
 // One finding: its kind, where it is (a 1-based line and column of a file, line 0 for no
 // place; for a package, the byte offset too) and what exactly is wrong.
 struct Finding {
@@ -102,8 +106,12 @@ struct Finding {
   int column = 0;
   std::uint64_t offset = kNoOffset;  // in the package file, when the finding is about one
   std::string message;
-  bool denied = false;  // --deny named its kind: an error whatever the catalogue says
-  std::string element;  // in a layout, the path of the element it is about; else empty
+  bool denied = false;        // --deny named its kind: an error whatever the catalogue says
+  std::string element;        // in a layout, the path of the element it is about; else empty
+  std::size_t at = kNoPlace;  // in a layout, its byte offset in the text
+  // Left out of the report by the policy (external) or by a comment in the layout (in source);
+  // a SARIF log still records it, so marked.
+  enum class Suppression { kNone, kInSource, kExternal } suppression = Suppression::kNone;
   // The catalogue's severity, or error when denied.
   Severity severity() const { return denied ? Severity::kError : kind->severity; }
 };
@@ -122,9 +130,10 @@ std::string UnknownFinding(std::string_view id);
 // one id both allowed and denied; nothing when it can be applied.
 std::optional<std::string> PolicyProblem(const Policy& policy);
 
-// findings as policy reports them: the allowed left out (their number added to allowed), the
-// denied marked.
-std::vector<Finding> ApplyPolicy(std::vector<Finding> findings, const Policy& policy, int& allowed);
+// findings as policy reports them: the allowed left out (their number added to allowed; when
+// suppressed is given, moved there, marked external), the denied marked.
+std::vector<Finding> ApplyPolicy(std::vector<Finding> findings, const Policy& policy, int& allowed,
+                                 std::vector<Finding>* suppressed = nullptr);
 
 // The exit status of findings: that of the gravest kind among those that count (errors, and
 // warnings with strict), or 0.

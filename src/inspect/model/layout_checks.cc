@@ -9,6 +9,7 @@
 
 #include "inspect/model/checks.h"
 #include "inspect/model/schema_check.h"
+#include "inspect/model/suppressions.h"
 #include "layout/layout_document.h"
 #include "package/name_match.h"
 
@@ -191,7 +192,7 @@ void SortFindings(const std::string& layoutPath, std::vector<Finding>& findings)
 std::vector<Finding> LintFindings(const std::string& file, const LayoutDocument& document,
                                   const std::vector<std::string>& imagePaths,
                                   std::vector<LintedImage>& images, References references,
-                                  Learn learn) {
+                                  Learn learn, std::vector<Finding>* suppressed) {
   std::vector<Finding> findings;
   images = CheckImages(imagePaths, findings, learn);
   std::vector<const ImageFacts*> named;
@@ -199,6 +200,8 @@ std::vector<Finding> LintFindings(const std::string& file, const LayoutDocument&
   for (const LintedImage& image : images) named.push_back(&image.facts);
   const bool compared = !images.empty() || references == References::kAlways;
   CheckLayout(file, document, compared ? &named : nullptr, kNoOffset, findings);
+  std::vector<Finding> left;
+  ApplyInlineSuppressions(document, file, findings, suppressed != nullptr ? *suppressed : left);
   SortFindings(file, findings);
   return findings;
 }

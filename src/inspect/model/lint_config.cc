@@ -1,0 +1,102 @@
+#include "inspect/model/lint_config.h"
+
+#include <sys/stat.h>
+
+#include <climits>
+#include <cstdlib>
+
+#include "base/nearest.h"
+#include "base/shown.h"
+
+namespace vantu::branding_package {
+
+namespace {
+
+bool Exists(const std::string& path) {
+  struct stat status {};
+  return stat(path.c_str(), &status) == 0;
+}
+
+std::string Trimmed(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(" \t\r");
+  if (first == std::string_view::npos) return "";
+  return std::string(text.substr(first, text.find_last_not_of(" \t\r") - first + 1));
+}
+
+// The folder of path ("" for the working folder), with its '/'.
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+}  // namespace
+
+std::optional<std::string> FindConfig(const std::string& inputPath) {
+  std::string folder = FolderOf(inputPath);
+  for (int depth = 0; depth < 256; ++depth) {
+    const std::string candidate = folder + kConfigName;
+    if (Exists(candidate)) return candidate;
+    if (Exists(folder + ".git")) return std::nullopt;
+    // Up one: a relative folder gains "../" until the root is reached.
+    char resolved[PATH_MAX];
+    if (realpath(folder.empty() ? "." : folder.c_str(), resolved) == nullptr) return std::nullopt;
+    if (std::string(resolved) == "/") return std::nullopt;
+    folder += "../";
+  }
+  return std::nullopt;
+}
+
+std::variant<LintConfig, std::string> ParseConfig(const std::string& text,
+                                                  const std::string& path) {
+  LintConfig config;
+  config.path = path;
+  std::vector<std::string> ids;
+  for (const FindingKind& kind : FindingCatalogue()) ids.emplace_back(kind.id);
+  int number = 0;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    const std::string line = Trimmed(std::string_view(text).substr(start, end - start));
+    start = end + 1;
+    ++number;
+    const std::string content = Trimmed(line.substr(0, line.find('#')));
+    if (content.empty()) continue;
+    const std::string where = Shown(path) + ":" + std::to_string(number) + ": ";
+    const std::size_t equals = content.find('=');
+    const std::string key = Trimmed(content.substr(0, equals));
+    const std::string value =
+        equals == std::string::npos ? "" : Trimmed(content.substr(equals + 1));
+    if (equals == std::string::npos || value.empty()) {
+      return where + "expected KEY = VALUE (allow, deny or dir)";
+    }
+    if (key == "dir") {
+      config.dirs.push_back(value.front() == '/' ? value : FolderOf(path) + value);
+      continue;
+    }
+    if (key != "allow" && key != "deny") {
+      return where + "unknown key " + Shown(key) + DidYouMean(key, {"allow", "deny", "dir"}) +
+             "; the keys are allow, deny and dir";
+    }
+    std::set<std::string>& set = key == "allow" ? config.policy.allowed : config.policy.denied;
+    for (std::size_t at = 0; at <= value.size();) {
+      const std::size_t comma = std::min(value.find(',', at), value.size());
+      const std::string id = Trimmed(std::string_view(value).substr(at, comma - at));
+      at = comma + 1;
+      if (!id.empty()) set.insert(id);
+    }
+    if (auto problem = PolicyProblem(config.policy)) return where + *problem;
+  }
+  return config;
+}
+
+Policy Merged(const Policy& file, const Policy& commandLine) {
+  Policy policy = commandLine;
+  for (const std::string& id : file.allowed) {
+    if (commandLine.denied.count(id) == 0) policy.allowed.insert(id);
+  }
+  for (const std::string& id : file.denied) {
+    if (commandLine.allowed.count(id) == 0) policy.denied.insert(id);
+  }
+  return policy;
+}
+
+}  // namespace vantu::branding_package

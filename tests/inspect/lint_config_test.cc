@@ -1,0 +1,103 @@
+// The project's policy: its file, found and read, and the layout's inline suppressions.
+#include "inspect/model/lint_config.h"
+
+#include <sys/stat.h>
+
+#include <string>
+#include <variant>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "inspect/model/checks.h"
+#include "test_support.h"
+
+namespace bp = vantu::branding_package;
+
+namespace {
+
+// A file's lines, and what they come to: the policy and folders, or the first problem.
+TEST(LintConfig, ParsesOrNamesTheLineAtFault) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"# a project\nallow = empty-text, schema  # why\n\ndeny=link-url\ndir = img\ndir = /abs\n",
+       "allowed empty-text schema denied link-url dirs cfg/img /abs"},
+      {"allow = empty-text\nalow = schema\n",
+       "cfg/.branding-lint:2: unknown key alow (did you mean allow?); the keys are allow, deny and "
+       "dir"},
+      {"deny = link-urls\n",
+       "cfg/.branding-lint:1: no finding link-urls (did you mean link-url?); 'lint --explain all' "
+       "lists them"},
+      {"allow = missing-image\n",
+       "cfg/.branding-lint:1: missing-image is an error and cannot be allowed: the packager or a "
+       "client fails on it"},
+      {"allow\n", "cfg/.branding-lint:1: expected KEY = VALUE (allow, deny or dir)"},
+  };
+  for (const auto& [text, expected] : cases) {
+    const auto parsed = bp::ParseConfig(text, "cfg/.branding-lint");
+    std::string got;
+    if (const auto* problem = std::get_if<std::string>(&parsed)) {
+      got = *problem;
+    } else {
+      const bp::LintConfig& config = std::get<bp::LintConfig>(parsed);
+      got = "allowed";
+      for (const auto& id : config.policy.allowed) got += " " + id;
+      got += " denied";
+      for (const auto& id : config.policy.denied) got += " " + id;
+      got += " dirs";
+      for (const auto& dir : config.dirs) got += " " + dir;
+    }
+    EXPECT_EQ(got, expected);
+  }
+  // The command line wins: what it allows is no longer denied, and the other way round.
+  const bp::Policy merged =
+      bp::Merged({false, {"schema"}, {"link-url"}}, {true, {"link-url"}, {"schema", "empty-text"}});
+  EXPECT_EQ(merged.allowed, (std::set<std::string>{"link-url"}));
+  EXPECT_EQ(merged.denied, (std::set<std::string>{"empty-text", "schema"}));
+  EXPECT_TRUE(merged.strict);
+}
+
+// The nearest file from the input's folder up, no higher than the repository's top.
+TEST(LintConfig, FoundFromTheInputUpToTheRepositoryTop) {
+  testing_support::TempDir dir;
+  ASSERT_EQ(mkdir((dir / "repo").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir((dir / "repo/.git").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir((dir / "repo/a").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir((dir / "repo/a/b").c_str(), 0755), 0);
+  testing_support::WriteFile(dir / ".branding-lint", "");
+  EXPECT_EQ(bp::FindConfig(dir / "repo/a/b/l.xml"), std::nullopt);
+  testing_support::WriteFile(dir / "repo/a/.branding-lint", "");
+  EXPECT_EQ(bp::FindConfig(dir / "repo/a/b/l.xml"), dir / "repo/a/b/../.branding-lint");
+}
+
+// A comment just before an element allows the ids it names there and below, no more; one
+// that cannot be applied is an error of its own.
+TEST(InlineSuppression, AllowsForItsElementOnly) {
+  const std::string layout =
+      "<vantu-client-branding version=\"1.0\"><app-name>A</app-name><app-icon>i.png</app-icon>"
+      "<toolbar-menu><!-- branding-lint: allow empty-text --> <about-item/><quit-item/>"
+      "</toolbar-menu><!-- branding-lint: allow link-url,schema -->\n<about title=\"\"><line "
+      "align=\"left\"><hyperlink url=\"htps://x\">x</hyperlink></line></about>"
+      "<!-- branding-lint: allow nosuch --><!-- branding-lint: allow missing-image -->"
+      "</vantu-client-branding><!-- branding-lint: allow schema -->";
+  std::vector<bp::LintedImage> images;
+  std::vector<bp::Finding> suppressed;
+  const auto findings =
+      bp::LintFindings("l.xml", bp::LayoutDocument(layout), {}, images,
+                       bp::References::kWhenImagesGiven, bp::Learn::kAll, &suppressed);
+  std::vector<std::string> kept;
+  for (const auto& f : findings) kept.push_back(f.kind->id + (":" + f.message));
+  EXPECT_EQ(kept, (std::vector<std::string>{
+                      "empty-text:quit-item is empty",
+                      "empty-text:the about title is empty",
+                      "suppression:the suppression names no finding nosuch",
+                      "suppression:the suppression allows missing-image, an error, which cannot "
+                      "be allowed",
+                      "suppression:the suppression stands before no element",
+                  }));
+  std::vector<std::string> left;
+  for (const auto& f : suppressed) left.push_back(f.kind->id + (":" + f.element));
+  EXPECT_EQ(left, (std::vector<std::string>{"empty-text:toolbar-menu/about-item",
+                                            "link-url:about/line/hyperlink"}));
+}
+
+}  // namespace
