@@ -200,10 +200,18 @@ class FormatArg {
         format_("", "format",
                 "How to report: lines (text), one JSON object (json), a SARIF 2.1.0 log (sarif) "
                 "or GitHub Actions annotations (github)",
-                false, "text", &names_, cmd) {}
+                false, "text", &names_, cmd),
+        root_("", "sarif-root",
+              "Write SARIF's file URIs relative to DIR (the SRCROOT base), so that the log is "
+              "the same from any folder",
+              false, "", "DIR", cmd) {}
 
   // Whether it was given.
   bool Set() const { return format_.isSet(); }
+  // The folder SARIF's file URIs are relative to, when given.
+  std::optional<std::string> SarifRoot() const {
+    return root_.isSet() ? std::optional<std::string>(root_.getValue()) : std::nullopt;
+  }
   // The format's name, as given.
   const std::string& Name() const { return format_.getValue(); }
   // The format asked for, text when none was.
@@ -228,6 +236,7 @@ class FormatArg {
 
   TCLAP::ValuesConstraint<std::string> names_;
   TCLAP::ValueArg<std::string> format_;
+  TCLAP::ValueArg<std::string> root_;
 };
 
 }  // namespace
@@ -295,7 +304,7 @@ int Verify(const std::vector<std::string>& args) {
   Command command("verify",
                   "Checks everything a client relies on, with the findings lint has of the "
                   "layout and images; a corrupt package gets its first fault with its offset",
-                  "", {"--sha256", "--allow", "--deny"});
+                  "", {"--sha256", "--allow", "--deny", "--config"});
   TCLAP::UnlabeledValueArg<std::string> package("package", "The package file", true, "", "PACKAGE",
                                                 command.cmd);
   TCLAP::ValueArg<std::string> sha256("", "sha256", "The SHA-256 the packager printed", false, "",
@@ -347,10 +356,11 @@ int Extract(const std::vector<std::string>& args) {
 }
 
 int Lint(const std::vector<std::string>& args) {
-  Command command("lint",
-                  "Reports every finding about a layout document: schema, layout rules and, "
-                  "given images, references",
-                  "", {"--explain", "--format", "--allow", "--deny", "--dir"});
+  Command command(
+      "lint",
+      "Reports every finding about a layout document: schema, layout rules and, "
+      "given images, references",
+      "", {"--explain", "--format", "--allow", "--deny", "--dir", "--config", "--sarif-root"});
   LayoutAndImages inputs(command.cmd);
   const PolicyArgs policy(command.cmd);
   const FormatArg format(command.cmd);
@@ -392,6 +402,7 @@ int Lint(const std::vector<std::string>& args) {
     return 1;
   }
   options.format = json.getValue() ? LintFormat::kJson : format.Get();
+  options.sarifRoot = format.SarifRoot();
   if (dirs.isSet() && !images.empty()) {
     std::cerr << "Error: lint takes images or --dir, not both" << std::endl;
     return 1;
@@ -408,8 +419,8 @@ int Lint(const std::vector<std::string>& args) {
   }
   if (options.format == LintFormat::kSarif) {
     // A log of a run that failed, naming the file and the reason.
-    return RunWhole(layout, run, [&layout](int status, const Fault& fault) {
-      return SarifLog({}, status, Shown(layout) + ": " + fault.message);
+    return RunWhole(layout, run, [&layout, &options](int status, const Fault& fault) {
+      return SarifLog({}, {status, options.policy.denied, options.sarifRoot, {{layout, fault}}});
     });
   }
   return LintLayout(layout, images, options, std::cout, std::cerr);
@@ -420,7 +431,9 @@ int Build(const std::vector<std::string>& args) {
                   "Builds the package of a layout and the images it names, found in the folders "
                   "given (the layout's own by default), after linting them; prints the "
                   "packager's two lines",
-                  "", {"-o", "--output", "--dir", "--depfile", "--format", "--allow", "--deny"});
+                  "",
+                  {"-o", "--output", "--dir", "--depfile", "--format", "--allow", "--deny",
+                   "--config", "--sarif-root"});
   TCLAP::UnlabeledValueArg<std::string> layout("layout", "The layout document", true, "", "LAYOUT",
                                                command.cmd);
   TCLAP::ValueArg<std::string> output("o", "output", "The package to write", true, "", "PACKAGE",
@@ -440,6 +453,7 @@ int Build(const std::vector<std::string>& args) {
   if (!chosen) return 1;
   options.lint.policy = chosen->policy;
   options.lint.format = format.Get();
+  options.lint.sarifRoot = format.SarifRoot();
   options.dirs = dirs.isSet() ? dirs.getValue() : chosen->dirs;
   options.output = output.getValue();
   if (depfile.isSet()) {

@@ -67,7 +67,9 @@ def main():
                                    check=True).stdout.decode()
         check(ids and all(f"`{i}`" in explained for i in ids) and len(ids) == len(set(ids)),
               "rules are the catalogue")
-        check("package-structure" not in ids and "digest" in ids, "rules are findings, no fault")
+        check(ids[-3:] == ["package-unreadable", "package-structure", "layout-unreadable"],
+              "the faults are the last rules")
+        check(run["tool"]["driver"]["informationUri"].startswith("file:///"), "informationUri")
 
         # Findings in a file whose name needs encoding, on lines with characters of two
         # bytes before them, the second line's column smaller than the first's.
@@ -111,12 +113,45 @@ def main():
                 for r in run["results"]}
         check(all(u.startswith("file:///") for u in uris), f"absolute: {uris}")
 
-        # A layout that cannot be read: a log of a failed run, status 2.
+        # A layout that cannot be read: a log of a failed run, status 2, with an error result
+        # that report converters show.
         status, run = sarif("missing", os.path.join(tmp, "none.xml"))
         invocation = run["invocations"][0]
         check(status == 2 and invocation.get("executionSuccessful") is False and
               "none.xml" in invocation["toolExecutionNotifications"][0]["message"]["text"],
               "missing: a failed run with its reason")
+        check([(r["ruleId"], r["level"]) for r in run["results"]] == [("layout-unreadable", "error")],
+              "missing: an error result")
+
+        # The user's CI job: a policy file beside the layout, an inline suppression, the log
+        # written from another folder relative to the project.
+        project = os.path.join(tmp, "project")
+        os.makedirs(os.path.join(project, "branding"))
+        shutil.copy(os.path.join(EXAMPLES, "icon.png"), os.path.join(project, "branding"))
+        shutil.copy(os.path.join(EXAMPLES, "logo.jpg"), os.path.join(project, "branding"))
+        text = open(os.path.join(EXAMPLES, "layout.xml"), encoding="utf-8").read()
+        text = text.replace("https://", "htps://", 1).replace(
+            "<app-name>", "<!-- branding-lint: allow empty-text -->\n<app-name>", 1)
+        text = text.replace("<app-name>Demo</app-name>", "<app-name></app-name>", 1)
+        with open(os.path.join(project, "layout.xml"), "w", encoding="utf-8") as out:
+            out.write(text)
+        with open(os.path.join(project, ".branding-lint"), "w", encoding="utf-8") as out:
+            out.write("# the project's policy\ndeny = link-url\ndir = branding\n")
+        status, run = sarif("ci", os.path.join(project, "layout.xml"), "--sarif-root", project,
+                            cwd=tmp)
+        by_rule = {r["ruleId"]: r for r in run["results"]}
+        check(status == 5 and by_rule.get("link-url", {}).get("level") == "error",
+              f"ci: the file's deny ({status}, {sorted(by_rule)})")
+        check(by_rule.get("empty-text", {}).get("suppressions") == [{"kind": "inSource"}],
+              "ci: the inline suppression")
+        overrides = run["invocations"][0].get("ruleConfigurationOverrides", [])
+        check([(o["descriptor"]["id"], o["configuration"]["level"]) for o in overrides]
+              == [("link-url", "error")], f"ci: overrides {overrides}")
+        location = by_rule.get("link-url", {}).get("locations", [{}])[0].get(
+            "physicalLocation", {}).get("artifactLocation", {})
+        check(location == {"uri": "layout.xml", "uriBaseId": "SRCROOT"} and
+              run["originalUriBaseIds"]["SRCROOT"]["uri"].endswith("/project/"),
+              f"ci: uri relative to SRCROOT {location}")
 
         # GitHub: one command a finding; the file's ',' and ':' cannot split the properties.
         odd = "a,b:c.xml"

@@ -175,7 +175,8 @@ TEST(FindingCatalogue, EveryIdUsedIsDefinedOnce) {
   const std::vector<std::string> words = {"about-item",   "app-icon",
                                           "app-name",     "quit-item",
                                           "toolbar-menu", "vantu-client-branding",
-                                          "utf-8",        "branding-package-inspect"};
+                                          "utf-8",        "branding-package-inspect",
+                                          "sarif-root"};
 
   for (const auto& entry :
        std::filesystem::recursive_directory_iterator(BP_SOURCE_DIR "/src/inspect")) {

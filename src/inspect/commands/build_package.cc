@@ -20,8 +20,9 @@ int BuildFromLayout(const std::string& layoutPath, const BuildOptions& options, 
 
   // The layout is linted first, with the images read once, as the packager reads them (not
   // decoded): what counts as an error stops the build.
-  const LintReport report = MakeLintReport(layoutPath, document, found.paths, References::kAlways,
-                                           Learn::kNothing, options.lint.policy);
+  LintReport report = MakeLintReport(layoutPath, document, found.paths, References::kAlways,
+                                     Learn::kNothing, options.lint.policy);
+  report.sarifRoot = options.lint.sarifRoot;
   if (options.lint.format == LintFormat::kText) {
     PrintFindings(err, report.findings);
   } else if (!report.findings.empty() || report.status != 0) {

@@ -89,8 +89,10 @@ struct LintReport {
   std::vector<Finding> findings;    // as the policy reports them
   std::vector<Finding> suppressed;  // what the policy or the layout's comments left out
   std::vector<LintedImage> images;
-  int allowed = 0;  // findings the policy or the layout's comments left out
-  int status = 0;   // the run's exit status
+  int allowed = 0;                       // findings the policy or the layout's comments left out
+  int status = 0;                        // the run's exit status
+  std::set<std::string> denied;          // what the policy raised to errors
+  std::optional<std::string> sarifRoot;  // SARIF's file URIs relative to it, when given
 };
 
 // What lint reports of document, read from layoutPath, and the images at imagePaths (what
@@ -109,7 +111,8 @@ struct LintOptions {
   Policy policy;  // --strict, --allow, --deny
   LintFormat format = LintFormat::kText;
   References references = References::kWhenImagesGiven;
-  std::vector<std::string> dirs;  // when given, the images are the layout's, found there
+  std::vector<std::string> dirs;         // when given, the images are the layout's, found there
+  std::optional<std::string> sarifRoot;  // SARIF's file URIs relative to it, when given
 };
 
 // Every finding about a layout document (and, given images, about them and the references)

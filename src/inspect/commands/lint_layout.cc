@@ -126,7 +126,8 @@ void PrintLintReport(std::ostream& out, const LintReport& report, LintFormat for
       // A SARIF log keeps what was left out, marked as suppressed.
       std::vector<Finding> all = report.findings;
       all.insert(all.end(), report.suppressed.begin(), report.suppressed.end());
-      out << SarifLog(InCharacters(std::move(all), report.layoutPath, layoutText), report.status);
+      out << SarifLog(InCharacters(std::move(all), report.layoutPath, layoutText),
+                      {report.status, report.denied, report.sarifRoot, std::nullopt});
       return;
     }
     case LintFormat::kGithub:
@@ -138,7 +139,7 @@ void PrintLintReport(std::ostream& out, const LintReport& report, LintFormat for
 LintReport MakeLintReport(const std::string& layoutPath, const LayoutDocument& document,
                           const std::vector<std::string>& imagePaths, References references,
                           Learn learn, const Policy& policy) {
-  LintReport report{layoutPath, {}, {}, {}, 0, 0};
+  LintReport report{layoutPath, {}, {}, {}, 0, 0, policy.denied, std::nullopt};
   std::vector<Finding> findings = LintFindings(layoutPath, document, imagePaths, report.images,
                                                references, learn, &report.suppressed);
   report.allowed = static_cast<int>(report.suppressed.size());
@@ -163,9 +164,10 @@ int LintLayout(const std::string& layoutPath, std::string text,
   const bool found = !options.dirs.empty();
   const std::vector<std::string> paths =
       found ? FindImages(document, options.dirs).paths : imagePaths;
-  const LintReport report =
+  LintReport report =
       MakeLintReport(layoutPath, document, paths, found ? References::kAlways : options.references,
                      Learn::kAll, options.policy);
+  report.sarifRoot = options.sarifRoot;
   PrintLintReport(out, report, options.format, document.Text());
   out.flush();
   return report.status;

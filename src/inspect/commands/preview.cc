@@ -78,7 +78,7 @@ int PreviewLayout(const std::string& layoutPath, const std::vector<std::string>&
       false,      {}, LintFindings(layoutPath, document, imagePaths, images, References::kAlways)};
   // What lint would reject is not previewed; lint's own report says why.
   if (const int status = StatusOf(facts.findings, false)) {
-    PrintLintReport(err, {layoutPath, facts.findings, {}, std::move(images), 0, status},
+    PrintLintReport(err, {layoutPath, facts.findings, {}, std::move(images), 0, status, {}, {}},
                     LintFormat::kText);
     err.flush();
     return status;

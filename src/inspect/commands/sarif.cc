@@ -1,6 +1,8 @@
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
+#include "base/shown.h"
 #include "base/version.h"
 #include "inspect/commands/ci_formats.h"
 #include "inspect/commands/json.h"
@@ -16,9 +18,9 @@ std::string Text(std::string_view text) { return "{\"text\":" + JsonString(text)
 
 std::string Rules() {
   std::string rules = "[";
-  // The faults come last: a result's rule index is its kind's place in the catalogue.
+  // A result's rule index is its kind's place in the catalogue; the faults, last, are the
+  // rules of a run that failed.
   for (const FindingKind& kind : FindingCatalogue()) {
-    if (IsFault(kind)) break;
     rules += rules.size() > 1 ? ",{" : "{";
     rules += "\"id\":" + JsonString(kind.id) + ",\"shortDescription\":" + Text(kind.title) +
              ",\"fullDescription\":" + Text(kind.explanation) + ",\"help\":" +
@@ -31,9 +33,23 @@ std::string Rules() {
   return rules + "]";
 }
 
-std::string Result(const Finding& f) {
+// Where file is: a URI, or with a root, one relative to it (SRCROOT).
+std::string ArtifactLocation(const std::string& file, const std::optional<std::string>& root) {
+  if (!root) return "{\"uri\":" + JsonString(PathUri(file)) + "}";
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path relative =
+      fs::weakly_canonical(fs::absolute(file), error)
+          .lexically_relative(fs::weakly_canonical(fs::absolute(*root), error));
+  return "{\"uri\":" + JsonString(PathUri(relative.string())) + ",\"uriBaseId\":\"SRCROOT\"}";
+}
+
+// Where the tool is documented once installed.
+constexpr char kInformationUri[] = "file:///usr/share/doc/branding-package/README.md.gz";
+
+std::string Result(const Finding& f, const std::optional<std::string>& root) {
   const auto index = f.kind - FindingCatalogue().data();
-  std::string location = "{\"artifactLocation\":{\"uri\":" + JsonString(PathUri(f.file)) + "}";
+  std::string location = "{\"artifactLocation\":" + ArtifactLocation(f.file, root);
   if (f.line > 0) {
     location += ",\"region\":{\"startLine\":" + std::to_string(f.line) +
                 ",\"startColumn\":" + std::to_string(f.column > 0 ? f.column : 1) + "}";
@@ -74,25 +90,50 @@ std::string PathUri(std::string_view path) {
   return uri;
 }
 
-std::string SarifLog(const std::vector<Finding>& findings, int status,
-                     std::string_view notification) {
+std::string SarifLog(const std::vector<Finding>& findings, const SarifRun& run) {
   std::string results = "[";
-  for (const Finding& f : findings) results += (results.size() > 1 ? "," : "") + Result(f);
-  results += "]";
+  for (const Finding& f : findings)
+    results += (results.size() > 1 ? "," : "") + Result(f, run.root);
   std::string invocation =
-      "{\"executionSuccessful\":" + std::string(notification.empty() ? "true" : "false") +
-      ",\"exitCode\":" + std::to_string(status);
-  if (!notification.empty()) {
-    std::string text(notification);
-    while (!text.empty() && text.back() == '\n') text.pop_back();
-    invocation +=
-        ",\"toolExecutionNotifications\":[{\"level\":\"error\",\"message\":" + Text(text) + "}]";
+      "{\"executionSuccessful\":" + std::string(run.failure ? "false" : "true") +
+      ",\"exitCode\":" + std::to_string(run.status);
+  if (run.failure) {
+    // Converters show results, not notifications: the failure is both.
+    const auto& [input, fault] = *run.failure;
+    Finding failed(&Kind(FindingId::kLayoutUnreadable), input, 0, 0, kNoOffset,
+                   Shown(input) + ": " + fault.message);
+    results += (results.size() > 1 ? "," : "") + Result(failed, run.root);
+    invocation += ",\"toolExecutionNotifications\":[{\"level\":\"error\",\"message\":" +
+                  Text(failed.message) + "}]";
+  }
+  if (!run.denied.empty()) {
+    // Where consumers look for the level of a rule --deny raised.
+    std::string overrides;
+    for (const std::string& id : run.denied) {
+      const FindingKind* kind = FindFindingKind(id);
+      if (kind == nullptr) continue;
+      overrides += std::string(overrides.empty() ? "" : ",") +
+                   "{\"descriptor\":{\"id\":" + JsonString(id) +
+                   ",\"index\":" + std::to_string(kind - FindingCatalogue().data()) +
+                   "},\"configuration\":{\"level\":\"error\"}}";
+    }
+    invocation += ",\"ruleConfigurationOverrides\":[" + overrides + "]";
   }
   invocation += "}";
+  results += "]";
+  std::string bases;
+  if (run.root) {
+    std::error_code error;
+    std::string uri = PathUri(
+        std::filesystem::weakly_canonical(std::filesystem::absolute(*run.root), error).string());
+    if (uri.empty() || uri.back() != '/') uri += '/';
+    bases = ",\"originalUriBaseIds\":{\"SRCROOT\":{\"uri\":" + JsonString(uri) + "}}";
+  }
   return "{\"$schema\":\"https://json.schemastore.org/sarif-2.1.0.json\",\"version\":\"2.1.0\","
          "\"runs\":[{\"tool\":{\"driver\":{\"name\":\"branding-package-inspect\",\"version\":\"" +
-         std::string(kVersion) + "\",\"rules\":" + Rules() + "}},\"invocations\":[" + invocation +
-         "],\"columnKind\":\"unicodeCodePoints\",\"results\":" + results + "}]}\n";
+         std::string(kVersion) + "\",\"informationUri\":\"" + kInformationUri +
+         "\",\"rules\":" + Rules() + "}},\"invocations\":[" + invocation + "]" + bases +
+         ",\"columnKind\":\"unicodeCodePoints\",\"results\":" + results + "}]}\n";
 }
 
 }  // namespace vantu::branding_package

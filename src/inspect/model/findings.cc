@@ -161,6 +161,10 @@ const std::vector<FindingKind>& FindingCatalogue() {
        "A fault, not a finding: its sizes, constants, record order or strings are not what the "
        "packager writes. The run reports it with its offset and reads nothing after it; no "
        "policy changes that."},
+      {FindingId::kLayoutUnreadable, "layout-unreadable", S::kError, F::kIo,
+       "the layout cannot be read",
+       "A fault, not a finding: the layout file does not exist, cannot be opened, is not a "
+       "regular file, is too large for a package, or a read failed; nothing is checked."},
   });
   return catalogue;
 }

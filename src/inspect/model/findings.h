@@ -51,6 +51,7 @@ enum class FindingId {
   // them, and a SARIF log has no rule for them.
   kPackageUnreadable,
   kPackageStructure,
+  kLayoutUnreadable,
 };
 
 // One entry of the catalogue.
