@@ -1,5 +1,7 @@
 #include "inspect/inspect_cli.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -375,7 +377,8 @@ int Lint(const std::vector<std::string>& args) {
   if (!command.Parse(args, status)) return status;
   if (explain.isSet()) {
     if (explain.getValue() == "all") {
-      std::cout << CatalogueTable();
+      // Plain text for a person at a terminal; the Markdown table for a page or a script.
+      std::cout << (isatty(STDOUT_FILENO) != 0 ? CatalogueText() : CatalogueTable());
       return 0;
     }
     const FindingKind* kind = FindFindingKind(explain.getValue());

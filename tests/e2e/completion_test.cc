@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,8 @@ TEST(Completion, EveryCommandsOptionsAsItsHelpListsThem) {
   for (const char* command :
        {"list", "verify", "extract", "lint", "build", "refs", "diff", "preview"}) {
     const auto help = testing_support::RunInspect({command, "--help"}).out;
+    std::istringstream lines(help);
+    for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 80u) << line;
     std::set<std::string> options;
     for (std::size_t at = help.find("--"); at != std::string::npos; at = help.find("--", at + 2)) {
       const std::size_t end =

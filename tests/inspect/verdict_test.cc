@@ -2,6 +2,7 @@
 // packager builds from them, report the same findings with the same severities.
 #include <algorithm>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -199,6 +200,9 @@ TEST(FindingCatalogue, TheReadmeListsTheCodesCatalogue) {
   ASSERT_NE(end, std::string::npos);
   EXPECT_EQ(readme.substr(start + begin.size(), end - start - begin.size()), bp::CatalogueTable())
       << "regenerate it with: branding-package-inspect lint --explain all";
+  // A terminal gets it as text, in lines of at most 78 bytes.
+  std::istringstream text(bp::CatalogueText());
+  for (std::string line; std::getline(text, line);) EXPECT_LE(line.size(), 78u) << line;
 }
 
 }  // namespace

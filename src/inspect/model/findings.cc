@@ -197,10 +197,40 @@ std::string CatalogueTable() {
   return table;
 }
 
+namespace {
+
+// text broken at spaces into lines of at most width bytes (a longer word stands alone).
+std::string Wrapped(const std::string& text, std::size_t width) {
+  std::string wrapped;
+  std::size_t lineStart = 0;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = std::min(text.find(' ', at), text.size());
+    if (wrapped.size() > lineStart && wrapped.size() - lineStart + 1 + (end - at) > width) {
+      wrapped += '\n';
+      lineStart = wrapped.size();
+    } else if (wrapped.size() > lineStart) {
+      wrapped += ' ';
+    }
+    wrapped.append(text, at, end - at);
+    at = end + 1;
+  }
+  return wrapped;
+}
+
+}  // namespace
+
 std::string Explanation(const FindingKind& kind) {
   return std::string(kind.id) + ": " + SeverityWord(kind) + ", exit status " +
          std::to_string(static_cast<int>(kind.status)) + "\n" + kind.title + ".\n\n" +
-         kind.explanation + "\n";
+         Wrapped(kind.explanation, 78) + "\n";
+}
+
+std::string CatalogueText() {
+  std::string text;
+  for (const FindingKind& kind : FindingCatalogue()) {
+    text += (text.empty() ? "" : "\n") + Explanation(kind);
+  }
+  return text;
 }
 
 const char* SeverityName(Severity severity) {

@@ -80,8 +80,12 @@ inline bool IsFault(const FindingKind& kind) { return kind.which >= FindingId::k
 // shows it.
 std::string CatalogueTable();
 
-// One entry for a person: "ID: SEVERITY, exit status N", its title, then its explanation.
+// One entry for a person: "ID: SEVERITY, exit status N", its title, then its explanation,
+// lines of at most 78 bytes.
 std::string Explanation(const FindingKind& kind);
+
+// Every entry as Explanation writes it, a blank line between: the catalogue for a terminal.
+std::string CatalogueText();
 
 // The severity's word: "error", "warning" or "note".
 const char* SeverityName(Severity severity);
