@@ -504,6 +504,17 @@ int Refs(const std::vector<std::string>& args) {
   return ListReferences(layout.getValue(), options, std::cout, std::cerr);
 }
 
+int Textconv(const std::vector<std::string>& args) {
+  Command command("textconv",
+                  "Prints a stable text of a whole package, for git diff's textconv: the layout "
+                  "a line per attribute or text with its element's path, and every image");
+  TCLAP::UnlabeledValueArg<std::string> package("package", "The package file", true, "", "PACKAGE",
+                                                command.cmd);
+  int status = 0;
+  if (!command.Parse(args, status)) return status;
+  return TextOfPackage(package.getValue(), std::cout, std::cerr);
+}
+
 int Diff(const std::vector<std::string>& args) {
   Command command("diff", "Shows how two packages differ: layout element by element, and images");
   TCLAP::UnlabeledValueArg<std::string> before("before", "The first package", true, "", "A",
@@ -590,6 +601,7 @@ const std::vector<CommandEntry>& Commands() {
       {"build", "LAYOUT -o PACKAGE", "lint, then build the package of a layout", Build},
       {"refs", "LAYOUT", "print the image names a layout refers to", Refs},
       {"diff", "A B", "show how two packages differ", Diff},
+      {"textconv", "PACKAGE", "print a package as text, for git diff", Textconv},
       {"preview", "PACKAGE", "draw the branding as the client shows it", Preview},
       {"preview", "--layout LAYOUT [IMAGE...]", "the same for a layout and its images", nullptr},
   };

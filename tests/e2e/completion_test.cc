@@ -64,7 +64,8 @@ INSTANTIATE_TEST_SUITE_P(
         CompletionCase{
             "EveryCommand",
             {"branding-package-inspect", ""},
-            "--help\n--version\nbuild\ndiff\nextract\nlint\nlist\npreview\nrefs\nverify\n"},
+            "--help\n--"
+            "version\nbuild\ndiff\nextract\nlint\nlist\npreview\nrefs\ntextconv\nverify\n"},
         CompletionCase{"PreviewOptions",
                        {"branding-package-inspect", "preview", "--"},
                        "--help\n--layout\n--output\n"},
@@ -84,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Completion, EveryCommandsOptionsAsItsHelpListsThem) {
   TempDir dir;
   for (const char* command :
-       {"list", "verify", "extract", "lint", "build", "refs", "diff", "preview"}) {
+       {"list", "verify", "extract", "lint", "build", "refs", "textconv", "diff", "preview"}) {
     const auto help = testing_support::RunInspect({command, "--help"}).out;
     std::istringstream lines(help);
     for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 80u) << line;

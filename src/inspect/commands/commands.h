@@ -168,6 +168,15 @@ int PreviewPackage(const std::string& path, const std::string& outputPath, std::
 int PreviewLayout(const std::string& layoutPath, const std::vector<std::string>& imagePaths,
                   const std::string& outputPath, std::ostream& out, std::ostream& err);
 
+// A stable text of a whole package, for git's textconv: under "layout:" each attribute and text
+// of the layout a line with its element's path (as diff shows them), under "images:" each
+// image with its format, pixel size, bytes and SHA-256; a package that cannot be read gets its
+// fault on err and status.
+int TextOfPackage(const std::string& path, std::ostream& out, std::ostream& err);
+// The same on a package in source; path names it in messages.
+int TextOfPackage(ByteSource& source, const std::string& path, std::ostream& out,
+                  std::ostream& err);
+
 // The differences between two packages: the layout element by element, images added,
 // removed or changed; 0 when they are the same, Status::kDiffer when they differ, or the status of
 // the first fault that keeps either from being read.

@@ -284,4 +284,28 @@ int DiffPackages(ByteSource& a, const std::string& before, ByteSource& b, const 
   return static_cast<int>(Status::kDiffer);
 }
 
+int TextOfPackage(ByteSource& source, const std::string& path, std::ostream& out,
+                  std::ostream& err) {
+  const PackageContents contents = ReadPackageContents(source, FileDigest::kSkip);
+  if (contents.fault) return ReportFault(err, path, *contents.fault);
+  // The lines diff compares, in document order, and every image in file order.
+  LayoutLines lines;
+  out << "layout:\n";
+  for (const std::uint32_t line : lines.Read(LayoutDocument(contents.layoutText))) {
+    out << lines.Text(line) << '\n';
+  }
+  out << "images:\n";
+  for (const ImageFacts& image : contents.images) {
+    out << Shown(image.name) << ": " << Describe(image) << '\n';
+  }
+  out.flush();
+  return 0;
+}
+
+int TextOfPackage(const std::string& path, std::ostream& out, std::ostream& err) {
+  FileSource file(path);
+  if (!file.IsOpen()) return ReportFault(err, path, CannotOpen(file));
+  return TextOfPackage(file, path, out, err);
+}
+
 }  // namespace vantu::branding_package
