@@ -233,15 +233,21 @@ def check_page(path, expect, width):
         check(overflow <= 0, f"{name}: {overflow}px wider than the window")
         if "sha256" in expect:
             check_facts(driver, name, expect["sha256"])
-        if width >= 1600 and "shown" in expect:
-            # Drawn at the size lint's note gives.
+        if "shown" in expect:
+            # Drawn at the size lint's note gives, and at its own size up to 606 pixels, in
+            # every window from 800 pixels; marked where scaled down, and only there.
+            marks = driver.execute_script(
+                "return Array.from(document.querySelectorAll('.scaled'))"
+                ".filter(e => e.offsetParent !== null).map(e => e.previousElementSibling"
+                ".getAttribute('aria-label'))")
+            check(sorted(set(marks)) == expect["scaled"], f"{name}: scaled marks {marks}")
             for label, (size, note) in expect["shown"].items():
                 drawn = driver.execute_script(
                     "const e = document.querySelector(`svg[aria-label='${arguments[0]}']`);"
                     "const r = e.getBoundingClientRect(); return [Math.round(r.width), Math.round(r.height)]",
                     label)
                 check(drawn[0] == size, f"{name}: {label} drawn {drawn[0]} wide, expected {size}")
-                check(note in body, f"{name}: the note beside {label}")
+                check(note is None or note in body, f"{name}: the note beside {label}")
     finally:
         driver.quit()
 
@@ -275,9 +281,11 @@ def main():
     hostile_dir = os.path.join(work, "hostile")
     os.mkdir(hostile_dir)
     png(os.path.join(hostile_dir, "wide.png"), 10000, 2)
+    png(os.path.join(hostile_dir, "mid.png"), 480, 2)
     png(os.path.join(hostile_dir, "i.png"), 16, 16)
     markup = "&lt;script&gt;window.__ran=1&lt;/script&gt;&lt;b onclick=&quot;x()&quot;&gt;"
     lines = ['<line align="right"><logo>wide.png</logo></line>',
+             '<line align="left"><logo>mid.png</logo></line>',
              f'<line align="center"><text>{markup}t</text>'
              f'<hyperlink url="javascript:window.__ran=1">{markup}js</hyperlink>'
              '<hyperlink url="mailto:a@example.com">mail</hyperlink></line>',
@@ -293,14 +301,17 @@ def main():
         out.write(layout)
     hostile = os.path.join(work, "hostile.html")
     run(INSPECT, "preview", "--layout", os.path.join(hostile_dir, "layout.xml"),
-        os.path.join(hostile_dir, "i.png"), os.path.join(hostile_dir, "wide.png"), "-o", hostile)
+        os.path.join(hostile_dir, "i.png"), os.path.join(hostile_dir, "wide.png"),
+        os.path.join(hostile_dir, "mid.png"), "-o", hostile)
     shown = "<script>window.__ran=1</script><b onclick=\"x()\">"
     hostile_expect = {
-        "sizes": {"i.png": (16, 16), "wide.png": (10000, 2)},
+        "sizes": {"i.png": (16, 16), "wide.png": (10000, 2), "mid.png": (480, 2)},
         "texts": [shown + "name", shown + "about", shown + "quit", shown + "title", shown + "t",
                   shown + "js (javascript:window.__ran=1)", "left by default", "line 9996"],
         "links": {"mail": "mailto:a@example.com"},
-        "shown": {"wide.png": (606, "shows it at most 606x1, scaled down more than 4 times")},
+        "shown": {"wide.png": (606, "shows it at most 606x1, scaled down more than 4 times"),
+                  "mid.png": (480, None)},
+        "scaled": ["wide.png"],
     }
     for width in (800, 1600):
         check_page(sample, sample_expect, width)

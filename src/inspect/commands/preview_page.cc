@@ -1,6 +1,8 @@
 #include "inspect/commands/preview_page.h"
 
 #include <algorithm>
+#include <set>
+#include <string_view>
 #include <unordered_map>
 
 #include "base/ascii.h"
@@ -17,7 +19,7 @@ constexpr char kStyle[] = R"(
 *{box-sizing:border-box}
 body{margin:0;padding:24px;background:#f4f4f5;color:#1f2328;
 font:14px/1.4 system-ui,-apple-system,"Segoe UI",Roboto,"Helvetica Neue",Arial,sans-serif}
-main{max-width:1200px;margin:0 auto;display:grid;grid-template-columns:minmax(0,3fr) minmax(280px,2fr);gap:24px}
+main{max-width:1200px;margin:0 auto;display:grid;grid-template-columns:minmax(0,1fr) 300px;gap:24px}
 h1{grid-column:1/-1;font-size:18px;font-weight:600;margin:0}
 h2{font-size:12px;font-weight:600;text-transform:uppercase;letter-spacing:.04em;color:#57606a;margin:0 0 8px}
 section.part{margin-bottom:24px}
@@ -58,12 +60,48 @@ background:#fff8c5;color:#4d2d00;font-size:12px;font-style:normal;font-weight:40
 .facts .hash-print{display:inline}}
 )";
 
-// The sizes lint's notes speak of: the icon's height, the About box's widest, with its
-// padding (16 pixels each side) and border (1).
+// The About box's padding (16 pixels each side) and border (1), and the page's margins (24
+// each side) and a scroll bar's width: what a window needs beside a logo to show it whole.
+constexpr std::uint32_t kDialogChrome = 34;
+constexpr std::uint32_t kPageChrome = 48 + 18;
+// The panel beside the drawing, and the gap between them.
+constexpr std::uint32_t kPanelWidth = 300 + 24;
+
+// The sizes lint's notes speak of: the icon's height, the About box's widest. A window too
+// narrow to hold that box beside the panel puts the panel below it, so that a logo is shown at
+// its own size up to kLogoShownWidth in any window at least 800 pixels wide.
 std::string SizedStyle() {
   return ".titlebar svg{max-height:" + std::to_string(kIconShownHeight) +
-         "px;width:auto}\n.dialog{max-width:min(100%," + std::to_string(kLogoShownWidth + 34) +
-         "px)}\n";
+         "px;width:auto}\n.dialog{max-width:min(100%," +
+         std::to_string(kLogoShownWidth + kDialogChrome) + "px)}\n@media (max-width:" +
+         std::to_string(kLogoShownWidth + kDialogChrome + kPageChrome + kPanelWidth) +
+         "px){main{grid-template-columns:minmax(0,1fr)}}\n.scaled{display:none}\n";
+}
+
+// Each logo wider than the About box, or than a window narrower than it needs, is marked as
+// scaled: the page runs no script, so a rule for each logo width says below which window width
+// its mark shows.
+std::string ScaledStyle(const PreviewModel& model, const std::vector<PreviewImage>& images) {
+  std::unordered_map<std::string_view, std::uint32_t> widths;
+  for (const PreviewImage& image : images)
+    widths.emplace(image.facts.name, image.facts.decoded.width);
+  std::set<std::uint32_t> shown;
+  for (const PreviewLine& line : model.lines) {
+    for (const PreviewItem& item : line.items) {
+      const auto found = widths.find(item.text);
+      if (item.kind == PreviewItem::Kind::kLogo && found != widths.end())
+        shown.insert(found->second);
+    }
+  }
+  std::string style;
+  for (const std::uint32_t width : shown) {
+    const std::string rule = ".scaled-" + std::to_string(width) + "{display:inline-block}";
+    style += width > kLogoShownWidth
+                 ? rule + "\n"
+                 : "@media (max-width:" + std::to_string(width + kDialogChrome + kPageChrome - 1) +
+                       "px){" + rule + "}\n";
+  }
+  return style;
 }
 
 std::string Escaped(const std::string& text) {
@@ -129,6 +167,14 @@ class ImageIndex {
  public:
   explicit ImageIndex(const std::vector<PreviewImage>& images) : images_(images) {
     for (std::size_t i = 0; i < images.size(); ++i) byName_.emplace(images[i].facts.name, i);
+  }
+  // The mark a style rule shows beside a logo called name when it is scaled down.
+  std::string ScaledMark(const std::string& name) const {
+    const auto found = byName_.find(name);
+    if (found == byName_.end()) return "";
+    return "<span class=\"mark mark-note scaled scaled-" +
+           std::to_string(images_[found->second].facts.decoded.width) +
+           "\">scaled down to fit</span>";
   }
   // The drawing of the image called name: a reference to its data, which the page holds
   // once however often it is shown.
@@ -216,7 +262,7 @@ void Lines(const PreviewModel& model, const ImageIndex& images, const Marks& mar
     for (const PreviewItem& item : line.items) {
       switch (item.kind) {
         case PreviewItem::Kind::kLogo:
-          page += images.Tag(item.text, "logo");
+          page += images.Tag(item.text, "logo") + images.ScaledMark(item.text);
           break;
         case PreviewItem::Kind::kText:
           page += "<span class=\"text\">" + Escaped(item.text) + "</span>";
@@ -289,7 +335,7 @@ std::string RenderPreviewPage(const PreviewModel& model, const PreviewFacts& fac
       "img-src data:; style-src 'unsafe-inline'\">\n"
       "<meta name=\"viewport\" content=\"width=device-width\">\n<title>Branding preview: " +
       Escaped(model.appName) + "</title>\n<style>" + kStyle + SizedStyle() +
-      "</style></head>\n<body><main>\n";
+      ScaledStyle(model, facts.images) + "</style></head>\n<body><main>\n";
   const ImageIndex images(facts.images);
   const Marks marks(facts.findings, facts.source);
   ImageData(facts.images, page);
