@@ -29,7 +29,8 @@ std::optional<std::string> Nearest(std::string_view word, const std::vector<std:
   // Long words are no one's typo, and comparing them costs their square.
   if (word.size() > 64) return std::nullopt;
   std::optional<std::string> nearest;
-  std::size_t best = std::min<std::size_t>(3, (word.size() + 2) / 3);
+  // Nearer than this: at most two edits, and a third of the word (one for a short word).
+  std::size_t best = std::min<std::size_t>(2, std::max<std::size_t>(1, word.size() / 3)) + 1;
   for (const std::string& name : known) {
     const std::size_t distance = Distance(word, name);
     if (distance < best) {

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/nearest.h"
 #include "inspect/model/checks.h"
 #include "test_support.h"
 
@@ -54,6 +55,15 @@ TEST(LintConfig, ParsesOrNamesTheLineAtFault) {
   EXPECT_EQ(merged.allowed, (std::set<std::string>{"link-url"}));
   EXPECT_EQ(merged.denied, (std::set<std::string>{"empty-text", "schema"}));
   EXPECT_TRUE(merged.strict);
+}
+
+// Did you mean: near enough to be a typo, and no nearer than the bound.
+TEST(LintConfig, NearestNameIsATyposDistance) {
+  const std::vector<std::string> known = {"dir", "--json", "link-url"};
+  const std::pair<const char*, std::optional<std::string>> cases[] = {
+      {"dri", "dir"},         {"xyz", std::nullopt},    {"--jsno", "--json"},
+      {"--js", std::nullopt}, {"lnk-urls", "link-url"}, {"link", std::nullopt}};
+  for (const auto& [word, nearest] : cases) EXPECT_EQ(bp::Nearest(word, known), nearest) << word;
 }
 
 // The nearest file from the input's folder up, no higher than the repository's top.
