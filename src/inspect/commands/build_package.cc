@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <ostream>
 #include <sstream>
 
@@ -20,8 +21,17 @@ int BuildFromLayout(const std::string& layoutPath, const BuildOptions& options, 
 
   // The layout is linted first, with the images read once, as the packager reads them (not
   // decoded): what counts as an error stops the build.
+  // The schema's findings are warnings and notes: it is checked only where the policy could
+  // make one stop the build (a typical build costs less than loading the schema library).
+  const Policy& policy = options.lint.policy;
+  const bool schema =
+      policy.strict || std::any_of(policy.denied.begin(), policy.denied.end(), [](const auto& id) {
+        const FindingId which = FindFindingKind(id)->which;
+        return which == FindingId::kSchema || which == FindingId::kSchemaCapped ||
+               which == FindingId::kSchemaSkipped || which == FindingId::kEntityDeclaration;
+      });
   LintReport report = MakeLintReport(layoutPath, document, found.paths, References::kAlways,
-                                     Learn::kNothing, options.lint.policy);
+                                     Learn::kNothing, policy, schema);
   report.sarifRoot = options.lint.sarifRoot;
   if (options.lint.format == LintFormat::kText) {
     PrintFindings(err, report.findings);

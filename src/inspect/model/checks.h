@@ -65,9 +65,10 @@ constexpr std::uint32_t kLogoMostScaled = 4;
 // and rules, the checks above, the schema, and, with images, its references against them
 // and notes of images shown much smaller than they are. With textOffset (a package's), each
 // finding also gets its byte offset there. Every finding with a position names its element.
+// Without schema the schema check (whose findings are warnings and notes) is left out.
 void CheckLayout(const std::string& file, const LayoutDocument& document,
                  const std::vector<const ImageFacts*>* images, std::uint64_t textOffset,
-                 std::vector<Finding>& findings);
+                 std::vector<Finding>& findings, bool schema = true);
 
 // Why the client would not open url as a link, for a person ("its scheme \"htps\" is not
 // http, https or mailto"); nothing for http or https with a well-formed host (and port), or
@@ -116,7 +117,7 @@ std::vector<Finding> LintFindings(const std::string& file, const LayoutDocument&
                                   std::vector<LintedImage>& images,
                                   References references = References::kWhenImagesGiven,
                                   Learn learn = Learn::kAll,
-                                  std::vector<Finding>* suppressed = nullptr);
+                                  std::vector<Finding>* suppressed = nullptr, bool schema = true);
 
 // Every finding about a package read whole (no fault), whose layout text is document: what
 // lint finds of that text and of the images, by file offset.

@@ -114,7 +114,7 @@ void CheckReferencePaths(const std::string& file, const LayoutDocument& document
 
 void CheckLayout(const std::string& file, const LayoutDocument& document,
                  const std::vector<const ImageFacts*>* images, std::uint64_t textOffset,
-                 std::vector<Finding>& findings) {
+                 std::vector<Finding>& findings, bool schema) {
   auto add = [&](std::size_t at, FindingId id, std::string message) {
     findings.push_back(LayoutFinding(document, file, textOffset, at, id, std::move(message)));
   };
@@ -125,8 +125,10 @@ void CheckLayout(const std::string& file, const LayoutDocument& document,
     return;
   }
   const std::string& text = document.Text();
-  bool schemaFit = true;
-  if (text.size() > kMaxCheckedText) {
+  bool schemaFit = schema;
+  if (!schema) {
+    // Not asked for.
+  } else if (text.size() > kMaxCheckedText) {
     // The schema library takes lengths as int; the packager takes up to 4 GiB.
     schemaFit = false;
     add(0, FindingId::kSchemaSkipped,
@@ -192,14 +194,14 @@ void SortFindings(const std::string& layoutPath, std::vector<Finding>& findings)
 std::vector<Finding> LintFindings(const std::string& file, const LayoutDocument& document,
                                   const std::vector<std::string>& imagePaths,
                                   std::vector<LintedImage>& images, References references,
-                                  Learn learn, std::vector<Finding>* suppressed) {
+                                  Learn learn, std::vector<Finding>* suppressed, bool schema) {
   std::vector<Finding> findings;
   images = CheckImages(imagePaths, findings, learn);
   std::vector<const ImageFacts*> named;
   named.reserve(images.size());
   for (const LintedImage& image : images) named.push_back(&image.facts);
   const bool compared = !images.empty() || references == References::kAlways;
-  CheckLayout(file, document, compared ? &named : nullptr, kNoOffset, findings);
+  CheckLayout(file, document, compared ? &named : nullptr, kNoOffset, findings, schema);
   std::vector<Finding> left;
   ApplyInlineSuppressions(document, file, findings, suppressed != nullptr ? *suppressed : left);
   SortFindings(file, findings);

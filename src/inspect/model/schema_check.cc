@@ -4,6 +4,8 @@
 #include <climits>
 #include <memory>
 
+#include <dlfcn.h>
+
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
 #include <libxml/xmlschemas.h>
@@ -14,6 +16,65 @@
 namespace vantu::branding_package {
 
 namespace {
+
+// libxml2, opened on first use: loading it, with the ICU it brings, costs more than a whole
+// build of a typical package, which needs no schema check.
+struct Xml {
+  decltype(&::xmlByteConsumed) byteConsumed = nullptr;
+  decltype(&::xmlCtxtReadMemory) ctxtReadMemory = nullptr;
+  decltype(&::xmlFreeDoc) freeDoc = nullptr;
+  decltype(&::xmlFreeEnumeration) freeEnumeration = nullptr;
+  decltype(&::xmlFreeParserCtxt) freeParserCtxt = nullptr;
+  decltype(&::xmlNewParserCtxt) newParserCtxt = nullptr;
+  decltype(&::xmlSAX2StartElementNs) saxStartElementNs = nullptr;
+  decltype(&::xmlSchemaFree) schemaFree = nullptr;
+  decltype(&::xmlSchemaFreeParserCtxt) schemaFreeParserCtxt = nullptr;
+  decltype(&::xmlSchemaFreeValidCtxt) schemaFreeValidCtxt = nullptr;
+  decltype(&::xmlSchemaNewMemParserCtxt) schemaNewMemParserCtxt = nullptr;
+  decltype(&::xmlSchemaNewValidCtxt) schemaNewValidCtxt = nullptr;
+  decltype(&::xmlSchemaParse) schemaParse = nullptr;
+  decltype(&::xmlSchemaSetValidStructuredErrors) schemaSetValidStructuredErrors = nullptr;
+  decltype(&::xmlSchemaValidateDoc) schemaValidateDoc = nullptr;
+  decltype(&::xmlSetStructuredErrorFunc) setStructuredErrorFunc = nullptr;
+  decltype(&::xmlStopParser) stopParser = nullptr;
+};
+
+// Finds symbol in library; false when it is not there.
+template <class F>
+bool Load(void* library, const char* symbol, F& function) {
+  function = reinterpret_cast<F>(dlsym(library, symbol));
+  return function != nullptr;
+}
+
+// The library's functions; null when it cannot be loaded.
+const Xml* Library() {
+  static const Xml* const loaded = [] {
+    static Xml xml;
+    void* library = dlopen("libxml2.so.2", RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) return static_cast<const Xml*>(nullptr);
+    bool all = true;
+    all = Load(library, "xmlByteConsumed", xml.byteConsumed) && all;
+    all = Load(library, "xmlCtxtReadMemory", xml.ctxtReadMemory) && all;
+    all = Load(library, "xmlFreeDoc", xml.freeDoc) && all;
+    all = Load(library, "xmlFreeEnumeration", xml.freeEnumeration) && all;
+    all = Load(library, "xmlFreeParserCtxt", xml.freeParserCtxt) && all;
+    all = Load(library, "xmlNewParserCtxt", xml.newParserCtxt) && all;
+    all = Load(library, "xmlSAX2StartElementNs", xml.saxStartElementNs) && all;
+    all = Load(library, "xmlSchemaFree", xml.schemaFree) && all;
+    all = Load(library, "xmlSchemaFreeParserCtxt", xml.schemaFreeParserCtxt) && all;
+    all = Load(library, "xmlSchemaFreeValidCtxt", xml.schemaFreeValidCtxt) && all;
+    all = Load(library, "xmlSchemaNewMemParserCtxt", xml.schemaNewMemParserCtxt) && all;
+    all = Load(library, "xmlSchemaNewValidCtxt", xml.schemaNewValidCtxt) && all;
+    all = Load(library, "xmlSchemaParse", xml.schemaParse) && all;
+    all = Load(library, "xmlSchemaSetValidStructuredErrors", xml.schemaSetValidStructuredErrors) &&
+          all;
+    all = Load(library, "xmlSchemaValidateDoc", xml.schemaValidateDoc) && all;
+    all = Load(library, "xmlSetStructuredErrorFunc", xml.setStructuredErrorFunc) && all;
+    all = Load(library, "xmlStopParser", xml.stopParser) && all;
+    return all ? static_cast<const Xml*>(&xml) : nullptr;
+  }();
+  return loaded;
+}
 
 struct Collector {
   std::string_view text;
@@ -27,11 +88,11 @@ struct Collector {
 void StartElement(void* context, const xmlChar* localname, const xmlChar* prefix,
                   const xmlChar* uri, int namespaceCount, const xmlChar** namespaces,
                   int attributeCount, int defaultedCount, const xmlChar** attributes) {
-  xmlSAX2StartElementNs(context, localname, prefix, uri, namespaceCount, namespaces, attributeCount,
-                        defaultedCount, attributes);
+  Library()->saxStartElementNs(context, localname, prefix, uri, namespaceCount, namespaces,
+                               attributeCount, defaultedCount, attributes);
   auto* parser = static_cast<xmlParserCtxt*>(context);
   const auto* collector = static_cast<const Collector*>(parser->_private);
-  const long consumed = xmlByteConsumed(parser);
+  const long consumed = Library()->byteConsumed(parser);
   if (parser->node == nullptr || consumed <= 0) return;
   // The parser stands inside or behind the start tag; no '<' comes between.
   const std::size_t end = std::min(static_cast<std::size_t>(consumed), collector->text.size());
@@ -111,7 +172,7 @@ void RefuseDeclaration(void* context, const std::string& what, const xmlChar* na
                                      "'; the packager ignores the DOCTYPE's declarations, so "
                                      "the schema was not checked",
                                  FindingId::kEntityDeclaration});
-  xmlStopParser(parser);
+  Library()->stopParser(parser);
 }
 
 void RefuseEntity(void* context, const xmlChar* name, int /*type*/, const xmlChar* /*publicId*/,
@@ -121,7 +182,7 @@ void RefuseEntity(void* context, const xmlChar* name, int /*type*/, const xmlCha
 
 void RefuseAttribute(void* context, const xmlChar* element, const xmlChar* name, int /*type*/,
                      int /*def*/, const xmlChar* /*defaultValue*/, xmlEnumerationPtr tree) {
-  xmlFreeEnumeration(tree);  // the handler owns it
+  Library()->freeEnumeration(tree);  // the handler owns it
   RefuseDeclaration(
       context, "attribute '" + std::string(reinterpret_cast<const char*>(name)) + "' of element",
       element);
@@ -143,11 +204,11 @@ void RefuseUnparsedEntity(void* context, const xmlChar* name, const xmlChar* /*p
 }
 
 struct SchemaDeleter {
-  void operator()(xmlSchemaParserCtxt* p) const { xmlSchemaFreeParserCtxt(p); }
-  void operator()(xmlSchema* p) const { xmlSchemaFree(p); }
-  void operator()(xmlSchemaValidCtxt* p) const { xmlSchemaFreeValidCtxt(p); }
-  void operator()(xmlParserCtxt* p) const { xmlFreeParserCtxt(p); }
-  void operator()(xmlDoc* p) const { xmlFreeDoc(p); }
+  void operator()(xmlSchemaParserCtxt* p) const { Library()->schemaFreeParserCtxt(p); }
+  void operator()(xmlSchema* p) const { Library()->schemaFree(p); }
+  void operator()(xmlSchemaValidCtxt* p) const { Library()->schemaFreeValidCtxt(p); }
+  void operator()(xmlParserCtxt* p) const { Library()->freeParserCtxt(p); }
+  void operator()(xmlDoc* p) const { Library()->freeDoc(p); }
 };
 
 template <class T>
@@ -156,12 +217,16 @@ using Owned = std::unique_ptr<T, SchemaDeleter>;
 }  // namespace
 
 std::vector<SchemaFinding> CheckAgainstSchema(const std::string& text, const std::string& name) {
+  if (Library() == nullptr) {
+    return {{std::nullopt, "cannot load libxml2 for the schema check", FindingId::kSchemaSkipped}};
+  }
   Collector collector{text, LineIndex(text), {}, 0};
-  Owned<xmlSchemaParserCtxt> schemaParser(
-      xmlSchemaNewMemParserCtxt(XmlLayoutSchema.data(), static_cast<int>(XmlLayoutSchema.size())));
-  Owned<xmlSchema> schema(schemaParser ? xmlSchemaParse(schemaParser.get()) : nullptr);
-  Owned<xmlSchemaValidCtxt> validator(schema ? xmlSchemaNewValidCtxt(schema.get()) : nullptr);
-  Owned<xmlParserCtxt> parser(xmlNewParserCtxt());
+  Owned<xmlSchemaParserCtxt> schemaParser(Library()->schemaNewMemParserCtxt(
+      XmlLayoutSchema.data(), static_cast<int>(XmlLayoutSchema.size())));
+  Owned<xmlSchema> schema(schemaParser ? Library()->schemaParse(schemaParser.get()) : nullptr);
+  Owned<xmlSchemaValidCtxt> validator(schema ? Library()->schemaNewValidCtxt(schema.get())
+                                             : nullptr);
+  Owned<xmlParserCtxt> parser(Library()->newParserCtxt());
   if (!validator || !parser)
     return {{std::nullopt, "cannot set up the schema validator", FindingId::kSchemaSkipped}};
   parser->_private = &collector;
@@ -171,17 +236,17 @@ std::vector<SchemaFinding> CheckAgainstSchema(const std::string& text, const std
   parser->sax->elementDecl = RefuseElement;
   parser->sax->notationDecl = RefuseNotation;
   parser->sax->unparsedEntityDecl = RefuseUnparsedEntity;
-  xmlSetStructuredErrorFunc(&collector, Collect);
-  Owned<xmlDoc> document(xmlCtxtReadMemory(parser.get(), text.data(), static_cast<int>(text.size()),
-                                           name.c_str(), nullptr,
-                                           // Depth is bounded by the packager's parse; lines
-                                           // past 65535 keep their numbers.
-                                           XML_PARSE_NONET | XML_PARSE_HUGE | XML_PARSE_BIG_LINES));
+  Library()->setStructuredErrorFunc(&collector, Collect);
+  Owned<xmlDoc> document(Library()->ctxtReadMemory(
+      parser.get(), text.data(), static_cast<int>(text.size()), name.c_str(), nullptr,
+      // Depth is bounded by the packager's parse; lines
+      // past 65535 keep their numbers.
+      XML_PARSE_NONET | XML_PARSE_HUGE | XML_PARSE_BIG_LINES));
   if (document && parser->errNo != XML_ERR_USER_STOP) {
-    xmlSchemaSetValidStructuredErrors(validator.get(), Collect, &collector);
-    xmlSchemaValidateDoc(validator.get(), document.get());
+    Library()->schemaSetValidStructuredErrors(validator.get(), Collect, &collector);
+    Library()->schemaValidateDoc(validator.get(), document.get());
   }
-  xmlSetStructuredErrorFunc(nullptr, nullptr);
+  Library()->setStructuredErrorFunc(nullptr, nullptr);
   if (collector.dropped > 0) {
     collector.findings.push_back(
         {std::nullopt, std::to_string(collector.dropped) + " more schema findings not shown",
