@@ -24,8 +24,8 @@ namespace vantu::branding_package {
 struct LayoutFile {
   // Why it could not be read; kNone when it was.
   enum class Problem { kNone, kCannotOpen, kCannotRead, kTooLarge } problem = Problem::kNone;
-  std::string reason;  // the system's reason for kCannotOpen and kCannotRead
-  std::string text;    // the whole file
+  std::string reason;        // the system's reason for kCannotOpen and kCannotRead
+  std::string text;          // the whole file
   std::optional<FileId> id;  // the file read, when it is one
 };
 

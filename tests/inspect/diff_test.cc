@@ -92,8 +92,8 @@ TEST(Diff, SameSizeOtherBytesIsAChange) {
   const std::string layout = LayoutRecordBytes(Layout(""));
   const std::string a = PackageBytes({layout, ImageRecordBytes("i.png", 0, PngBytes(200)),
                                       ImageRecordBytes("old.png", 0, PngBytes(300))});
-  const std::string b = PackageBytes({layout, ImageRecordBytes("i.png", 0, other),
-                                      ImageRecordBytes("new.png", 0, PngBytes(300))});
+  const std::string b = PackageBytes(
+      {layout, ImageRecordBytes("i.png", 0, other), ImageRecordBytes("new.png", 0, PngBytes(300))});
   bp::MemorySource first(a);
   bp::MemorySource second(b);
   const Diffed diffed = Diff(first, second);
