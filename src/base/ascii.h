@@ -1,8 +1,11 @@
-// Letter case of ASCII text: file extensions, encoding names, URL schemes, hex digits.
+// ASCII text: letter case (file extensions, encoding names, URL schemes, hex digits), and
+// the white space and commas of the policy file and its comments.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vantu::branding_package {
 
@@ -13,6 +16,25 @@ inline std::string AsciiLower(std::string_view text) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return lower;
+}
+
+// text without the spaces, tabs and line ends around it.
+inline std::string_view AsciiTrimmed(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+// The items of a comma-separated list, each trimmed, empty ones left out ("a, b,,c").
+inline std::vector<std::string> CommaList(std::string_view text) {
+  std::vector<std::string> items;
+  for (std::size_t at = 0; at <= text.size();) {
+    const std::size_t comma = std::min(text.find(',', at), text.size());
+    const std::string_view item = AsciiTrimmed(text.substr(at, comma - at));
+    if (!item.empty()) items.emplace_back(item);
+    at = comma + 1;
+  }
+  return items;
 }
 
 }  // namespace vantu::branding_package

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "base/ascii.h"
 #include "base/nearest.h"
 #include "base/shown.h"
 
@@ -15,12 +16,6 @@ namespace {
 bool Exists(const std::string& path) {
   struct stat status {};
   return stat(path.c_str(), &status) == 0;
-}
-
-std::string Trimmed(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(" \t\r");
-  if (first == std::string_view::npos) return "";
-  return std::string(text.substr(first, text.find_last_not_of(" \t\r") - first + 1));
 }
 
 // The folder of path ("" for the working folder), with its '/'.
@@ -55,16 +50,17 @@ std::variant<LintConfig, std::string> ParseConfig(const std::string& text,
   int number = 0;
   for (std::size_t start = 0; start < text.size();) {
     const std::size_t end = std::min(text.find('\n', start), text.size());
-    const std::string line = Trimmed(std::string_view(text).substr(start, end - start));
+    const std::string_view line = AsciiTrimmed(std::string_view(text).substr(start, end - start));
     start = end + 1;
     ++number;
-    const std::string content = Trimmed(line.substr(0, line.find('#')));
+    const std::string_view content = AsciiTrimmed(line.substr(0, line.find('#')));
     if (content.empty()) continue;
     const std::string where = Shown(path) + ":" + std::to_string(number) + ": ";
     const std::size_t equals = content.find('=');
-    const std::string key = Trimmed(content.substr(0, equals));
-    const std::string value =
-        equals == std::string::npos ? "" : Trimmed(content.substr(equals + 1));
+    const std::string key(AsciiTrimmed(content.substr(0, equals)));
+    const std::string value = equals == std::string_view::npos
+                                  ? ""
+                                  : std::string(AsciiTrimmed(content.substr(equals + 1)));
     if (equals == std::string::npos || value.empty()) {
       return where + "expected KEY = VALUE (allow, deny or dir)";
     }
@@ -77,12 +73,7 @@ std::variant<LintConfig, std::string> ParseConfig(const std::string& text,
              "; the keys are allow, deny and dir";
     }
     std::set<std::string>& set = key == "allow" ? config.policy.allowed : config.policy.denied;
-    for (std::size_t at = 0; at <= value.size();) {
-      const std::size_t comma = std::min(value.find(',', at), value.size());
-      const std::string id = Trimmed(std::string_view(value).substr(at, comma - at));
-      at = comma + 1;
-      if (!id.empty()) set.insert(id);
-    }
+    for (const std::string& id : CommaList(value)) set.insert(id);
     if (auto problem = PolicyProblem(config.policy)) return where + *problem;
   }
   return config;

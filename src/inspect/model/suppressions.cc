@@ -4,6 +4,7 @@
 #include <set>
 #include <string_view>
 
+#include "base/ascii.h"
 #include "base/nearest.h"
 #include "inspect/model/checks.h"
 
@@ -19,12 +20,6 @@ struct Suppression {
   std::size_t begin;  // the element's start tag
   std::size_t end;    // where what it holds ends: the next element outside it, or the text's end
 };
-
-std::string_view Trimmed(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
 
 // Where the element at index and what it holds end.
 std::size_t EndOf(const LayoutDocument& document, std::size_t index) {
@@ -61,29 +56,28 @@ int ApplyInlineSuppressions(const LayoutDocument& document, const std::string& f
     const std::size_t close = text.find("-->", open + 4);
     if (close == std::string::npos) break;
     const std::string_view comment =
-        Trimmed(std::string_view(text).substr(open + 4, close - open - 4));
+        AsciiTrimmed(std::string_view(text).substr(open + 4, close - open - 4));
     const std::size_t at = open;  // where a problem with it is reported
     open = close;
     if (comment.substr(0, kDirective.size()) != kDirective) continue;
-    const std::string_view rest = Trimmed(comment.substr(kDirective.size()));
+    const std::string_view rest = AsciiTrimmed(comment.substr(kDirective.size()));
     if (rest.substr(0, 5) != "allow" || (rest.size() > 5 && rest[5] != ' ')) {
       problem(at, "expected 'branding-lint: allow ID[, ID]'");
       continue;
     }
     Suppression suppression{{}, 0, 0};
     bool sound = true;
-    for (std::size_t from = 5; from <= rest.size() && sound;) {
-      const std::size_t comma = std::min(rest.find(',', from), rest.size());
-      const std::string id(Trimmed(rest.substr(from, comma - from)));
-      from = comma + 1;
-      if (id.empty()) continue;
+    for (const std::string& id : CommaList(rest.substr(5))) {
       const FindingKind* kind = FindFindingKind(id);
       if (kind == nullptr) {
         problem(at, "the suppression names no finding " + id + DidYouMean(id, known));
         sound = false;
-      } else if (kind->severity == Severity::kError) {
+        break;
+      }
+      if (kind->severity == Severity::kError) {
         problem(at, "the suppression allows " + id + ", an error, which cannot be allowed");
         sound = false;
+        break;
       }
       suppression.ids.insert(id);
     }
