@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <set>
-#include <string_view>
 #include <unordered_map>
 
 #include "base/ascii.h"
@@ -78,32 +77,6 @@ std::string SizedStyle() {
          "px){main{grid-template-columns:minmax(0,1fr)}}\n.scaled{display:none}\n";
 }
 
-// Each logo wider than the About box, or than a window narrower than it needs, is marked as
-// scaled: the page runs no script, so a rule for each logo width says below which window width
-// its mark shows.
-std::string ScaledStyle(const PreviewModel& model, const std::vector<PreviewImage>& images) {
-  std::unordered_map<std::string_view, std::uint32_t> widths;
-  for (const PreviewImage& image : images)
-    widths.emplace(image.facts.name, image.facts.decoded.width);
-  std::set<std::uint32_t> shown;
-  for (const PreviewLine& line : model.lines) {
-    for (const PreviewItem& item : line.items) {
-      const auto found = widths.find(item.text);
-      if (item.kind == PreviewItem::Kind::kLogo && found != widths.end())
-        shown.insert(found->second);
-    }
-  }
-  std::string style;
-  for (const std::uint32_t width : shown) {
-    const std::string rule = ".scaled-" + std::to_string(width) + "{display:inline-block}";
-    style += width > kLogoShownWidth
-                 ? rule + "\n"
-                 : "@media (max-width:" + std::to_string(width + kDialogChrome + kPageChrome - 1) +
-                       "px){" + rule + "}\n";
-  }
-  return style;
-}
-
 std::string Escaped(const std::string& text) {
   // Line ends and tabs read as spaces on a page; every other byte that is no character is
   // shown as everywhere else.
@@ -168,12 +141,16 @@ class ImageIndex {
   explicit ImageIndex(const std::vector<PreviewImage>& images) : images_(images) {
     for (std::size_t i = 0; i < images.size(); ++i) byName_.emplace(images[i].facts.name, i);
   }
+  // The first image called name, or null.
+  const ImageFacts* Find(const std::string& name) const {
+    const auto found = byName_.find(name);
+    return found == byName_.end() ? nullptr : &images_[found->second].facts;
+  }
   // The mark a style rule shows beside a logo called name when it is scaled down.
   std::string ScaledMark(const std::string& name) const {
-    const auto found = byName_.find(name);
-    if (found == byName_.end()) return "";
-    return "<span class=\"mark mark-note scaled scaled-" +
-           std::to_string(images_[found->second].facts.decoded.width) +
+    const ImageFacts* image = Find(name);
+    if (image == nullptr) return "";
+    return "<span class=\"mark mark-note scaled scaled-" + std::to_string(image->decoded.width) +
            "\">scaled down to fit</span>";
   }
   // The drawing of the image called name: a reference to its data, which the page holds
@@ -196,6 +173,30 @@ class ImageIndex {
   const std::vector<PreviewImage>& images_;
   std::unordered_map<std::string, std::size_t> byName_;
 };
+
+// Each logo wider than the About box, or than a window narrower than it needs, is marked as
+// scaled: the page runs no script, so a rule for each logo width says below which window width
+// its mark shows.
+std::string ScaledStyle(const PreviewModel& model, const ImageIndex& images) {
+  std::set<std::uint32_t> shown;
+  for (const PreviewLine& line : model.lines) {
+    for (const PreviewItem& item : line.items) {
+      const ImageFacts* image = images.Find(item.text);
+      if (item.kind == PreviewItem::Kind::kLogo && image != nullptr) {
+        shown.insert(image->decoded.width);
+      }
+    }
+  }
+  std::string style;
+  for (const std::uint32_t width : shown) {
+    const std::string rule = ".scaled-" + std::to_string(width) + "{display:inline-block}";
+    style += width > kLogoShownWidth
+                 ? rule + "\n"
+                 : "@media (max-width:" + std::to_string(width + kDialogChrome + kPageChrome - 1) +
+                       "px){" + rule + "}\n";
+  }
+  return style;
+}
 
 // Every image's data, once, for the drawings to refer to.
 void ImageData(const std::vector<PreviewImage>& images, std::string& page) {
@@ -329,14 +330,14 @@ void Facts(const PreviewFacts& facts, std::string& page) {
 }  // namespace
 
 std::string RenderPreviewPage(const PreviewModel& model, const PreviewFacts& facts) {
+  const ImageIndex images(facts.images);
   std::string page =
       "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n"
       "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
       "img-src data:; style-src 'unsafe-inline'\">\n"
       "<meta name=\"viewport\" content=\"width=device-width\">\n<title>Branding preview: " +
       Escaped(model.appName) + "</title>\n<style>" + kStyle + SizedStyle() +
-      ScaledStyle(model, facts.images) + "</style></head>\n<body><main>\n";
-  const ImageIndex images(facts.images);
+      ScaledStyle(model, images) + "</style></head>\n<body><main>\n";
   const Marks marks(facts.findings, facts.source);
   ImageData(facts.images, page);
   page += "<h1>Branding preview: " + Escaped(facts.source) + "</h1>\n<div class=\"drawing\">\n";
