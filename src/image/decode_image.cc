@@ -10,11 +10,14 @@
 #include <vector>
 
 #include <new>
+#include <stdexcept>
+#include <string>
 
 #include <jerror.h>
 #include <jpeglib.h>
 #include <png.h>
 
+#include "base/shared_library.h"
 #include "image/image_format.h"
 
 namespace vantu::branding_package {
@@ -25,6 +28,99 @@ namespace {
 constexpr std::size_t kMessageSize = 200;
 // Pieces the decoders are fed in.
 constexpr std::uint64_t kPieceSize = 64 << 10;
+// The decoders' sonames in Debian.
+constexpr const char* kPngLibrary = "libpng16.so.16";
+constexpr const char* kJpegLibrary = "libjpeg.so.62";
+
+// The decoders, opened on first use: loading them costs a build, which decodes nothing, more
+// than its own work on a typical package.
+struct PngFunctions {
+  decltype(&::png_create_info_struct) createInfoStruct = nullptr;
+  decltype(&::png_create_read_struct_2) createReadStruct = nullptr;
+  decltype(&::png_destroy_read_struct) destroyReadStruct = nullptr;
+  decltype(&::png_error) error = nullptr;
+  decltype(&::png_get_error_ptr) getErrorPtr = nullptr;
+  decltype(&::png_get_image_height) getImageHeight = nullptr;
+  decltype(&::png_get_image_width) getImageWidth = nullptr;
+  decltype(&::png_get_io_ptr) getIoPtr = nullptr;
+  decltype(&::png_get_mem_ptr) getMemPtr = nullptr;
+  decltype(&::png_get_rowbytes) getRowbytes = nullptr;
+  decltype(&::png_longjmp) longjmp = nullptr;
+  decltype(&::png_read_end) readEnd = nullptr;
+  decltype(&::png_read_info) readInfo = nullptr;
+  decltype(&::png_read_row) readRow = nullptr;
+  decltype(&::png_read_update_info) readUpdateInfo = nullptr;
+  decltype(&::png_set_interlace_handling) setInterlaceHandling = nullptr;
+  decltype(&::png_set_longjmp_fn) setLongjmpFn = nullptr;
+  decltype(&::png_set_read_fn) setReadFn = nullptr;
+  decltype(&::png_set_user_limits) setUserLimits = nullptr;
+};
+
+struct JpegFunctions {
+  decltype(&::jpeg_CreateDecompress) createDecompress = nullptr;
+  decltype(&::jpeg_destroy_decompress) destroyDecompress = nullptr;
+  decltype(&::jpeg_finish_decompress) finishDecompress = nullptr;
+  decltype(&::jpeg_read_header) readHeader = nullptr;
+  decltype(&::jpeg_read_scanlines) readScanlines = nullptr;
+  decltype(&::jpeg_resync_to_restart) resyncToRestart = nullptr;
+  decltype(&::jpeg_start_decompress) startDecompress = nullptr;
+  decltype(&::jpeg_std_error) stdError = nullptr;
+};
+
+// Throws when the library cannot be loaded: an installation fault, not the image's.
+void Require(const SharedLibrary& library, const char* soname) {
+  if (!library.Complete()) {
+    throw std::runtime_error(std::string("cannot load the image decoder ") + soname + ": " +
+                             library.Problem());
+  }
+}
+
+const PngFunctions& Png() {
+  static const PngFunctions* const loaded = [] {
+    static PngFunctions png;
+    static SharedLibrary library(kPngLibrary);
+    library.Find("png_create_info_struct", png.createInfoStruct);
+    library.Find("png_create_read_struct_2", png.createReadStruct);
+    library.Find("png_destroy_read_struct", png.destroyReadStruct);
+    library.Find("png_error", png.error);
+    library.Find("png_get_error_ptr", png.getErrorPtr);
+    library.Find("png_get_image_height", png.getImageHeight);
+    library.Find("png_get_image_width", png.getImageWidth);
+    library.Find("png_get_io_ptr", png.getIoPtr);
+    library.Find("png_get_mem_ptr", png.getMemPtr);
+    library.Find("png_get_rowbytes", png.getRowbytes);
+    library.Find("png_longjmp", png.longjmp);
+    library.Find("png_read_end", png.readEnd);
+    library.Find("png_read_info", png.readInfo);
+    library.Find("png_read_row", png.readRow);
+    library.Find("png_read_update_info", png.readUpdateInfo);
+    library.Find("png_set_interlace_handling", png.setInterlaceHandling);
+    library.Find("png_set_longjmp_fn", png.setLongjmpFn);
+    library.Find("png_set_read_fn", png.setReadFn);
+    library.Find("png_set_user_limits", png.setUserLimits);
+    Require(library, kPngLibrary);
+    return &png;
+  }();
+  return *loaded;
+}
+
+const JpegFunctions& Jpeg() {
+  static const JpegFunctions* const loaded = [] {
+    static JpegFunctions jpeg;
+    static SharedLibrary library(kJpegLibrary);
+    library.Find("jpeg_CreateDecompress", jpeg.createDecompress);
+    library.Find("jpeg_destroy_decompress", jpeg.destroyDecompress);
+    library.Find("jpeg_finish_decompress", jpeg.finishDecompress);
+    library.Find("jpeg_read_header", jpeg.readHeader);
+    library.Find("jpeg_read_scanlines", jpeg.readScanlines);
+    library.Find("jpeg_resync_to_restart", jpeg.resyncToRestart);
+    library.Find("jpeg_start_decompress", jpeg.startDecompress);
+    library.Find("jpeg_std_error", jpeg.stdError);
+    Require(library, kJpegLibrary);
+    return &jpeg;
+  }();
+  return *loaded;
+}
 
 // The bytes being decoded, read piece by piece.
 struct Input {
@@ -65,21 +161,21 @@ struct PngState {
 // libpng's allocations, so that running out of memory is told apart from bad data.
 png_voidp PngAllocate(png_structp png, png_alloc_size_t size) {
   void* memory = std::malloc(size);
-  if (memory == nullptr) static_cast<PngState*>(png_get_mem_ptr(png))->outOfMemory = true;
+  if (memory == nullptr) static_cast<PngState*>(Png().getMemPtr(png))->outOfMemory = true;
   return memory;
 }
 
 void PngFree(png_structp /*png*/, png_voidp memory) { std::free(memory); }
 
 void PngRead(png_structp png, png_bytep out, png_size_t size) {
-  auto* state = static_cast<PngState*>(png_get_io_ptr(png));
-  if (!ReadNext(*state->input, out, size)) png_error(png, "the data ends early");
+  auto* state = static_cast<PngState*>(Png().getIoPtr(png));
+  if (!ReadNext(*state->input, out, size)) Png().error(png, "the data ends early");
 }
 
 void PngError(png_structp png, png_const_charp message) {
-  auto* state = static_cast<PngState*>(png_get_error_ptr(png));
+  auto* state = static_cast<PngState*>(Png().getErrorPtr(png));
   std::snprintf(state->message, sizeof state->message, "%s", message);
-  png_longjmp(png, 1);
+  Png().longjmp(png, 1);
 }
 
 void PngWarning(png_structp /*png*/, png_const_charp /*message*/) {}
@@ -87,42 +183,45 @@ void PngWarning(png_structp /*png*/, png_const_charp /*message*/) {}
 // Returns an Outcome; on failure state->message says why.
 int DecodePngRows(png_structp png, png_infop info, std::vector<unsigned char>& row,
                   png_uint_32& width, png_uint_32& height) {
-  if (setjmp(png_jmpbuf(png)) != 0) return kFailed;
-  png_read_info(png, info);
-  width = png_get_image_width(png, info);
-  height = png_get_image_height(png, info);
+  const PngFunctions& api = Png();
+  // png_jmpbuf, through the loaded library.
+  if (setjmp(*api.setLongjmpFn(png, std::longjmp, sizeof(std::jmp_buf))) != 0) return kFailed;
+  api.readInfo(png, info);
+  width = api.getImageWidth(png, info);
+  height = api.getImageHeight(png, info);
   if (std::uint64_t{width} * height > kMaxDecodedPixels) return kTooManyPixels;
   // Checked before libpng allocates its row buffers.
-  const std::uint64_t rowBytes = png_get_rowbytes(png, info);
+  const std::uint64_t rowBytes = api.getRowbytes(png, info);
   if (rowBytes > kMaxRowBytes) {
-    std::snprintf(static_cast<PngState*>(png_get_error_ptr(png))->message, kMessageSize,
+    std::snprintf(static_cast<PngState*>(api.getErrorPtr(png))->message, kMessageSize,
                   "rows of %llu bytes, more than the %llu decoded",
                   static_cast<unsigned long long>(rowBytes),
                   static_cast<unsigned long long>(kMaxRowBytes));
     return kFailed;
   }
-  const int passes = png_set_interlace_handling(png);
-  png_read_update_info(png, info);
-  row.resize(png_get_rowbytes(png, info));
+  const int passes = api.setInterlaceHandling(png);
+  api.readUpdateInfo(png, info);
+  row.resize(api.getRowbytes(png, info));
   for (int pass = 0; pass < passes; ++pass) {
-    for (png_uint_32 y = 0; y < height; ++y) png_read_row(png, row.data(), nullptr);
+    for (png_uint_32 y = 0; y < height; ++y) api.readRow(png, row.data(), nullptr);
   }
-  png_read_end(png, nullptr);
+  api.readEnd(png, nullptr);
   return kDecoded;
 }
 
 DecodedImage DecodePng(Input& input) {
+  const PngFunctions& api = Png();
   PngState state{&input, "unknown problem", false};
-  png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &state, PngError, PngWarning,
-                                             &state, PngAllocate, PngFree);
-  png_infop info = png == nullptr ? nullptr : png_create_info_struct(png);
+  png_structp png = api.createReadStruct(PNG_LIBPNG_VER_STRING, &state, PngError, PngWarning,
+                                         &state, PngAllocate, PngFree);
+  png_infop info = png == nullptr ? nullptr : api.createInfoStruct(png);
   if (info == nullptr) {
-    png_destroy_read_struct(&png, nullptr, nullptr);
+    api.destroyReadStruct(&png, nullptr, nullptr);
     return Result(kFailed, "cannot set up the PNG decoder", 0, 0);
   }
-  png_set_read_fn(png, &state, PngRead);
+  api.setReadFn(png, &state, PngRead);
   // Dimensions the limit allows at all; the product is checked after the header.
-  png_set_user_limits(png, kMaxDecodedPixels, kMaxDecodedPixels);
+  api.setUserLimits(png, kMaxDecodedPixels, kMaxDecodedPixels);
   std::vector<unsigned char> row;
   png_uint_32 width = 0;
   png_uint_32 height = 0;
@@ -132,7 +231,7 @@ DecodedImage DecodePng(Input& input) {
   } catch (const std::bad_alloc&) {
     state.outOfMemory = true;
   }
-  png_destroy_read_struct(&png, &info, nullptr);
+  api.destroyReadStruct(&png, &info, nullptr);
   return Result(state.outOfMemory ? kOutOfMemory : outcome, state.message, width, height);
 }
 
@@ -242,28 +341,31 @@ bool WithinJpegBounds(jpeg_decompress_struct& info, JpegState& state, std::uint6
 int DecodeJpegRows(jpeg_decompress_struct& info, JpegState& state, std::vector<JSAMPLE>& row,
                    std::uint64_t size) {
   if (setjmp(state.jump) != 0) return kFailed;
-  jpeg_read_header(&info, TRUE);
+  const JpegFunctions& api = Jpeg();
+  api.readHeader(&info, TRUE);
   if (std::uint64_t{info.image_width} * info.image_height > kMaxDecodedPixels) {
     return kTooManyPixels;
   }
   if (!WithinJpegBounds(info, state, size)) return kFailed;
   JpegProgress(reinterpret_cast<j_common_ptr>(&info));
-  jpeg_start_decompress(&info);
+  api.startDecompress(&info);
   row.resize(std::size_t{info.output_width} * static_cast<std::size_t>(info.output_components));
   JSAMPROW rows[1] = {row.data()};
-  while (info.output_scanline < info.output_height) jpeg_read_scanlines(&info, rows, 1);
-  jpeg_finish_decompress(&info);
+  while (info.output_scanline < info.output_height) api.readScanlines(&info, rows, 1);
+  api.finishDecompress(&info);
   return kDecoded;
 }
 
 DecodedImage DecodeJpeg(Input& input) {
+  const JpegFunctions& api = Jpeg();
   jpeg_decompress_struct info{};
   JpegState state{};
   std::snprintf(state.message, sizeof state.message, "unknown problem");
-  info.err = jpeg_std_error(&state.errors);
+  info.err = api.stdError(&state.errors);
   state.errors.error_exit = JpegFail;
   state.errors.emit_message = JpegMessage;
-  jpeg_create_decompress(&info);
+  // jpeg_create_decompress, through the loaded library.
+  api.createDecompress(&info, JPEG_LIB_VERSION, sizeof info);
   info.mem->max_memory_to_use = static_cast<long>(kMaxJpegMemory);
   state.maxScans = UINT64_MAX;
   state.progress.progress_monitor = JpegProgress;
@@ -273,7 +375,7 @@ DecodedImage DecodeJpeg(Input& input) {
   source.manager.init_source = JpegInit;
   source.manager.fill_input_buffer = JpegFill;
   source.manager.skip_input_data = JpegSkip;
-  source.manager.resync_to_restart = jpeg_resync_to_restart;
+  source.manager.resync_to_restart = api.resyncToRestart;
   source.manager.term_source = JpegTerm;
   info.src = &source.manager;
   std::vector<JSAMPLE> row;
@@ -285,7 +387,7 @@ DecodedImage DecodeJpeg(Input& input) {
   }
   const std::uint32_t width = info.image_width;
   const std::uint32_t height = info.image_height;
-  jpeg_destroy_decompress(&info);
+  api.destroyDecompress(&info);
   return Result(state.outOfMemory ? kOutOfMemory : outcome, state.message, width, height);
 }
 

@@ -4,13 +4,12 @@
 #include <climits>
 #include <memory>
 
-#include <dlfcn.h>
-
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
 #include <libxml/xmlschemas.h>
 
 #include "base/line_index.h"
+#include "base/shared_library.h"
 #include "layout/layout_schema.h"
 
 namespace vantu::branding_package {
@@ -39,39 +38,29 @@ struct Xml {
   decltype(&::xmlStopParser) stopParser = nullptr;
 };
 
-// Finds symbol in library; false when it is not there.
-template <class F>
-bool Load(void* library, const char* symbol, F& function) {
-  function = reinterpret_cast<F>(dlsym(library, symbol));
-  return function != nullptr;
-}
-
 // The library's functions; null when it cannot be loaded.
 const Xml* Library() {
   static const Xml* const loaded = [] {
     static Xml xml;
-    void* library = dlopen("libxml2.so.2", RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr) return static_cast<const Xml*>(nullptr);
-    bool all = true;
-    all = Load(library, "xmlByteConsumed", xml.byteConsumed) && all;
-    all = Load(library, "xmlCtxtReadMemory", xml.ctxtReadMemory) && all;
-    all = Load(library, "xmlFreeDoc", xml.freeDoc) && all;
-    all = Load(library, "xmlFreeEnumeration", xml.freeEnumeration) && all;
-    all = Load(library, "xmlFreeParserCtxt", xml.freeParserCtxt) && all;
-    all = Load(library, "xmlNewParserCtxt", xml.newParserCtxt) && all;
-    all = Load(library, "xmlSAX2StartElementNs", xml.saxStartElementNs) && all;
-    all = Load(library, "xmlSchemaFree", xml.schemaFree) && all;
-    all = Load(library, "xmlSchemaFreeParserCtxt", xml.schemaFreeParserCtxt) && all;
-    all = Load(library, "xmlSchemaFreeValidCtxt", xml.schemaFreeValidCtxt) && all;
-    all = Load(library, "xmlSchemaNewMemParserCtxt", xml.schemaNewMemParserCtxt) && all;
-    all = Load(library, "xmlSchemaNewValidCtxt", xml.schemaNewValidCtxt) && all;
-    all = Load(library, "xmlSchemaParse", xml.schemaParse) && all;
-    all = Load(library, "xmlSchemaSetValidStructuredErrors", xml.schemaSetValidStructuredErrors) &&
-          all;
-    all = Load(library, "xmlSchemaValidateDoc", xml.schemaValidateDoc) && all;
-    all = Load(library, "xmlSetStructuredErrorFunc", xml.setStructuredErrorFunc) && all;
-    all = Load(library, "xmlStopParser", xml.stopParser) && all;
-    return all ? static_cast<const Xml*>(&xml) : nullptr;
+    static SharedLibrary library("libxml2.so.2");
+    library.Find("xmlByteConsumed", xml.byteConsumed);
+    library.Find("xmlCtxtReadMemory", xml.ctxtReadMemory);
+    library.Find("xmlFreeDoc", xml.freeDoc);
+    library.Find("xmlFreeEnumeration", xml.freeEnumeration);
+    library.Find("xmlFreeParserCtxt", xml.freeParserCtxt);
+    library.Find("xmlNewParserCtxt", xml.newParserCtxt);
+    library.Find("xmlSAX2StartElementNs", xml.saxStartElementNs);
+    library.Find("xmlSchemaFree", xml.schemaFree);
+    library.Find("xmlSchemaFreeParserCtxt", xml.schemaFreeParserCtxt);
+    library.Find("xmlSchemaFreeValidCtxt", xml.schemaFreeValidCtxt);
+    library.Find("xmlSchemaNewMemParserCtxt", xml.schemaNewMemParserCtxt);
+    library.Find("xmlSchemaNewValidCtxt", xml.schemaNewValidCtxt);
+    library.Find("xmlSchemaParse", xml.schemaParse);
+    library.Find("xmlSchemaSetValidStructuredErrors", xml.schemaSetValidStructuredErrors);
+    library.Find("xmlSchemaValidateDoc", xml.schemaValidateDoc);
+    library.Find("xmlSetStructuredErrorFunc", xml.setStructuredErrorFunc);
+    library.Find("xmlStopParser", xml.stopParser);
+    return library.Complete() ? static_cast<const Xml*>(&xml) : nullptr;
   }();
   return loaded;
 }
