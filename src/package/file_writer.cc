@@ -55,7 +55,10 @@ void cBP_FILE_WRITER::AddImage(const std::string& imagePath) {
 }
 
 void cBP_FILE_WRITER::AddImage(bp::ByteSource& source, const std::string& imagePath) {
-  bp::Record record = bp::MakeImageRecord(source, imagePath);
+  AddImageRecord(bp::MakeImageRecord(source, imagePath), imagePath);
+}
+
+void cBP_FILE_WRITER::AddImageRecord(bp::Record record, const std::string& imagePath) {
   resources.emplace_back(bp::ImageName(imagePath));
   components.push_back(std::move(record));
 }

@@ -10,6 +10,7 @@
 #include "base/replaced_file.h"
 #include "layout/layout_document.h"
 #include "package/component_wrapper.h"
+#include "package/records.h"
 
 namespace rapidxml {
 template <class Ch>
@@ -39,6 +40,9 @@ class cBP_FILE_WRITER {
   void AddImage(const std::string& imagePath);
   // The same on an image in source; imagePath gives its name and names it in messages.
   void AddImage(vantu::branding_package::ByteSource& source, const std::string& imagePath);
+  // Adds the record MakeImageRecord made of imagePath's bytes, so bytes read once are not
+  // copied again.
+  void AddImageRecord(vantu::branding_package::Record record, const std::string& imagePath);
   // Marks a file this build read some other way, which the output must not be either.
   void AddInput(const vantu::branding_package::FileId& id) { inputs_.push_back(id); }
   // Throws -505 listing every reference without an image and every image without a reference.

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <ostream>
 #include <sstream>
+#include <stdexcept>
 
 #include "base/bp_exception.h"
 #include "base/shown.h"
@@ -52,9 +53,10 @@ int BuildFromLayout(const std::string& layoutPath, const BuildOptions& options, 
     // The packager's writer, fed the bytes lint read: the package is the packager's.
     writer.AddLayout(document, layoutPath);
     if (file.id) inputs.push_back(*file.id);
-    for (const LintedImage& image : report.images) {
-      MemorySource content(image.Content());
-      writer.AddImage(content, image.path);
+    for (LintedImage& image : report.images) {
+      // An image lint could not read is an error, which stopped the build above.
+      if (!image.record) throw std::logic_error("unread image passed lint: " + image.path);
+      writer.AddImageRecord(std::move(image.record), image.path);
       if (image.id) inputs.push_back(*image.id);
     }
     for (const FileId& id : inputs) writer.AddInput(id);
