@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Fails when a folder of src/ includes a folder above it or beside it. The layers, bottom up;
 # folders on one line are side by side and include none of each other. A folder's own
-# subfolders are layers of their own (inspect/model below inspect/commands below inspect).
+# subfolders are layers of their own (inspect/model below inspect/commands below inspect/lsp below inspect).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 layers=(
@@ -11,6 +11,7 @@ layers=(
   "package"
   "app inspect/model"
   "inspect/commands"
+  "inspect/lsp"
   "inspect"
 )
 declare -A rank

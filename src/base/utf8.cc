@@ -1,6 +1,7 @@
 #include "base/utf8.h"
 
 #include <cstdint>
+#include <utility>
 
 namespace vantu::branding_package {
 
@@ -42,6 +43,39 @@ std::optional<std::size_t> FirstNonUtf8(std::string_view text) {
     i += length;
   }
   return std::nullopt;
+}
+
+namespace {
+
+// The bytes and UTF-16 units of the character at text[i].
+std::pair<std::size_t, std::size_t> Character(std::string_view text, std::size_t i) {
+  if (static_cast<unsigned char>(text[i]) < 0x80) return {1, 1};
+  const std::size_t length = Utf8SequenceLength(text, i);
+  if (length == 0) return {1, 1};
+  return {length, length == 4 ? 2 : 1};
+}
+
+}  // namespace
+
+std::size_t Utf16Units(std::string_view text) {
+  std::size_t units = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto [bytes, taken] = Character(text, i);
+    i += bytes;
+    units += taken;
+  }
+  return units;
+}
+
+std::size_t Utf16Prefix(std::string_view text, std::size_t units) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto [bytes, taken] = Character(text, i);
+    if (taken > units) break;
+    units -= taken;
+    i += bytes;
+  }
+  return i;
 }
 
 }  // namespace vantu::branding_package

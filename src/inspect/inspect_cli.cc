@@ -26,6 +26,7 @@
 #include "inspect/commands/ci_formats.h"
 #include "inspect/commands/commands.h"
 #include "inspect/commands/json.h"
+#include "inspect/lsp/language_server.h"
 #include "inspect/model/findings.h"
 #include "inspect/model/lint_config.h"
 #include "inspect/model/tool_table.h"
@@ -139,12 +140,6 @@ class LayoutAndImages : public TCLAP::UnlabeledMultiArg<std::string> {
 // --strict, --allow ID, --deny ID and --config FILE, as lint, verify and build take them.
 class PolicyArgs {
  public:
-  // The policy and image folders of a run.
-  struct Chosen {
-    Policy policy;
-    std::vector<std::string> dirs;  // the policy file's
-  };
-
   explicit PolicyArgs(TCLAP::CmdLine& cmd)
       : strict_("", "strict", "Fail on warnings too (status 5 and up)", cmd),
         allow_("", "allow", "Leave the finding ID out of the report (not an error's); repeatable",
@@ -158,33 +153,19 @@ class PolicyArgs {
 
   // The policy for input: its policy file's, under the command line's; nothing when either
   // cannot be applied (said on standard error).
-  std::optional<Chosen> Get(const std::string& input) const {
+  std::optional<ChosenPolicy> Get(const std::string& input) const {
     Policy policy;
     policy.strict = strict_.getValue();
     policy.allowed.insert(allow_.getValue().begin(), allow_.getValue().end());
     policy.denied.insert(deny_.getValue().begin(), deny_.getValue().end());
-    if (auto problem = PolicyProblem(policy)) {
+    auto chosen = ChoosePolicy(
+        input, policy,
+        config_.isSet() ? std::optional<std::string>(config_.getValue()) : std::nullopt);
+    if (auto* problem = std::get_if<std::string>(&chosen)) {
       std::cerr << "Error: " << *problem << std::endl;
       return std::nullopt;
     }
-    Chosen chosen{policy, {}};
-    const std::optional<std::string> path =
-        config_.isSet() ? std::optional<std::string>(config_.getValue()) : FindConfig(input);
-    if (!path) return chosen;
-    LayoutFile file = ReadLayoutFile(*path);
-    if (auto fault = LayoutFault(file)) {
-      std::cerr << "Error: " << Shown(*path) << ": " << fault->message << std::endl;
-      return std::nullopt;
-    }
-    auto parsed = ParseConfig(file.text, *path);
-    if (const auto* problem = std::get_if<std::string>(&parsed)) {
-      std::cerr << "Error: " << *problem << std::endl;
-      return std::nullopt;
-    }
-    const LintConfig& config = std::get<LintConfig>(parsed);
-    chosen.policy = Merged(config.policy, policy);
-    chosen.dirs = config.dirs;
-    return chosen;
+    return std::get<ChosenPolicy>(std::move(chosen));
   }
 
  private:
@@ -548,6 +529,15 @@ int Preview(const std::vector<std::string>& args) {
   return PreviewPackage(inputs.getValue()[0], output.getValue(), std::cout, std::cerr);
 }
 
+int Lsp(const std::vector<std::string>& args) {
+  Command command("lsp",
+                  "Serves the Language Server Protocol on standard input and output: lint's "
+                  "findings, completion, hover, definitions, outline and quick fixes for layouts");
+  int status = 0;
+  if (!command.Parse(args, status)) return status;
+  return ServeLanguage();
+}
+
 std::string Usage() {
   std::size_t width = 0;
   for (const CommandEntry& entry : Commands()) {
@@ -602,6 +592,7 @@ const std::vector<CommandEntry>& Commands() {
       {"refs", "LAYOUT", "print the image names a layout refers to", Refs},
       {"diff", "A B", "show how two packages differ", Diff},
       {"textconv", "PACKAGE", "print a package as text, for git diff", Textconv},
+      {"lsp", "", "serve layouts to an editor (LSP)", Lsp},
       {"preview", "PACKAGE", "draw the branding as the client shows it", Preview},
       {"preview", "--layout LAYOUT [IMAGE...]", "the same for a layout and its images", nullptr},
   };

@@ -65,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
             "EveryCommand",
             {"branding-package-inspect", ""},
             "--help\n--"
-            "version\nbuild\ndiff\nextract\nlint\nlist\npreview\nrefs\ntextconv\nverify\n"},
+            "version\nbuild\ndiff\nextract\nlint\nlist\nlsp\npreview\nrefs\ntextconv\nverify\n"},
         CompletionCase{"PreviewOptions",
                        {"branding-package-inspect", "preview", "--"},
                        "--help\n--layout\n--output\n"},

@@ -177,7 +177,8 @@ TEST(FindingCatalogue, EveryIdUsedIsDefinedOnce) {
                                           "app-name",     "quit-item",
                                           "toolbar-menu", "vantu-client-branding",
                                           "utf-8",        "branding-package-inspect",
-                                          "sarif-root"};
+                                          "sarif-root",   "branding-lint",
+                                          "utf-16",       "content-length"};
 
   for (const auto& entry :
        std::filesystem::recursive_directory_iterator(BP_SOURCE_DIR "/src/inspect")) {

@@ -6,6 +6,7 @@
 
 #include "base/replaced_file.h"
 #include "base/shown.h"
+#include "inspect/model/lint_config.h"
 #include "layout/layout_document.h"
 
 namespace vantu::branding_package {
@@ -83,6 +84,23 @@ int WriteWhole(const std::string& content, const std::string& outputPath,
     return static_cast<int>(Status::kIo);
   }
   return 0;
+}
+
+std::variant<ChosenPolicy, std::string> ChoosePolicy(const std::string& input,
+                                                     const Policy& commandLine,
+                                                     const std::optional<std::string>& configPath) {
+  if (auto problem = PolicyProblem(commandLine)) return *problem;
+  ChosenPolicy chosen{commandLine, {}};
+  const std::optional<std::string> path = configPath ? configPath : FindConfig(input);
+  if (!path) return chosen;
+  LayoutFile file = ReadLayoutFile(*path);
+  if (auto fault = LayoutFault(file)) return Shown(*path) + ": " + fault->message;
+  auto parsed = ParseConfig(file.text, *path);
+  if (auto* problem = std::get_if<std::string>(&parsed)) return std::move(*problem);
+  const LintConfig& config = std::get<LintConfig>(parsed);
+  chosen.policy = Merged(config.policy, commandLine);
+  chosen.dirs = config.dirs;
+  return chosen;
 }
 
 }  // namespace vantu::branding_package

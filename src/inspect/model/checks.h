@@ -56,6 +56,11 @@ void CheckLayoutText(const std::string& file, const LayoutDocument& document,
 // logo at most this wide.
 constexpr std::uint32_t kIconShownHeight = 32;
 constexpr std::uint32_t kLogoShownWidth = 606;
+// The pixel size the client draws an image of width x height at, keeping its shape: an app
+// icon kIconShownHeight high (one no higher at its own size), a logo at most kLogoShownWidth
+// wide.
+std::pair<std::uint64_t, std::uint64_t> ShownSize(std::uint64_t width, std::uint64_t height,
+                                                  bool appIcon);
 // An app icon larger than this either way is shown much smaller than it is.
 constexpr std::uint32_t kIconLargest = 256;
 // A logo scaled down more than this many times is shown much smaller than it is.

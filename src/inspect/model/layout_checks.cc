@@ -55,9 +55,6 @@ std::string Size(std::uint64_t width, std::uint64_t height) {
 }
 
 // length scaled by shown/of, rounded, at least 1.
-std::uint64_t Scaled(std::uint64_t length, std::uint64_t shown, std::uint64_t of) {
-  return std::max<std::uint64_t>(1, (length * shown + of / 2) / of);
-}
 
 // Each reference to an image the preview shows much smaller than it is, with why: an app
 // icon higher than kIconShownHeight that is larger than kIconLargest or not square, a logo
@@ -76,7 +73,6 @@ std::vector<std::pair<std::size_t, std::string>> ShownSmaller(
     // The title bar draws the icon kIconShownHeight high, keeping its shape: one no higher is
     // shown at its own size, however wide.
     if (icon && h > kIconShownHeight && (w > kIconLargest || h > kIconLargest || w != h)) {
-      const std::uint64_t shownH = kIconShownHeight;
       const bool large = w > kIconLargest || h > kIconLargest;
       const std::string why =
           std::string(large ? "larger than " + Size(kIconLargest, kIconLargest) : "") +
@@ -84,12 +80,12 @@ std::vector<std::pair<std::size_t, std::string>> ShownSmaller(
       notes.emplace_back(reference.offset, "the app icon " + reference.name + " is " + Size(w, h) +
                                                " pixels, " + why +
                                                ": the preview's title bar shows it at " +
-                                               Size(Scaled(w, shownH, h), shownH));
+                                               Size(ShownSize(w, h, true).first, kIconShownHeight));
     } else if (!icon && w > std::uint64_t{kLogoShownWidth} * kLogoMostScaled) {
       notes.emplace_back(reference.offset,
                          "the logo " + reference.name + " is " + Size(w, h) +
                              " pixels: the preview's About box shows it at most " +
-                             Size(kLogoShownWidth, Scaled(h, kLogoShownWidth, w)) +
+                             Size(kLogoShownWidth, ShownSize(w, h, false).second) +
                              ", scaled down more than " + std::to_string(kLogoMostScaled) +
                              " times");
     }
@@ -221,6 +217,20 @@ std::vector<Finding> PackageFindings(const PackageContents& contents,
   std::stable_sort(findings.begin(), findings.end(),
                    [](const Finding& a, const Finding& b) { return a.offset < b.offset; });
   return findings;
+}
+
+std::pair<std::uint64_t, std::uint64_t> ShownSize(std::uint64_t width, std::uint64_t height,
+                                                  bool appIcon) {
+  auto scaled = [](std::uint64_t length, std::uint64_t shown, std::uint64_t of) {
+    return std::max<std::uint64_t>(1, (length * shown + of / 2) / of);
+  };
+  if (appIcon && height > kIconShownHeight) {
+    return {scaled(width, kIconShownHeight, height), kIconShownHeight};
+  }
+  if (!appIcon && width > kLogoShownWidth) {
+    return {kLogoShownWidth, scaled(height, kLogoShownWidth, width)};
+  }
+  return {width, height};
 }
 
 }  // namespace vantu::branding_package

@@ -14,13 +14,6 @@ namespace {
 
 constexpr std::string_view kDirective = "branding-lint:";
 
-// What one suppression allows, where.
-struct Suppression {
-  std::set<std::string> ids;
-  std::size_t begin;  // the element's start tag
-  std::size_t end;    // where what it holds ends: the next element outside it, or the text's end
-};
-
 // Where the element at index and what it holds end.
 std::size_t EndOf(const LayoutDocument& document, std::size_t index) {
   const auto& elements = document.Elements();
@@ -32,14 +25,14 @@ std::size_t EndOf(const LayoutDocument& document, std::size_t index) {
 
 }  // namespace
 
-int ApplyInlineSuppressions(const LayoutDocument& document, const std::string& file,
-                            std::vector<Finding>& findings, std::vector<Finding>& suppressed) {
+std::vector<InlineSuppression> InlineSuppressions(const LayoutDocument& document,
+                                                  const std::string& file,
+                                                  std::vector<Finding>& problems) {
   const std::string& text = document.Text();
   const auto& elements = document.Elements();
   std::vector<std::string> known;
   for (const FindingKind& kind : FindingCatalogue()) known.emplace_back(kind.id);
-  std::vector<Suppression> suppressions;
-  std::vector<Finding> problems;
+  std::vector<InlineSuppression> suppressions;
   auto problem = [&](std::size_t at, const std::string& message) {
     problems.push_back(
         LayoutFinding(document, file, kNoOffset, at, FindingId::kSuppression, message));
@@ -65,7 +58,7 @@ int ApplyInlineSuppressions(const LayoutDocument& document, const std::string& f
       problem(at, "expected 'branding-lint: allow ID[, ID]'");
       continue;
     }
-    Suppression suppression{{}, 0, 0};
+    InlineSuppression suppression{at, close + 3, {}, 0, 0};
     bool sound = true;
     for (const std::string& id : CommaList(rest.substr(5))) {
       const FindingKind* kind = FindFindingKind(id);
@@ -96,14 +89,19 @@ int ApplyInlineSuppressions(const LayoutDocument& document, const std::string& f
     suppression.end = EndOf(document, index);
     suppressions.push_back(std::move(suppression));
   }
+  return suppressions;
+}
+
+int ApplyInlineSuppressions(const LayoutDocument& document, const std::string& file,
+                            std::vector<Finding>& findings, std::vector<Finding>& suppressed) {
+  std::vector<Finding> problems;
+  const std::vector<InlineSuppression> suppressions = InlineSuppressions(document, file, problems);
   int moved = 0;
   std::vector<Finding> kept;
   for (Finding& f : findings) {
     const bool allowed =
-        f.file == file && f.at != kNoPlace &&
-        std::any_of(suppressions.begin(), suppressions.end(), [&](const Suppression& s) {
-          return f.at >= s.begin && f.at < s.end && s.ids.count(f.kind->id) != 0;
-        });
+        f.file == file && std::any_of(suppressions.begin(), suppressions.end(),
+                                      [&](const InlineSuppression& s) { return s.Allows(f); });
     if (allowed) {
       f.suppression = Finding::Suppression::kInSource;
       suppressed.push_back(std::move(f));

@@ -1,0 +1,92 @@
+#include <cctype>
+
+#include "image/image_format.h"
+#include "inspect/lsp/lsp_features.h"
+
+namespace vantu::branding_package {
+
+namespace {
+
+// The protocol's severities.
+constexpr int kLspError = 1;
+constexpr int kLspWarning = 2;
+constexpr int kLspInformation = 3;
+constexpr int kLspHint = 4;
+constexpr int kUnnecessary = 1;  // a diagnostic tag
+
+int LspSeverity(Severity severity) {
+  switch (severity) {
+    case Severity::kError:
+      return kLspError;
+    case Severity::kWarning:
+      return kLspWarning;
+    case Severity::kNote:
+      break;
+  }
+  return kLspInformation;
+}
+
+// Where the token at offset ends: a tag's name, or a word; at least one byte on.
+std::size_t TokenEnd(std::string_view text, std::size_t offset) {
+  std::size_t end = offset;
+  while (end < text.size() && (text[end] == '<' || text[end] == '/' || text[end] == '!')) ++end;
+  while (end < text.size() && std::isspace(static_cast<unsigned char>(text[end])) == 0 &&
+         std::string_view("<>\"'=/").find(text[end]) == std::string_view::npos) {
+    ++end;
+  }
+  return std::max(end, std::min(offset + 1, text.size()));
+}
+
+}  // namespace
+
+Json RangeOf(const Analysis& analysis, std::size_t begin, std::size_t end) {
+  const TextPosition start = analysis.positions->At(begin);
+  const TextPosition stop = analysis.positions->At(end);
+  return {{"start", {{"line", start.line}, {"character", start.character}}},
+          {"end", {{"line", stop.line}, {"character", stop.character}}}};
+}
+
+Json Diagnostics(const Analysis& analysis) {
+  const LayoutDocument& document = *analysis.document;
+  const std::string& text = document.Text();
+  Json list = Json::array();
+  auto add = [&](std::size_t at, int severity, const std::string& message, const char* code) {
+    Json diagnostic = {{"range", RangeOf(analysis, at, TokenEnd(text, at))},
+                       {"severity", severity},
+                       {"source", "branding-lint"},
+                       {"message", message}};
+    if (code != nullptr) diagnostic["code"] = code;
+    list.push_back(std::move(diagnostic));
+  };
+  if (analysis.problem) add(0, kLspError, *analysis.problem, nullptr);
+  for (const Finding& f : analysis.report.findings) {
+    const int severity = LspSeverity(f.severity());
+    if (f.file == analysis.path) {
+      const std::size_t at =
+          f.at != kNoPlace ? f.at : (f.line > 0 ? document.OffsetAt(f.line, f.column) : 0);
+      add(at, severity, f.message, f.kind->id);
+      continue;
+    }
+    // An image's finding stands at each reference to it.
+    const std::string name(ImageName(f.file));
+    bool placed = false;
+    for (const LayoutDocument::Reference& reference : document.References()) {
+      if (reference.name != name) continue;
+      add(reference.offset, severity, name + ": " + f.message, f.kind->id);
+      placed = true;
+    }
+    if (!placed) add(0, severity, f.file + ": " + f.message, f.kind->id);
+  }
+  for (const InlineSuppression& idle : analysis.idle) {
+    list.push_back({{"range", RangeOf(analysis, idle.comment, idle.commentEnd)},
+                    {"severity", kLspHint},
+                    {"source", "branding-lint"},
+                    {"tags", {kUnnecessary}},
+                    {"message",
+                     "the suppression allows nothing: no finding it names is in the "
+                     "element after it"}});
+  }
+  return list;
+}
+
+}  // namespace vantu::branding_package

@@ -1,0 +1,45 @@
+// A document's text as an editor addresses it: 0-based lines and UTF-16 columns, file URIs,
+// and the edits a client sends.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "base/line_index.h"
+
+namespace vantu::branding_package {
+
+// A place in a text as the protocol counts it.
+struct TextPosition {
+  std::size_t line = 0;       // 0-based
+  std::size_t character = 0;  // UTF-16 code units from the line's start
+};
+
+// Positions and byte offsets of one text, which must outlive it.
+class TextPositions {
+ public:
+  explicit TextPositions(std::string_view text) : text_(text), lines_(text) {}
+  // Where byte offset stands (offsets past the end stand at the end).
+  TextPosition At(std::size_t offset) const;
+  // The byte offset of position: a character past its line's end stands at the end of the
+  // line; none for a line past the text's last.
+  std::optional<std::size_t> Offset(TextPosition position) const;
+
+ private:
+  std::string_view text_;
+  LineIndex lines_;
+};
+
+// The file URI of path, made absolute; bytes other than letters, digits and "-._~/" escaped.
+std::string FileUri(const std::string& path);
+// The path of a file URI; none for another scheme, a host other than none or localhost, or a
+// bad escape.
+std::optional<std::string> PathOfUri(std::string_view uri);
+
+// Where the element whose start tag begins at offset ends: one past the ">" of its end tag,
+// or of its start tag when it closes itself; the text's end when it has none.
+std::size_t ElementEnd(std::string_view text, std::size_t offset);
+
+}  // namespace vantu::branding_package

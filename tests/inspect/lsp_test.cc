@@ -1,0 +1,298 @@
+#include <unistd.h>
+
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "base/utf8.h"
+#include "inspect/lsp/language_server.h"
+#include "test_support.h"
+
+namespace {
+
+using testing_support::PngOfSize;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+using vantu::branding_package::FileUri;
+using vantu::branding_package::Incoming;
+using vantu::branding_package::Json;
+using vantu::branding_package::kMaxMessageBytes;
+using vantu::branding_package::LanguageServer;
+using vantu::branding_package::MessageReader;
+using vantu::branding_package::PathOfUri;
+using vantu::branding_package::TextPositions;
+
+// What a reader makes of bytes, written from a thread so that a large input need not fit the
+// pipe: "body" for each message, "!problem" for each bad one.
+std::vector<std::string> ReadAll(const std::string& bytes, std::size_t padding = 0) {
+  int fds[2];
+  EXPECT_EQ(pipe(fds), 0);
+  std::thread writer([&] {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t n = write(fds[1], bytes.data() + done, bytes.size() - done);
+      if (n <= 0) break;
+      done += static_cast<std::size_t>(n);
+      // A body larger than the bound follows the header, in pieces.
+      if (done == bytes.size() && padding > 0) {
+        const std::string piece(1 << 20, 'x');
+        for (std::size_t left = padding; left > 0;) {
+          const std::size_t size = std::min(left, piece.size());
+          if (write(fds[1], piece.data(), size) != static_cast<ssize_t>(size)) break;
+          left -= size;
+        }
+        padding = 0;
+        const std::string after = "Content-Length: 2\r\n\r\n[]";
+        if (write(fds[1], after.data(), after.size()) < 0) break;
+      }
+    }
+    close(fds[1]);
+  });
+  MessageReader reader(fds[0]);
+  std::vector<std::string> got;
+  for (Incoming next = reader.Next(); next.kind != Incoming::Kind::kEnd; next = reader.Next()) {
+    got.push_back(next.kind == Incoming::Kind::kMessage ? next.body : "!" + next.problem);
+  }
+  writer.join();
+  close(fds[0]);
+  return got;
+}
+
+TEST(LspTransport, MessagesAndTheFaultsAMessageCanHave) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::vector<std::string> read;
+  };
+  const std::vector<Case> cases = {
+      {"two, with another header",
+       "Content-Length: 2\r\n\r\n{}content-type: x\r\nCONTENT-LENGTH: 3\r\n\r\n[1]",
+       {"{}", "[1]"}},
+      {"a length too short",
+       "Content-Length: 1\r\n\r\n{}Content-Length: 2\r\n\r\n[]",
+       {"{", "!a message without a Content-Length", "[]"}},
+      {"no length",
+       "X-Y: 1\r\n\r\n{}Content-Length: 2\r\n\r\n[]",
+       {"!a message without a Content-Length", "[]"}},
+      {"a length not a number",
+       "Content-Length: -1\r\n\r\n{}",
+       {"!Content-Length is not a number: -1"}},
+      {"the input ends in the body", "Content-Length: 9\r\n\r\n{}", {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ReadAll(c.bytes), c.read) << c.name;
+  // A body past the bound is skipped, not kept; the next message is read.
+  const std::size_t size = kMaxMessageBytes + 1;
+  EXPECT_EQ(ReadAll("Content-Length: " + std::to_string(size) + "\r\n\r\n", size),
+            (std::vector<std::string>{"!a message of 67108865 bytes, more than the 67108864 a "
+                                      "message may have",
+                                      "[]"}));
+}
+
+TEST(LspText, PositionsCountUtf16AndUrisEscape) {
+  const std::string text =
+      "a\xC3\xA9"
+      "b\n\xE6\x9D\xB1\xE4\xBA\xAC<x>\n\xF0\x9D\x84\x9E"
+      "c";
+  const TextPositions positions(text);
+  struct Case {
+    std::size_t offset, line, character;
+  };
+  for (const Case& c : {Case{3, 0, 2}, Case{11, 1, 2}, Case{19, 2, 2}, Case{20, 2, 3}}) {
+    const auto at = positions.At(c.offset);
+    EXPECT_EQ(at.line, c.line) << c.offset;
+    EXPECT_EQ(at.character, c.character) << c.offset;
+    EXPECT_EQ(positions.Offset({c.line, c.character}), c.offset);
+  }
+  EXPECT_EQ(positions.Offset({0, 99}), 4u);  // past a line's end: its end
+  EXPECT_FALSE(positions.Offset({3, 0}));
+  EXPECT_EQ(FileUri("/a b/\xC3\xA9.xml"), "file:///a%20b/%C3%A9.xml");
+  EXPECT_EQ(PathOfUri("file:///a%20b/%C3%A9.xml"), "/a b/\xC3\xA9.xml");
+  for (const char* bad : {"file:///a%2", "file:///a%00", "http://x/a", "file://host/a"}) {
+    EXPECT_FALSE(PathOfUri(bad)) << bad;
+  }
+}
+
+// A client in the same process: messages in, what the server sent out.
+class Session {
+ public:
+  explicit Session(const TempDir& dir) : uri_(FileUri(dir / "layout.xml")) {
+    Call("initialize", {{"capabilities", Json::object()}});
+  }
+  // The result of a request, or its error.
+  Json Call(const std::string& method, Json params) {
+    server_.Receive(
+        Json{{"jsonrpc", "2.0"}, {"id", ++id_}, {"method", method}, {"params", params}}.dump());
+    const std::vector<Json> sent = Sent();
+    return sent.empty() ? Json() : sent.back().value("result", sent.back().value("error", Json()));
+  }
+  void Notify(const std::string& method, Json params) {
+    server_.Receive(Json{{"jsonrpc", "2.0"}, {"method", method}, {"params", params}}.dump());
+  }
+  // The diagnostics published once the client goes idle.
+  Json Diagnostics() {
+    server_.PublishChanged();
+    const std::vector<Json> sent = Sent();
+    return sent.empty() ? Json() : sent.back()["params"]["diagnostics"];
+  }
+  void Open(const std::string& text) {
+    Notify(
+        "textDocument/didOpen",
+        {{"textDocument", {{"uri", uri_}, {"languageId", "xml"}, {"version", 1}, {"text", text}}}});
+  }
+  Json At(const std::string& method, std::size_t line, std::size_t character) {
+    return Call(method, {{"textDocument", {{"uri", uri_}}},
+                         {"position", {{"line", line}, {"character", character}}}});
+  }
+  const std::string& Uri() const { return uri_; }
+  LanguageServer& Server() { return server_; }
+
+ private:
+  std::vector<Json> Sent() {
+    std::vector<Json> messages;
+    std::string bytes = out_.str();
+    out_.str("");
+    while (!bytes.empty()) {
+      const std::size_t blank = bytes.find("\r\n\r\n");
+      const std::size_t length = std::stoul(bytes.substr(16, blank - 16));
+      messages.push_back(Json::parse(bytes.substr(blank + 4, length)));
+      bytes.erase(0, blank + 4 + length);
+    }
+    return messages;
+  }
+
+  std::string uri_;
+  std::ostringstream out_;
+  LanguageServer server_{out_};
+  int id_ = 0;
+};
+
+const char kLayout[] =
+    "<vantu-client-branding version=\"1.0\">\n"
+    "<app-name>Caf\xC3\xA9 \xE6\x9D\xB1</app-name><app-icon>icon.png</app-icon>\n"
+    "<toolbar-menu>\n  <about-item>About</about-item>\n</toolbar-menu>\n"
+    "<!-- branding-lint: allow image-shown-smaller -->\n"
+    "<about title=\"About\"><line align=\"center\"><logo>wide.png</logo>"
+    "<hyperlink url=\"htps://example.com\">x</hyperlink></line></about>\n"
+    "</vantu-client-branding>\n";
+
+TEST(LanguageServer, AnswersFromLintsFindings) {
+  TempDir dir;
+  WriteFile(dir / "icon.png", PngOfSize(64, 64));
+  WriteFile(dir / "wide.png", PngOfSize(800, 100));
+  Session session(dir);
+  session.Open(kLayout);
+  const Json diagnostics = session.Diagnostics();
+  std::vector<std::string> codes;
+  for (const Json& d : diagnostics)
+    codes.push_back(d.value("code", "") + "@" + d["range"]["start"].dump());
+  EXPECT_EQ(codes, (std::vector<std::string>{"schema@{\"character\":0,\"line\":2}",
+                                             "link-url@{\"character\":63,\"line\":6}",
+                                             "@{\"character\":0,\"line\":5}"}));
+
+  // Completion: what the schema allows where the cursor is, align's values, image files.
+  auto labels = [&](std::size_t line, std::size_t character) {
+    std::string all;
+    const Json list = session.At("textDocument/completion", line, character);
+    for (const Json& item : list["items"]) {
+      all += item["label"].get<std::string>() + " ";
+    }
+    return all;
+  };
+  EXPECT_EQ(labels(6, 22), "line ");
+  EXPECT_EQ(labels(6, 35), "left center right ");
+  EXPECT_EQ(labels(6, 48), "icon.png wide.png ");
+  EXPECT_EQ(labels(1, 26), "");  // within the app name: no image there
+
+  // Hover and definition on a reference; hover on an element with a finding explains it.
+  const std::string hover = session.At("textDocument/hover", 6, 50)["contents"]["value"];
+  EXPECT_NE(hover.find("PNG, 800x100 pixels"), std::string::npos) << hover;
+  EXPECT_NE(hover.find("draws it 606x76, scaled down from 800x100"), std::string::npos) << hover;
+  EXPECT_EQ(session.At("textDocument/definition", 1, 40)["uri"], FileUri(dir / "icon.png"));
+  const std::string explained = session.At("textDocument/hover", 2, 3)["contents"]["value"];
+  EXPECT_NE(explained.find("schema: warning"), std::string::npos) << explained;
+  EXPECT_EQ(session.At("textDocument/symbol", 0, 0)["code"], -32601);
+  EXPECT_EQ(session.Call("textDocument/documentSymbol",
+                         {{"textDocument", {{"uri", session.Uri()}}}})[0]["name"],
+            "Caf\xC3\xA9 \xE6\x9D\xB1");
+
+  // Each quick fix, applied, gives the layout it promises.
+  for (const auto& [line, fixed] : std::vector<std::pair<std::size_t, std::string>>{
+           {2, "  <about-item>About</about-item>\n  <quit-item>Quit</quit-item>\n</toolbar-menu>"},
+           {6, "url=\"https://example.com\""},
+           {5, "</toolbar-menu>\n<about title"}}) {
+    const Json actions =
+        session.Call("textDocument/codeAction", {{"textDocument", {{"uri", session.Uri()}}},
+                                                 {"range",
+                                                  {{"start", {{"line", line}, {"character", 70}}},
+                                                   {"end", {{"line", line}, {"character", 70}}}}},
+                                                 {"context", {{"diagnostics", Json::array()}}}});
+    ASSERT_EQ(actions.size(), 1u) << line << actions.dump();
+    std::string text = kLayout;
+    const Json edit = actions[0]["edit"]["changes"][session.Uri()][0];
+    const TextPositions positions(text);
+    const std::size_t begin =
+        *positions.Offset({edit["range"]["start"]["line"], edit["range"]["start"]["character"]});
+    const std::size_t end =
+        *positions.Offset({edit["range"]["end"]["line"], edit["range"]["end"]["character"]});
+    text.replace(begin, end - begin, edit["newText"].get<std::string>());
+    EXPECT_NE(text.find(fixed), std::string::npos) << text;
+  }
+}
+
+TEST(LanguageServer, ChangesImagesAndRequestsItCannotAnswer) {
+  TempDir dir;
+  WriteFile(dir / "icon.png", PngOfSize(32, 32));
+  Session session(dir);
+  // The name is one character outside the BMP: two UTF-16 units, four bytes.
+  session.Open(
+      "<vantu-client-branding version=\"1.0\"><app-name>\xF0\x9D\x84\x9E</app-name>"
+      "<app-icon>icon.png</app-icon><toolbar-menu><about-item>A</about-item><quit-item>Q"
+      "</quit-item></toolbar-menu><about title=\"A\"><line align=\"left\"><text>t</text></line>"
+      "</about></vantu-client-branding>");
+  const auto codes = [&] {
+    std::string all;
+    for (const Json& d : session.Diagnostics()) all += d.value("code", "") + " ";
+    return all;
+  };
+  EXPECT_EQ(codes(), "");
+  // An incremental change, in UTF-16 units past a character outside the BMP.
+  session.Notify("textDocument/didChange",
+                 {{"textDocument", {{"uri", session.Uri()}, {"version", 2}}},
+                  {"contentChanges",
+                   {{{"range",
+                      {{"start", {{"line", 0}, {"character", 70}}},
+                       {"end", {{"line", 0}, {"character", 74}}}}},
+                     {"text", "gone"}}}}});
+  EXPECT_EQ(codes(), "missing-image ");
+  // An image saved over: checked again when the client says so.
+  WriteFile(dir / "icon.png", "not an image");
+  session.Notify("textDocument/didChange",
+                 {{"textDocument", {{"uri", session.Uri()}, {"version", 3}}},
+                  {"contentChanges",
+                   {{{"range",
+                      {{"start", {{"line", 0}, {"character", 70}}},
+                       {"end", {{"line", 0}, {"character", 74}}}}},
+                     {"text", "icon"}}}}});
+  EXPECT_EQ(codes(), "image-format ");
+  WriteFile(dir / "icon.png", PngOfSize(32, 32));
+  EXPECT_EQ(session.Diagnostics(), Json());  // nothing changed that it knows of
+  session.Notify("workspace/didChangeWatchedFiles",
+                 {{"changes", {{{"uri", FileUri(dir / "icon.png")}, {"type", 2}}}}});
+  EXPECT_EQ(codes(), "");
+
+  EXPECT_EQ(
+      session.Call("textDocument/hover", {{"textDocument", {{"uri", "file:///not/open"}}},
+                                          {"position", {{"line", 0}, {"character", 0}}}})["code"],
+      -32602);
+  EXPECT_EQ(session.At("textDocument/hover", 9, 0)["code"], -32602);  // no such line
+  EXPECT_EQ(session.Call("textDocument/hover", {{"textDocument", 5}})["code"], -32602);
+  EXPECT_EQ(session.Call("no/such", Json::object())["code"], -32601);
+  session.Server().Receive("{not json");
+  session.Notify("exit", nullptr);
+  EXPECT_EQ(session.Server().Exited(), 1);  // no shutdown came first
+}
+
+}  // namespace
