@@ -6,8 +6,10 @@ RUNS runs, interleaved with the same binary's --version (the cost of starting at
 Large package: ten images of 20 MB, wall time, throughput and peak resident memory, paired
 run by run with the floor "dd each input (bs=4M, appending) into one file, then sha256sum".
 The companion's build of the same layout and images, which lints the layout first, is timed
-against the packager in both.
+against the packager in both. The language server's diagnostics of a change to a 1 MB
+layout are timed against a budget of 100 ms, with no finding and with a warning a line.
 """
+import json
 import os
 import shutil
 import statistics
@@ -133,6 +135,59 @@ def lint(inspect, work):
     return times
 
 
+def lsp_frame(message):
+    body = json.dumps(message).encode()
+    return b"Content-Length: %d\r\n\r\n" % len(body) + body
+
+
+def lsp_change(inspect, work, scheme):
+    """Median time from a change of a 1 MB layout (1,800 About lines, each link's scheme
+    scheme) to the language server's diagnostics of it."""
+    lines = "".join(f'<line align="center"><text>Line {i} {"word " * 100}</text>'
+                    f'<hyperlink url="{scheme}://example.com/{i}">link</hyperlink></line>\n'
+                    for i in range(1800))
+    text = ('<vantu-client-branding version="1.0"><app-name>Big</app-name><app-icon>i.png'
+            '</app-icon><toolbar-menu><about-item>About</about-item><quit-item>Quit</quit-item>'
+            f'</toolbar-menu><about title="About">\n{lines}</about></vantu-client-branding>\n')
+    uri = f"file://{work}/lsp.xml"
+    server = subprocess.Popen([inspect, "lsp"], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+    pending = b""
+
+    def publish():
+        nonlocal pending
+        while True:
+            head, _, rest = pending.partition(b"\r\n\r\n")
+            if rest:
+                size = int(head.split(b":")[1])
+                if len(rest) >= size:
+                    pending = rest[size:]
+                    if b"publishDiagnostics" in rest[:size]:
+                        return
+                    continue
+            pending += os.read(server.stdout.fileno(), 1 << 20)
+
+    def send(message):
+        server.stdin.write(lsp_frame(message))
+        server.stdin.flush()
+
+    send({"jsonrpc": "2.0", "id": 1, "method": "initialize", "params": {"capabilities": {}}})
+    send({"jsonrpc": "2.0", "method": "textDocument/didOpen", "params": {"textDocument": {
+        "uri": uri, "languageId": "xml", "version": 1, "text": text}}})
+    publish()
+    samples = []
+    for version in range(2, 22):
+        start = time.perf_counter()
+        send({"jsonrpc": "2.0", "method": "textDocument/didChange", "params": {
+            "textDocument": {"uri": uri, "version": version}, "contentChanges": [{
+                "range": {"start": {"line": 2, "character": 30},
+                          "end": {"line": 2, "character": 30}}, "text": "x"}]}})
+        publish()
+        samples.append(time.perf_counter() - start)
+    server.stdin.close()
+    server.wait()
+    return statistics.median(samples), len(text)
+
+
 def main():
     tool = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build-release/branding-package")
     work = tempfile.mkdtemp(prefix="bp-bench-")
@@ -141,6 +196,8 @@ def main():
         build_s, version_s, linted_s = typical(tool, inspect, work)
         tool_s, floor_s, ratio, peak, package, large_linted_s = large(tool, inspect, work)
         lint_s = lint(inspect, work)
+        lsp_clean, lsp_size = lsp_change(inspect, work, "https")
+        lsp_findings, _ = lsp_change(inspect, work, "htps")
     finally:
         shutil.rmtree(work)
     budget = package + IMAGE_MB * MIB + 16 * MIB
@@ -164,6 +221,10 @@ def main():
             rows.append((f"lint --format {fmt}, 40k findings ({shape})", f"{big * 1000:.1f} ms",
                          f"10k findings {small * 1000:.1f} ms", f"{big / small:.2f}x",
                          "<= 4.50x"))
+    for label, seconds in (("no finding", lsp_clean), ("1,800 warnings", lsp_findings)):
+        rows.append((f"lsp diagnostics of a change, {lsp_size / MIB:.1f} MiB layout, {label}",
+                     f"{seconds * 1000:.1f} ms", "budget 100 ms", f"{seconds * 10:.2f}x",
+                     "<= 1.00x"))
     widths = [max(len(r[i]) for r in rows + [("what", "tool", "floor", "ratio", "target")])
               for i in range(5)]
     header = ("what", "tool", "floor", "ratio", "target")
