@@ -11,7 +11,7 @@ layers=(
   "package"
   "app inspect/model"
   "inspect/commands"
-  "inspect/lsp"
+  "inspect/lsp inspect/serve"
   "inspect"
 )
 declare -A rank

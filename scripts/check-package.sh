@@ -17,7 +17,8 @@ for path in usr/bin/branding-package usr/bin/branding-package-inspect \
             usr/share/bash-completion/completions/branding-package \
             usr/share/bash-completion/completions/branding-package-inspect \
             usr/share/doc/branding-package/README.md.gz usr/share/doc/branding-package/changelog.gz \
-            usr/share/doc/branding-package/copyright; do
+            usr/share/doc/branding-package/copyright \
+            usr/lib/branding-package/modules/branding-package-http.so; do
   grep -q " ./$path\$" <<<"$contents" || fail "$path is not in the package"
 done
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -60,6 +61,15 @@ done
 hash=$(sed -n 's/^Hash: //p' "$work/build.out")
 "$root/usr/bin/branding-package-inspect" verify --sha256 "$hash" "$work/brand.pkg" >/dev/null ||
   fail "the installed inspect tool does not verify the installed packager's package"
+# The installed companion finds its installed HTTP module and serves the page.
+"$root/usr/bin/branding-package-inspect" preview --serve --layout "$examples/layout.xml" \
+  >"$work/serve.out" 2>&1 &
+server=$!
+for _ in $(seq 100); do grep -q '^Serving' "$work/serve.out" && break; sleep 0.1; done
+kill -INT "$server"
+wait "$server" || fail "the installed preview --serve failed: $(cat "$work/serve.out")"
+grep -q '^Serving the preview of .* at http://127.0.0.1:' "$work/serve.out" ||
+  fail "the installed preview --serve did not serve: $(cat "$work/serve.out")"
 dpkg --root="$root" --log=/dev/null --force-not-root -r branding-package >/dev/null
 [ -e "$root/usr/bin/branding-package" ] && fail "removing the package left the tool behind"
 echo "check-package: $(basename "$deb") built, listed, checked, installed, run and removed"

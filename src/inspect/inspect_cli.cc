@@ -30,6 +30,7 @@
 #include "inspect/model/findings.h"
 #include "inspect/model/lint_config.h"
 #include "inspect/model/tool_table.h"
+#include "inspect/serve/serve_preview.h"
 
 namespace vantu::branding_package {
 
@@ -509,15 +510,34 @@ int Diff(const std::vector<std::string>& args) {
 
 int Preview(const std::vector<std::string>& args) {
   Command command("preview", "Writes one HTML page that draws the branding as the client shows it",
-                  "", {"-o", "--output", "--layout"});
-  TCLAP::ValueArg<std::string> output("o", "output", "The page to write", true, "", "FILE.html",
-                                      command.cmd);
+                  "", {"-o", "--output", "--layout", "--port"});
+  TCLAP::ValueArg<std::string> output("o", "output", "The page to write", true, "", "FILE.html");
+  TCLAP::SwitchArg serve("", "serve",
+                         "Serve the layout's page on 127.0.0.1 instead, kept up to date as its "
+                         "files are saved");
+  command.cmd.xorAdd(output, serve);
+  TCLAP::ValueArg<int> port("", "port", "With --serve, the port (0, the default, picks a free one)",
+                            false, 0, "N", command.cmd);
   TCLAP::ValueArg<std::string> layout("", "layout", "Preview a layout and its images instead",
                                       false, "", "LAYOUT", command.cmd);
   OptionalImages inputs("inputs", "The package, or with --layout the images", "PACKAGE|IMAGE",
                         command.cmd);
   int status = 0;
   if (!command.Parse(args, status)) return status;
+  if (serve.getValue()) {
+    if (!layout.isSet() || port.getValue() < 0 || port.getValue() > 65535) {
+      std::cerr << "Error: preview --serve takes --layout LAYOUT [IMAGE...] and a --port from 0 "
+                   "to 65535"
+                << std::endl;
+      return 1;
+    }
+    return ServePreview(layout.getValue(), inputs.getValue(), port.getValue(), std::cout,
+                        std::cerr);
+  }
+  if (port.isSet()) {
+    std::cerr << "Error: --port is for --serve" << std::endl;
+    return 1;
+  }
   if (layout.isSet()) {
     return PreviewLayout(layout.getValue(), inputs.getValue(), output.getValue(), std::cout,
                          std::cerr);
@@ -595,6 +615,7 @@ const std::vector<CommandEntry>& Commands() {
       {"lsp", "", "serve layouts to an editor (LSP)", Lsp},
       {"preview", "PACKAGE", "draw the branding as the client shows it", Preview},
       {"preview", "--layout LAYOUT [IMAGE...]", "the same for a layout and its images", nullptr},
+      {"preview", "--serve --layout LAYOUT", "serve it, updated at each save", nullptr},
   };
   return commands;
 }

@@ -5,8 +5,12 @@ Usage: preview_test.py BUILD_DIR EXAMPLES_DIR. Builds the sample package and a h
 layout, writes their previews with the inspect tool, and checks what a reviewer sees.
 """
 import hashlib
+import http.client
 import json
 import os
+import re
+import shutil
+import signal
 import struct
 import subprocess
 import sys
@@ -15,6 +19,8 @@ import zlib
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.by import By
+from selenium.webdriver.support.ui import WebDriverWait
 
 BUILD, EXAMPLES = sys.argv[1], sys.argv[2]
 PACKAGER = os.path.join(BUILD, "branding-package")
@@ -51,20 +57,80 @@ def run(*args):
     return result.stdout
 
 
-def browser(width):
+def browser(width, height=900, offline=True):
     options = webdriver.ChromeOptions()
     options.binary_location = "/usr/bin/chromium"
     for flag in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
                  "--disable-background-networking", "--disable-component-update", "--disable-sync",
                  "--disable-dev-shm-usage", f"--user-data-dir={tempfile.mkdtemp()}",
-                 f"--window-size={width},900"):
+                 f"--window-size={width},{height}"):
         options.add_argument(flag)
     options.set_capability("goog:loggingPrefs", {"browser": "ALL", "performance": "ALL"})
     driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
     driver.execute_cdp_cmd("Network.enable", {})
-    driver.execute_cdp_cmd("Network.emulateNetworkConditions", {
-        "offline": True, "latency": 0, "downloadThroughput": 0, "uploadThroughput": 0})
+    if offline:
+        driver.execute_cdp_cmd("Network.emulateNetworkConditions", {
+            "offline": True, "latency": 0, "downloadThroughput": 0, "uploadThroughput": 0})
     return driver
+
+
+def check_live(work):
+    """preview --serve: a save shows in the open page without a reload, scrolled where it
+    was; a layout that cannot be previewed keeps the last page, its findings on top; Ctrl-C
+    ends the server with status 0."""
+    folder = os.path.join(work, "live")
+    os.mkdir(folder)
+    for name in ("layout.xml", "icon.png", "logo.jpg"):
+        shutil.copy(os.path.join(EXAMPLES, name), folder)
+    layout = os.path.join(folder, "layout.xml")
+    with open(layout) as f:
+        text = f.read()
+    server = subprocess.Popen([INSPECT, "preview", "--serve", "--layout", layout],
+                              stdout=subprocess.PIPE, text=True)
+    try:
+        url = re.search(r"http://127\.0\.0\.1:\d+/", server.stdout.readline()).group(0)
+        # Only the page and its stream, to this machine's names (no DNS rebinding).
+        port = int(url.split(":")[2].rstrip("/"))
+        for method, path, host, body, status in (
+                ("GET", "/", "evil.example", None, 403), ("GET", "/../etc/passwd", None, None, 404),
+                ("GET", "/layout.xml", None, None, 404), ("POST", "/", None, "x", 405),
+                ("GET", "/", "localhost", None, 200)):
+            connection = http.client.HTTPConnection("127.0.0.1", port, timeout=10)
+            connection.putrequest(method, path, skip_host=host is not None)
+            if host is not None:
+                connection.putheader("Host", host)
+            connection.putheader("Content-Length", str(len(body or "")))
+            connection.endheaders((body or "").encode())
+            got = connection.getresponse().status
+            check(got == status, f"live: {method} {path} Host {host}: {got}, not {status}")
+            connection.close()
+        driver = browser(800, 300, offline=False)
+        try:
+            driver.get(url)
+            driver.execute_script("window.scrollTo(0, 200); window.sameDocument = 1;")
+            scrolled = driver.execute_script("return window.scrollY")
+
+            def shows(name):
+                return lambda d: name in d.find_element(By.CSS_SELECTOR, ".app-name").text
+            with open(layout, "w") as f:
+                f.write(text.replace("<app-name>Demo</app-name>", "<app-name>Saved live</app-name>"))
+            WebDriverWait(driver, 10, 0.02).until(shows("Saved live"))
+            check(driver.execute_script("return window.sameDocument") == 1,
+                  "live: the page took the change without a reload")
+            check(scrolled > 0 and driver.execute_script("return window.scrollY") == scrolled,
+                  "live: the scroll position is kept")
+            with open(layout, "w") as f:
+                f.write(text.replace("<app-name>Demo</app-name>", "<app-name>Broken</app-name><"))
+            WebDriverWait(driver, 10, 0.02).until(
+                lambda d: d.find_elements(By.CSS_SELECTOR, ".live-problems"))
+            check(shows("Saved live")(driver), "live: the last good page stays under the findings")
+            check("layout-syntax" in driver.find_element(By.CSS_SELECTOR, ".live-problems").text,
+                  "live: the findings say why")
+        finally:
+            driver.quit()
+    finally:
+        server.send_signal(signal.SIGINT)
+        check(server.wait(10) == 0, "live: Ctrl-C ends the server with status 0")
 
 
 def requests_made(driver, page_url):
@@ -317,6 +383,7 @@ def main():
         check_page(sample, sample_expect, width)
         check_page(hostile, hostile_expect, width)
         check_marks(marked, width)
+    check_live(work)
     print(f"{len(failures)} failed" if failures else "preview pages: every check passed")
     return 1 if failures else 0
 

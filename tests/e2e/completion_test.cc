@@ -68,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
             "version\nbuild\ndiff\nextract\nlint\nlist\nlsp\npreview\nrefs\ntextconv\nverify\n"},
         CompletionCase{"PreviewOptions",
                        {"branding-package-inspect", "preview", "--"},
-                       "--help\n--layout\n--output\n"},
+                       "--help\n--layout\n--output\n--port\n--serve\n"},
         CompletionCase{"RefsOptions",
                        {"branding-package-inspect", "refs", "--"},
                        "--depfile\n--dir\n--help\n--null\n--output\n"},

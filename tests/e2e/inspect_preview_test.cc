@@ -66,6 +66,15 @@ TEST(InspectPreview, RefusedWithVerifyOrLintAndNoPage) {
   EXPECT_NE(ReadFile(dir / "new.html").find("<!DOCTYPE html>"), std::string::npos);
   EXPECT_EQ(
       RunInspect({"preview", dir / "bad.pkg", dir / "layout.xml", "-o", dir / "x.html"}).status, 1);
+  // --serve serves a layout, on a port there is; -o and --serve are one or the other.
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"preview", "--serve", dir / "bad.pkg"},
+        {"preview", "--serve", "--layout", dir / "layout.xml", "--port", "65536"},
+        {"preview", "--layout", dir / "layout.xml", "--port", "8080", "-o", dir / "x.html"},
+        {"preview", "--layout", dir / "layout.xml", "--serve", "-o", dir / "x.html"},
+        {"preview", "--layout", dir / "layout.xml"}}) {
+    EXPECT_EQ(RunInspect(args).status, 1) << args[1] << " " << args.back();
+  }
 }
 
 }  // namespace

@@ -178,7 +178,8 @@ TEST(FindingCatalogue, EveryIdUsedIsDefinedOnce) {
                                           "toolbar-menu", "vantu-client-branding",
                                           "utf-8",        "branding-package-inspect",
                                           "sarif-root",   "branding-lint",
-                                          "utf-16",       "content-length"};
+                                          "utf-16",       "content-length",
+                                          "no-store"};
 
   for (const auto& entry :
        std::filesystem::recursive_directory_iterator(BP_SOURCE_DIR "/src/inspect")) {

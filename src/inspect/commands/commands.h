@@ -9,6 +9,7 @@
 
 #include "base/byte_source.h"
 #include "base/file_system.h"
+#include "inspect/commands/preview_page.h"
 #include "inspect/commands/report.h"
 #include "inspect/model/checks.h"
 #include "inspect/model/package_contents.h"
@@ -158,6 +159,21 @@ struct RefsOptions {
 // ninja read it; a path neither can read the same is refused (status 8) with nothing printed.
 int ListReferences(const std::string& layoutPath, const RefsOptions& options, std::ostream& out,
                    std::ostream& err);
+
+// A layout's preview page, or why there is none.
+struct LayoutPreview {
+  std::optional<std::string> page;
+  int status = 0;              // when there is no page: the exit status
+  std::string report;          // when there is no page: lint's report, or the fault
+  std::vector<FileId> inputs;  // the files read
+};
+
+// The page of the layout at layoutPath with the images at imagePaths, as the packager would
+// build them (with folders, the images the layout names, found there as build finds them);
+// none, with lint's report, when lint finds an error.
+LayoutPreview MakeLayoutPreview(const std::string& layoutPath,
+                                const std::vector<std::string>& imagePaths, PageKind kind,
+                                const std::vector<std::string>* folders = nullptr);
 
 // Writes outputPath, one standalone HTML page that draws the branding of a sound package as
 // the client shows it, with the package's facts; a package verify faults gets verify's

@@ -10,6 +10,7 @@
 #include "inspect/commands/commands.h"
 #include "inspect/commands/preview_page.h"
 #include "inspect/model/checks.h"
+#include "inspect/model/found_images.h"
 #include "inspect/model/package_contents.h"
 #include "package/file_writer.h"
 #include "package/write_package.h"
@@ -62,41 +63,61 @@ int PreviewPackage(const std::string& path, const std::string& outputPath, std::
                    out, err);
 }
 
-int PreviewLayout(const std::string& layoutPath, const std::vector<std::string>& imagePaths,
-                  const std::string& outputPath, std::ostream& out, std::ostream& err) {
+LayoutPreview MakeLayoutPreview(const std::string& layoutPath,
+                                const std::vector<std::string>& imagePaths, PageKind kind,
+                                const std::vector<std::string>* folders) {
+  LayoutPreview preview;
+  std::ostringstream report;
+  auto refused = [&](int status) {
+    preview.status = status;
+    preview.report = report.str();
+    return preview;
+  };
   // Each input is read once, by lint; the package is built in memory from those bytes.
   std::string text;
-  if (!ReadLayoutText(layoutPath, text, err)) return static_cast<int>(Status::kIo);
+  if (!ReadLayoutText(layoutPath, text, report)) return refused(static_cast<int>(Status::kIo));
   const LayoutDocument document(std::move(text));
-  std::vector<FileId> inputs;
-  if (auto id = IdOfFile(layoutPath)) inputs.push_back(*id);
+  if (auto id = IdOfFile(layoutPath)) preview.inputs.push_back(*id);
   std::vector<LintedImage> images;
+  const std::vector<std::string> paths =
+      folders != nullptr ? FindImages(document, *folders).paths : imagePaths;
   // The packager's reference check applies even with no images: a page never describes a
   // package the packager would refuse.
   PreviewFacts facts{
       layoutPath, 0,  "",
-      false,      {}, LintFindings(layoutPath, document, imagePaths, images, References::kAlways)};
+      false,      {}, LintFindings(layoutPath, document, paths, images, References::kAlways)};
   // What lint would reject is not previewed; lint's own report says why.
   if (const int status = StatusOf(facts.findings, false)) {
-    PrintLintReport(err, {layoutPath, facts.findings, {}, std::move(images), 0, status, {}, {}},
+    PrintLintReport(report, {layoutPath, facts.findings, {}, std::move(images), 0, status, {}, {}},
                     LintFormat::kText);
-    err.flush();
-    return status;
+    return refused(status);
   }
   cBP_FILE_WRITER writer("");
   writer.AddLayout(document, layoutPath);
   for (const LintedImage& image : images) {
     MemorySource content(image.Content());
     writer.AddImage(content, image.path);
-    if (image.id) inputs.push_back(*image.id);
+    if (image.id) preview.inputs.push_back(*image.id);
   }
   const std::string package = EncodePackage(writer.components);
   MemorySource built(package);
   const PackageContents contents = ReadPackageContents(built, FileDigest::kFirst);
-  if (contents.fault) return ReportFault(err, layoutPath, *contents.fault);
-  if (auto fault = Facts(built, contents, facts)) return ReportFault(err, layoutPath, *fault);
-  return WritePage(RenderPreviewPage(ReadPreviewModel(document), facts), outputPath, inputs, out,
-                   err);
+  std::optional<Fault> fault = contents.fault;
+  if (!fault) fault = Facts(built, contents, facts);
+  if (fault) return refused(ReportFault(report, layoutPath, *fault));
+  preview.page = RenderPreviewPage(ReadPreviewModel(document), facts, kind);
+  return preview;
+}
+
+int PreviewLayout(const std::string& layoutPath, const std::vector<std::string>& imagePaths,
+                  const std::string& outputPath, std::ostream& out, std::ostream& err) {
+  const LayoutPreview preview = MakeLayoutPreview(layoutPath, imagePaths, PageKind::kStandalone);
+  if (!preview.page) {
+    err << preview.report;
+    err.flush();
+    return preview.status;
+  }
+  return WritePage(*preview.page, outputPath, preview.inputs, out, err);
 }
 
 }  // namespace vantu::branding_package

@@ -6,6 +6,7 @@
 
 #include "base/ascii.h"
 #include "base/shown.h"
+#include "digest/sha256.h"
 #include "image/image_format.h"
 #include "inspect/commands/report.h"
 
@@ -327,17 +328,61 @@ void Facts(const PreviewFacts& facts, std::string& page) {
   page += "</section>\n";
 }
 
+// The live page's one script: on each event of the page's stream, the page is fetched again and
+// its style and body put in place, so the scroll position stays.
+constexpr char kLiveScript[] =
+    "new EventSource('/events').onmessage=function(){fetch('/',{cache:'no-store'})"
+    ".then(function(r){return r.text();}).then(function(html){"
+    "var next=new DOMParser().parseFromString(html,'text/html');var y=window.scrollY;"
+    "document.title=next.title;"
+    "document.querySelector('style').textContent=next.querySelector('style').textContent;"
+    "document.body.innerHTML=next.body.innerHTML;window.scrollTo(0,y);});};";
+
+// The policy's source for kLiveScript: its SHA-256, in base64.
+std::string LiveScriptSource() {
+  MemorySource script{std::string_view(kLiveScript)};
+  const std::string hex = Sha256Hex(script).value_or("");
+  std::string digest;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+    digest += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+  }
+  return "'sha256-" + Base64(digest) + "'";
+}
+
+// The page's head up to its style's text: the standalone page runs no script and fetches
+// nothing; the live one runs kLiveScript, which fetches from the page's own server.
+std::string Head(const std::string& title, PageKind kind) {
+  const bool live = kind == PageKind::kLive;
+  return "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n"
+         "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
+         "img-src data:; style-src 'unsafe-inline'" +
+         (live ? "; script-src " + LiveScriptSource() + "; connect-src 'self'" : std::string()) +
+         "\">\n<meta name=\"viewport\" content=\"width=device-width\">\n<title>" + Escaped(title) +
+         "</title>\n" +
+         (live ? std::string("<script>") + kLiveScript + "</script>\n" : std::string()) + "<style>";
+}
+
 }  // namespace
 
-std::string RenderPreviewPage(const PreviewModel& model, const PreviewFacts& facts) {
+std::string LiveProblems(const std::string& page, const std::string& report) {
+  const std::string problems =
+      "<section class=\"live-problems\" role=\"alert\" style=\"border:3px solid #b00020;"
+      "padding:0 1em;margin:1em\"><h2>Not updated: the layout cannot be previewed</h2><pre>" +
+      Escaped(report) + "</pre></section>\n";
+  const std::size_t body = page.find("<body>");
+  if (body == std::string::npos) {
+    return Head("Branding preview", PageKind::kLive) + kStyle + "</style></head>\n<body>" +
+           problems + "</body></html>\n";
+  }
+  std::string shown = page;
+  shown.insert(body + 6, problems);
+  return shown;
+}
+
+std::string RenderPreviewPage(const PreviewModel& model, const PreviewFacts& facts, PageKind kind) {
   const ImageIndex images(facts.images);
-  std::string page =
-      "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n"
-      "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
-      "img-src data:; style-src 'unsafe-inline'\">\n"
-      "<meta name=\"viewport\" content=\"width=device-width\">\n<title>Branding preview: " +
-      Escaped(model.appName) + "</title>\n<style>" + kStyle + SizedStyle() +
-      ScaledStyle(model, images) + "</style></head>\n<body><main>\n";
+  std::string page = Head("Branding preview: " + model.appName, kind) + kStyle + SizedStyle() +
+                     ScaledStyle(model, images) + "</style></head>\n<body><main>\n";
   const Marks marks(facts.findings, facts.source);
   ImageData(facts.images, page);
   page += "<h1>Branding preview: " + Escaped(facts.source) + "</h1>\n<div class=\"drawing\">\n";

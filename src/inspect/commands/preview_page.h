@@ -21,8 +21,20 @@ struct PreviewFacts {
   std::vector<Finding> findings;
 };
 
-// The page: CSS inline, images as data: URIs, no script, no event handler, nothing fetched;
-// every text escaped; a url becomes a link only for http, https and mailto.
-std::string RenderPreviewPage(const PreviewModel& model, const PreviewFacts& facts);
+// Which page: a file of its own, or one a local server keeps up to date.
+enum class PageKind {
+  kStandalone,  // runs no script, fetches nothing
+  kLive         // its one script, allowed by its hash, fetches the page again on each event
+};
+
+// The page: CSS inline, images as data: URIs, no event handler; every text escaped; a url
+// becomes a link only for http, https and mailto. Standalone, it runs no script and fetches
+// nothing.
+std::string RenderPreviewPage(const PreviewModel& model, const PreviewFacts& facts,
+                              PageKind kind = PageKind::kStandalone);
+
+// A live page that shows report (why the layout cannot be previewed) on top of page, the last
+// one that could be made; a page of the report alone when there was none.
+std::string LiveProblems(const std::string& page, const std::string& report);
 
 }  // namespace vantu::branding_package

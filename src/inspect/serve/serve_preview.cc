@@ -1,0 +1,216 @@
+#include "inspect/serve/serve_preview.h"
+
+#include <poll.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <ostream>
+#include <set>
+#include <thread>
+
+#include "base/ascii.h"
+#include "base/descriptor.h"
+#include "base/shared_library.h"
+#include "base/shown.h"
+#include "inspect/commands/commands.h"
+#include "inspect/model/found_images.h"
+#include "inspect/model/lint_config.h"
+#include "inspect/serve/page_server.h"
+
+namespace vantu::branding_package {
+
+namespace {
+
+constexpr char kModuleName[] = "branding-package-http.so";
+
+std::atomic<bool> stopAsked{false};
+
+extern "C" void AskStop(int /*signal*/) { stopAsked = true; }
+
+// Where the HTTP module is: beside the executable in a build tree, else where it is installed.
+std::vector<std::string> ModulePaths() {
+  std::error_code error;
+  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+  const std::filesystem::path dir = error ? std::filesystem::path(".") : exe.parent_path();
+  return {(dir / kModuleName).string(), (dir / BP_MODULE_DIR / kModuleName).string()};
+}
+
+// The page and its version, shared with the module's threads.
+class LivePage {
+ public:
+  void Set(std::string page) {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      page_ = std::move(page);
+      ++version_;
+    }
+    changed_.notify_all();
+  }
+  std::pair<std::string, std::uint64_t> Get() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return {page_, version_};
+  }
+  std::uint64_t Changed(std::uint64_t seen, std::chrono::milliseconds wait) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait_for(lock, wait, [&] { return version_ != seen || stopAsked; });
+    return version_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::string page_;
+  std::uint64_t version_ = 0;
+};
+
+// Changes in folders, by inotify: editors save by writing a new file and renaming it over the
+// old one, so the folders are watched, not the files.
+class FolderWatch {
+ public:
+  explicit FolderWatch(const std::set<std::string>& folders)
+      : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+    for (const std::string& folder : folders) {
+      inotify_add_watch(
+          fd_.Get(), folder.c_str(),
+          IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_DELETE | IN_ATTRIB);
+    }
+  }
+  bool IsOpen() const { return fd_.IsOpen(); }
+  // Whether a file relevant names changed within timeout milliseconds.
+  bool Wait(int timeout, const std::function<bool(std::string_view)>& relevant) {
+    pollfd watch{fd_.Get(), POLLIN, 0};
+    if (poll(&watch, 1, timeout) <= 0) return false;
+    alignas(inotify_event) char buffer[16 << 10];
+    bool any = false;
+    ssize_t got = 0;
+    while ((got = read(fd_.Get(), buffer, sizeof buffer)) > 0) {
+      for (ssize_t at = 0; at < got;) {
+        inotify_event event{};
+        std::memcpy(&event, buffer + at, sizeof event);
+        const char* name = buffer + at + sizeof(inotify_event);
+        if (event.len > 0 && relevant(std::string_view(name))) any = true;
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event.len);
+      }
+    }
+    return any;
+  }
+
+ private:
+  Descriptor fd_;
+};
+
+// The folder path is in ("." for a bare name).
+std::string FolderOf(const std::string& path) {
+  const std::string folder = std::filesystem::path(path).parent_path().string();
+  return folder.empty() ? "." : folder;
+}
+
+}  // namespace
+
+int ServePreview(const std::string& layoutPath, const std::vector<std::string>& imagePaths,
+                 int port, std::ostream& out, std::ostream& err) {
+  // The page: made again from the files at each change; while the layout cannot be previewed,
+  // the last page that could, with the reason on top.
+  std::string lastGood;
+  std::vector<std::string> folders;
+  auto make = [&]() -> std::string {
+    auto chosen = ChoosePolicy(layoutPath, Policy{}, std::nullopt);
+    if (const auto* problem = std::get_if<std::string>(&chosen)) {
+      return LiveProblems(lastGood, *problem + "\n");
+    }
+    folders = ImageFolders(layoutPath, std::get<ChosenPolicy>(chosen).dirs);
+    const LayoutPreview preview = MakeLayoutPreview(layoutPath, imagePaths, PageKind::kLive,
+                                                    imagePaths.empty() ? &folders : nullptr);
+    if (!preview.page) return LiveProblems(lastGood, preview.report);
+    lastGood = *preview.page;
+    return lastGood;
+  };
+  LivePage live;
+  live.Set(make());
+
+  std::set<std::string> watched = {FolderOf(layoutPath)};
+  for (const std::string& folder : folders) watched.insert(folder);
+  for (const std::string& image : imagePaths) watched.insert(FolderOf(image));
+  if (auto config = FindConfig(layoutPath)) watched.insert(FolderOf(*config));
+  const std::string layoutName = std::filesystem::path(layoutPath).filename().string();
+  const auto relevant = [&](std::string_view name) {
+    const std::string lower = AsciiLower(name);
+    auto endsWith = [&](std::string_view tail) {
+      return lower.size() >= tail.size() &&
+             lower.compare(lower.size() - tail.size(), tail.size(), tail) == 0;
+    };
+    return name == layoutName || name == kConfigName || endsWith(".png") || endsWith(".jpg") ||
+           endsWith(".jpeg");
+  };
+  FolderWatch watch(watched);
+  if (!watch.IsOpen()) {
+    err << "Error: cannot watch the layout's folder: " << std::strerror(errno) << std::endl;
+    return static_cast<int>(Status::kIo);
+  }
+
+  ServePagesFunction serve = nullptr;
+  std::string problems;
+  std::unique_ptr<SharedLibrary> module;
+  for (const std::string& path : ModulePaths()) {
+    module = std::make_unique<SharedLibrary>(path.c_str());
+    module->Find(kServePagesSymbol, serve);
+    if (module->Complete()) break;
+    problems += "\n  " + module->Problem();
+    serve = nullptr;
+  }
+  if (serve == nullptr) {
+    err << "Error: cannot load the preview server " << kModuleName << ":" << problems << std::endl;
+    return static_cast<int>(Status::kIo);
+  }
+
+  stopAsked = false;
+  struct sigaction ask {};
+  ask.sa_handler = AskStop;
+  struct sigaction oldInt {};
+  struct sigaction oldTerm {};
+  sigaction(SIGINT, &ask, &oldInt);
+  sigaction(SIGTERM, &ask, &oldTerm);
+  std::atomic<bool> failed{false};
+  PageServerHooks hooks;
+  hooks.port = port;
+  hooks.listening = [&](int bound) {
+    out << "Serving the preview of " << Shown(layoutPath) << " at http://127.0.0.1:" << bound
+        << "/ (Ctrl-C ends it)" << std::endl;
+  };
+  hooks.page = [&] { return live.Get(); };
+  hooks.changed = [&](std::uint64_t seen, std::chrono::milliseconds wait) {
+    return live.Changed(seen, wait);
+  };
+  hooks.stopping = [&] { return stopAsked.load() || failed.load(); };
+  hooks.failed = [&](const std::string& problem) {
+    err << "Error: " << problem << std::endl;
+    failed = true;
+  };
+  std::atomic<bool> served{false};
+  int status = 0;
+  std::thread http([&] {
+    status = serve(&hooks);
+    served = true;
+  });
+  while (!stopAsked && !served) {
+    if (!watch.Wait(200, relevant)) continue;
+    // An editor's save is several events: the page is made once they settle.
+    while (watch.Wait(30, relevant)) {
+    }
+    live.Set(make());
+  }
+  stopAsked = true;
+  http.join();
+  sigaction(SIGINT, &oldInt, nullptr);
+  sigaction(SIGTERM, &oldTerm, nullptr);
+  return status == 0 ? 0 : static_cast<int>(Status::kIo);
+}
+
+}  // namespace vantu::branding_package
