@@ -19,7 +19,6 @@ import zlib
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
-from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import WebDriverWait
 
 BUILD, EXAMPLES = sys.argv[1], sys.argv[2]
@@ -110,8 +109,15 @@ def check_live(work):
             driver.execute_script("window.scrollTo(0, 200); window.sameDocument = 1;")
             scrolled = driver.execute_script("return window.scrollY")
 
+            # Read in one script: the body may be replaced between finding an element and
+            # reading it.
+            def text_of(d, selector):
+                return d.execute_script(
+                    "const e = document.querySelector(arguments[0]); return e ? e.textContent : ''",
+                    selector)
+
             def shows(name):
-                return lambda d: name in d.find_element(By.CSS_SELECTOR, ".app-name").text
+                return lambda d: name in text_of(d, ".app-name")
             with open(layout, "w") as f:
                 f.write(text.replace("<app-name>Demo</app-name>", "<app-name>Saved live</app-name>"))
             WebDriverWait(driver, 10, 0.02).until(shows("Saved live"))
@@ -121,11 +127,9 @@ def check_live(work):
                   "live: the scroll position is kept")
             with open(layout, "w") as f:
                 f.write(text.replace("<app-name>Demo</app-name>", "<app-name>Broken</app-name><"))
-            WebDriverWait(driver, 10, 0.02).until(
-                lambda d: d.find_elements(By.CSS_SELECTOR, ".live-problems"))
+            WebDriverWait(driver, 10, 0.02).until(lambda d: text_of(d, ".live-problems"))
             check(shows("Saved live")(driver), "live: the last good page stays under the findings")
-            check("layout-syntax" in driver.find_element(By.CSS_SELECTOR, ".live-problems").text,
-                  "live: the findings say why")
+            check("layout-syntax" in text_of(driver, ".live-problems"), "live: the findings say why")
         finally:
             driver.quit()
     finally:
