@@ -1,5 +1,7 @@
 #include "image/image_format.h"
 
+#include <cctype>
+
 #include <cstring>
 
 namespace vantu::branding_package {
@@ -15,6 +17,16 @@ std::optional<std::uint32_t> DetectImageFormat(const unsigned char* data, std::u
 
 std::string FormatName(std::uint32_t format) {
   return format == kFormatPng ? "PNG" : format == kFormatJpeg ? "JPEG" : std::to_string(format);
+}
+
+std::optional<std::uint32_t> FormatOfExtension(std::string_view name) {
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) return std::nullopt;
+  std::string extension(name.substr(dot + 1));
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (extension == "png") return kFormatPng;
+  if (extension == "jpg" || extension == "jpeg") return kFormatJpeg;
+  return std::nullopt;
 }
 
 const char* FormatKey(std::uint32_t format) { return format == kFormatPng ? "png" : "jpeg"; }

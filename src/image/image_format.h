@@ -23,6 +23,9 @@ std::optional<std::uint32_t> DetectImageFormat(const unsigned char* data, std::u
 // "PNG", "JPEG", or the number of an unknown format.
 std::string FormatName(std::uint32_t format);
 
+// The format name's extension says (.png; .jpg or .jpeg; any case), or none.
+std::optional<std::uint32_t> FormatOfExtension(std::string_view name);
+
 // "png" or "jpeg": the format as JSON and data: URIs name it.
 const char* FormatKey(std::uint32_t format);
 

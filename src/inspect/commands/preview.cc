@@ -94,9 +94,9 @@ LayoutPreview MakeLayoutPreview(const std::string& layoutPath,
   }
   cBP_FILE_WRITER writer("");
   writer.AddLayout(document, layoutPath);
-  for (const LintedImage& image : images) {
-    MemorySource content(image.Content());
-    writer.AddImage(content, image.path);
+  // Lint read each image into the record the packager stores; the writer takes it.
+  for (LintedImage& image : images) {
+    writer.AddImageRecord(std::move(image.record), image.path);
     if (image.id) preview.inputs.push_back(*image.id);
   }
   const std::string package = EncodePackage(writer.components);

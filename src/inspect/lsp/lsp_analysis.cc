@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "image/image_format.h"
 #include "inspect/model/found_images.h"
 
 namespace vantu::branding_package {
@@ -39,9 +38,6 @@ std::unique_ptr<Analysis> Analyse(const std::string& path, std::string text) {
   const LayoutDocument& document = *analysis->document;
   analysis->positions = std::make_unique<TextPositions>(document.Text());
   const FoundImages found = FindImages(document, analysis->folders);
-  for (const std::string& image : found.paths) {
-    analysis->images.emplace(std::string(ImageName(image)), image);
-  }
   analysis->report =
       MakeLintReport(path, document, found.paths, References::kAlways, Learn::kAll, policy);
   // A suppression allows nothing when no finding it names is in its element.

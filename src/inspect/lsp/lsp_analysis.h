@@ -2,7 +2,6 @@
 // --dir would lint it, and every answer to the editor read from that.
 #pragma once
 
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,12 +17,11 @@ namespace vantu::branding_package {
 struct Analysis {
   std::string path;  // the layout's
   std::unique_ptr<LayoutDocument> document;
-  std::unique_ptr<TextPositions> positions;   // of the document's text
-  std::vector<std::string> folders;           // where its images are looked for
-  std::map<std::string, std::string> images;  // each image name found, and its path
-  LintReport report;                          // as lint reports it, under the policy file
-  std::vector<InlineSuppression> idle;        // suppressions that allow nothing
-  std::optional<std::string> problem;         // why the policy file cannot be applied
+  std::unique_ptr<TextPositions> positions;  // of the document's text
+  std::vector<std::string> folders;          // where its images are looked for
+  LintReport report;                         // as lint reports it, under the policy file
+  std::vector<InlineSuppression> idle;       // suppressions that allow nothing
+  std::optional<std::string> problem;        // why the policy file cannot be applied
 
   // The image facts lint learnt of name, when it was found and read.
   const LintedImage* Image(const std::string& name) const;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/ascii.h"
+#include "image/image_format.h"
 #include "inspect/lsp/lsp_features.h"
 #include "layout/layout_grammar.h"
 #include "layout/layout_vocabulary.h"
@@ -132,11 +133,8 @@ std::set<std::string> ImageFiles(const std::vector<std::string>& folders) {
     for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
          it.increment(error)) {
       const std::string name = it->path().filename().string();
-      const std::size_t dot = name.rfind('.');
-      const std::string extension = dot == std::string::npos ? "" : AsciiLower(name.substr(dot));
       std::error_code statError;
-      if ((extension == ".png" || extension == ".jpg" || extension == ".jpeg") &&
-          it->is_regular_file(statError)) {
+      if (FormatOfExtension(name) && it->is_regular_file(statError)) {
         names.insert(name);
       }
     }

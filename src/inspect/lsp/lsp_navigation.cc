@@ -18,10 +18,6 @@ constexpr int kSymbolString = 15;
 constexpr int kSymbolArray = 18;
 constexpr int kSymbolKey = 20;
 
-std::string Size(std::uint64_t width, std::uint64_t height) {
-  return std::to_string(width) + "x" + std::to_string(height);
-}
-
 // What a person reads of the image a reference names.
 std::string ImageHover(const Analysis& analysis, const LayoutDocument::Reference& reference) {
   std::string text = "**" + reference.name + "**";
@@ -87,10 +83,10 @@ Json Hover(const Analysis& analysis, std::size_t offset) {
 Json Definition(const Analysis& analysis, std::size_t offset) {
   const auto* reference = analysis.ReferenceAt(offset);
   if (reference == nullptr) return nullptr;
-  const auto found = analysis.images.find(reference->name);
-  if (found == analysis.images.end()) return nullptr;
+  const LintedImage* image = analysis.Image(reference->name);
+  if (image == nullptr) return nullptr;
   const Json start = {{"line", 0}, {"character", 0}};
-  return {{"uri", FileUri(found->second)}, {"range", {{"start", start}, {"end", start}}}};
+  return {{"uri", FileUri(image->path)}, {"range", {{"start", start}, {"end", start}}}};
 }
 
 Json DocumentSymbols(const Analysis& analysis) {

@@ -169,11 +169,9 @@ void ImageChecks::Check(const ImageFacts& image, const std::string& file, bool r
       add(FindingId::kImageDecode, subject + "does not decode as " + FormatName(image.format) +
                                        ": " + image.decoded.problem);
     }
-    const std::size_t dot = image.name.rfind('.');
-    const std::string extension =
-        dot == std::string::npos ? "" : AsciiLower(image.name.substr(dot + 1));
-    const bool saysPng = extension == "png";
-    const bool saysJpeg = extension == "jpg" || extension == "jpeg";
+    const std::optional<std::uint32_t> says = FormatOfExtension(image.name);
+    const bool saysPng = says == kFormatPng;
+    const bool saysJpeg = says == kFormatJpeg;
     if ((saysPng && image.format != kFormatPng) || (saysJpeg && image.format != kFormatJpeg)) {
       add(FindingId::kImageExtension, subject + "the name says " + (saysPng ? "PNG" : "JPEG") +
                                           ", the content is " + FormatName(image.format));

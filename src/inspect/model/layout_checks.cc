@@ -50,10 +50,6 @@ std::optional<std::pair<std::size_t, std::string>> TooWideForSchema(
 }
 
 // "WxH".
-std::string Size(std::uint64_t width, std::uint64_t height) {
-  return std::to_string(width) + "x" + std::to_string(height);
-}
-
 // length scaled by shown/of, rounded, at least 1.
 
 // Each reference to an image the preview shows much smaller than it is, with why: an app
@@ -231,6 +227,10 @@ std::pair<std::uint64_t, std::uint64_t> ShownSize(std::uint64_t width, std::uint
     return {kLogoShownWidth, scaled(height, kLogoShownWidth, width)};
   }
   return {width, height};
+}
+
+std::string Size(std::uint64_t width, std::uint64_t height) {
+  return std::to_string(width) + "x" + std::to_string(height);
 }
 
 }  // namespace vantu::branding_package

@@ -15,10 +15,10 @@
 #include <set>
 #include <thread>
 
-#include "base/ascii.h"
 #include "base/descriptor.h"
 #include "base/shared_library.h"
 #include "base/shown.h"
+#include "image/image_format.h"
 #include "inspect/commands/commands.h"
 #include "inspect/model/found_images.h"
 #include "inspect/model/lint_config.h"
@@ -141,13 +141,7 @@ int ServePreview(const std::string& layoutPath, const std::vector<std::string>& 
   if (auto config = FindConfig(layoutPath)) watched.insert(FolderOf(*config));
   const std::string layoutName = std::filesystem::path(layoutPath).filename().string();
   const auto relevant = [&](std::string_view name) {
-    const std::string lower = AsciiLower(name);
-    auto endsWith = [&](std::string_view tail) {
-      return lower.size() >= tail.size() &&
-             lower.compare(lower.size() - tail.size(), tail.size(), tail) == 0;
-    };
-    return name == layoutName || name == kConfigName || endsWith(".png") || endsWith(".jpg") ||
-           endsWith(".jpeg");
+    return name == layoutName || name == kConfigName || FormatOfExtension(name).has_value();
   };
   FolderWatch watch(watched);
   if (!watch.IsOpen()) {
