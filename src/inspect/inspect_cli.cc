@@ -166,6 +166,9 @@ class PolicyArgs {
       std::cerr << "Error: " << *problem << std::endl;
       return std::nullopt;
     }
+    for (const std::string& warning : std::get<ChosenPolicy>(chosen).warnings) {
+      std::cerr << "Warning: " << warning << std::endl;
+    }
     return std::get<ChosenPolicy>(std::move(chosen));
   }
 
@@ -440,6 +443,7 @@ int Build(const std::vector<std::string>& args) {
   options.lint.format = format.Get();
   options.lint.sarifRoot = format.SarifRoot();
   options.dirs = dirs.isSet() ? dirs.getValue() : chosen->dirs;
+  options.config = chosen->configId;
   options.output = output.getValue();
   if (depfile.isSet()) {
     if (depfile.getValue() == output.getValue()) {

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -60,16 +61,40 @@ TEST_F(InspectBuild, BuildsThePackagersPackageOrNothing) {
        "a:b.png: cannot be written in a depfile",
        ""},
       {"OutputIsAnInput", {}, {}, 8, "is also an input", dir_ / "icon.png"},
+      {"OutputIsThePolicyFile", {}, {}, 8, "is also an input", dir_ / ".branding-lint"},
+      {"DepfileIsThePolicyFile",
+       {},
+       {"--config", dir_ / ".branding-lint", "--depfile", dir_ / ".branding-lint"},
+       8,
+       "is also an input",
+       ""},
+      // The depfile is written first: one that cannot be keeps the old package.
+      {"DepfileInAMissingFolder",
+       {},
+       {"--depfile", dir_ / "none/b.d"},
+       2,
+       "none/b.d: cannot write the depfile: No such file or directory",
+       ""},
+      {"DepfileOnAFullDevice",
+       {},
+       {"--depfile", "/dev/full"},
+       2,
+       "/dev/full: cannot write the depfile: No space left on device",
+       ""},
   };
+  WriteFile(dir_ / ".branding-lint", "# the project's\n");
   for (const Case& c : cases) {
     const std::string layout = dir_ / "l.xml";
     WriteFile(layout, c.layoutChange.first.empty()
                           ? testing_support::kSampleLayout
                           : Replaced(testing_support::kSampleLayout, c.layoutChange.first,
                                      c.layoutChange.second));
-    std::vector<std::string> args{"build",     layout, "-o", c.output.empty() ? pkg : c.output,
-                                  "--depfile", dep};
+    std::vector<std::string> args{"build", layout, "-o", c.output.empty() ? pkg : c.output};
+    if (std::find(c.args.begin(), c.args.end(), "--depfile") == c.args.end()) {
+      args.insert(args.end(), {"--depfile", dep});
+    }
     args.insert(args.end(), c.args.begin(), c.args.end());
+    WriteFile(pkg, "old package");
     const auto run = RunInspect(args);
     EXPECT_EQ(run.status, c.status) << c.name << run.err;
     EXPECT_NE(run.err.find(c.err), std::string::npos) << c.name << run.err;
@@ -81,9 +106,10 @@ TEST_F(InspectBuild, BuildsThePackagersPackageOrNothing) {
       EXPECT_NE(ReadFile(dep).find(folder + "/logo.jpg:\n"), std::string::npos) << ReadFile(dep);
     } else {
       EXPECT_EQ(run.out, "") << c.name;
-      EXPECT_NE(access(pkg.c_str(), F_OK), 0) << c.name;
+      EXPECT_EQ(ReadFile(pkg), "old package") << c.name;
       EXPECT_NE(access(dep.c_str(), F_OK), 0) << c.name;
       EXPECT_EQ(ReadFile(dir_ / "icon.png"), png_);
+      EXPECT_EQ(ReadFile(dir_ / ".branding-lint"), "# the project's\n") << c.name;
     }
     unlink(pkg.c_str());
     unlink(dep.c_str());

@@ -2,6 +2,10 @@
 #include "inspect/model/lint_config.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+#include <optional>
 
 #include <string>
 #include <variant>
@@ -10,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "base/nearest.h"
+#include "inspect/commands/report.h"
 #include "inspect/model/checks.h"
 #include "test_support.h"
 
@@ -77,6 +82,123 @@ TEST(LintConfig, FoundFromTheInputUpToTheRepositoryTop) {
   EXPECT_EQ(bp::FindConfig(dir / "repo/a/b/l.xml"), std::nullopt);
   testing_support::WriteFile(dir / "repo/a/.branding-lint", "");
   EXPECT_EQ(bp::FindConfig(dir / "repo/a/b/l.xml"), dir / "repo/a/b/../.branding-lint");
+  // One at the repository's top applies: .git ends the search after it.
+  ASSERT_EQ(unlink((dir / "repo/a/.branding-lint").c_str()), 0);
+  testing_support::WriteFile(dir / "repo/.branding-lint", "");
+  EXPECT_EQ(bp::FindConfig(dir / "repo/a/b/l.xml"), dir / "repo/a/b/../../.branding-lint");
+}
+
+// A policy file another user could have written is not used, with a warning naming it; one
+// that cannot be read (a link to nothing, a loop, too large) is an error; one named with
+// --config is the user's choice. The search climbs only through the user's own folders.
+TEST(LintConfig, TrustsOnlyTheUsersOwnFiles) {
+  const bool root = geteuid() == 0;
+  struct Case {
+    const char* name;
+    bool needsRoot;
+    std::function<void(const std::string& dir)> arrange;  // dir/a/b holds the layout
+    bool named;                                           // as --config dir/a/b/.branding-lint
+    std::string expected;  // "policy DIRS", "warning ...", "error ..."; dir shown as D
+  };
+  const std::string kPolicy = "dir = img\n";
+  auto write = [&](const std::string& path, mode_t mode) {
+    testing_support::WriteFile(path, kPolicy);
+    ASSERT_EQ(chmod(path.c_str(), mode), 0);
+  };
+  const Case cases[] = {
+      {"own file", false, [&](const std::string& d) { write(d + "/a/b/.branding-lint", 0644); },
+       false, "policy D/a/b/img"},
+      {"found in a parent", false,
+       [&](const std::string& d) { write(d + "/a/.branding-lint", 0644); }, false,
+       "policy D/a/b/../img"},
+      {"another user's file", true,
+       [&](const std::string& d) {
+         write(d + "/a/b/.branding-lint", 0644);
+         ASSERT_EQ(chown((d + "/a/b/.branding-lint").c_str(), 65534, 65534), 0);
+       },
+       false,
+       "warning D/a/b/.branding-lint: not used: it is owned by another user (uid 65534) (move "
+       "it, or name it with --config)"},
+      {"named with --config", true,
+       [&](const std::string& d) {
+         write(d + "/a/b/.branding-lint", 0644);
+         ASSERT_EQ(chown((d + "/a/b/.branding-lint").c_str(), 65534, 65534), 0);
+       },
+       true, "policy D/a/b/img"},
+      {"a file every user may write", false,
+       [&](const std::string& d) { write(d + "/a/b/.branding-lint", 0666); }, false,
+       "warning D/a/b/.branding-lint: not used: it is writable by every user (move it, or name "
+       "it with --config)"},
+      {"in a folder every user may write", false,
+       [&](const std::string& d) {
+         write(d + "/a/b/.branding-lint", 0644);
+         ASSERT_EQ(chmod((d + "/a/b").c_str(), 01777), 0);
+       },
+       false,
+       "warning D/a/b/.branding-lint: not used: it is in a folder writable by every user (move "
+       "it, or name it with --config)"},
+      {"not above a folder every user may write", false,
+       [&](const std::string& d) {
+         write(d + "/.branding-lint", 0644);
+         ASSERT_EQ(chmod((d + "/a").c_str(), 01777), 0);
+       },
+       false, "policy"},
+      {"not above another user's folder", true,
+       [&](const std::string& d) {
+         write(d + "/.branding-lint", 0644);
+         ASSERT_EQ(chown((d + "/a").c_str(), 65534, 65534), 0);
+       },
+       false, "policy"},
+      {"a link to nothing", false,
+       [&](const std::string& d) {
+         ASSERT_EQ(symlink("gone", (d + "/a/b/.branding-lint").c_str()), 0);
+         write(d + "/a/.branding-lint", 0644);
+       },
+       false, "error D/a/b/.branding-lint: cannot open the policy file: it is a link to nothing"},
+      {"a link loop", false,
+       [&](const std::string& d) {
+         ASSERT_EQ(symlink(".branding-lint", (d + "/a/b/.branding-lint").c_str()), 0);
+       },
+       false,
+       "error D/a/b/.branding-lint: cannot open the policy file: Too many levels of symbolic "
+       "links"},
+      {"too large", false,
+       [&](const std::string& d) {
+         testing_support::WriteFile(d + "/a/b/.branding-lint",
+                                    std::string(bp::kMaxConfigSize + 1, '#'));
+       },
+       false, "error D/a/b/.branding-lint: policy file too large (more than 65536 bytes)"},
+      {"at the bound", false,
+       [&](const std::string& d) {
+         testing_support::WriteFile(d + "/a/b/.branding-lint",
+                                    std::string(bp::kMaxConfigSize, '#'));
+       },
+       false, "policy"},
+  };
+  for (const Case& c : cases) {
+    if (c.needsRoot && !root) continue;
+    testing_support::TempDir dir;
+    ASSERT_EQ(mkdir((dir / "a").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((dir / "a/b").c_str(), 0755), 0);
+    c.arrange(dir.path());
+    const std::string layout = dir / "a/b/l.xml";
+    const auto chosen = bp::ChoosePolicy(
+        layout, {},
+        c.named ? std::optional<std::string>(dir / "a/b/.branding-lint") : std::nullopt);
+    std::string got;
+    if (const auto* problem = std::get_if<std::string>(&chosen)) {
+      got = "error " + *problem;
+    } else if (!std::get<bp::ChosenPolicy>(chosen).warnings.empty()) {
+      got = "warning " + std::get<bp::ChosenPolicy>(chosen).warnings.front();
+    } else {
+      got = "policy";
+      for (const auto& folder : std::get<bp::ChosenPolicy>(chosen).dirs) got += " " + folder;
+    }
+    for (std::size_t at; (at = got.find(dir.path())) != std::string::npos;) {
+      got.replace(at, dir.path().size(), "D");
+    }
+    EXPECT_EQ(got, c.expected) << c.name;
+  }
 }
 
 // A comment just before an element allows the ids it names there and below, no more; one

@@ -179,7 +179,7 @@ TEST(FindingCatalogue, EveryIdUsedIsDefinedOnce) {
                                           "utf-8",        "branding-package-inspect",
                                           "sarif-root",   "branding-lint",
                                           "utf-16",       "content-length",
-                                          "no-store"};
+                                          "no-store",     "same-origin"};
 
   for (const auto& entry :
        std::filesystem::recursive_directory_iterator(BP_SOURCE_DIR "/src/inspect")) {

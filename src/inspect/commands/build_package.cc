@@ -46,18 +46,38 @@ int BuildFromLayout(const std::string& layoutPath, const BuildOptions& options, 
   if (options.depfile && !PrintDepfileRule(options.output, layoutPath, found.paths, rule, err)) {
     return static_cast<int>(Status::kRefused);
   }
-  cBP_FILE_WRITER writer(options.output);
   std::vector<FileId> inputs;
+  if (file.id) inputs.push_back(*file.id);
+  if (options.config) inputs.push_back(*options.config);
+  for (const LintedImage& image : report.images) {
+    if (image.id) inputs.push_back(*image.id);
+  }
+  if (options.depfile) {
+    // Written first, so that a depfile that cannot be written leaves the old package in place;
+    // never over the package, nor over an input.
+    std::vector<FileId> notOver = inputs;
+    if (auto id = IdOfFile(options.output)) {
+      // The writer would refuse the package after the depfile was written.
+      if (std::find(inputs.begin(), inputs.end(), *id) != inputs.end()) {
+        err << Shown(kOutputIsInput + options.output) << std::endl;
+        return static_cast<int>(Status::kRefused);
+      }
+      notOver.push_back(*id);
+    }
+    if (const int status = WriteWhole(rule.str(), *options.depfile, notOver, "the depfile", err)) {
+      return status;
+    }
+    if (auto id = IdOfFile(*options.depfile)) inputs.push_back(*id);
+  }
+  cBP_FILE_WRITER writer(options.output);
   std::string hash;
   try {
     // The packager's writer, fed the bytes lint read: the package is the packager's.
     writer.AddLayout(document, layoutPath);
-    if (file.id) inputs.push_back(*file.id);
     for (LintedImage& image : report.images) {
       // An image lint could not read is an error, which stopped the build above.
       if (!image.record) throw std::logic_error("unread image passed lint: " + image.path);
       writer.AddImageRecord(std::move(image.record), image.path);
-      if (image.id) inputs.push_back(*image.id);
     }
     for (const FileId& id : inputs) writer.AddInput(id);
     writer.WritePackage();
@@ -66,13 +86,6 @@ int BuildFromLayout(const std::string& layoutPath, const BuildOptions& options, 
     const std::string message = e.what();
     err << Shown(message) << std::endl;
     return static_cast<int>(message.rfind(kOutputIsInput, 0) == 0 ? Status::kRefused : Status::kIo);
-  }
-  if (options.depfile) {
-    // Never over the package just written, nor over an input.
-    if (auto id = IdOfFile(options.output)) inputs.push_back(*id);
-    if (const int status = WriteWhole(rule.str(), *options.depfile, inputs, "the depfile", err)) {
-      return status;
-    }
   }
   out << "Output file: " << Shown(options.output) << '\n' << "Hash: " << hash << std::endl;
   return 0;

@@ -134,6 +134,7 @@ struct BuildOptions {
   std::string output;                  // the package
   std::optional<std::string> depfile;  // a Make rule for the package, written with it
   LintOptions lint;                    // the policy and the findings' format
+  std::optional<FileId> config;        // the policy file read, an input like the layout
 };
 
 // Builds the package the packager builds from the layout and the images it names, found in

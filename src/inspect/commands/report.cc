@@ -90,11 +90,17 @@ std::variant<ChosenPolicy, std::string> ChoosePolicy(const std::string& input,
                                                      const Policy& commandLine,
                                                      const std::optional<std::string>& configPath) {
   if (auto problem = PolicyProblem(commandLine)) return *problem;
-  ChosenPolicy chosen{commandLine, {}};
+  ChosenPolicy chosen{commandLine, {}, std::nullopt, std::nullopt, {}};
   const std::optional<std::string> path = configPath ? configPath : FindConfig(input);
   if (!path) return chosen;
-  LayoutFile file = ReadLayoutFile(*path);
-  if (auto fault = LayoutFault(file)) return Shown(*path) + ": " + fault->message;
+  ConfigFile file = ReadConfig(*path, configPath ? ConfigOrigin::kNamed : ConfigOrigin::kFound);
+  if (file.problem) return *file.problem;
+  if (file.skip) {
+    chosen.warnings.push_back(*file.skip);
+    return chosen;
+  }
+  chosen.configPath = *path;
+  chosen.configId = file.id;
   auto parsed = ParseConfig(file.text, *path);
   if (auto* problem = std::get_if<std::string>(&parsed)) return std::move(*problem);
   const LintConfig& config = std::get<LintConfig>(parsed);

@@ -36,7 +36,10 @@ std::optional<Fault> LayoutFault(const LayoutFile& file);
 // The policy and image folders of a run on input.
 struct ChosenPolicy {
   Policy policy;
-  std::vector<std::string> dirs;  // the policy file's
+  std::vector<std::string> dirs;          // the policy file's
+  std::optional<std::string> configPath;  // the policy file read
+  std::optional<FileId> configId;         // and which file it was, an input of the run
+  std::vector<std::string> warnings;      // policy files not used, for a person
 };
 
 // The policy of a run on input: the policy file's (configPath, else the one found from input

@@ -31,6 +31,7 @@ std::unique_ptr<Analysis> Analyse(const std::string& path, std::string text) {
     analysis->problem = *problem;
   } else {
     policy = std::get<ChosenPolicy>(chosen).policy;
+    analysis->warnings = std::get<ChosenPolicy>(chosen).warnings;
     analysis->folders = ImageFolders(path, std::get<ChosenPolicy>(chosen).dirs);
   }
   if (analysis->folders.empty()) analysis->folders = ImageFolders(path, {});

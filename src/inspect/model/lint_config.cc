@@ -1,21 +1,27 @@
 #include "inspect/model/lint_config.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 
 #include "base/ascii.h"
+#include "base/byte_source.h"
 #include "base/nearest.h"
 #include "base/shown.h"
+#include "base/trust.h"
 
 namespace vantu::branding_package {
 
 namespace {
 
+// Whether path names anything, a link to nothing included.
 bool Exists(const std::string& path) {
   struct stat status {};
-  return stat(path.c_str(), &status) == 0;
+  return lstat(path.c_str(), &status) == 0;
 }
 
 // The folder of path ("" for the working folder), with its '/'.
@@ -37,8 +43,55 @@ std::optional<std::string> FindConfig(const std::string& inputPath) {
     if (realpath(folder.empty() ? "." : folder.c_str(), resolved) == nullptr) return std::nullopt;
     if (std::string(resolved) == "/") return std::nullopt;
     folder += "../";
+    struct stat parent {};
+    if (stat(folder.c_str(), &parent) != 0 || parent.st_uid != geteuid() || Untrusted(parent)) {
+      return std::nullopt;
+    }
   }
   return std::nullopt;
+}
+
+ConfigFile ReadConfig(const std::string& path, ConfigOrigin origin) {
+  ConfigFile config{path, "", std::nullopt, std::nullopt, std::nullopt};
+  // Not blocking on a FIFO; a link is followed, to a file that must itself be trusted.
+  Descriptor fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (!fd.IsOpen()) {
+    const int error = errno;
+    struct stat link {};
+    const bool dangling = error == ENOENT && lstat(path.c_str(), &link) == 0;
+    config.problem = Shown(path) + ": cannot open the policy file: " +
+                     (dangling ? std::string("it is a link to nothing") : std::strerror(error));
+    return config;
+  }
+  struct stat status {};
+  if (fstat(fd.Get(), &status) != 0) {
+    config.problem = Shown(path) + ": cannot read the policy file: " + std::strerror(errno);
+    return config;
+  }
+  if (origin == ConfigOrigin::kFound) {
+    std::optional<std::string> why = Untrusted(status);
+    if (!why) why = UntrustedFolder(FolderOf(path));
+    if (why) {
+      config.skip =
+          Shown(path) + ": not used: it is " + *why + " (move it, or name it with --config)";
+      return config;
+    }
+  }
+  FileSource file(std::move(fd));
+  if (!file.IsOpen()) {
+    config.problem = Shown(path) + ": cannot read the policy file: " + file.OpenFailure();
+  } else if (file.Size() > kMaxConfigSize) {
+    config.problem = Shown(path) + ": policy file too large (more than " +
+                     std::to_string(kMaxConfigSize) + " bytes)";
+  } else {
+    config.text.resize(static_cast<std::size_t>(file.Size()));
+    if (!file.ReadAll(config.text.data(), file.Size())) {
+      config.problem = Shown(path) + ": cannot read the policy file: " + file.ReadFailure();
+    } else {
+      config.id = file.Id();
+    }
+  }
+  return config;
 }
 
 std::variant<LintConfig, std::string> ParseConfig(const std::string& text,

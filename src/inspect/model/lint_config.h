@@ -2,11 +2,13 @@
 // its images are in; and the policy a run applies, the command line winning over the file.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <variant>
 #include <vector>
 
+#include "base/file_id.h"
 #include "inspect/model/findings.h"
 
 namespace vantu::branding_package {
@@ -21,10 +23,29 @@ struct LintConfig {
   std::vector<std::string> dirs;  // its dir lines, each as a path from the working folder
 };
 
+// The most bytes a policy file may have.
+constexpr std::uint64_t kMaxConfigSize = std::uint64_t{64} << 10;
+
 // The policy file that applies to the input at path: .branding-lint in its folder or the
-// nearest parent that has one, looking no higher than the repository's top (a folder that
-// holds .git); none when there is none.
+// nearest parent that has one (a link, even one to nothing, counts), looking no higher than
+// the repository's top (a folder that holds .git), nor past the user's own folders (owned by
+// the user, writable by no one else); none when there is none.
 std::optional<std::string> FindConfig(const std::string& inputPath);
+
+// A policy file read, or why it is not used.
+struct ConfigFile {
+  std::string path;
+  std::string text;
+  std::optional<FileId> id;         // the file read
+  std::optional<std::string> skip;  // "PATH: not used: ..." when another user could have written it
+  std::optional<std::string> problem;  // "PATH: ..." when it cannot be read
+};
+
+// Reads the policy file at path (bounded by kMaxConfigSize); when found rather than named,
+// one that another user could have written is skipped, as git skips a repository another
+// user owns.
+enum class ConfigOrigin { kFound, kNamed };
+ConfigFile ReadConfig(const std::string& path, ConfigOrigin origin);
 
 // Parses text, the policy file at path: lines "allow = ID, ID", "deny = ID" and "dir = PATH"
 // (relative to the file's folder), '#' starting a comment. The first problem (an unknown key
