@@ -1,9 +1,20 @@
-// The HTTP module: the preview page and its event stream on 127.0.0.1, nothing else.
-#include <httplib.h>
+// The HTTP module: the preview page and its event stream on 127.0.0.1, nothing else. On
+// libmicrohttpd, which bounds what a hostile local client can hold: connections, the memory a
+// request header may take, idle time; each request is answered on a connection of its own.
+#include <arpa/inet.h>
+#include <microhttpd.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
+#include <string_view>
 #include <thread>
 
 #include "inspect/serve/page_server.h"
@@ -11,11 +22,16 @@
 namespace {
 
 using vantu::branding_package::PageServerHooks;
+using Clock = std::chrono::steady_clock;
 
-// Bounds: worker threads, event streams open at once, request body bytes.
-constexpr int kThreads = 8;
+// Bounds: connections at once (one thread each), event streams open at once, the memory of a
+// connection (its request header must fit: a larger one is answered 431), seconds a
+// connection may stay silent, and the time a whole request header may take to arrive.
+constexpr unsigned kMaxConnections = 64;
 constexpr int kMaxStreams = 4;
-constexpr std::size_t kMaxBody = 1024;
+constexpr std::size_t kConnectionMemory = std::size_t{16} << 10;
+constexpr unsigned kIdleSeconds = 10;
+constexpr auto kHeaderDeadline = std::chrono::seconds(5);
 
 // Whether a Host header names this machine's loopback: any other is a page of another site
 // reaching the server through a name that resolves here (DNS rebinding).
@@ -23,76 +39,199 @@ bool LoopbackHost(const std::string& host) {
   std::string name = host;
   if (!name.empty() && name[0] == '[') {
     const std::size_t close = name.find(']');
-    name = close == std::string::npos ? "" : name.substr(1, close - 1);
+    if (close == std::string::npos) return false;
+    const std::string rest = name.substr(close + 1);
+    if (!rest.empty() &&
+        (rest[0] != ':' || rest.find_first_not_of("0123456789", 1) != std::string::npos)) {
+      return false;
+    }
+    name = name.substr(1, close - 1);
   } else if (const std::size_t colon = name.rfind(':'); colon != std::string::npos) {
+    if (name.find_first_not_of("0123456789", colon + 1) != std::string::npos) return false;
     name = name.substr(0, colon);
   }
   return name == "127.0.0.1" || name == "localhost" || name == "::1";
 }
 
+// Whether a request comes from this server's own page (or a person's address bar), not from a
+// page of another origin: such a request could take the few event streams there are.
+bool SameOrigin(const std::string& host, const char* origin, const char* fetchSite) {
+  if (fetchSite != nullptr && std::strcmp(fetchSite, "same-origin") != 0 &&
+      std::strcmp(fetchSite, "none") != 0) {
+    return false;
+  }
+  return origin == nullptr || origin == "http://" + host;
+}
+
+// A connection's state, kept from its start to its close.
+struct Connection {
+  Clock::time_point started;
+  int fd = -1;
+  bool answered = false;  // its request header arrived whole
+};
+
+// What the daemon's callbacks share.
+struct Server {
+  const PageServerHooks* hooks = nullptr;
+  std::atomic<int> streams{0};
+  std::mutex mutex;                               // guards connections
+  std::map<const void*, Connection> connections;  // by MHD's socket context
+};
+
+// An event stream's place: the version it last announced.
+struct Stream {
+  Server* server;
+  std::uint64_t seen;
+};
+
+MHD_Result Queue(MHD_Connection* connection, unsigned status, const std::string& body,
+                 const char* type) {
+  MHD_Response* response = MHD_create_response_from_buffer(
+      body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
+  if (response == nullptr) return MHD_NO;
+  MHD_add_response_header(response, "Content-Type", type);
+  MHD_add_response_header(response, "Cache-Control", "no-store");
+  // One request a connection: nothing sent after a request is ever read as another.
+  MHD_add_response_header(response, "Connection", "close");
+  const MHD_Result queued = MHD_queue_response(connection, status, response);
+  MHD_destroy_response(response);
+  return queued;
+}
+
+MHD_Result Refuse(MHD_Connection* connection, unsigned status, const char* why) {
+  return Queue(connection, status, why, "text/plain; charset=utf-8");
+}
+
+ssize_t NextEvent(void* cls, std::uint64_t /*position*/, char* buffer, std::size_t max) {
+  auto* stream = static_cast<Stream*>(cls);
+  const PageServerHooks* hooks = stream->server->hooks;
+  const std::uint64_t now = hooks->changed(stream->seen, std::chrono::milliseconds(500));
+  if (hooks->stopping()) return MHD_CONTENT_READER_END_OF_STREAM;
+  // A comment line keeps the stream open and finds a page that went away.
+  const std::string_view event = now != stream->seen ? "data: changed\n\n" : ": waiting\n\n";
+  stream->seen = now;
+  const std::size_t size = event.copy(buffer, std::min(max, event.size()));
+  return static_cast<ssize_t>(size);
+}
+
+void EndStream(void* cls) {
+  auto* stream = static_cast<Stream*>(cls);
+  --stream->server->streams;
+  delete stream;
+}
+
+MHD_Result Answer(void* cls, MHD_Connection* connection, const char* url, const char* method,
+                  const char* /*version*/, const char* /*upload*/, std::size_t* /*uploadSize*/,
+                  void** /*requestContext*/) {
+  auto* server = static_cast<Server*>(cls);
+  if (const MHD_ConnectionInfo* info =
+          MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT)) {
+    const std::lock_guard<std::mutex> lock(server->mutex);
+    auto it = server->connections.find(info->socket_context);
+    if (it != server->connections.end()) it->second.answered = true;
+  }
+  auto header = [&](const char* name) {
+    return MHD_lookup_connection_value(connection, MHD_HEADER_KIND, name);
+  };
+  const char* host = header("Host");
+  if (host == nullptr || !LoopbackHost(host)) {
+    return Refuse(connection, 403, "only a Host of 127.0.0.1, localhost or [::1] is served\n");
+  }
+  const std::string path = url;
+  if (path != "/" && path != "/events") return Refuse(connection, 404, "not found\n");
+  if (std::strcmp(method, "GET") != 0 && std::strcmp(method, "HEAD") != 0) {
+    return Refuse(connection, 405, "only GET is served\n");
+  }
+  if (!SameOrigin(host, header("Origin"), header("Sec-Fetch-Site"))) {
+    return Refuse(connection, 403, "only the preview's own page is served\n");
+  }
+  if (path == "/") {
+    return Queue(connection, 200, server->hooks->page().first, "text/html; charset=utf-8");
+  }
+  if (++server->streams > kMaxStreams) {
+    --server->streams;
+    return Refuse(connection, 503, "too many open pages\n");
+  }
+  auto* stream = new Stream{server, server->hooks->page().second};
+  MHD_Response* response =
+      MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, 1024, NextEvent, stream, EndStream);
+  if (response == nullptr) {
+    EndStream(stream);
+    return MHD_NO;
+  }
+  MHD_add_response_header(response, "Content-Type", "text/event-stream");
+  MHD_add_response_header(response, "Cache-Control", "no-store");
+  MHD_add_response_header(response, "Connection", "close");
+  // The stream writes every 500 ms; it is not idle.
+  MHD_set_connection_option(connection, MHD_CONNECTION_OPTION_TIMEOUT, 0U);
+  const MHD_Result queued = MHD_queue_response(connection, 200, response);
+  MHD_destroy_response(response);
+  return queued;
+}
+
+void Notify(void* cls, MHD_Connection* connection, void** socketContext,
+            MHD_ConnectionNotificationCode code) {
+  auto* server = static_cast<Server*>(cls);
+  const std::lock_guard<std::mutex> lock(server->mutex);
+  if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+    // The context's own address is the key: it lives as long as the connection.
+    const MHD_ConnectionInfo* info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+    server->connections[socketContext] = {Clock::now(), info != nullptr ? info->connect_fd : -1,
+                                          false};
+  } else {
+    server->connections.erase(socketContext);
+  }
+}
+
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) int bp_serve_pages(const PageServerHooks* hooks) {
-  httplib::Server server;
-  server.new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
-  server.set_payload_max_length(kMaxBody);
-  server.set_read_timeout(5, 0);
-  server.set_write_timeout(5, 0);
-  std::atomic<int> streams{0};
-  server.set_pre_routing_handler([](const httplib::Request& request, httplib::Response& response) {
-    auto refuse = [&](int status, const char* why) {
-      response.status = status;
-      response.set_content(why, "text/plain; charset=utf-8");
-      return httplib::Server::HandlerResponse::Handled;
-    };
-    if (!LoopbackHost(request.get_header_value("Host"))) {
-      return refuse(403, "only a Host of 127.0.0.1, localhost or [::1] is served\n");
-    }
-    if (request.path != "/" && request.path != "/events") return refuse(404, "not found\n");
-    if (request.method != "GET" && request.method != "HEAD") {
-      return refuse(405, "only GET is served\n");
-    }
-    return httplib::Server::HandlerResponse::Unhandled;
-  });
-  server.Get("/", [&](const httplib::Request&, httplib::Response& response) {
-    response.set_header("Cache-Control", "no-store");
-    response.set_content(hooks->page().first, "text/html; charset=utf-8");
-  });
-  server.Get("/events", [&](const httplib::Request&, httplib::Response& response) {
-    if (++streams > kMaxStreams) {
-      --streams;
-      response.status = 503;
-      response.set_content("too many open pages\n", "text/plain; charset=utf-8");
-      return;
-    }
-    response.set_header("Cache-Control", "no-store");
-    const std::uint64_t first = hooks->page().second;
-    response.set_chunked_content_provider(
-        "text/event-stream",
-        [hooks, seen = first](std::size_t, httplib::DataSink& sink) mutable {
-          const std::uint64_t now = hooks->changed(seen, std::chrono::milliseconds(500));
-          if (hooks->stopping()) return false;
-          // A comment line keeps the stream open and finds a page that went away.
-          const std::string event = now != seen ? "data: changed\n\n" : ": waiting\n\n";
-          seen = now;
-          return sink.write(event.data(), event.size());
-        },
-        [&streams](bool) { --streams; });
-  });
-  const int port = hooks->port == 0
-                       ? server.bind_to_any_port("127.0.0.1")
-                       : (server.bind_to_port("127.0.0.1", hooks->port) ? hooks->port : -1);
-  if (port <= 0) {
+  // The socket is made here, so that a port in use is said as the system says it; no
+  // SO_REUSEPORT, so that a second preview cannot share the port.
+  const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(hooks->port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const int yes = 1;
+  socklen_t length = sizeof address;
+  if (listener < 0 || setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) != 0 ||
+      bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      listen(listener, 64) != 0 ||
+      getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
     hooks->failed("cannot listen on 127.0.0.1:" + std::to_string(hooks->port) + ": " +
                   std::strerror(errno));
+    if (listener >= 0) close(listener);
     return 1;
   }
-  hooks->listening(port);
-  std::thread stopper([&] {
-    while (!hooks->stopping()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    server.stop();
-  });
-  server.listen_after_bind();
-  stopper.join();
+  Server server;
+  server.hooks = hooks;
+  MHD_Daemon* daemon = MHD_start_daemon(
+      MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD, 0, nullptr, nullptr, Answer,
+      &server, MHD_OPTION_LISTEN_SOCKET, listener, MHD_OPTION_CONNECTION_LIMIT, kMaxConnections,
+      MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemory, MHD_OPTION_CONNECTION_TIMEOUT,
+      kIdleSeconds, MHD_OPTION_NOTIFY_CONNECTION, Notify, &server, MHD_OPTION_END);
+  if (daemon == nullptr) {
+    // Whether the library closed the socket is not said: it is left open, not closed twice.
+    hooks->failed("cannot start the preview server on 127.0.0.1:" + std::to_string(hooks->port));
+    return 1;
+  }
+  hooks->listening(ntohs(address.sin_port));
+  while (!hooks->stopping()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // A request header still arriving past its deadline ends its connection: slow clients
+    // cannot hold the connections a page needs.
+    const std::lock_guard<std::mutex> lock(server.mutex);
+    const Clock::time_point now = Clock::now();
+    for (auto& [context, connection] : server.connections) {
+      if (!connection.answered && connection.fd >= 0 &&
+          now - connection.started > kHeaderDeadline) {
+        shutdown(connection.fd, SHUT_RDWR);
+        connection.fd = -1;
+      }
+    }
+  }
+  MHD_stop_daemon(daemon);  // closes the listening socket too
   return 0;
 }

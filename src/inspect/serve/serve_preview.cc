@@ -120,10 +120,16 @@ int ServePreview(const std::string& layoutPath, const std::vector<std::string>& 
   // the last page that could, with the reason on top.
   std::string lastGood;
   std::vector<std::string> folders;
+  std::vector<std::string> warned;
   auto make = [&]() -> std::string {
     auto chosen = ChoosePolicy(layoutPath, Policy{}, std::nullopt);
     if (const auto* problem = std::get_if<std::string>(&chosen)) {
       return LiveProblems(lastGood, *problem + "\n");
+    }
+    // Said once, not at every save.
+    if (std::get<ChosenPolicy>(chosen).warnings != warned) {
+      warned = std::get<ChosenPolicy>(chosen).warnings;
+      for (const std::string& warning : warned) err << "Warning: " << warning << std::endl;
     }
     folders = ImageFolders(layoutPath, std::get<ChosenPolicy>(chosen).dirs);
     const LayoutPreview preview = MakeLayoutPreview(layoutPath, imagePaths, PageKind::kLive,

@@ -1,0 +1,162 @@
+#!/usr/bin/env python3
+"""preview --serve as a hostile local client meets it, over raw sockets: what it refuses, that
+nothing after a request is read as another, that a header cannot grow without bound nor slow
+clients hold every connection, that other origins cannot take the event streams, and that a
+second server cannot share the port."""
+import os
+import re
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+BUILD, EXAMPLES = sys.argv[1], sys.argv[2]
+INSPECT = os.path.join(BUILD, "branding-package-inspect")
+failures = []
+
+
+def check(condition, what):
+    if not condition:
+        failures.append(what)
+        print("FAIL:", what)
+
+
+def exchange(port, request, wait=5.0):
+    """Sends request and reads until the server closes the connection (or wait passes)."""
+    with socket.create_connection(("127.0.0.1", port), timeout=wait) as s:
+        try:
+            s.sendall(request)
+        except OSError:
+            pass
+        got = b""
+        deadline = time.monotonic() + wait
+        try:
+            while time.monotonic() < deadline:
+                piece = s.recv(65536)
+                if not piece:
+                    return got, True
+                got += piece
+        except (socket.timeout, ConnectionResetError):
+            pass
+        return got, False
+
+
+def statuses(answer):
+    return [int(m) for m in re.findall(rb"HTTP/1\.[01] (\d{3})", answer)]
+
+
+def get(path, host="127.0.0.1", extra=b"", method=b"GET"):
+    return (method + b" " + path.encode() + b" HTTP/1.1\r\nHost: " + host.encode() + b"\r\n" +
+            extra + b"\r\n")
+
+
+def main():
+    work = tempfile.mkdtemp(prefix="bp-serve-")
+    for name in ("layout.xml", "icon.png", "logo.jpg"):
+        shutil.copy(os.path.join(EXAMPLES, name), work)
+    layout = os.path.join(work, "layout.xml")
+    server = subprocess.Popen([INSPECT, "preview", "--serve", "--layout", layout],
+                              stdout=subprocess.PIPE, text=True)
+    try:
+        port = int(re.search(r"127\.0\.0\.1:(\d+)/", server.stdout.readline()).group(1))
+        own = f"127.0.0.1:{port}"
+        smuggled = get("/", own)
+        # Each row: what a client sends, the one status it gets; the connection is then closed.
+        rows = [
+            ("a page of the server", get("/", own), 200),
+            ("localhost", get("/", f"localhost:{port}"), 200),
+            ("the IPv6 loopback", get("/", f"[::1]:{port}"), 200),
+            ("HEAD", get("/", own, method=b"HEAD"), 200),
+            ("the page opened from the address bar", get("/", own, b"Sec-Fetch-Site: none\r\n"),
+             200),
+            ("the page's own fetch", get("/", own, b"Sec-Fetch-Site: same-origin\r\nOrigin: "
+                                         b"http://" + own.encode() + b"\r\n"), 200),
+            ("another site's name (DNS rebinding)", get("/", "evil.example"), 403),
+            ("a name that starts as loopback", get("/", "127.0.0.1.evil.example"), 403),
+            ("a loopback name with a port that is not one", get("/", "127.0.0.1:80x"), 403),
+            ("no Host", b"GET / HTTP/1.0\r\n\r\n", 403),
+            ("another path", get("/layout.xml", own), 404),
+            ("a path out of the folder", get("/../etc/passwd", own), 404),
+            ("POST", get("/", own, b"Content-Length: 0\r\n", b"POST"), 405),
+            ("another origin", get("/", own, b"Origin: http://evil.example\r\n"), 403),
+            ("another origin's stream", get("/events", own, b"Origin: http://evil.example\r\n"),
+             403),
+            ("a cross-site stream", get("/events", own, b"Sec-Fetch-Site: cross-site\r\n"), 403),
+            ("a same-site page of another port",
+             get("/events", own, b"Sec-Fetch-Site: same-site\r\n"), 403),
+            # A refused request's body is never read as a request of its own.
+            ("a request in a refused POST's body",
+             get("/", "evil.example", b"Content-Length: %d\r\n" % len(smuggled), b"POST") +
+             smuggled, 403),
+            ("a request in a refused GET's body",
+             get("/", "evil.example", b"Content-Length: %d\r\n" % len(smuggled)) + smuggled, 403),
+            ("a request after a page", get("/", own) + smuggled, 200),
+            ("a header larger than the bound",
+             b"GET / HTTP/1.1\r\nHost: " + own.encode() + b"\r\n" + b"X-A: b\r\n" * 100000 +
+             b"\r\n", 431),
+        ]
+        for name, request, status in rows:
+            answer, closed = exchange(port, request)
+            check(statuses(answer) == [status], f"{name}: {statuses(answer)}, not [{status}]")
+            check(closed, f"{name}: the connection stays open")
+
+        # Slow clients hold no worker the page needs, and lose their connection at the
+        # header's deadline.
+        slow = [socket.create_connection(("127.0.0.1", port)) for _ in range(16)]
+        for s in slow:
+            s.sendall(b"GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n")
+        answer, _ = exchange(port, get("/", own), wait=3)
+        check(statuses(answer) == [200], f"the page beside 16 slow clients: {statuses(answer)}")
+        # Header lines every 0.5 s: a per-read timeout never fires; the deadline does.
+        started = time.monotonic()
+        open_ = set(slow)
+        while open_ and time.monotonic() - started < 12:
+            time.sleep(0.5)
+            for s in list(open_):
+                try:
+                    s.sendall(b"X-A: b\r\n")
+                    if s.recv(1, socket.MSG_DONTWAIT) == b"":
+                        open_.discard(s)
+                except BlockingIOError:
+                    pass
+                except OSError:
+                    open_.discard(s)
+        dropped = len(slow) - len(open_)
+        for s in slow:
+            s.close()
+        check(dropped == 16 and time.monotonic() - started < 12,
+              f"slow headers: {dropped} of 16 dropped in {time.monotonic() - started:.1f} s")
+
+        # Four streams of other origins are refused before they take one; the page's own get
+        # theirs, as many as the bound.
+        streams = []
+        for _ in range(4):
+            answer, _ = exchange(port, get("/events", own, b"Origin: http://evil.example\r\n"), 1)
+            check(statuses(answer) == [403], f"a cross-origin stream: {statuses(answer)}")
+        for i in range(5):
+            s = socket.create_connection(("127.0.0.1", port), timeout=5)
+            s.sendall(get("/events", own, b"Sec-Fetch-Site: same-origin\r\n"))
+            head = s.recv(4096)
+            expected = 200 if i < 4 else 503
+            check(statuses(head) == [expected], f"own stream {i + 1}: {statuses(head)}")
+            streams.append(s)
+        for s in streams:
+            s.close()
+
+        # A second server on the port is refused, not given half the connections.
+        second = subprocess.run([INSPECT, "preview", "--serve", "--layout", layout, "--port",
+                                 str(port)], capture_output=True, text=True, timeout=10)
+        check(second.returncode == 2 and "Address already in use" in second.stderr,
+              f"a second server on the port: status {second.returncode}, {second.stderr!r}")
+    finally:
+        server.terminate()
+        check(server.wait(10) == 0, "SIGTERM ends the server with status 0")
+        shutil.rmtree(work)
+    print(f"{len(failures)} failed" if failures else "server refusals: every check passed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
