@@ -52,6 +52,76 @@ def get(path, host="127.0.0.1", extra=b"", method=b"GET"):
             extra + b"\r\n")
 
 
+def page(port):
+    answer, _ = exchange(port, get("/", f"127.0.0.1:{port}"), 3)
+    return answer.decode("utf-8", "replace")
+
+
+def check_watches(work):
+    """A layout given as a link is saved where the link leads, by rename as editors save:
+    the page follows. A folder that cannot be watched is an error, never a page that silently
+    stays as it was."""
+    design = os.path.join(work, "design")
+    os.mkdir(design)
+    shutil.copy(os.path.join(work, "layout.xml"), os.path.join(design, "real.xml"))
+    linked = os.path.join(work, "linked.xml")
+    os.symlink("design/real.xml", linked)
+    server = subprocess.Popen([INSPECT, "preview", "--serve", "--layout", linked],
+                              stdout=subprocess.PIPE, text=True)
+    try:
+        port = int(re.search(r"127\.0\.0\.1:(\d+)/", server.stdout.readline()).group(1))
+        with open(os.path.join(design, "real.xml")) as f:
+            text = f.read().replace("<app-name>Demo</app-name>", "<app-name>Through the link</app-name>")
+        with open(os.path.join(design, ".real.xml.new"), "w") as f:
+            f.write(text)
+        os.rename(os.path.join(design, ".real.xml.new"), os.path.join(design, "real.xml"))
+        deadline = time.monotonic() + 5
+        while "Through the link" not in page(port) and time.monotonic() < deadline:
+            time.sleep(0.1)
+        check("Through the link" in page(port), "a save through a link is shown")
+    finally:
+        server.terminate()
+        server.wait(10)
+    if os.geteuid() != 0 or shutil.which("setpriv") is None:
+        return
+    # Another user, in a folder it may enter but not list: inotify cannot watch it.
+    hidden = os.path.join(work, "hidden")
+    os.mkdir(hidden)
+    shutil.copy(os.path.join(work, "layout.xml"), hidden)
+    os.chmod(work, 0o755)
+    os.chmod(os.path.join(hidden, "layout.xml"), 0o644)
+    os.chmod(hidden, 0o311)
+    run = subprocess.run(["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", INSPECT,
+                          "preview", "--serve", "--layout", os.path.join(hidden, "layout.xml")],
+                         capture_output=True, text=True, timeout=10)
+    check(run.returncode == 2 and "cannot watch" in run.stderr and "Permission denied" in run.stderr
+          and "Serving" not in run.stdout,
+          f"a folder that cannot be watched: status {run.returncode}, {run.stderr!r}")
+    os.chmod(hidden, 0o755)
+
+
+def check_module_place(work):
+    """Without /proc/self/exe the module is looked for where it is installed, never in the
+    working folder, whose module would run its code."""
+    if os.geteuid() != 0 or shutil.which("unshare") is None:
+        return
+    planted = os.path.join(work, "planted")
+    os.mkdir(planted)
+    with open(os.path.join(planted, "branding-package-http.so"), "w") as f:
+        f.write("not a module")
+    run = subprocess.run(["unshare", "--mount", "--propagation", "private", "sh", "-c",
+                          'mount -t tmpfs none /proc && cd "$1" && exec "$2" preview --serve '
+                          '--layout "$3"', "-", planted, os.path.abspath(INSPECT),
+                          os.path.join(work, "layout.xml")],
+                         capture_output=True, text=True, timeout=10)
+    if "mount" in run.stderr and run.returncode != 2:
+        return  # no mount namespace here
+    check(run.returncode == 2 and "lib/branding-package/modules/branding-package-http.so" in
+          run.stderr and planted not in run.stderr and "not a module" not in run.stderr and
+          "./branding-package-http.so" not in run.stderr,
+          f"without /proc: status {run.returncode}, {run.stderr!r}")
+
+
 def main():
     work = tempfile.mkdtemp(prefix="bp-serve-")
     for name in ("layout.xml", "icon.png", "logo.jpg"):
@@ -153,6 +223,10 @@ def main():
     finally:
         server.terminate()
         check(server.wait(10) == 0, "SIGTERM ends the server with status 0")
+    try:
+        check_watches(work)
+        check_module_place(work)
+    finally:
         shutil.rmtree(work)
     print(f"{len(failures)} failed" if failures else "server refusals: every check passed")
     return 1 if failures else 0

@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <set>
 #include <thread>
@@ -18,6 +20,7 @@
 #include "base/descriptor.h"
 #include "base/shared_library.h"
 #include "base/shown.h"
+#include "base/trust.h"
 #include "image/image_format.h"
 #include "inspect/commands/commands.h"
 #include "inspect/model/found_images.h"
@@ -34,12 +37,25 @@ std::atomic<bool> stopAsked{false};
 
 extern "C" void AskStop(int /*signal*/) { stopAsked = true; }
 
-// Where the HTTP module is: beside the executable in a build tree, else where it is installed.
+// Where the HTTP module is: beside the executable in a build tree, and where it is installed.
+// Never the working folder: without /proc/self/exe, only the installed path.
 std::vector<std::string> ModulePaths() {
   std::error_code error;
   const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-  const std::filesystem::path dir = error ? std::filesystem::path(".") : exe.parent_path();
+  if (error) return {std::string(BP_MODULE_INSTALLED) + "/" + kModuleName};
+  const std::filesystem::path dir = exe.parent_path();
   return {(dir / kModuleName).string(), (dir / BP_MODULE_DIR / kModuleName).string()};
+}
+
+// Why the module at path must not be loaded: code another user could have written.
+std::optional<std::string> UntrustedModule(const std::string& path) {
+  struct stat status {};
+  if (stat(path.c_str(), &status) != 0) return std::nullopt;  // the loader says why
+  if (auto why = Untrusted(status)) return path + ": not loaded: it is " + *why;
+  if (auto why = UntrustedFolder(std::filesystem::path(path).parent_path().string())) {
+    return path + ": not loaded: it is " + *why;
+  }
+  return std::nullopt;
 }
 
 // The page and its version, shared with the module's threads.
@@ -74,15 +90,25 @@ class LivePage {
 // old one, so the folders are watched, not the files.
 class FolderWatch {
  public:
-  explicit FolderWatch(const std::set<std::string>& folders)
+  // Watches folders; the first that cannot be watched is said in problem.
+  FolderWatch(const std::set<std::string>& folders, std::string& problem)
       : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+    if (!fd_.IsOpen()) {
+      problem = std::string("cannot watch the layout's folder: ") + std::strerror(errno);
+      return;
+    }
     for (const std::string& folder : folders) {
-      inotify_add_watch(
-          fd_.Get(), folder.c_str(),
-          IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_DELETE | IN_ATTRIB);
+      if (inotify_add_watch(fd_.Get(), folder.c_str(),
+                            IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_DELETE |
+                                IN_ATTRIB) < 0) {
+        problem =
+            "cannot watch " + Shown(folder) + ": " + std::strerror(errno) +
+            (errno == ENOSPC ? " (the inotify watches are used up: fs.inotify.max_user_watches)"
+                             : "");
+        return;
+      }
     }
   }
-  bool IsOpen() const { return fd_.IsOpen(); }
   // Whether a file relevant names changed within timeout milliseconds.
   bool Wait(int timeout, const std::function<bool(std::string_view)>& relevant) {
     pollfd watch{fd_.Get(), POLLIN, 0};
@@ -141,17 +167,30 @@ int ServePreview(const std::string& layoutPath, const std::vector<std::string>& 
   LivePage live;
   live.Set(make());
 
-  std::set<std::string> watched = {FolderOf(layoutPath)};
-  for (const std::string& folder : folders) watched.insert(folder);
-  for (const std::string& image : imagePaths) watched.insert(FolderOf(image));
-  if (auto config = FindConfig(layoutPath)) watched.insert(FolderOf(*config));
-  const std::string layoutName = std::filesystem::path(layoutPath).filename().string();
-  const auto relevant = [&](std::string_view name) {
-    return name == layoutName || name == kConfigName || FormatOfExtension(name).has_value();
+  // A file given as a link is saved where the link leads: that folder is watched too.
+  std::set<std::string> watched;
+  std::set<std::string> names = {kConfigName};
+  auto watchFile = [&](const std::string& path) {
+    watched.insert(FolderOf(path));
+    names.insert(std::filesystem::path(path).filename().string());
+    std::error_code error;
+    const std::filesystem::path target = std::filesystem::canonical(path, error);
+    if (!error) {
+      watched.insert(FolderOf(target.string()));
+      names.insert(target.filename().string());
+    }
   };
-  FolderWatch watch(watched);
-  if (!watch.IsOpen()) {
-    err << "Error: cannot watch the layout's folder: " << std::strerror(errno) << std::endl;
+  watchFile(layoutPath);
+  for (const std::string& folder : folders) watched.insert(folder);
+  for (const std::string& image : imagePaths) watchFile(image);
+  if (auto config = FindConfig(layoutPath)) watchFile(*config);
+  const auto relevant = [&](std::string_view name) {
+    return names.count(std::string(name)) > 0 || FormatOfExtension(name).has_value();
+  };
+  std::string watchProblem;
+  FolderWatch watch(watched, watchProblem);
+  if (!watchProblem.empty()) {
+    err << "Error: " << watchProblem << std::endl;
     return static_cast<int>(Status::kIo);
   }
 
@@ -159,6 +198,10 @@ int ServePreview(const std::string& layoutPath, const std::vector<std::string>& 
   std::string problems;
   std::unique_ptr<SharedLibrary> module;
   for (const std::string& path : ModulePaths()) {
+    if (auto why = UntrustedModule(path)) {
+      problems += "\n  " + Shown(*why);
+      continue;
+    }
     module = std::make_unique<SharedLibrary>(path.c_str());
     module->Find(kServePagesSymbol, serve);
     if (module->Complete()) break;
