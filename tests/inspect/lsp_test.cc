@@ -21,8 +21,10 @@ using vantu::branding_package::Incoming;
 using vantu::branding_package::Json;
 using vantu::branding_package::kMaxMessageBytes;
 using vantu::branding_package::LanguageServer;
+using vantu::branding_package::LineBreakOf;
 using vantu::branding_package::MessageReader;
 using vantu::branding_package::PathOfUri;
+using vantu::branding_package::Utf16Units;
 using vantu::branding_package::TextPositions;
 
 // What a reader makes of bytes, written from a thread so that a large input need not fit the
@@ -108,6 +110,28 @@ TEST(LspText, PositionsCountUtf16AndUrisEscape) {
   }
   EXPECT_EQ(positions.Offset({0, 99}), 4u);  // past a line's end: its end
   EXPECT_FALSE(positions.Offset({3, 0}));
+  for (const std::string lineBreak : {"\n", "\r\n", "\r"}) {
+    const std::string broken = "a\xC3\xA9" + lineBreak + "<x>" + lineBreak + lineBreak + "c";
+    const TextPositions lines(broken);
+    const std::size_t c = broken.size() - 1;
+    EXPECT_EQ(lines.At(c).line, 3u);
+    EXPECT_EQ(lines.Offset({3, 0}), c);
+    EXPECT_EQ(lines.Offset({0, 99}), 3u);  // the line's end, before its break
+    EXPECT_EQ(lines.Offset({2, 5}), c - lineBreak.size());
+    EXPECT_FALSE(lines.Offset({4, 0}));
+    EXPECT_EQ(LineBreakOf(broken), lineBreak);
+  }
+  // A long line counts as many short ones: every offset of a line of mixed widths.
+  std::string line;
+  while (line.size() < 20000) line += "x\xC3\xA9\xF0\x9D\x84\x9E\xE6\x9D\xB1\xFF";
+  const TextPositions long_(line);
+  for (std::size_t offset = 0; offset <= line.size(); offset += 97) {
+    std::size_t start = offset;
+    while (start < line.size() && (static_cast<unsigned char>(line[start]) & 0xC0) == 0x80) ++start;
+    const std::size_t units = Utf16Units(std::string_view(line).substr(0, start));
+    EXPECT_EQ(long_.At(start).character, units) << start;
+    EXPECT_EQ(long_.Offset({0, units}), start) << start;
+  }
   EXPECT_EQ(FileUri("/a b/\xC3\xA9.xml"), "file:///a%20b/%C3%A9.xml");
   EXPECT_EQ(PathOfUri("file:///a%20b/%C3%A9.xml"), "/a b/\xC3\xA9.xml");
   for (const char* bad : {"file:///a%2", "file:///a%00", "http://x/a", "file://host/a"}) {
@@ -178,12 +202,25 @@ const char kLayout[] =
     "<hyperlink url=\"htps://example.com\">x</hyperlink></line></about>\n"
     "</vantu-client-branding>\n";
 
-TEST(LanguageServer, AnswersFromLintsFindings) {
+// text with each line feed made the line break given.
+std::string WithBreaks(const std::string& text, const std::string& lineBreak) {
+  std::string out;
+  for (const char c : text) out += c == '\n' ? lineBreak : std::string(1, c);
+  return out;
+}
+
+// Lines end at LF, CRLF and CR, as the protocol counts them: the same places, completions and
+// fixes in each, a fix's new line in the document's own break.
+class LanguageServerLines : public testing::TestWithParam<std::string> {};
+INSTANTIATE_TEST_SUITE_P(Breaks, LanguageServerLines, testing::Values("\n", "\r\n", "\r"));
+
+TEST_P(LanguageServerLines, AnswersFromLintsFindings) {
+  const std::string layout = WithBreaks(kLayout, GetParam());
   TempDir dir;
   WriteFile(dir / "icon.png", PngOfSize(64, 64));
   WriteFile(dir / "wide.png", PngOfSize(800, 100));
   Session session(dir);
-  session.Open(kLayout);
+  session.Open(layout);
   const Json diagnostics = session.Diagnostics();
   std::vector<std::string> codes;
   for (const Json& d : diagnostics)
@@ -230,7 +267,7 @@ TEST(LanguageServer, AnswersFromLintsFindings) {
                                                    {"end", {{"line", line}, {"character", 70}}}}},
                                                  {"context", {{"diagnostics", Json::array()}}}});
     ASSERT_EQ(actions.size(), 1u) << line << actions.dump();
-    std::string text = kLayout;
+    std::string text = layout;
     const Json edit = actions[0]["edit"]["changes"][session.Uri()][0];
     const TextPositions positions(text);
     const std::size_t begin =
@@ -238,7 +275,7 @@ TEST(LanguageServer, AnswersFromLintsFindings) {
     const std::size_t end =
         *positions.Offset({edit["range"]["end"]["line"], edit["range"]["end"]["character"]});
     text.replace(begin, end - begin, edit["newText"].get<std::string>());
-    EXPECT_NE(text.find(fixed), std::string::npos) << text;
+    EXPECT_NE(text.find(WithBreaks(fixed, GetParam())), std::string::npos) << text;
   }
 }
 

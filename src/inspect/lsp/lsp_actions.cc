@@ -21,7 +21,7 @@ struct Fix {
 
 // The white space a line starts with, for the line holding offset.
 std::string_view IndentOf(std::string_view text, std::size_t offset) {
-  const std::size_t start = text.rfind('\n', offset == 0 ? 0 : offset - 1);
+  const std::size_t start = text.find_last_of("\r\n", offset == 0 ? 0 : offset - 1);
   const std::size_t begin = start == std::string_view::npos || offset == 0 ? 0 : start + 1;
   const std::size_t end = text.find_first_not_of(" \t", begin);
   return text.substr(begin, (end == std::string_view::npos ? text.size() : end) - begin);
@@ -40,7 +40,7 @@ void AddQuitItem(const Analysis& analysis, std::vector<Fix>& fixes) {
                            std::string(vocabulary::kQuitItem) + ">";
   const std::string_view closeIndent = IndentOf(text, close);
   const bool ownLine =
-      close - closeIndent.size() == 0 || text[close - closeIndent.size() - 1] == '\n';
+      close - closeIndent.size() == 0 || IsLineBreak(text[close - closeIndent.size() - 1]);
   if (ownLine) {
     // On a line of its own, indented as the about-item is, or one step in.
     const std::string indent = model.aboutItem.range
@@ -48,7 +48,7 @@ void AddQuitItem(const Analysis& analysis, std::vector<Fix>& fixes) {
                                    : std::string(closeIndent) + "  ";
     const std::size_t lineStart = close - closeIndent.size();
     fixes.push_back({"Add the missing quit-item", model.menu->begin, end, lineStart, lineStart,
-                     indent + item + "\n"});
+                     indent + item + std::string(LineBreakOf(text))});
   } else {
     fixes.push_back({"Add the missing quit-item", model.menu->begin, end, close, close, item});
   }
@@ -101,11 +101,12 @@ void RemoveIdleSuppressions(const Analysis& analysis, std::vector<Fix>& fixes) {
     std::size_t begin = idle.comment;
     std::size_t end = idle.commentEnd;
     const std::string_view indent = IndentOf(text, begin);
-    const bool startsLine = begin - indent.size() == 0 || text[begin - indent.size() - 1] == '\n';
-    const std::size_t after = text.find_first_not_of(" \t\r", end);
-    if (startsLine && after != std::string_view::npos && text[after] == '\n') {
+    const bool startsLine =
+        begin - indent.size() == 0 || IsLineBreak(text[begin - indent.size() - 1]);
+    const std::size_t after = text.find_first_not_of(" \t", end);
+    if (startsLine && after != std::string_view::npos && IsLineBreak(text[after])) {
       begin -= indent.size();
-      end = after + 1;
+      end = after + (text.compare(after, 2, "\r\n") == 0 ? 2 : 1);
     }
     fixes.push_back({"Remove the suppression that allows nothing", idle.comment, idle.commentEnd,
                      begin, end, ""});

@@ -1,5 +1,6 @@
 #include "inspect/lsp/lsp_text.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <filesystem>
@@ -9,21 +10,79 @@
 
 namespace vantu::branding_package {
 
+namespace {
+
+// Bytes between marks within a line.
+constexpr std::size_t kMarkSpacing = 4096;
+
+// Whether the byte at i continues a UTF-8 character rather than starting one.
+bool Continues(std::string_view text, std::size_t i) {
+  return (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80;
+}
+
+}  // namespace
+
+TextPositions::TextPositions(std::string_view text) : text_(text) {
+  lineStarts_.push_back(0);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))) {
+      lineStarts_.push_back(i + 1);
+    }
+  }
+  for (std::size_t line = 0; line < lineStarts_.size(); ++line) {
+    const std::size_t end = LineEnd(line);
+    std::size_t at = lineStarts_[line];
+    std::size_t units = 0;
+    marks_.push_back({at, line, 0});
+    while (end - at > kMarkSpacing) {
+      // A mark stands where a character starts, so that no character spans two counts.
+      std::size_t next = at + kMarkSpacing;
+      while (next < end && Continues(text, next)) ++next;
+      if (next >= end) break;
+      units += Utf16Units(text.substr(at, next - at));
+      at = next;
+      marks_.push_back({at, line, units});
+    }
+  }
+}
+
+std::size_t TextPositions::LineEnd(std::size_t line) const {
+  if (line + 1 >= lineStarts_.size()) return text_.size();
+  const std::size_t next = lineStarts_[line + 1];
+  const bool crlf = next >= 2 && text_[next - 1] == '\n' && text_[next - 2] == '\r' &&
+                    next - 2 >= lineStarts_[line];
+  return next - (crlf ? 2 : 1);
+}
+
 TextPosition TextPositions::At(std::size_t offset) const {
-  const auto [line, column] = lines_.Position(offset);
-  const std::string_view text = lines_.Line(line);
-  const auto bytes = std::min(text.size(), static_cast<std::size_t>(column - 1));
-  return {static_cast<std::size_t>(line - 1), Utf16Units(text.substr(0, bytes))};
+  offset = std::min(offset, text_.size());
+  const auto after =
+      std::upper_bound(marks_.begin(), marks_.end(), offset,
+                       [](std::size_t value, const Mark& m) { return value < m.offset; });
+  const Mark& mark = *(after - 1);
+  const std::size_t end = std::min(offset, LineEnd(mark.line));
+  return {mark.line, mark.units + Utf16Units(text_.substr(mark.offset, end - mark.offset))};
 }
 
 std::optional<std::size_t> TextPositions::Offset(TextPosition position) const {
-  if (position.line >= static_cast<std::size_t>(INT_MAX)) return std::nullopt;
-  const int line = static_cast<int>(position.line) + 1;
-  const std::size_t start = lines_.Offset(line, 1);
-  // Offset answers 0 for a line past the end; line 1 always starts there.
-  if (start == 0 && line != 1) return std::nullopt;
-  const std::string_view text = lines_.Line(line);
-  return start + Utf16Prefix(text, position.character);
+  if (position.line >= lineStarts_.size()) return std::nullopt;
+  const std::size_t line = position.line;
+  // The line's last mark at or before the column.
+  const auto first = std::partition_point(marks_.begin(), marks_.end(),
+                                          [&](const Mark& m) { return m.line < line; });
+  const auto last =
+      std::partition_point(first, marks_.end(), [&](const Mark& m) { return m.line == line; });
+  const auto after = std::partition_point(
+      first, last, [&](const Mark& m) { return m.units <= position.character; });
+  const Mark& mark = *(after - 1);
+  const std::string_view rest = text_.substr(mark.offset, LineEnd(line) - mark.offset);
+  return mark.offset + Utf16Prefix(rest, position.character - mark.units);
+}
+
+std::string_view LineBreakOf(std::string_view text) {
+  const std::size_t at = text.find_first_of("\r\n");
+  if (at == std::string_view::npos || text[at] == '\n') return "\n";
+  return at + 1 < text.size() && text[at + 1] == '\n' ? "\r\n" : "\r";
 }
 
 std::string FileUri(const std::string& path) {
