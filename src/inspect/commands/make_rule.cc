@@ -19,7 +19,7 @@ std::optional<std::string> MakeWord(std::string_view path, RulePart part) {
   std::string word;
   for (const char c : path) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F || std::strchr(":;=|\\*?[]()", c) != nullptr)
+    if (byte < 0x20 || byte == 0x7F || std::strchr(":;=|\\*?[]()<>^`\"'&", c) != nullptr)
       return std::nullopt;
     if (c == '%' && part == RulePart::kTarget) return std::nullopt;
     if (c == ' ' || c == '#') {
@@ -42,7 +42,8 @@ bool PrintDepfileRule(const std::string& target, const std::string& layout,
     if (!escaped) {
       err << Shown(path)
           << ": cannot be written in a depfile: make and ninja read control bytes, a leading "
-             "'~' and : ; = | \\ * ? [ ] ( ) differently (and in a target, as each image is, "
+             "'~' and : ; = | \\ * ? [ ] ( ) < > ^ ` \" ' & differently (and in a target, as each "
+             "image is, "
              "'%' or a leading '.')\n";
     }
     return escaped;

@@ -18,7 +18,8 @@ enum class RulePart {
 // path as one word of a Make rule that GNU make and ninja both read back as path: a space
 // as "\ ", '#' as "\#", '$' as "$$". Nothing when no such word exists: a control byte, one of
 // : ; = | \ * ? [ ] ( ) (a separator, an assignment, a wildcard or an archive member to make,
-// taken as it is by ninja), a leading '~', or in a target '%' (a pattern) or a name starting
+// taken as it is by ninja), one of < > ^ ` " ' & (where ninja ends a path; "&:" is make's
+// grouped target), a leading '~', or in a target '%' (a pattern) or a name starting
 // with '.' (a special target or suffix rule).
 std::optional<std::string> MakeWord(std::string_view path, RulePart part);
 
