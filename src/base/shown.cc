@@ -7,9 +7,13 @@ namespace vantu::branding_package {
 namespace {
 
 // Whether the byte at i of text is shown as it is: printable ASCII other than a backslash,
-// or the start of a UTF-8 character.
+// or the start of a UTF-8 character other than a C1 control (U+0080-U+009F, of which U+009B
+// starts a terminal's escape sequence as ESC [ does).
 bool ShownAsItIs(std::string_view text, std::size_t i) {
   const auto byte = static_cast<unsigned char>(text[i]);
+  if (byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+    return false;
+  }
   if (byte >= 0x80) return Utf8SequenceLength(text, i) > 0;
   return byte >= 0x20 && byte != 0x7F && byte != '\\';
 }

@@ -97,6 +97,8 @@ const LayoutNode* ElementFrom(const LayoutNode* node) {
 // Segments of a path shown whole; a deeper path shows its first and last ones.
 constexpr std::size_t kShownHead = 4;
 constexpr std::size_t kShownTail = 8;
+// The most bytes of one segment shown: a path's length is bounded whatever its names.
+constexpr std::size_t kShownSegment = 64;
 
 }  // namespace
 
@@ -200,7 +202,16 @@ std::string ShortenedPath(std::size_t count,
       continue;
     }
     if (i > 0) path += separator;
-    path += segment(i);
+    const std::string_view name = segment(i);
+    if (name.size() <= kShownSegment) {
+      path += name;
+      continue;
+    }
+    // Cut where a character starts; the length told, so that the cut is seen.
+    std::size_t cut = kShownSegment - 16;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+    path += name.substr(0, cut);
+    path += "...(" + std::to_string(name.size()) + " bytes)";
   }
   return path;
 }

@@ -116,7 +116,8 @@ class LayoutDocument {
 };
 
 // A path of count segments, segment(0) the topmost, each after separator but the first, with
-// the middle of a path deeper than 12 left out as "/...(N more)": how element paths are shown.
+// the middle of a path deeper than 12 left out as "/...(N more)", and a segment longer than 64
+// bytes cut as "START...(N bytes)": how element paths are shown, never longer than a bound.
 std::string ShortenedPath(std::size_t count,
                           const std::function<std::string_view(std::size_t)>& segment,
                           std::string_view separator);

@@ -84,6 +84,31 @@ TEST(Diff, ShowsOnlyWhatChangedWithReadablePaths) {
                 deepPath + " = \"new\"\n+/extra = \"x\"\n");
 }
 
+// What a stored layout names reaches the terminal escaped, attribute names included, and the
+// output grows with the package, not its square: a long name is cut in every path under it.
+TEST(Diff, HostileNamesPrintEscapedAndBounded) {
+  const std::string longName(20000, 'n');
+  std::string children;
+  for (int i = 0; i < 2000; ++i) children += "<c" + std::to_string(i) + "/>";
+  const std::string a = PackageBytes({LayoutRecordBytes(Layout(""))});
+  const std::string b =
+      PackageBytes({LayoutRecordBytes(Layout("<line a\x1b]0;PWNED\x07"
+                                             "b=\"x\" c\xC2\x9B"
+                                             "1m=\"y\"/><" +
+                                             longName + ">" + children + "</" + longName + ">"))});
+  bp::MemorySource first(a);
+  bp::MemorySource second(b);
+  const Diffed diffed = Diff(first, second);
+  EXPECT_NE(diffed.out.find("/line/@a\\x1b]0;PWNED\\x07b = \"x\""), std::string::npos)
+      << diffed.out.substr(0, 400);
+  EXPECT_NE(diffed.out.find("/line/@c\\xc2\\x9b1m = \"y\""), std::string::npos);
+  EXPECT_EQ(diffed.out.find('\x1b'), std::string::npos);
+  EXPECT_NE(diffed.out.find("/" + std::string(48, 'n') + "...(20000 bytes)/c1999\n"),
+            std::string::npos);
+  std::istringstream lines(diffed.out);
+  for (std::string line; std::getline(lines, line);) EXPECT_LT(line.size(), 1200u);
+}
+
 // An image with the same name, size and format but other bytes is changed ('~'); one with
 // the same content under another name is renamed ('>'), not removed and added.
 TEST(Diff, SameSizeOtherBytesIsAChange) {

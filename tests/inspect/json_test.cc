@@ -53,6 +53,10 @@ TEST(Shown, NoTwoNamesPrintAlike) {
   }
   EXPECT_EQ(bp::Shown("C:\\brand\\logo.jpg"), "C:\\brand\\logo.jpg");
   EXPECT_EQ(bp::Shown("\xE9\xC3\xA9"), "\\xe9\xC3\xA9");
+  // C1 controls, U+009B (CSI) among them, as their bytes; U+00A0 on is text.
+  EXPECT_EQ(bp::Shown("a\xC2\x9B"
+                      "31mb\xC2\x80\xC2\x9F\xC2\xA0"),
+            "a\\xc2\\x9b31mb\\xc2\\x80\\xc2\\x9f\xC2\xA0");
 }
 
 // Every control byte a stored name or text can hold (all but 0x00, which ends a string).

@@ -57,7 +57,7 @@ class LayoutLines {
     }
     const auto& elements = document.Elements();
     for (std::size_t top = 0; top < elements.size(); top = elements[top].next) {
-      Flatten(elements, top, Path(0, "/" + Shown(elements[top].segment)), lines);
+      Flatten(elements, top, Path(0, Shown(elements[top].segment)), lines);
     }
     return lines;
   }
@@ -67,13 +67,14 @@ class LayoutLines {
     const auto& [path, rest] = lines_[line];
     std::vector<std::uint32_t> chain;
     for (std::uint32_t at = path; at != 0; at = paths_[at].first) chain.push_back(at);
-    // Each segment carries its own '/'.
-    return ShortenedPath(
+    if (chain.empty()) return rest;
+    return "/" +
+           ShortenedPath(
                chain.size(),
                [&](std::size_t i) {
                  return std::string_view(paths_[chain[chain.size() - 1 - i]].second);
                },
-               "") +
+               "/") +
            rest;
   }
 
@@ -98,7 +99,7 @@ class LayoutLines {
     const LayoutDocument::Element& element = elements[index];
     bool said = false;
     for (const auto& [name, value] : element.attributes) {
-      lines.push_back(Line(path, "/@" + std::string(name) + " = " + Quoted(value)));
+      lines.push_back(Line(path, "/@" + Shown(name) + " = " + Quoted(value)));
       said = true;
     }
     if (!element.text.empty()) {
@@ -109,7 +110,7 @@ class LayoutLines {
     const bool parent = index + 1 < elements.size() && elements[index + 1].parent == index;
     for (std::size_t child = parent ? index + 1 : LayoutDocument::kNone;
          child != LayoutDocument::kNone; child = elements[child].next) {
-      Flatten(elements, child, Path(path, "/" + Shown(elements[child].segment)), lines);
+      Flatten(elements, child, Path(path, Shown(elements[child].segment)), lines);
       said = true;
     }
     if (!said) lines.push_back(Line(path, ""));
