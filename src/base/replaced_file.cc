@@ -8,8 +8,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <set>
+#include <thread>
 
 #include "base/folder_entry.h"
 #include "base/signal_cleanup.h"
@@ -261,14 +263,25 @@ bool ReplacedFile::CopyOver() {
   return copy(0, size) && ftruncate(target, size) == 0;
 }
 
-bool ReplacedFile::Publish() {
+bool ReplacedFile::Publish(std::chrono::milliseconds lockWait) {
   if (strategy_ == Strategy::kInPlace) return true;
   if (!Staged()) return false;
   // One copy at a time over this file: a second build waits for the first to finish, so one
-  // whole package remains, the one whose digest its build printed last.
+  // whole package remains, the one whose digest its build printed last. Any reader can lock
+  // the file too, so the wait is bounded.
   int locked = 0;
-  while (strategy_ == Strategy::kCopy && (locked = flock(target_.Get(), LOCK_EX)) != 0 &&
-         errno == EINTR) {
+  if (strategy_ == Strategy::kCopy) {
+    const auto until = std::chrono::steady_clock::now() + lockWait;
+    while ((locked = flock(target_.Get(), LOCK_EX | LOCK_NB)) != 0 &&
+           (errno == EINTR || errno == EWOULDBLOCK) && std::chrono::steady_clock::now() < until) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (locked != 0) {
+      const int error = errno;
+      Discard();
+      errno = error;
+      return false;
+    }
   }
   bool done = false;
   {

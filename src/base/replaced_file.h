@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -34,6 +35,9 @@ enum class OpenFailure {
 // a regular file (a device, a FIFO, a pipe) is written in place.
 class ReplacedFile {
  public:
+  // How long a copy waits for the target's lock by default.
+  static constexpr std::chrono::milliseconds kCopyLockWait{10000};
+
   // Opens the target and the temporary file (or a device target) unless target is an input.
   ReplacedFile(const std::string& target, Mode mode, const std::vector<FileId>& inputs = {});
   // Removes a temporary file that was not published.
@@ -57,8 +61,9 @@ class ReplacedFile {
   bool Close() { return file_ != nullptr && file_->Commit(); }
   // Puts the closed temporary file in place; true when done (or written in place). Once it
   // is in place, a signal no longer ends the run. A copy keeps the target whole unless an
-  // I/O error strikes in its middle.
-  bool Publish();
+  // I/O error strikes in its middle; it waits at most lockWait for another copy over the
+  // target (or a reader's lock on it) to end, then fails with EWOULDBLOCK, the target whole.
+  bool Publish(std::chrono::milliseconds lockWait = kCopyLockWait);
 
  private:
   // How the temporary file is put in place.

@@ -79,8 +79,9 @@ int WriteWhole(const std::string& content, const std::string& outputPath,
   }
   if (output.IsOpen()) output.File().Write(content.data(), content.size());
   if (!output.IsOpen() || !output.Close() || !output.Publish()) {
-    err << Shown(outputPath) << ": cannot write " << what << ": " << std::strerror(errno)
-        << std::endl;
+    const bool locked = errno == EWOULDBLOCK;
+    err << Shown(outputPath) << ": cannot write " << what << ": "
+        << (locked ? "another process holds a lock on it" : std::strerror(errno)) << std::endl;
     return static_cast<int>(Status::kIo);
   }
   return 0;
