@@ -14,6 +14,8 @@ dirs=$records/installed-dirs.txt
 
 case $action in
 install)
+  # Every folder made is open to every user, whatever the installer's umask.
+  umask 022
   prefix=$3
   destdir=${4:-}
   # Which files the install writes, from an install into a scratch folder: the folders they

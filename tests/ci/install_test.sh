@@ -14,7 +14,12 @@ prefix=$work/live
 stage=$work/stage
 mkdir -p "$prefix/bin" "$stage"
 echo "another installation" > "$prefix/bin/branding-package"
-"$2/scripts/install.sh" install "$build" "$prefix" "$stage" >/dev/null || fail "install failed"
+# Under a strict umask, the folders made are still open to every user: another user's
+# preview --serve loads the module from one.
+(umask 027 && "$2/scripts/install.sh" install "$build" "$prefix" "$stage" >/dev/null) ||
+  fail "install failed"
+closed=$(find "$stage$prefix" -type d -not -perm 0755)
+[ -z "$closed" ] || fail "folders not 0755 under umask 027: $closed"
 [ -x "$stage$prefix/bin/branding-package" ] || fail "the tool is not in the stage"
 [ "$(find "$prefix" | wc -l)" = 3 ] || fail "the live prefix changed: $(find "$prefix")"
 grep -qxF "$stage$prefix/bin/branding-package" "$work/installed-files.txt" ||
