@@ -98,10 +98,12 @@ struct LintReport {
 
 // What lint reports of document, read from layoutPath, and the images at imagePaths (what
 // learn asks learnt of each), under policy and the layout's inline suppressions; the schema
-// check only when schema says so.
+// check only when schema says so; images as they were when cache last read them are not
+// read again.
 LintReport MakeLintReport(const std::string& layoutPath, const LayoutDocument& document,
                           const std::vector<std::string>& imagePaths, References references,
-                          Learn learn, const Policy& policy, bool schema = true);
+                          Learn learn, const Policy& policy, bool schema = true,
+                          ImageCache* cache = nullptr);
 
 // Prints report in format; columns are counted in bytes in text and JSON, in characters in
 // SARIF and GitHub annotations, which read them so (layoutText converts them).

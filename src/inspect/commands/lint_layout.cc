@@ -138,10 +138,11 @@ void PrintLintReport(std::ostream& out, const LintReport& report, LintFormat for
 
 LintReport MakeLintReport(const std::string& layoutPath, const LayoutDocument& document,
                           const std::vector<std::string>& imagePaths, References references,
-                          Learn learn, const Policy& policy, bool schema) {
+                          Learn learn, const Policy& policy, bool schema, ImageCache* cache) {
   LintReport report{layoutPath, {}, {}, {}, 0, 0, policy.denied, std::nullopt};
-  std::vector<Finding> findings = LintFindings(layoutPath, document, imagePaths, report.images,
-                                               references, learn, &report.suppressed, schema);
+  std::vector<Finding> findings =
+      LintFindings(layoutPath, document, imagePaths, report.images, references, learn,
+                   &report.suppressed, schema, cache);
   report.allowed = static_cast<int>(report.suppressed.size());
   report.findings = ApplyPolicy(std::move(findings), policy, report.allowed, &report.suppressed);
   // --strict makes warnings count, without calling them errors.

@@ -206,7 +206,7 @@ std::size_t LanguageServer::OffsetOf(Document& document, const Json& position) {
 }
 
 const Analysis& LanguageServer::Analysed(Document& document) {
-  if (!document.analysis) document.analysis = Analyse(document.path, document.text);
+  if (!document.analysis) document.analysis = Analyse(document.path, document.text, images_);
   return *document.analysis;
 }
 

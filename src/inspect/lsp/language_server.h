@@ -59,6 +59,7 @@ class LanguageServer {
 
   std::ostream& out_;
   std::map<std::string, Document> documents_;  // by URI
+  ImageCache images_;                          // each image read once while it stays as it was
   bool initialized_ = false;
   bool shutdown_ = false;
   std::optional<int> exit_;

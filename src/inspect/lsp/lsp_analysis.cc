@@ -22,7 +22,7 @@ const LayoutDocument::Reference* Analysis::ReferenceAt(std::size_t offset) const
   return nullptr;
 }
 
-std::unique_ptr<Analysis> Analyse(const std::string& path, std::string text) {
+std::unique_ptr<Analysis> Analyse(const std::string& path, std::string text, ImageCache& cache) {
   auto analysis = std::make_unique<Analysis>();
   analysis->path = path;
   Policy policy;
@@ -39,8 +39,8 @@ std::unique_ptr<Analysis> Analyse(const std::string& path, std::string text) {
   const LayoutDocument& document = *analysis->document;
   analysis->positions = std::make_unique<TextPositions>(document.Text());
   const FoundImages found = FindImages(document, analysis->folders);
-  analysis->report =
-      MakeLintReport(path, document, found.paths, References::kAlways, Learn::kAll, policy);
+  analysis->report = MakeLintReport(path, document, found.paths, References::kAlways, Learn::kAll,
+                                    policy, true, &cache);
   // A suppression allows nothing when no finding it names is in its element.
   std::vector<Finding> problems;
   for (InlineSuppression& suppression : InlineSuppressions(document, path, problems)) {

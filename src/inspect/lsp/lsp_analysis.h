@@ -32,6 +32,7 @@ struct Analysis {
 
 // Lints text, the layout at path, with the images it names found as build finds them (the
 // layout's folder, or the dir lines of its policy file) and that file's policy.
-std::unique_ptr<Analysis> Analyse(const std::string& path, std::string text);
+// Images as they were when cache last read them are not read again.
+std::unique_ptr<Analysis> Analyse(const std::string& path, std::string text, ImageCache& cache);
 
 }  // namespace vantu::branding_package

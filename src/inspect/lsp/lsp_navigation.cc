@@ -22,7 +22,7 @@ constexpr int kSymbolKey = 20;
 std::string ImageHover(const Analysis& analysis, const LayoutDocument::Reference& reference) {
   std::string text = "**" + reference.name + "**";
   const LintedImage* image = analysis.Image(reference.name);
-  if (image == nullptr || !image->record) {
+  if (image == nullptr || !image->read) {
     text += "\n\nNot found in ";
     for (std::size_t i = 0; i < analysis.folders.size(); ++i) {
       text += (i == 0 ? "" : ", ") + analysis.folders[i];

@@ -195,12 +195,26 @@ void ImageChecks::Check(const ImageFacts& image, const std::string& file, bool r
 }
 
 std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
-                                     std::vector<Finding>& findings, Learn learn) {
+                                     std::vector<Finding>& findings, Learn learn,
+                                     ImageCache* cache) {
   std::vector<LintedImage> images;
   ImageChecks checks;
   for (const std::string& path : paths) {
     LintedImage image{path, {}, nullptr, std::nullopt};
     image.facts.name = std::string(ImageName(path));
+    // Stamped before it is read: a change while it is read gives it another stamp.
+    const std::optional<FileStamp> stamp = cache != nullptr ? StampOf(path) : std::nullopt;
+    if (const ImageCache::Entry* kept = stamp ? cache->Find(path, *stamp) : nullptr) {
+      image.facts = kept->facts;
+      image.facts.name = std::string(ImageName(path));
+      image.read = kept->read;
+      image.id = kept->id;
+      findings.insert(findings.end(), kept->findings.begin(), kept->findings.end());
+      checks.Check(image.facts, path, image.read, learn, findings);
+      images.push_back(std::move(image));
+      continue;
+    }
+    const std::size_t before = findings.size();
     FileSource file(path);
     // Read once, as the packager would; the checks work on the record's copy.
     if (!file.IsOpen()) {
@@ -217,13 +231,20 @@ std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
                             path, 1, 1, kNoOffset, e.what()});
       }
     }
-    if (image.record) {
+    image.read = image.record != nullptr;
+    if (image.read) {
       image.facts.size = file.Size();
       MemorySource content(image.Content());
       // Memory does not fail to read.
       image.facts = LearnImage(content, image.facts, learn).value_or(image.facts);
     }
-    checks.Check(image.facts, path, image.record != nullptr, learn, findings);
+    if (stamp) {
+      cache->Keep(path,
+                  {*stamp, image.facts, image.read, image.id,
+                   std::vector<Finding>(findings.begin() + static_cast<std::ptrdiff_t>(before),
+                                        findings.end())});
+    }
+    checks.Check(image.facts, path, image.read, learn, findings);
     images.push_back(std::move(image));
   }
   return images;

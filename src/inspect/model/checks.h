@@ -12,6 +12,7 @@
 
 #include "base/line_index.h"
 #include "inspect/model/findings.h"
+#include "inspect/model/image_cache.h"
 #include "inspect/model/image_facts.h"
 #include "inspect/model/package_contents.h"
 #include "layout/layout_document.h"
@@ -32,6 +33,7 @@ struct LintedImage {
   ImageFacts facts;          // its name always; the rest when read
   Record record;             // the record the packager would store; null when not read
   std::optional<FileId> id;  // the file read, when it was opened
+  bool read = false;         // whether it was read whole (the record may be left out)
   // The image's bytes, inside the record.
   std::string_view Content() const {
     return {reinterpret_cast<const char*>(record->data.get()) + record->size - facts.size,
@@ -112,9 +114,12 @@ class ImageChecks {
 
 // Reads, decodes and names every image; reports images that cannot be read (status 2), are
 // not PNG or JPEG or do not decode (4), whose name's extension says another format, and
-// whose names extract would refuse, hold control bytes, or are taken by other content.
+// whose names extract would refuse, hold control bytes, or are taken by other content. With a
+// cache, a file as it was when last read is not read again (and gets no record), and what
+// is read is kept there.
 std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
-                                     std::vector<Finding>& findings, Learn learn = Learn::kAll);
+                                     std::vector<Finding>& findings, Learn learn = Learn::kAll,
+                                     ImageCache* cache = nullptr);
 
 // Every finding about a layout document (named file in findings) and the images at imagePaths,
 // in the order lint prints them; images gets what was read of each image, what learn asks
@@ -125,7 +130,8 @@ std::vector<Finding> LintFindings(const std::string& file, const LayoutDocument&
                                   std::vector<LintedImage>& images,
                                   References references = References::kWhenImagesGiven,
                                   Learn learn = Learn::kAll,
-                                  std::vector<Finding>* suppressed = nullptr, bool schema = true);
+                                  std::vector<Finding>* suppressed = nullptr, bool schema = true,
+                                  ImageCache* cache = nullptr);
 
 // Every finding about a package read whole (no fault), whose layout text is document: what
 // lint finds of that text and of the images, by file offset.

@@ -186,9 +186,10 @@ void SortFindings(const std::string& layoutPath, std::vector<Finding>& findings)
 std::vector<Finding> LintFindings(const std::string& file, const LayoutDocument& document,
                                   const std::vector<std::string>& imagePaths,
                                   std::vector<LintedImage>& images, References references,
-                                  Learn learn, std::vector<Finding>* suppressed, bool schema) {
+                                  Learn learn, std::vector<Finding>* suppressed, bool schema,
+                                  ImageCache* cache) {
   std::vector<Finding> findings;
-  images = CheckImages(imagePaths, findings, learn);
+  images = CheckImages(imagePaths, findings, learn, cache);
   std::vector<const ImageFacts*> named;
   named.reserve(images.size());
   for (const LintedImage& image : images) named.push_back(&image.facts);

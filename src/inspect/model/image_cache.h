@@ -1,0 +1,61 @@
+// What reading each image file came to, kept while the file stays as it was read, so that a
+// surface that checks a layout again and again (the language server) reads and decodes each
+// image once.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/file_id.h"
+#include "inspect/model/findings.h"
+#include "inspect/model/image_facts.h"
+
+namespace vantu::branding_package {
+
+// Which version of a file a path reaches: a file replaced, rewritten in place or only touched
+// has another stamp (its change time moves with any change).
+struct FileStamp {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  std::int64_t changed = 0;   // st_ctim, in nanoseconds
+  std::int64_t modified = 0;  // st_mtim, in nanoseconds
+  bool operator==(const FileStamp& other) const {
+    return device == other.device && inode == other.inode && size == other.size &&
+           changed == other.changed && modified == other.modified;
+  }
+};
+
+// The stamp of what path reaches, following links; none when nothing is there.
+std::optional<FileStamp> StampOf(const std::string& path);
+
+class ImageCache {
+ public:
+  // What one read of an image file learnt.
+  struct Entry {
+    FileStamp stamp;
+    ImageFacts facts;
+    bool read = false;              // it was opened and its record made
+    std::optional<FileId> id;       // the file opened
+    std::vector<Finding> findings;  // why it could not be read or is not an image
+  };
+  // The entry for path while its file has stamp; else null.
+  const Entry* Find(const std::string& path, const FileStamp& stamp) const;
+  // Keeps entry for path, in place of any before.
+  void Keep(const std::string& path, Entry entry);
+  // How many files were read rather than found here.
+  std::uint64_t Reads() const { return reads_; }
+
+ private:
+  // Entries kept at most: past it, the oldest reads are dropped first.
+  static constexpr std::size_t kMaxEntries = 1024;
+  std::map<std::string, Entry> entries_;
+  std::uint64_t reads_ = 0;
+};
+
+}  // namespace vantu::branding_package
