@@ -152,6 +152,16 @@ class PolicyArgs {
                 "up to the repository's top",
                 false, "", "FILE", cmd) {}
 
+  // What the command line says of the policy, for a check session.
+  CheckRequest Request() const {
+    CheckRequest request;
+    request.commandLine.strict = strict_.getValue();
+    request.commandLine.allowed.insert(allow_.getValue().begin(), allow_.getValue().end());
+    request.commandLine.denied.insert(deny_.getValue().begin(), deny_.getValue().end());
+    if (config_.isSet()) request.config = config_.getValue();
+    return request;
+  }
+
   // The policy for input: its policy file's, under the command line's; nothing when either
   // cannot be applied (said on standard error).
   std::optional<ChosenPolicy> Get(const std::string& input) const {
@@ -381,9 +391,7 @@ int Lint(const std::vector<std::string>& args) {
   const std::string& layout = inputs.getValue().front();
   const std::vector<std::string> images(inputs.getValue().begin() + 1, inputs.getValue().end());
   LintOptions options;
-  const auto chosen = policy.Get(layout);
-  if (!chosen) return 1;
-  options.policy = chosen->policy;
+  options.request = policy.Request();
   if (json.getValue() && format.Set() && format.Get() != LintFormat::kJson) {
     std::cerr << "Error: --json and --format " << format.Name() << " ask for two formats"
               << std::endl;
@@ -395,12 +403,11 @@ int Lint(const std::vector<std::string>& args) {
     std::cerr << "Error: lint takes images or --dir, not both" << std::endl;
     return 1;
   }
-  // The command line's folders, else the policy file's, when no image is given.
-  options.dirs = dirs.isSet() || !images.empty() ? dirs.getValue() : chosen->dirs;
-  const auto run = [&](std::ostream& out, std::ostream& /*err*/) -> Outcome {
+  options.request.dirs = dirs.getValue();
+  const auto run = [&](std::ostream& out, std::ostream& err) -> Outcome {
     LayoutFile file = ReadLayoutFile(layout);
     if (auto fault = LayoutFault(file)) return *fault;
-    return LintLayout(layout, std::move(file.text), images, options, out);
+    return LintLayout(layout, std::move(file.text), images, options, out, err);
   };
   if (options.format == LintFormat::kJson) {
     return RunWhole(layout, run, JsonFallback("lint", layout));
@@ -408,7 +415,8 @@ int Lint(const std::vector<std::string>& args) {
   if (options.format == LintFormat::kSarif) {
     // A log of a run that failed, naming the file and the reason.
     return RunWhole(layout, run, [&layout, &options](int status, const Fault& fault) {
-      return SarifLog({}, {status, options.policy.denied, options.sarifRoot, {{layout, fault}}});
+      return SarifLog(
+          {}, {status, options.request.commandLine.denied, options.sarifRoot, {{layout, fault}}});
     });
   }
   return LintLayout(layout, images, options, std::cout, std::cerr);
@@ -437,13 +445,10 @@ int Build(const std::vector<std::string>& args) {
   int status = 0;
   if (!command.Parse(args, status)) return status;
   BuildOptions options;
-  const auto chosen = policy.Get(layout.getValue());
-  if (!chosen) return 1;
-  options.lint.policy = chosen->policy;
+  options.lint.request = policy.Request();
+  options.lint.request.dirs = dirs.getValue();
   options.lint.format = format.Get();
   options.lint.sarifRoot = format.SarifRoot();
-  options.dirs = dirs.isSet() ? dirs.getValue() : chosen->dirs;
-  options.config = chosen->configId;
   options.output = output.getValue();
   if (depfile.isSet()) {
     if (depfile.getValue() == output.getValue()) {

@@ -88,12 +88,14 @@ TEST(InspectLint, SchemaFindingsAreBounded) {
       "<about title=\"t\">";
   std::string lines;
   for (int i = 0; i < 1500; ++i) lines += "<line align=\"left\" x=\"1\"><text/></line>\n";
+  WriteFile(dir / "i.png", testing_support::PngBytes(100));
   WriteFile(dir / "many.xml", head + lines + "</about></vantu-client-branding>");
   auto run = RunInspect({"lint", dir / "many.xml"});
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1002);
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1003);
   EXPECT_NE(run.out.find(dir / "many.xml" +
                          ": note: 500 more schema findings not shown [schema-capped]\n" +
+                         dir / "i.png: PNG, 2x1 pixels, 100 bytes\n" +
                          dir / "many.xml: 0 errors, 1000 warnings, 1 note\n"),
             std::string::npos);
 
@@ -105,6 +107,7 @@ TEST(InspectLint, SchemaFindingsAreBounded) {
   EXPECT_EQ(run.out, dir / "wide.xml" +
                          ":1:163: warning: schema not checked: element 'about' "
                          "holds 2001 nodes, more than 2000 [schema-skipped]\n" +
+                         dir / "i.png: PNG, 2x1 pixels, 100 bytes\n" +
                          dir / "wide.xml: 0 errors, 1 warning\n");
 }
 
@@ -408,6 +411,8 @@ TEST(InspectLint, LongAndDeepLayouts) {
     open += "<b>";
     close += "</b>";
   }
+  WriteFile(dir / "icon.png", testing_support::PngBytes(100));
+  WriteFile(dir / "logo.jpg", testing_support::JpegBytes(200));
   WriteFile(dir / "deep.xml", Replaced(kLayout, "<logo>logo.jpg</logo>",
                                        "<logo>logo.jpg</logo><text>" + open + close + "</text>"));
   run = RunInspect({"lint", dir / "deep.xml"});

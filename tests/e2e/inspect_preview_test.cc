@@ -52,8 +52,11 @@ TEST(InspectPreview, RefusedWithVerifyOrLintAndNoPage) {
   EXPECT_EQ(run.err, lint.out);
   EXPECT_FALSE(Exists(dir / "new.html"));
 
-  // No images: the packager's reference check refuses the layout, and so does preview.
-  run = RunInspect({"preview", "--layout", dir / "layout.xml", "-o", dir / "new.html"});
+  // No images given, none where build finds them: the packager's reference check refuses the
+  // layout, and so does preview.
+  ASSERT_EQ(mkdir((dir / "alone").c_str(), 0755), 0);
+  WriteFile(dir / "alone/layout.xml", ReadFile(dir / "layout.xml"));
+  run = RunInspect({"preview", "--layout", dir / "alone/layout.xml", "-o", dir / "new.html"});
   EXPECT_EQ(run.status, 6);
   EXPECT_NE(run.err.find("error: No resource found for reference: icon.png"), std::string::npos);
   EXPECT_FALSE(Exists(dir / "new.html"));

@@ -103,9 +103,11 @@ TEST(InspectRefs, DepfileAndOutput) {
   run = RunInspect({"refs", l, "--depfile", "b.pkg", "-o", dir / "b.d"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "");
+  // Build's rule: the images named where build finds them, beside the layout.
+  const std::string d = dir.path();
   EXPECT_EQ(testing_support::ReadFile(dir / "b.d"),
-            "b.pkg: " + l +
-                " \\\n  my\\ icon$$\\#1.png \\\n  logo.jpg\nmy\\ icon$$\\#1.png:\nlogo.jpg:\n");
+            "b.pkg: " + l + " \\\n  " + d + "/my\\ icon$$\\#1.png \\\n  " + d + "/logo.jpg\n" + d +
+                "/my\\ icon$$\\#1.png:\n" + d + "/logo.jpg:\n");
   struct Refused {
     std::vector<std::string> args;
     int status;

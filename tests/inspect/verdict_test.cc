@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include "inspect/commands/commands.h"
+#include "inspect/lsp/lsp_analysis.h"
+#include "inspect/model/check_session.h"
 #include "inspect/model/checks.h"
 #include "inspect/model/package_contents.h"
 #include "package/file_writer.h"
@@ -149,6 +151,74 @@ INSTANTIATE_TEST_SUITE_P(
                     Layout("icon.png", "logo.jpg", "<hyperlink url=\"example.com\">x</hyperlink>"),
                     {{"icon.png", kPng}, {"logo.jpg", kJpeg}},
                     {"link-url:warning"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Every surface a layout is checked on (lint, build, preview, the language server) finds its
+// images by one rule, applies the whole policy and gives one status for one input.
+struct SurfaceCase {
+  const char* name;
+  std::string extra;                                       // in the About box's line
+  std::vector<std::pair<std::string, std::string>> files;  // path in the folder, content
+  int status;
+};
+
+class EverySurface : public ::testing::TestWithParam<SurfaceCase> {};
+
+TEST_P(EverySurface, OneStatusForOneInput) {
+  const SurfaceCase& c = GetParam();
+  TempDir dir;
+  std::filesystem::create_directory(dir / "images");
+  const std::string layout = dir / "layout.xml";
+  WriteFile(layout, Layout("icon.png", "logo.jpg", c.extra));
+  for (const auto& [name, content] : c.files) WriteFile(dir / name, content);
+  std::ostringstream out;
+  std::ostringstream err;
+  bp::LintOptions lint;
+  EXPECT_EQ(bp::LintLayout(layout, {}, lint, out, err), c.status) << "lint " << out.str();
+  bp::BuildOptions build;
+  build.output = dir / "out.pkg";
+  EXPECT_EQ(bp::BuildFromLayout(layout, build, out, err), c.status) << "build " << err.str();
+  bp::CheckSession previewSession(bp::PreviewRequest());
+  EXPECT_EQ(bp::MakeLayoutPreview(previewSession, layout, {}, bp::PageKind::kStandalone).status,
+            c.status)
+      << "preview";
+  bp::CheckSession editorSession({});
+  EXPECT_EQ(bp::Analyse(layout, testing_support::ReadFile(layout), editorSession)->report.status,
+            c.status)
+      << "language server";
+}
+
+const std::string kPolicyDir = "dir = images\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, EverySurface,
+    ::testing::Values(
+        SurfaceCase{"Sound", "", {{"icon.png", kPng}, {"logo.jpg", kJpeg}}, 0},
+        // A PNG signature and nothing that decodes: build stops where lint does.
+        SurfaceCase{
+            "ImageThatDoesNotDecode",
+            "",
+            {{"icon.png", "\x89PNG\r\n\x1a\n" + std::string(20, '\0')}, {"logo.jpg", kJpeg}},
+            4},
+        SurfaceCase{"ImagesInAFolderNoOneNames",
+                    "",
+                    {{"images/icon.png", kPng}, {"images/logo.jpg", kJpeg}},
+                    6},
+        SurfaceCase{
+            "ImagesInThePolicysFolder",
+            "",
+            {{"images/icon.png", kPng}, {"images/logo.jpg", kJpeg}, {".branding-lint", kPolicyDir}},
+            0},
+        SurfaceCase{
+            "PolicyDenies",
+            "<hyperlink url=\"htps://example.com\">x</hyperlink>",
+            {{"icon.png", kPng}, {"logo.jpg", kJpeg}, {".branding-lint", "deny = link-url\n"}},
+            5},
+        SurfaceCase{
+            "InlineSuppression",
+            "<!-- branding-lint: allow link-url --><hyperlink url=\"htps://x\">x</hyperlink>",
+            {{"icon.png", kPng}, {"logo.jpg", kJpeg}, {".branding-lint", "deny = link-url\n"}},
+            0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The string literals of text that are words joined by dashes ("image-decode").

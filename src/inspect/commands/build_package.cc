@@ -17,22 +17,20 @@ int BuildFromLayout(const std::string& layoutPath, const BuildOptions& options, 
                     std::ostream& err) {
   LayoutFile file = ReadLayoutFile(layoutPath);
   if (auto fault = LayoutFault(file)) return ReportFault(err, layoutPath, *fault);
-  const LayoutDocument document(std::move(file.text));
-  const FoundImages found = FindImages(document, ImageFolders(layoutPath, options.dirs));
 
-  // The layout is linted first, with the images read once, as the packager reads them (not
-  // decoded): what counts as an error stops the build.
-  // The schema's findings are warnings and notes: it is checked only where the policy could
-  // make one stop the build (a typical build costs less than loading the schema library).
-  const Policy& policy = options.lint.policy;
-  const bool schema =
-      policy.strict || std::any_of(policy.denied.begin(), policy.denied.end(), [](const auto& id) {
-        const FindingId which = FindFindingKind(id)->which;
-        return which == FindingId::kSchema || which == FindingId::kSchemaCapped ||
-               which == FindingId::kSchemaSkipped || which == FindingId::kEntityDeclaration;
-      });
-  LintReport report = MakeLintReport(layoutPath, document, found.paths, References::kAlways,
-                                     Learn::kNothing, policy, schema);
+  // The layout is linted first, each image read once into the record the packager stores
+  // and decoded: what counts as an error stops the build. The schema's findings are warnings
+  // and notes: it is checked only where the policy could make one stop the build (a typical
+  // build costs less than loading the schema library).
+  CheckRequest request = options.lint.request;
+  request.learn = Learn::kPixels;
+  request.records = true;
+  request.schemaAlways = false;
+  CheckSession session(request);
+  CheckedLayout checked = session.Check(layoutPath, std::move(file.text));
+  if (!ReportPolicy(checked, err)) return 1;
+  const LayoutDocument& document = *checked.document;
+  LintReport& report = checked.report;
   report.sarifRoot = options.lint.sarifRoot;
   if (options.lint.format == LintFormat::kText) {
     PrintFindings(err, report.findings);
@@ -43,12 +41,12 @@ int BuildFromLayout(const std::string& layoutPath, const BuildOptions& options, 
 
   // The rule is made before anything is written: a path it cannot hold refuses the build.
   std::ostringstream rule;
-  if (options.depfile && !PrintDepfileRule(options.output, layoutPath, found.paths, rule, err)) {
+  if (options.depfile && !PrintDepfileRule(options.output, checked.Dependencies(), rule, err)) {
     return static_cast<int>(Status::kRefused);
   }
   std::vector<FileId> inputs;
   if (file.id) inputs.push_back(*file.id);
-  if (options.config) inputs.push_back(*options.config);
+  if (checked.policy.configId) inputs.push_back(*checked.policy.configId);
   for (const LintedImage& image : report.images) {
     if (image.id) inputs.push_back(*image.id);
   }

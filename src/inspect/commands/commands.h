@@ -11,6 +11,7 @@
 #include "base/file_system.h"
 #include "inspect/commands/preview_page.h"
 #include "inspect/commands/report.h"
+#include "inspect/model/check_session.h"
 #include "inspect/model/checks.h"
 #include "inspect/model/package_contents.h"
 #include "package/package_walker.h"
@@ -84,27 +85,6 @@ enum class LintFormat {
   kGithub  // one GitHub Actions workflow command a finding
 };
 
-// What lint found, as every format reports it.
-struct LintReport {
-  std::string layoutPath;
-  std::vector<Finding> findings;    // as the policy reports them
-  std::vector<Finding> suppressed;  // what the policy or the layout's comments left out
-  std::vector<LintedImage> images;
-  int allowed = 0;                       // findings the policy or the layout's comments left out
-  int status = 0;                        // the run's exit status
-  std::set<std::string> denied;          // what the policy raised to errors
-  std::optional<std::string> sarifRoot;  // SARIF's file URIs relative to it, when given
-};
-
-// What lint reports of document, read from layoutPath, and the images at imagePaths (what
-// learn asks learnt of each), under policy and the layout's inline suppressions; the schema
-// check only when schema says so; images as they were when cache last read them are not
-// read again.
-LintReport MakeLintReport(const std::string& layoutPath, const LayoutDocument& document,
-                          const std::vector<std::string>& imagePaths, References references,
-                          Learn learn, const Policy& policy, bool schema = true,
-                          ImageCache* cache = nullptr);
-
 // Prints report in format; columns are counted in bytes in text and JSON, in characters in
 // SARIF and GitHub annotations, which read them so (layoutText converts them).
 void PrintLintReport(std::ostream& out, const LintReport& report, LintFormat format,
@@ -112,31 +92,32 @@ void PrintLintReport(std::ostream& out, const LintReport& report, LintFormat for
 
 // How lint reports.
 struct LintOptions {
-  Policy policy;  // --strict, --allow, --deny
+  CheckRequest request;  // the policy, its file and the folders the images are found in
   LintFormat format = LintFormat::kText;
-  References references = References::kWhenImagesGiven;
-  std::vector<std::string> dirs;         // when given, the images are the layout's, found there
   std::optional<std::string> sarifRoot;  // SARIF's file URIs relative to it, when given
 };
 
-// Every finding about a layout document (and, given images, about them and the references)
-// as "FILE:LINE:COLUMN: error|warning: message", then each decoded image's size and a
-// count; 0 when nothing counts as an error (the packager would accept it, and a client could
-// show it), else the status of the gravest kind.
+// Says on err what checked's policy file came to: each file not used ("Warning: ..."), and,
+// when the policy cannot be applied, why ("Error: ..."); false then.
+bool ReportPolicy(const CheckedLayout& checked, std::ostream& err);
+
+// Every finding about a layout document, its images (those given, else those it names, found
+// as build finds them) and the references, as "FILE:LINE:COLUMN: error|warning: message",
+// then each decoded image's size and a count; 0 when nothing counts as an error (the packager
+// would accept it, and a client could show it), else the status of the gravest kind; 1 when
+// the policy cannot be applied.
 int LintLayout(const std::string& layoutPath, const std::vector<std::string>& imagePaths,
                const LintOptions& options, std::ostream& out, std::ostream& err);
 // The same on the layout's text, read from layoutPath.
 int LintLayout(const std::string& layoutPath, std::string text,
                const std::vector<std::string>& imagePaths, const LintOptions& options,
-               std::ostream& out);
+               std::ostream& out, std::ostream& err);
 
 // How build finds the images and reports.
 struct BuildOptions {
-  std::vector<std::string> dirs;       // where the images are; the layout's folder when empty
   std::string output;                  // the package
   std::optional<std::string> depfile;  // a Make rule for the package, written with it
-  LintOptions lint;                    // the policy and the findings' format
-  std::optional<FileId> config;        // the policy file read, an input like the layout
+  LintOptions lint;                    // the policy, the image folders, the findings' format
 };
 
 // Builds the package the packager builds from the layout and the images it names, found in
@@ -166,17 +147,21 @@ int ListReferences(const std::string& layoutPath, const RefsOptions& options, st
 // A layout's preview page, or why there is none.
 struct LayoutPreview {
   std::optional<std::string> page;
-  int status = 0;              // when there is no page: the exit status
-  std::string report;          // when there is no page: lint's report, or the fault
-  std::vector<FileId> inputs;  // the files read
+  int status = 0;                         // when there is no page: the exit status
+  std::string report;                     // when there is no page: lint's report, or the fault
+  std::vector<FileId> inputs;             // the files read
+  std::vector<std::string> folders;       // where the images were looked for
+  std::vector<std::string> dependencies;  // the files the page depends on, as the check names them
 };
 
-// The page of the layout at layoutPath with the images at imagePaths, as the packager would
-// build them (with folders, the images the layout names, found there as build finds them);
-// none, with lint's report, when lint finds an error.
-LayoutPreview MakeLayoutPreview(const std::string& layoutPath,
-                                const std::vector<std::string>& imagePaths, PageKind kind,
-                                const std::vector<std::string>* folders = nullptr);
+// What a preview's check session asks: the whole policy, the images' bytes kept.
+CheckRequest PreviewRequest();
+
+// The page of the layout at layoutPath with the images at imagePaths (when none, the images the
+// layout names, found as build finds them), as the packager would build them, checked by
+// session; none, with lint's report, when lint finds an error under the project's policy.
+LayoutPreview MakeLayoutPreview(CheckSession& session, const std::string& layoutPath,
+                                const std::vector<std::string>& imagePaths, PageKind kind);
 
 // Writes outputPath, one standalone HTML page that draws the branding of a sound package as
 // the client shows it, with the package's facts; a package verify faults gets verify's

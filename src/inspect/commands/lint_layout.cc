@@ -136,42 +136,31 @@ void PrintLintReport(std::ostream& out, const LintReport& report, LintFormat for
   }
 }
 
-LintReport MakeLintReport(const std::string& layoutPath, const LayoutDocument& document,
-                          const std::vector<std::string>& imagePaths, References references,
-                          Learn learn, const Policy& policy, bool schema, ImageCache* cache) {
-  LintReport report{layoutPath, {}, {}, {}, 0, 0, policy.denied, std::nullopt};
-  std::vector<Finding> findings =
-      LintFindings(layoutPath, document, imagePaths, report.images, references, learn,
-                   &report.suppressed, schema, cache);
-  report.allowed = static_cast<int>(report.suppressed.size());
-  report.findings = ApplyPolicy(std::move(findings), policy, report.allowed, &report.suppressed);
-  // --strict makes warnings count, without calling them errors.
-  report.status = StatusOf(report.findings, policy.strict);
-  return report;
+bool ReportPolicy(const CheckedLayout& checked, std::ostream& err) {
+  for (const std::string& warning : checked.policy.warnings) {
+    err << "Warning: " << warning << std::endl;
+  }
+  if (checked.problem) err << "Error: " << *checked.problem << std::endl;
+  return !checked.problem;
 }
 
 int LintLayout(const std::string& layoutPath, const std::vector<std::string>& imagePaths,
                const LintOptions& options, std::ostream& out, std::ostream& err) {
   std::string text;
   if (!ReadLayoutText(layoutPath, text, err)) return static_cast<int>(Status::kIo);
-  return LintLayout(layoutPath, std::move(text), imagePaths, options, out);
+  return LintLayout(layoutPath, std::move(text), imagePaths, options, out, err);
 }
 
 int LintLayout(const std::string& layoutPath, std::string text,
                const std::vector<std::string>& imagePaths, const LintOptions& options,
-               std::ostream& out) {
-  const LayoutDocument document(std::move(text));
-  // With folders, the images are those the layout names, found as build finds them.
-  const bool found = !options.dirs.empty();
-  const std::vector<std::string> paths =
-      found ? FindImages(document, options.dirs).paths : imagePaths;
-  LintReport report =
-      MakeLintReport(layoutPath, document, paths, found ? References::kAlways : options.references,
-                     Learn::kAll, options.policy);
-  report.sarifRoot = options.sarifRoot;
-  PrintLintReport(out, report, options.format, document.Text());
+               std::ostream& out, std::ostream& err) {
+  CheckSession session(options.request);
+  CheckedLayout checked = session.Check(layoutPath, std::move(text), imagePaths);
+  if (!ReportPolicy(checked, err)) return 1;
+  checked.report.sarifRoot = options.sarifRoot;
+  PrintLintReport(out, checked.report, options.format, checked.document->Text());
   out.flush();
-  return report.status;
+  return checked.report.status;
 }
 
 }  // namespace vantu::branding_package

@@ -32,9 +32,8 @@ std::optional<std::string> MakeWord(std::string_view path, RulePart part) {
   return word;
 }
 
-bool PrintDepfileRule(const std::string& target, const std::string& layout,
-                      const std::vector<std::string>& images, std::ostream& out,
-                      std::ostream& err) {
+bool PrintDepfileRule(const std::string& target, const std::vector<std::string>& files,
+                      std::ostream& out, std::ostream& err) {
   std::string rule;
   std::string empty;
   auto word = [&](const std::string& path, RulePart part) {
@@ -49,12 +48,12 @@ bool PrintDepfileRule(const std::string& target, const std::string& layout,
     return escaped;
   };
   auto head = word(target, RulePart::kTarget);
-  auto source = word(layout, RulePart::kPrerequisite);
+  auto source = word(files.front(), RulePart::kPrerequisite);
   if (!head || !source) return false;
   rule = *head + ": " + *source;
-  for (const std::string& image : images) {
-    // Each image is also the target of an empty rule.
-    auto escaped = word(image, RulePart::kTarget);
+  for (auto file = files.begin() + 1; file != files.end(); ++file) {
+    // Each is also the target of an empty rule.
+    auto escaped = word(*file, RulePart::kTarget);
     if (!escaped) return false;
     rule += " \\\n  " + *escaped;
     empty += *escaped + ":\n";

@@ -23,10 +23,10 @@ enum class RulePart {
 // with '.' (a special target or suffix rule).
 std::optional<std::string> MakeWord(std::string_view path, RulePart part);
 
-// Prints "target: layout image..." and an empty rule for each image (so that a removed image
-// is no error), every path as MakeWord writes it; prints nothing, says why on err and returns
-// false when a path has no such word.
-bool PrintDepfileRule(const std::string& target, const std::string& layout,
-                      const std::vector<std::string>& images, std::ostream& out, std::ostream& err);
+// Prints "target: layout file..." for files, the layout first, and an empty rule for each
+// file after it (so that a removed image or policy file is no error), every path as MakeWord
+// writes it; prints nothing, says why on err and returns false when a path has no such word.
+bool PrintDepfileRule(const std::string& target, const std::vector<std::string>& files,
+                      std::ostream& out, std::ostream& err);
 
 }  // namespace vantu::branding_package

@@ -45,6 +45,12 @@ std::optional<Fault> Facts(ByteSource& source, const PackageContents& contents,
 
 }  // namespace
 
+CheckRequest PreviewRequest() {
+  CheckRequest request;
+  request.records = true;  // the page shows the images' bytes
+  return request;
+}
+
 int PreviewPackage(const std::string& path, const std::string& outputPath, std::ostream& out,
                    std::ostream& err) {
   FileSource source(path);
@@ -63,9 +69,8 @@ int PreviewPackage(const std::string& path, const std::string& outputPath, std::
                    out, err);
 }
 
-LayoutPreview MakeLayoutPreview(const std::string& layoutPath,
-                                const std::vector<std::string>& imagePaths, PageKind kind,
-                                const std::vector<std::string>* folders) {
+LayoutPreview MakeLayoutPreview(CheckSession& session, const std::string& layoutPath,
+                                const std::vector<std::string>& imagePaths, PageKind kind) {
   LayoutPreview preview;
   std::ostringstream report;
   auto refused = [&](int status) {
@@ -74,34 +79,43 @@ LayoutPreview MakeLayoutPreview(const std::string& layoutPath,
     return preview;
   };
   // Each input is read once, by lint; the package is built in memory from those bytes.
-  std::string text;
-  if (!ReadLayoutText(layoutPath, text, report)) return refused(static_cast<int>(Status::kIo));
-  const LayoutDocument document(std::move(text));
-  if (auto id = IdOfFile(layoutPath)) preview.inputs.push_back(*id);
-  std::vector<LintedImage> images;
-  const std::vector<std::string> paths =
-      folders != nullptr ? FindImages(document, *folders).paths : imagePaths;
-  // The packager's reference check applies even with no images: a page never describes a
-  // package the packager would refuse.
-  PreviewFacts facts{
-      layoutPath, 0,  "",
-      false,      {}, LintFindings(layoutPath, document, paths, images, References::kAlways)};
-  // What lint would reject is not previewed; lint's own report says why.
-  if (const int status = StatusOf(facts.findings, false)) {
-    PrintLintReport(report, {layoutPath, facts.findings, {}, std::move(images), 0, status, {}, {}},
-                    LintFormat::kText);
-    return refused(status);
+  LayoutFile file = ReadLayoutFile(layoutPath);
+  if (auto fault = LayoutFault(file)) {
+    return refused(ReportFault(report, layoutPath, *fault));
   }
+  if (file.id) preview.inputs.push_back(*file.id);
+  // The packager's reference check applies even with no images: a page never describes a
+  // package the packager would refuse; nor one the project's policy refuses.
+  CheckedLayout checked = session.Check(layoutPath, std::move(file.text), imagePaths);
+  preview.folders = checked.folders;
+  preview.dependencies = checked.Dependencies();
+  if (!ReportPolicy(checked, report)) return refused(1);
+  if (checked.policy.configId) preview.inputs.push_back(*checked.policy.configId);
+  std::vector<LintedImage>& images = checked.report.images;
+  // What lint would reject is not previewed; lint's own report says why.
+  if (checked.report.status != 0) {
+    PrintLintReport(report, checked.report, LintFormat::kText);
+    return refused(checked.report.status);
+  }
+  const LayoutDocument& document = *checked.document;
+  PreviewFacts facts{layoutPath, 0, "", false, {}, checked.report.findings};
   cBP_FILE_WRITER writer("");
   writer.AddLayout(document, layoutPath);
   // Lint read each image into the record the packager stores; the writer takes it.
+  std::vector<ImageFacts> learnt;
   for (LintedImage& image : images) {
+    learnt.push_back(image.facts);
     writer.AddImageRecord(std::move(image.record), image.path);
     if (image.id) preview.inputs.push_back(*image.id);
   }
   const std::string package = EncodePackage(writer.components);
   MemorySource built(package);
-  const PackageContents contents = ReadPackageContents(built, FileDigest::kFirst);
+  // Lint decoded and digested each image: the package's reading learns nothing again.
+  PackageContents contents = ReadPackageContents(built, FileDigest::kFirst, Learn::kNothing);
+  for (std::size_t i = 0; i < contents.images.size() && i < learnt.size(); ++i) {
+    contents.images[i].decoded = learnt[i].decoded;
+    contents.images[i].sha256 = learnt[i].sha256;
+  }
   std::optional<Fault> fault = contents.fault;
   if (!fault) fault = Facts(built, contents, facts);
   if (fault) return refused(ReportFault(report, layoutPath, *fault));
@@ -111,7 +125,9 @@ LayoutPreview MakeLayoutPreview(const std::string& layoutPath,
 
 int PreviewLayout(const std::string& layoutPath, const std::vector<std::string>& imagePaths,
                   const std::string& outputPath, std::ostream& out, std::ostream& err) {
-  const LayoutPreview preview = MakeLayoutPreview(layoutPath, imagePaths, PageKind::kStandalone);
+  CheckSession session(PreviewRequest());
+  const LayoutPreview preview =
+      MakeLayoutPreview(session, layoutPath, imagePaths, PageKind::kStandalone);
   if (!preview.page) {
     err << preview.report;
     err.flush();

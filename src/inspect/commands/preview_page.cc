@@ -328,10 +328,11 @@ void Facts(const PreviewFacts& facts, std::string& page) {
   page += "</section>\n";
 }
 
-// The live page's one script: on each event of the page's stream, the page is fetched again and
-// its style and body put in place, so the scroll position stays.
+// The live page's one script: its stream starts from the page's own version; on each event, the
+// page is fetched again and its style and body put in place, so the scroll position stays.
 constexpr char kLiveScript[] =
-    "new EventSource('/events').onmessage=function(){fetch('/',{cache:'no-store'})"
+    "new EventSource('/events?since='+document.documentElement.dataset.version)"
+    ".onmessage=function(){fetch('/',{cache:'no-store'})"
     ".then(function(r){return r.text();}).then(function(html){"
     "var next=new DOMParser().parseFromString(html,'text/html');var y=window.scrollY;"
     "document.title=next.title;"
@@ -353,7 +354,8 @@ std::string LiveScriptSource() {
 // nothing; the live one runs kLiveScript, which fetches from the page's own server.
 std::string Head(const std::string& title, PageKind kind) {
   const bool live = kind == PageKind::kLive;
-  return "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n"
+  return "<!DOCTYPE html>\n<html lang=\"en\"" + (live ? " " + std::string(kVersionMark) : "") +
+         "><head><meta charset=\"utf-8\">\n"
          "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
          "img-src data:; style-src 'unsafe-inline'" +
          (live ? "; script-src " + LiveScriptSource() + "; connect-src 'self'" : std::string()) +

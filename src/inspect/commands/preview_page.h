@@ -21,6 +21,10 @@ struct PreviewFacts {
   std::vector<Finding> findings;
 };
 
+// Where a live page carries its version, which the server writes in place of the 0: the page's
+// stream starts from it, so a save before the stream connects is still told.
+constexpr char kVersionMark[] = "data-version=\"0\"";
+
 // Which page: a file of its own, or one a local server keeps up to date.
 enum class PageKind {
   kStandalone,  // runs no script, fetches nothing

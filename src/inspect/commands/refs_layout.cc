@@ -9,6 +9,8 @@
 #include "inspect/commands/commands.h"
 #include "inspect/commands/make_rule.h"
 #include "inspect/model/checks.h"
+#include "inspect/model/found_images.h"
+#include "inspect/model/lint_config.h"
 #include "layout/layout_document.h"
 
 namespace vantu::branding_package {
@@ -45,7 +47,25 @@ int ListReferences(const std::string& layoutPath, const RefsOptions& options, st
   std::ostringstream written;
   std::ostream& out = options.output ? written : stdOut;
   if (options.depfile) {
-    if (!PrintDepfileRule(*options.depfile, layoutPath, paths, out, err)) {
+    // Build's rule: the images where build finds them, and the policy file it reads.
+    auto chosen = ChoosePolicy(layoutPath, {}, std::nullopt);
+    if (auto* problem = std::get_if<std::string>(&chosen)) {
+      err << "Error: " << *problem << std::endl;
+      return 1;
+    }
+    const ChosenPolicy& policy = std::get<ChosenPolicy>(chosen);
+    for (const std::string& warning : policy.warnings) err << "Warning: " << warning << std::endl;
+    const std::vector<std::string> folders = ImageFolders(
+        layoutPath, options.dir.empty() ? std::vector<std::string>{} : std::vector{options.dir},
+        policy.dirs);
+    const FoundImages found = FindImages(document, folders);
+    std::vector<std::string> files = {layoutPath};
+    if (policy.configPath) files.push_back(ConfigPrerequisite(*policy.configPath));
+    files.insert(files.end(), found.paths.begin(), found.paths.end());
+    // One not found yet is named where build would look first: it rebuilds once it is there.
+    const std::string first = folders.front().empty() ? "" : folders.front() + "/";
+    for (const std::string& name : found.missing) files.push_back(first + name);
+    if (!PrintDepfileRule(*options.depfile, files, out, err)) {
       return static_cast<int>(Status::kRefused);
     }
   } else {

@@ -87,27 +87,4 @@ int WriteWhole(const std::string& content, const std::string& outputPath,
   return 0;
 }
 
-std::variant<ChosenPolicy, std::string> ChoosePolicy(const std::string& input,
-                                                     const Policy& commandLine,
-                                                     const std::optional<std::string>& configPath) {
-  if (auto problem = PolicyProblem(commandLine)) return *problem;
-  ChosenPolicy chosen{commandLine, {}, std::nullopt, std::nullopt, {}};
-  const std::optional<std::string> path = configPath ? configPath : FindConfig(input);
-  if (!path) return chosen;
-  ConfigFile file = ReadConfig(*path, configPath ? ConfigOrigin::kNamed : ConfigOrigin::kFound);
-  if (file.problem) return *file.problem;
-  if (file.skip) {
-    chosen.warnings.push_back(*file.skip);
-    return chosen;
-  }
-  chosen.configPath = *path;
-  chosen.configId = file.id;
-  auto parsed = ParseConfig(file.text, *path);
-  if (auto* problem = std::get_if<std::string>(&parsed)) return std::move(*problem);
-  const LintConfig& config = std::get<LintConfig>(parsed);
-  chosen.policy = Merged(config.policy, commandLine);
-  chosen.dirs = config.dirs;
-  return chosen;
-}
-
 }  // namespace vantu::branding_package

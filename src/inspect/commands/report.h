@@ -4,12 +4,12 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
-#include <variant>
 #include <vector>
 
 #include "base/byte_source.h"
 #include "base/file_id.h"
 #include "inspect/model/findings.h"
+#include "inspect/model/lint_config.h"
 #include "inspect/model/tool_table.h"
 #include "layout/layout_document.h"
 
@@ -32,21 +32,6 @@ void PrintFindings(std::ostream& out, const std::vector<Finding>& findings);
 // Why file, a layout read, cannot be checked ("cannot open|read the file: reason", or too
 // large); none when it was read.
 std::optional<Fault> LayoutFault(const LayoutFile& file);
-
-// The policy and image folders of a run on input.
-struct ChosenPolicy {
-  Policy policy;
-  std::vector<std::string> dirs;          // the policy file's
-  std::optional<std::string> configPath;  // the policy file read
-  std::optional<FileId> configId;         // and which file it was, an input of the run
-  std::vector<std::string> warnings;      // policy files not used, for a person
-};
-
-// The policy of a run on input: the policy file's (configPath, else the one found from input
-// up), under commandLine's; the problem, for a person, when either cannot be applied.
-std::variant<ChosenPolicy, std::string> ChoosePolicy(const std::string& input,
-                                                     const Policy& commandLine,
-                                                     const std::optional<std::string>& configPath);
 
 // Reads the layout document at layoutPath into text; on a failure reports its fault on err
 // and returns false.

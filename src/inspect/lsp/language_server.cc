@@ -148,7 +148,7 @@ void LanguageServer::Notice(const std::string& method, const Json& params) {
   if (method == "textDocument/didOpen") {
     const Json& item = params.at("textDocument");
     const std::string uri = item.at("uri");
-    documents_[uri] = {PathOfUri(uri).value_or(uri), item.at("text"), nullptr};
+    documents_[uri] = {PathOfUri(uri).value_or(uri), item.at("text"), nullptr, false};
     return;
   }
   if (method == "textDocument/didChange") {
@@ -170,13 +170,17 @@ void LanguageServer::Notice(const std::string& method, const Json& params) {
         document.text.replace(*begin, *end - *begin, text);
       }
       document.analysis.reset();
+      document.published = false;
     }
     return;
   }
   if (method == "textDocument/didSave") {
     // The policy file beside it may have changed too.
     const auto found = documents_.find(params.at("textDocument").at("uri"));
-    if (found != documents_.end()) found->second.analysis.reset();
+    if (found != documents_.end()) {
+      found->second.analysis.reset();
+      found->second.published = false;
+    }
     return;
   }
   if (method == "textDocument/didClose") {
@@ -186,7 +190,10 @@ void LanguageServer::Notice(const std::string& method, const Json& params) {
   }
   if (method == "workspace/didChangeWatchedFiles") {
     // An image or a policy file changed: every layout is checked again.
-    for (auto& [uri, document] : documents_) document.analysis.reset();
+    for (auto& [uri, document] : documents_) {
+      document.analysis.reset();
+      document.published = false;
+    }
   }
 }
 
@@ -206,14 +213,16 @@ std::size_t LanguageServer::OffsetOf(Document& document, const Json& position) {
 }
 
 const Analysis& LanguageServer::Analysed(Document& document) {
-  if (!document.analysis) document.analysis = Analyse(document.path, document.text, images_);
+  if (!document.analysis) document.analysis = Analyse(document.path, document.text, session_);
   return *document.analysis;
 }
 
 void LanguageServer::PublishChanged() {
+  // Tracked apart from the analysis: a request may have made it before the publishing.
   for (auto& [uri, document] : documents_) {
-    if (document.analysis) continue;
+    if (document.published) continue;
     Publish(uri, Diagnostics(Analysed(document)));
+    document.published = true;
   }
 }
 

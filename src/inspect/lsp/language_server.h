@@ -35,6 +35,7 @@ class LanguageServer {
     std::string path;  // the file the URI names, or the URI itself when it names none
     std::string text;
     std::unique_ptr<Analysis> analysis;  // null when the text changed since
+    bool published = false;              // its diagnostics of this text were sent
   };
 
   // A request's failure: an error response with code.
@@ -59,7 +60,7 @@ class LanguageServer {
 
   std::ostream& out_;
   std::map<std::string, Document> documents_;  // by URI
-  ImageCache images_;                          // each image read once while it stays as it was
+  CheckSession session_{CheckRequest{}};       // each image read once while it stays as it was
   bool initialized_ = false;
   bool shutdown_ = false;
   std::optional<int> exit_;

@@ -22,25 +22,18 @@ const LayoutDocument::Reference* Analysis::ReferenceAt(std::size_t offset) const
   return nullptr;
 }
 
-std::unique_ptr<Analysis> Analyse(const std::string& path, std::string text, ImageCache& cache) {
+std::unique_ptr<Analysis> Analyse(const std::string& path, std::string text,
+                                  CheckSession& session) {
   auto analysis = std::make_unique<Analysis>();
   analysis->path = path;
-  Policy policy;
-  auto chosen = ChoosePolicy(path, Policy{}, std::nullopt);
-  if (auto* problem = std::get_if<std::string>(&chosen)) {
-    analysis->problem = *problem;
-  } else {
-    policy = std::get<ChosenPolicy>(chosen).policy;
-    analysis->warnings = std::get<ChosenPolicy>(chosen).warnings;
-    analysis->folders = ImageFolders(path, std::get<ChosenPolicy>(chosen).dirs);
-  }
-  if (analysis->folders.empty()) analysis->folders = ImageFolders(path, {});
-  analysis->document = std::make_unique<LayoutDocument>(std::move(text));
+  CheckedLayout checked = session.Check(path, std::move(text));
+  analysis->problem = std::move(checked.problem);
+  analysis->warnings = std::move(checked.policy.warnings);
+  analysis->folders = std::move(checked.folders);
+  analysis->document = std::move(checked.document);
+  analysis->report = std::move(checked.report);
   const LayoutDocument& document = *analysis->document;
   analysis->positions = std::make_unique<TextPositions>(document.Text());
-  const FoundImages found = FindImages(document, analysis->folders);
-  analysis->report = MakeLintReport(path, document, found.paths, References::kAlways, Learn::kAll,
-                                    policy, true, &cache);
   // A suppression allows nothing when no finding it names is in its element.
   std::vector<Finding> problems;
   for (InlineSuppression& suppression : InlineSuppressions(document, path, problems)) {

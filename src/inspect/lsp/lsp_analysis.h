@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "inspect/commands/commands.h"
 #include "inspect/lsp/lsp_text.h"
+#include "inspect/model/check_session.h"
 #include "inspect/model/suppressions.h"
 #include "layout/layout_document.h"
 
@@ -32,7 +32,7 @@ struct Analysis {
 
 // Lints text, the layout at path, with the images it names found as build finds them (the
 // layout's folder, or the dir lines of its policy file) and that file's policy.
-// Images as they were when cache last read them are not read again.
-std::unique_ptr<Analysis> Analyse(const std::string& path, std::string text, ImageCache& cache);
+// Checked by session, whose images as they were when last read are not read again.
+std::unique_ptr<Analysis> Analyse(const std::string& path, std::string text, CheckSession& session);
 
 }  // namespace vantu::branding_package

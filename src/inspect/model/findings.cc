@@ -55,22 +55,26 @@ const std::vector<FindingKind>& FindingCatalogue() {
        "the layout does not follow the schema",
        "The packager accepts it, but the client reads only what the schema "
        "(branding-package -d) describes: a misspelt or misplaced element is ignored, so the "
-       "client shows something other than meant."},
+       "client shows something other than meant.",
+       true},
       {FindingId::kSchemaCapped, "schema-capped", S::kNote, F::kLayout,
        "more schema findings than are shown",
        "Only the first " + Thousands(kMaxSchemaFindings) +
-           " schema findings are listed; this one counts the rest."},
+           " schema findings are listed; this one counts the rest.",
+       true},
       {FindingId::kSchemaSkipped, "schema-skipped", S::kWarning, F::kLayout,
        "the schema was not checked",
        "An element too wide for the schema library (more than " + Thousands(kMaxCheckedChildren) +
            " child nodes or " + Thousands(kMaxCheckedAttributes) +
            " attributes), or a layout larger than " + std::to_string((kMaxCheckedText + 1) >> 30) +
-           " GiB, is not checked against the schema, so what it would find is unknown."},
+           " GiB, is not checked against the schema, so what it would find is unknown.",
+       true},
       {FindingId::kEntityDeclaration, "entity-declaration", S::kWarning, F::kLayout,
        "the DOCTYPE declares entities, attributes, elements or notations",
        "The packager ignores the DOCTYPE's declarations and does not store them: the client "
        "shows '&name;' as it is written and applies no attribute default. They are never "
-       "honoured here either: the first one stops the check, and the schema is not checked."},
+       "honoured here either: the first one stops the check, and the schema is not checked.",
+       true},
       {FindingId::kDeclaredEncoding, "declared-encoding", S::kWarning, F::kLayout,
        "an encoding other than UTF-8 is declared",
        "The package stores the text as it is, without its declaration, and the client reads "

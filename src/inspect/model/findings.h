@@ -62,6 +62,7 @@ struct FindingKind {
   Status status;            // the exit status it stands for when it counts
   const char* title;        // one line
   std::string explanation;  // what it means and what to do
+  bool fromSchema = false;  // the schema check's: found only where that check runs
 };
 
 // The catalogue, in the order the README lists it.

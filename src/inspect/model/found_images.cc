@@ -16,6 +16,12 @@ std::vector<std::string> ImageFolders(const std::string& layoutPath,
   return {slash == 0 ? "/" : layoutPath.substr(0, slash)};
 }
 
+std::vector<std::string> ImageFolders(const std::string& layoutPath,
+                                      const std::vector<std::string>& commandLine,
+                                      const std::vector<std::string>& policyFile) {
+  return ImageFolders(layoutPath, !commandLine.empty() ? commandLine : policyFile);
+}
+
 FoundImages FindImages(const LayoutDocument& document, const std::vector<std::string>& folders) {
   FoundImages found;
   std::set<std::string> seen;

@@ -19,6 +19,12 @@ struct FoundImages {
 std::vector<std::string> ImageFolders(const std::string& layoutPath,
                                       const std::vector<std::string>& dirs);
 
+// The one rule for where every surface looks: the command line's folders, else the policy
+// file's, else the layout's own.
+std::vector<std::string> ImageFolders(const std::string& layoutPath,
+                                      const std::vector<std::string>& commandLine,
+                                      const std::vector<std::string>& policyFile);
+
 // Each distinct reference of document that names a file alone, in the order the layout first
 // names it, as the path of the first of folders holding a regular file of that name (symbolic
 // links followed). A reference that holds a folder is neither found nor missing: lint reports

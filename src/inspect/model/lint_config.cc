@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "base/ascii.h"
 #include "base/byte_source.h"
@@ -130,6 +131,36 @@ std::variant<LintConfig, std::string> ParseConfig(const std::string& text,
     if (auto problem = PolicyProblem(config.policy)) return where + *problem;
   }
   return config;
+}
+
+std::variant<ChosenPolicy, std::string> ChoosePolicy(const std::string& input,
+                                                     const Policy& commandLine,
+                                                     const std::optional<std::string>& configPath) {
+  if (auto problem = PolicyProblem(commandLine)) return *problem;
+  ChosenPolicy chosen{commandLine, {}, std::nullopt, std::nullopt, {}};
+  const std::optional<std::string> path = configPath ? configPath : FindConfig(input);
+  if (!path) return chosen;
+  ConfigFile file = ReadConfig(*path, configPath ? ConfigOrigin::kNamed : ConfigOrigin::kFound);
+  if (file.problem) return *file.problem;
+  if (file.skip) {
+    chosen.warnings.push_back(*file.skip);
+    return chosen;
+  }
+  chosen.configPath = *path;
+  chosen.configId = file.id;
+  auto parsed = ParseConfig(file.text, *path);
+  if (auto* problem = std::get_if<std::string>(&parsed)) return std::move(*problem);
+  const LintConfig& config = std::get<LintConfig>(parsed);
+  chosen.policy = Merged(config.policy, commandLine);
+  chosen.dirs = config.dirs;
+  return chosen;
+}
+
+std::string ConfigPrerequisite(const std::string& path) {
+  if (path.find('/') != std::string::npos) return path;
+  std::error_code error;
+  const std::filesystem::path whole = std::filesystem::absolute(path, error);
+  return error ? path : whole.string();
 }
 
 Policy Merged(const Policy& file, const Policy& commandLine) {

@@ -52,6 +52,25 @@ ConfigFile ReadConfig(const std::string& path, ConfigOrigin origin);
 // or id, an error allowed) is "PATH:LINE: message".
 std::variant<LintConfig, std::string> ParseConfig(const std::string& text, const std::string& path);
 
+// The policy and image folders of a run on input.
+struct ChosenPolicy {
+  Policy policy;
+  std::vector<std::string> dirs;          // the policy file's
+  std::optional<std::string> configPath;  // the policy file read
+  std::optional<FileId> configId;         // and which file it was, an input of the run
+  std::vector<std::string> warnings;      // policy files not used, for a person
+};
+
+// The policy of a run on input: the policy file's (configPath, else the one found from input
+// up), under commandLine's; the problem, for a person, when either cannot be applied.
+std::variant<ChosenPolicy, std::string> ChoosePolicy(const std::string& input,
+                                                     const Policy& commandLine,
+                                                     const std::optional<std::string>& configPath);
+
+// The policy file at path as a make prerequisite names it: a bare ".branding-lint" would read
+// to make as a special target, so it is named whole.
+std::string ConfigPrerequisite(const std::string& path);
+
 // The policy of a run: the file's, then the command line's on top (an id the command line
 // allows is no longer denied, and the other way round).
 Policy Merged(const Policy& file, const Policy& commandLine);

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -152,7 +153,15 @@ MHD_Result Answer(void* cls, MHD_Connection* connection, const char* url, const 
     --server->streams;
     return Refuse(connection, 503, "too many open pages\n");
   }
-  auto* stream = new Stream{server, server->hooks->page().second};
+  // From the version of the page that opens it, so that a save before it connected is told.
+  std::uint64_t seen = server->hooks->page().second;
+  if (const char* since = MHD_lookup_connection_value(connection, MHD_GET_ARGUMENT_KIND, "since")) {
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long given = std::strtoull(since, &end, 10);
+    if (errno == 0 && end != since && *end == '\0' && given <= seen) seen = given;
+  }
+  auto* stream = new Stream{server, seen};
   MHD_Response* response =
       MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, 1024, NextEvent, stream, EndStream);
   if (response == nullptr) {

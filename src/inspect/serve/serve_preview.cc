@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <ostream>
@@ -61,11 +62,19 @@ std::optional<std::string> UntrustedModule(const std::string& path) {
 // The page and its version, shared with the module's threads.
 class LivePage {
  public:
+  // Keeps page as the next version, which it carries (kVersionMark), so that a stream the
+  // page opens late starts from the page's version, not the server's.
   void Set(std::string page) {
     {
       const std::lock_guard<std::mutex> lock(mutex_);
-      page_ = std::move(page);
       ++version_;
+      const std::size_t mark = page.find(kVersionMark);
+      if (mark != std::string::npos) {
+        page.replace(mark, std::strlen(kVersionMark),
+                     std::string(kVersionMark, std::strlen(kVersionMark) - 2) +
+                         std::to_string(version_) + "\"");
+      }
+      page_ = std::move(page);
     }
     changed_.notify_all();
   }
@@ -90,23 +99,34 @@ class LivePage {
 // old one, so the folders are watched, not the files.
 class FolderWatch {
  public:
-  // Watches folders; the first that cannot be watched is said in problem.
-  FolderWatch(const std::set<std::string>& folders, std::string& problem)
-      : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+  FolderWatch() : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
+  // Watches folders and no others; the first that cannot be watched is said in problem.
+  void Set(const std::set<std::string>& folders, std::string& problem) {
     if (!fd_.IsOpen()) {
       problem = std::string("cannot watch the layout's folder: ") + std::strerror(errno);
       return;
     }
+    for (auto it = watches_.begin(); it != watches_.end();) {
+      if (folders.count(it->first) == 0) {
+        inotify_rm_watch(fd_.Get(), it->second);
+        it = watches_.erase(it);
+      } else {
+        ++it;
+      }
+    }
     for (const std::string& folder : folders) {
-      if (inotify_add_watch(fd_.Get(), folder.c_str(),
-                            IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_DELETE |
-                                IN_ATTRIB) < 0) {
+      if (watches_.count(folder) > 0) continue;
+      const int watch = inotify_add_watch(
+          fd_.Get(), folder.c_str(),
+          IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_DELETE | IN_ATTRIB);
+      if (watch < 0) {
         problem =
             "cannot watch " + Shown(folder) + ": " + std::strerror(errno) +
             (errno == ENOSPC ? " (the inotify watches are used up: fs.inotify.max_user_watches)"
                              : "");
         return;
       }
+      watches_[folder] = watch;
     }
   }
   // Whether a file relevant names changed within timeout milliseconds.
@@ -130,6 +150,7 @@ class FolderWatch {
 
  private:
   Descriptor fd_;
+  std::map<std::string, int> watches_;  // folder, its watch
 };
 
 // The folder path is in ("." for a bare name).
@@ -143,33 +164,15 @@ std::string FolderOf(const std::string& path) {
 int ServePreview(const std::string& layoutPath, const std::vector<std::string>& imagePaths,
                  int port, std::ostream& out, std::ostream& err) {
   // The page: made again from the files at each change; while the layout cannot be previewed,
-  // the last page that could, with the reason on top.
+  // the last page that could, with the reason on top. Each page names the files and folders
+  // it was made from, and the watches follow: a folder the policy names later is watched.
+  CheckSession session(PreviewRequest());
   std::string lastGood;
-  std::vector<std::string> folders;
-  std::vector<std::string> warned;
-  auto make = [&]() -> std::string {
-    auto chosen = ChoosePolicy(layoutPath, Policy{}, std::nullopt);
-    if (const auto* problem = std::get_if<std::string>(&chosen)) {
-      return LiveProblems(lastGood, *problem + "\n");
-    }
-    // Said once, not at every save.
-    if (std::get<ChosenPolicy>(chosen).warnings != warned) {
-      warned = std::get<ChosenPolicy>(chosen).warnings;
-      for (const std::string& warning : warned) err << "Warning: " << warning << std::endl;
-    }
-    folders = ImageFolders(layoutPath, std::get<ChosenPolicy>(chosen).dirs);
-    const LayoutPreview preview = MakeLayoutPreview(layoutPath, imagePaths, PageKind::kLive,
-                                                    imagePaths.empty() ? &folders : nullptr);
-    if (!preview.page) return LiveProblems(lastGood, preview.report);
-    lastGood = *preview.page;
-    return lastGood;
-  };
-  LivePage live;
-  live.Set(make());
-
-  // A file given as a link is saved where the link leads: that folder is watched too.
   std::set<std::string> watched;
   std::set<std::string> names = {kConfigName};
+  std::string watchProblem;
+  FolderWatch watch;
+  // A file given as a link is saved where the link leads: that folder is watched too.
   auto watchFile = [&](const std::string& path) {
     watched.insert(FolderOf(path));
     names.insert(std::filesystem::path(path).filename().string());
@@ -180,15 +183,25 @@ int ServePreview(const std::string& layoutPath, const std::vector<std::string>& 
       names.insert(target.filename().string());
     }
   };
-  watchFile(layoutPath);
-  for (const std::string& folder : folders) watched.insert(folder);
-  for (const std::string& image : imagePaths) watchFile(image);
-  if (auto config = FindConfig(layoutPath)) watchFile(*config);
+  auto make = [&]() -> std::string {
+    const LayoutPreview preview =
+        MakeLayoutPreview(session, layoutPath, imagePaths, PageKind::kLive);
+    watched.clear();
+    watchFile(layoutPath);
+    for (const std::string& folder : preview.folders) watched.insert(folder.empty() ? "." : folder);
+    for (const std::string& file : preview.dependencies) watchFile(file);
+    for (const std::string& image : imagePaths) watchFile(image);
+    if (auto config = FindConfig(layoutPath)) watchFile(*config);
+    watch.Set(watched, watchProblem);
+    if (!preview.page) return LiveProblems(lastGood, preview.report);
+    lastGood = *preview.page;
+    return lastGood;
+  };
+  LivePage live;
+  live.Set(make());
   const auto relevant = [&](std::string_view name) {
     return names.count(std::string(name)) > 0 || FormatOfExtension(name).has_value();
   };
-  std::string watchProblem;
-  FolderWatch watch(watched, watchProblem);
   if (!watchProblem.empty()) {
     err << "Error: " << watchProblem << std::endl;
     return static_cast<int>(Status::kIo);
@@ -248,6 +261,14 @@ int ServePreview(const std::string& layoutPath, const std::vector<std::string>& 
     while (watch.Wait(30, relevant)) {
     }
     live.Set(make());
+    if (!watchProblem.empty()) {
+      err << "Error: " << watchProblem << std::endl;
+      stopAsked = true;
+      http.join();
+      sigaction(SIGINT, &oldInt, nullptr);
+      sigaction(SIGTERM, &oldTerm, nullptr);
+      return static_cast<int>(Status::kIo);
+    }
   }
   stopAsked = true;
   http.join();

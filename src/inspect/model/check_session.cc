@@ -1,0 +1,66 @@
+#include "inspect/model/check_session.h"
+
+#include <algorithm>
+#include <utility>
+#include <variant>
+
+#include "inspect/model/found_images.h"
+
+namespace vantu::branding_package {
+
+std::vector<std::string> CheckedLayout::Dependencies() const {
+  std::vector<std::string> files = {path};
+  if (policy.configPath) files.push_back(ConfigPrerequisite(*policy.configPath));
+  for (const LintedImage& image : report.images) files.push_back(image.path);
+  return files;
+}
+
+CheckedLayout CheckSession::Check(const std::string& path, std::string text,
+                                  const std::vector<std::string>& images) {
+  CheckedLayout checked;
+  checked.version = ++version_;
+  checked.path = path;
+  auto chosen = ChoosePolicy(path, request_.commandLine, request_.config);
+  if (auto* problem = std::get_if<std::string>(&chosen)) {
+    // Checked all the same, for a surface that shows the problem beside the findings.
+    checked.problem = std::move(*problem);
+    checked.policy.policy.strict = request_.commandLine.strict;
+  } else {
+    checked.policy = std::get<ChosenPolicy>(std::move(chosen));
+  }
+  checked.document = std::make_unique<LayoutDocument>(std::move(text));
+  std::vector<std::string> paths = images;
+  if (images.empty()) {
+    checked.folders = ImageFolders(path, request_.dirs, checked.policy.dirs);
+    paths = FindImages(*checked.document, checked.folders).paths;
+  }
+  const Policy& policy = checked.policy.policy;
+  checked.report = MakeLintReport(
+      path, *checked.document, paths, References::kAlways, request_.learn, policy,
+      request_.schemaAlways || SchemaCouldStop(policy), request_.records ? nullptr : &cache_);
+  return checked;
+}
+
+LintReport MakeLintReport(const std::string& layoutPath, const LayoutDocument& document,
+                          const std::vector<std::string>& imagePaths, References references,
+                          Learn learn, const Policy& policy, bool schema, ImageCache* cache) {
+  LintReport report{layoutPath, {}, {}, {}, 0, 0, policy.denied, std::nullopt};
+  std::vector<Finding> findings =
+      LintFindings(layoutPath, document, imagePaths, report.images, references, learn,
+                   &report.suppressed, schema, cache);
+  report.allowed = static_cast<int>(report.suppressed.size());
+  report.findings = ApplyPolicy(std::move(findings), policy, report.allowed, &report.suppressed);
+  // --strict makes warnings count, without calling them errors.
+  report.status = StatusOf(report.findings, policy.strict);
+  return report;
+}
+
+bool SchemaCouldStop(const Policy& policy) {
+  return policy.strict ||
+         std::any_of(policy.denied.begin(), policy.denied.end(), [](const auto& id) {
+           const FindingKind* kind = FindFindingKind(id);
+           return kind != nullptr && kind->fromSchema;
+         });
+}
+
+}  // namespace vantu::branding_package
