@@ -100,6 +100,54 @@ def check_watches(work):
     os.chmod(hidden, 0o755)
 
 
+def wait_for(condition, seconds=5):
+    deadline = time.monotonic() + seconds
+    while not condition() and time.monotonic() < deadline:
+        time.sleep(0.05)
+    return condition()
+
+
+def check_follows(work):
+    """The page follows what it was made from: a folder the policy file names later is
+    watched from then on, and a stream the page opens after a save is told of it at once."""
+    folder = os.path.join(work, "follows")
+    os.makedirs(os.path.join(folder, "images"))
+    shutil.copy(os.path.join(EXAMPLES, "layout.xml"), folder)
+    for name in ("icon.png", "logo.jpg"):
+        shutil.copy(os.path.join(EXAMPLES, name), os.path.join(folder, "images"))
+    server = subprocess.Popen([INSPECT, "preview", "--serve", "--layout",
+                               os.path.join(folder, "layout.xml")], stdout=subprocess.PIPE,
+                              text=True)
+    try:
+        port = int(re.search(r"127\.0\.0\.1:(\d+)/", server.stdout.readline()).group(1))
+        check("missing-image" in page(port), "images no one names are missing")
+        with open(os.path.join(folder, ".branding-lint"), "w") as f:
+            f.write("dir = images\n")
+        check(wait_for(lambda: "live-problems" not in page(port)),
+              "the policy file's folder is used once it is written")
+        os.remove(os.path.join(folder, "images", "logo.jpg"))
+        check(wait_for(lambda: "missing-image" in page(port)),
+              "a removal in the policy file's folder is shown")
+
+        def version():
+            found = re.search(r'data-version="(\d+)"', page(port))
+            return int(found.group(1)) if found else -1
+        loaded = version()
+        shutil.copy(os.path.join(EXAMPLES, "logo.jpg"), os.path.join(folder, "images"))
+        check(wait_for(lambda: version() > loaded), "a save makes a new version")
+        # The page loaded before the save opens its stream only now: it is told at once.
+        with socket.create_connection(("127.0.0.1", port), timeout=3) as s:
+            s.sendall(get(f"/events?since={loaded}", f"127.0.0.1:{port}"))
+            got = b""
+            deadline = time.monotonic() + 0.4
+            while b"data: changed" not in got and time.monotonic() < deadline:
+                got += s.recv(4096)
+            check(b"data: changed" in got, f"a late stream is told of the save: {got!r}")
+    finally:
+        server.terminate()
+        server.wait(10)
+
+
 def check_module_place(work):
     """Without /proc/self/exe the module is looked for where it is installed, never in the
     working folder, whose module would run its code."""
@@ -225,6 +273,7 @@ def main():
         check(server.wait(10) == 0, "SIGTERM ends the server with status 0")
     try:
         check_watches(work)
+        check_follows(work)
         check_module_place(work)
     finally:
         shutil.rmtree(work)
