@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   cBP_FILE_WRITER writer("unused.bin");
   try {
-    writer.LoadLayoutText(layout, "layout.xml");
+    writer.AddLayout(vantu::branding_package::LayoutDocument(layout), "layout.xml");
     for (const auto& [path, content] : images) {
       bp::MemorySource source(content);
       writer.AddImage(source, path);

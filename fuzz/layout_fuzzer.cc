@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string document(reinterpret_cast<const char*>(data), size);
   cBP_FILE_WRITER writer("unused.bin");
   try {
-    writer.LoadLayoutText(document, "layout.xml");
+    writer.AddLayout(vantu::branding_package::LayoutDocument(document), "layout.xml");
   } catch (const cBP_EXCEPTION& e) {
     fuzz_support::Check(e.code == -503 || e.code == -506);
     fuzz_support::Check(writer.components.empty());

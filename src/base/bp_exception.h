@@ -22,3 +22,10 @@ class cBP_EXCEPTION : public std::runtime_error {
   // One of the cBP_ERROR_CODE values.
   int code;
 };
+
+// The output named is one of the run's inputs: nothing was written. The packager reports it as
+// any file error; the companion refuses it with a status of its own.
+class cBP_OUTPUT_IS_INPUT : public cBP_EXCEPTION {
+ public:
+  using cBP_EXCEPTION::cBP_EXCEPTION;
+};

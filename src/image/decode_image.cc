@@ -146,7 +146,7 @@ DecodedImage Result(int outcome, const char* message, std::uint32_t width, std::
   if (outcome == kDecoded) return {true, width, height, ""};
   if (outcome == kFailed) return {false, 0, 0, message};
   return {false, 0, 0,
-          std::to_string(width) + "x" + std::to_string(height) + " pixels, more than the " +
+          PixelSize(width, height) + " pixels, more than the " +
               std::to_string(kMaxDecodedPixels) + " decoded"};
 }
 

@@ -36,4 +36,8 @@ std::string_view ImageName(std::string_view path) {
   return separator == std::string_view::npos ? path : path.substr(separator + 1);
 }
 
+std::string PixelSize(std::uint64_t width, std::uint64_t height) {
+  return std::to_string(width) + "x" + std::to_string(height);
+}
+
 }  // namespace vantu::branding_package

@@ -29,6 +29,9 @@ std::optional<std::uint32_t> FormatOfExtension(std::string_view name);
 // "png" or "jpeg": the format as JSON and data: URIs name it.
 const char* FormatKey(std::uint32_t format);
 
+// "WxH", a size in pixels as every message writes it.
+std::string PixelSize(std::uint64_t width, std::uint64_t height);
+
 // The last component of path: everything behind the last "/" or "\", or the whole path.
 std::string_view ImageName(std::string_view path);
 

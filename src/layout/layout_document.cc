@@ -17,20 +17,11 @@
 
 namespace vantu::branding_package {
 
-LayoutFile ReadLayoutFile(const std::string& path) {
-  FileSource source(path);
-  if (!source.IsOpen()) {
-    LayoutFile file;
-    file.problem = LayoutFile::Problem::kCannotOpen;
-    file.reason = source.OpenFailure();
-    return file;
-  }
-  LayoutFile file = ReadLayout(source);
-  file.id = source.Id();
-  return file;
-}
 
-LayoutFile ReadLayout(ByteSource& source) {
+namespace {
+
+// The layout in source whole, refusing one longer than kMaxLayoutText.
+LayoutFile ReadWhole(ByteSource& source) {
   LayoutFile file;
   if (source.Size() > kMaxLayoutText) {
     file.problem = LayoutFile::Problem::kTooLarge;
@@ -42,6 +33,21 @@ LayoutFile ReadLayout(ByteSource& source) {
     file.reason = source.ReadFailure();
     file.text.clear();
   }
+  return file;
+}
+
+}  // namespace
+
+LayoutFile ReadLayoutFile(const std::string& path) {
+  FileSource source(path);
+  if (!source.IsOpen()) {
+    LayoutFile file;
+    file.problem = LayoutFile::Problem::kCannotOpen;
+    file.reason = source.OpenFailure();
+    return file;
+  }
+  LayoutFile file = ReadWhole(source);
+  file.id = source.Id();
   return file;
 }
 
@@ -80,6 +86,10 @@ LayoutDocument::LayoutDocument(std::string text)
 }
 
 LayoutDocument::~LayoutDocument() = default;
+
+const LayoutNode* LayoutDocument::Top() const {
+  return syntaxError_ ? nullptr : parsed_->tree.first_node();
+}
 
 std::optional<std::string> LayoutDocument::StoredText() const {
   if (syntaxError_) return std::nullopt;

@@ -32,9 +32,8 @@ struct LayoutFile {
 // Longest layout text a package can hold: its record size, n + 17, must fit 32 bits.
 constexpr std::uint64_t kMaxLayoutText = std::uint64_t{UINT32_MAX} - 17;
 
-// Reads the layout in source whole, refusing one longer than kMaxLayoutText.
-LayoutFile ReadLayout(ByteSource& source);
-// The same for the file at path.
+// Reads the layout file at path whole, refusing one longer than kMaxLayoutText: the one way a
+// layout is read; LayoutDocument the one way it is parsed.
 LayoutFile ReadLayoutFile(const std::string& path);
 
 // A layout text parsed once, as the packager parses it; it owns the text and the parse, and
@@ -93,6 +92,9 @@ class LayoutDocument {
   // The layout text the packager would store: the document printed as compact XML; none
   // after a syntax error or when it would not fit a layout record.
   std::optional<std::string> StoredText() const;
+  // The first top-level node of the parse, for the packager's own rule walk (ValidateLayout);
+  // null when there is none or the text does not parse.
+  const LayoutNode* Top() const;
   // Where a person finds offset: the path of the last element whose start tag begins at or
   // before it (at an end tag, of the element it closes), below the top element
   // ("about/line[3]/hyperlink"; the top element's own name for it), with an index where siblings

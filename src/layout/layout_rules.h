@@ -6,15 +6,9 @@
 #include <string_view>
 
 #include "layout/layout_model.h"
-
-namespace rapidxml {
-template <class Ch>
-class xml_node;
-}  // namespace rapidxml
+#include "layout/parse_layout.h"
 
 namespace vantu::branding_package {
-
-using LayoutNode = rapidxml::xml_node<char>;
 
 // The element's text as the client reads it: its first text run (CDATA does not count), the
 // pieces a comment or processing instruction splits it into joined.

@@ -51,30 +51,7 @@ std::string LayoutTooLargeMessage(const std::string& layoutPath) {
   return "layout too large for the package: " + layoutPath;
 }
 
-std::string ReadLayoutDocument(const std::string& layoutPath) {
-  LayoutFile file = ReadLayoutFile(layoutPath);
-  switch (file.problem) {
-    case LayoutFile::Problem::kNone:
-      break;
-    case LayoutFile::Problem::kCannotOpen:
-      throw cBP_EXCEPTION(BP_ERR_LAYOUT_UNREADABLE, "cannot open file " + layoutPath);
-    case LayoutFile::Problem::kCannotRead:
-      throw cBP_EXCEPTION(BP_ERR_LAYOUT_UNREADABLE, "cannot read file " + layoutPath);
-    case LayoutFile::Problem::kTooLarge:
-      throw cBP_EXCEPTION(BP_ERR_LAYOUT_UNREADABLE, LayoutTooLargeMessage(layoutPath));
-  }
-  return std::move(file.text);
-}
-
-void ParseLayoutDocument(std::string& document, rapidxml::xml_document<char>& parsed) {
-  try {
-    ParseLayout(document, parsed);
-  } catch (const LayoutSyntaxError& e) {
-    throw cBP_EXCEPTION(BP_ERR_MALFORMED, e.what());
-  }
-}
-
-void ApplyLayoutRules(const rapidxml::xml_node<char>* top, std::vector<std::string>& references) {
+void ApplyLayoutRules(const LayoutNode* top, std::vector<std::string>& references) {
   CheckLayoutRules(
       top,
       [&references](const auto& /*element*/, std::string_view name) {
@@ -95,11 +72,5 @@ std::optional<std::string> PrintCompact(const rapidxml::xml_document<char>& pars
   return text;
 }
 
-std::string PrintLayoutText(const rapidxml::xml_document<char>& parsed,
-                            const std::string& layoutPath) {
-  std::optional<std::string> text = PrintCompact(parsed);
-  if (!text) throw cBP_EXCEPTION(BP_ERR_LAYOUT_UNREADABLE, LayoutTooLargeMessage(layoutPath));
-  return std::move(*text);
-}
 
 }  // namespace vantu::branding_package

@@ -14,6 +14,10 @@ class xml_node;
 
 namespace vantu::branding_package {
 
+// An element or other node of a parsed layout: what the packager's rules walk. Its type stays
+// in layout/ and the packager's writer.
+using LayoutNode = rapidxml::xml_node<char>;
+
 // A document that is not well-formed: the parser's message and the byte offset it names.
 class LayoutSyntaxError : public std::runtime_error {
  public:

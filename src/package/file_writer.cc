@@ -20,30 +20,32 @@ cBP_FILE_WRITER::cBP_FILE_WRITER(std::string outputPath) : outputPath(std::move(
 cBP_FILE_WRITER::~cBP_FILE_WRITER() = default;
 
 void cBP_FILE_WRITER::LoadLayout(const std::string& layoutPath) {
-  LoadLayoutText(bp::ReadLayoutDocument(layoutPath), layoutPath);
-  if (auto id = bp::IdOfFile(layoutPath)) inputs_.push_back(*id);
-}
-
-void cBP_FILE_WRITER::LoadLayoutText(std::string text, const std::string& layoutPath) {
-  rapidxml::xml_document<char> parsed;
-  bp::ParseLayoutDocument(text, parsed);
-  ValidateLayout(parsed.first_node());
-  components.push_back(bp::MakeLayoutRecord(bp::PrintLayoutText(parsed, layoutPath)));
+  bp::LayoutFile file = bp::ReadLayoutFile(layoutPath);
+  switch (file.problem) {
+    case bp::LayoutFile::Problem::kNone:
+      break;
+    case bp::LayoutFile::Problem::kCannotOpen:
+      throw cBP_EXCEPTION(BP_ERR_LAYOUT_UNREADABLE, "cannot open file " + layoutPath);
+    case bp::LayoutFile::Problem::kCannotRead:
+      throw cBP_EXCEPTION(BP_ERR_LAYOUT_UNREADABLE, "cannot read file " + layoutPath);
+    case bp::LayoutFile::Problem::kTooLarge:
+      throw cBP_EXCEPTION(BP_ERR_LAYOUT_UNREADABLE, bp::LayoutTooLargeMessage(layoutPath));
+  }
+  AddLayout(bp::LayoutDocument(std::move(file.text)), layoutPath);
+  if (file.id) inputs_.push_back(*file.id);
 }
 
 void cBP_FILE_WRITER::AddLayout(const bp::LayoutDocument& document, const std::string& layoutPath) {
-  if (const auto& error = document.SyntaxError())
+  if (const auto& error = document.SyntaxError()) {
     throw cBP_EXCEPTION(BP_ERR_MALFORMED, error->what());
-  for (const auto& reference : document.References()) references.push_back(reference.name);
-  if (!document.Violations().empty()) {
-    throw cBP_EXCEPTION(BP_ERR_LAYOUT_RULE, document.Violations().front().message);
   }
+  ValidateLayout(document.Top());
   std::optional<std::string> text = document.StoredText();
   if (!text) throw cBP_EXCEPTION(BP_ERR_LAYOUT_UNREADABLE, bp::LayoutTooLargeMessage(layoutPath));
   components.push_back(bp::MakeLayoutRecord(*text));
 }
 
-void cBP_FILE_WRITER::ValidateLayout(const rapidxml::xml_node<char>* top) {
+void cBP_FILE_WRITER::ValidateLayout(const bp::LayoutNode* top) {
   bp::ApplyLayoutRules(top, references);
 }
 

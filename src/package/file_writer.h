@@ -12,11 +12,6 @@
 #include "package/component_wrapper.h"
 #include "package/records.h"
 
-namespace rapidxml {
-template <class Ch>
-class xml_node;
-}  // namespace rapidxml
-
 // The packager's build: each member hands over to the layout, image, package and digest
 // stages; the members and their order of checks are what callers rely on.
 class cBP_FILE_WRITER {
@@ -29,13 +24,11 @@ class cBP_FILE_WRITER {
 
   // Reads, parses and validates the layout file and appends the layout record.
   void LoadLayout(const std::string& layoutPath);
-  // The same on a layout text in memory; layoutPath only names it in messages.
-  void LoadLayoutText(std::string text, const std::string& layoutPath);
-  // The same on a layout already parsed, as LoadLayoutText would parse its text.
+  // The same on a layout already read and parsed; layoutPath only names it in messages.
   void AddLayout(const vantu::branding_package::LayoutDocument& document,
                  const std::string& layoutPath);
   // Applies the layout rules to the first top-level node (or null), collecting references.
-  void ValidateLayout(const rapidxml::xml_node<char>* top);
+  void ValidateLayout(const vantu::branding_package::LayoutNode* top);
   // Reads one PNG or JPEG file, appends its name to resources and its record to components.
   void AddImage(const std::string& imagePath);
   // The same on an image in source; imagePath gives its name and names it in messages.

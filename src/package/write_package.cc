@@ -64,7 +64,7 @@ std::optional<std::string> WritePackageFile(const std::string& path,
 
   ReplacedFile output(path, Mode::kBinary, inputs);
   if (output.Failure() == OpenFailure::kIsInput) {
-    throw cBP_EXCEPTION(BP_ERR_FILE, kOutputIsInput + path);
+    throw cBP_OUTPUT_IS_INPUT(BP_ERR_FILE, kOutputIsInput + path);
   }
   if (!output.IsOpen()) throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to open Output file: " + path);
   output.Reserve(packageSize);

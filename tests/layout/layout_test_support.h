@@ -18,7 +18,7 @@ inline std::string LayoutWithAbout(const std::string& body) {
 
 // Loads xml into writer as the layout file would be.
 inline void LoadInto(cBP_FILE_WRITER& writer, const std::string& xml) {
-  writer.LoadLayoutText(xml, "layout.xml");
+  writer.AddLayout(vantu::branding_package::LayoutDocument(xml), "layout.xml");
 }
 
 // The layout text stored for xml.

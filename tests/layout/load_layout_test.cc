@@ -111,7 +111,7 @@ TEST(LoadLayout, EveryTopLevelNodeIsPrinted) {
 TEST(LoadLayout, ZeroByteEndsTheDocument) {
   std::string xml = WithAppName("n") + '\0' + "garbage <";
   cBP_FILE_WRITER writer("unused.bin");
-  writer.LoadLayoutText(xml, "layout.xml");
+  writer.AddLayout(vantu::branding_package::LayoutDocument(xml), "layout.xml");
   EXPECT_EQ(writer.components.at(0)->size, WithAppName("n").size() + 17);
 }
 

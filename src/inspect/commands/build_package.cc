@@ -80,10 +80,12 @@ int BuildFromLayout(const std::string& layoutPath, const BuildOptions& options, 
     for (const FileId& id : inputs) writer.AddInput(id);
     writer.WritePackage();
     hash = writer.GetPackageHash();
+  } catch (const cBP_OUTPUT_IS_INPUT& e) {
+    err << Shown(e.what()) << std::endl;
+    return static_cast<int>(Status::kRefused);
   } catch (const cBP_EXCEPTION& e) {
-    const std::string message = e.what();
-    err << Shown(message) << std::endl;
-    return static_cast<int>(message.rfind(kOutputIsInput, 0) == 0 ? Status::kRefused : Status::kIo);
+    err << Shown(e.what()) << std::endl;
+    return static_cast<int>(Status::kIo);
   }
   out << "Output file: " << Shown(options.output) << '\n' << "Hash: " << hash << std::endl;
   return 0;

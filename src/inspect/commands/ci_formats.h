@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/folder_of.h"
 #include "inspect/model/findings.h"
 #include "inspect/model/tool_table.h"
 
@@ -31,9 +32,5 @@ std::string SarifLog(const std::vector<Finding>& findings, const SarifRun& run);
 // One GitHub Actions workflow command a finding ("::warning file=F,line=L,col=C,title=ID::
 // message"), notes as notices.
 std::string GithubAnnotations(const std::vector<Finding>& findings);
-
-// path as a URI reference: every byte but letters, digits, "-._~/" percent-encoded; an
-// absolute path as a file: URI.
-std::string PathUri(std::string_view path);
 
 }  // namespace vantu::branding_package

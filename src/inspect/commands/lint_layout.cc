@@ -146,9 +146,9 @@ bool ReportPolicy(const CheckedLayout& checked, std::ostream& err) {
 
 int LintLayout(const std::string& layoutPath, const std::vector<std::string>& imagePaths,
                const LintOptions& options, std::ostream& out, std::ostream& err) {
-  std::string text;
-  if (!ReadLayoutText(layoutPath, text, err)) return static_cast<int>(Status::kIo);
-  return LintLayout(layoutPath, std::move(text), imagePaths, options, out, err);
+  LayoutFile file = ReadLayoutFile(layoutPath);
+  if (auto fault = LayoutFault(file)) return ReportFault(err, layoutPath, *fault);
+  return LintLayout(layoutPath, std::move(file.text), imagePaths, options, out, err);
 }
 
 int LintLayout(const std::string& layoutPath, std::string text,

@@ -307,7 +307,7 @@ void Facts(const PreviewFacts& facts, std::string& page) {
     const ImageFacts& image = shown.facts;
     page += "<tr class=\"image-fact\"><td class=\"name\">" + Escaped(image.name) +
             "</td><td class=\"number\">" + FormatName(image.format) + "</td><td class=\"number\">" +
-            std::to_string(image.decoded.width) + "x" + std::to_string(image.decoded.height) +
+            PixelSize(image.decoded.width, image.decoded.height) +
             "</td><td class=\"number\">" + std::to_string(image.size) + "</td></tr>";
   }
   page += "</table></section>\n<section class=\"part facts\"><h2>Lint findings</h2>";

@@ -17,9 +17,9 @@ namespace vantu::branding_package {
 
 int ListReferences(const std::string& layoutPath, const RefsOptions& options, std::ostream& stdOut,
                    std::ostream& err) {
-  std::string text;
-  if (!ReadLayoutText(layoutPath, text, err)) return static_cast<int>(Status::kIo);
-  const LayoutDocument document(std::move(text));
+  LayoutFile file = ReadLayoutFile(layoutPath);
+  if (auto fault = LayoutFault(file)) return ReportFault(err, layoutPath, *fault);
+  const LayoutDocument document(std::move(file.text));
   // Reported as lint reports them, from the one catalogue.
   std::vector<Finding> findings;
   auto report = [&](std::size_t at, FindingId id, std::string message) {

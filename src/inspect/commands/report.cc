@@ -60,16 +60,6 @@ std::optional<Fault> LayoutFault(const LayoutFile& file) {
   return std::nullopt;
 }
 
-bool ReadLayoutText(const std::string& layoutPath, std::string& text, std::ostream& err) {
-  LayoutFile file = ReadLayoutFile(layoutPath);
-  if (auto fault = LayoutFault(file)) {
-    ReportFault(err, layoutPath, *fault);
-    return false;
-  }
-  text = std::move(file.text);
-  return true;
-}
-
 int WriteWhole(const std::string& content, const std::string& outputPath,
                const std::vector<FileId>& inputs, const char* what, std::ostream& err) {
   ReplacedFile output(outputPath, Mode::kBinary, inputs);

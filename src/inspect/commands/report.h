@@ -33,10 +33,6 @@ void PrintFindings(std::ostream& out, const std::vector<Finding>& findings);
 // large); none when it was read.
 std::optional<Fault> LayoutFault(const LayoutFile& file);
 
-// Reads the layout document at layoutPath into text; on a failure reports its fault on err
-// and returns false.
-bool ReadLayoutText(const std::string& layoutPath, std::string& text, std::ostream& err);
-
 // Writes content to outputPath whole or not at all, never over one of inputs; on a failure
 // reports it on err ("PATH: is also an input, not overwriting it", status 8, or "PATH: cannot
 // write WHAT: reason", status 2) and returns the status, else 0.

@@ -72,24 +72,6 @@ std::string Result(const Finding& f, const std::optional<std::string>& root) {
 
 }  // namespace
 
-std::string PathUri(std::string_view path) {
-  std::string uri = path.substr(0, 1) == "/" ? "file://" : "";
-  for (const char c : path) {
-    const auto byte = static_cast<unsigned char>(c);
-    const bool plain = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
-                       (byte >= '0' && byte <= '9') || c == '-' || c == '.' || c == '_' ||
-                       c == '~' || c == '/';
-    if (plain) {
-      uri += c;
-    } else {
-      char escaped[4];
-      std::snprintf(escaped, sizeof escaped, "%%%02X", byte);
-      uri += escaped;
-    }
-  }
-  return uri;
-}
-
 std::string SarifLog(const std::vector<Finding>& findings, const SarifRun& run) {
   std::string results = "[";
   for (const Finding& f : findings)

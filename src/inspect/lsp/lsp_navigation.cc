@@ -35,10 +35,10 @@ std::string ImageHover(const Analysis& analysis, const LayoutDocument::Reference
   if (!facts.decoded.ok) return text;
   const auto [w, h] = ShownSize(facts.decoded.width, facts.decoded.height, reference.appIcon);
   const bool scaled = w != facts.decoded.width || h != facts.decoded.height;
-  text += reference.appIcon ? "\n\nThe title bar shows it at " + Size(w, h)
-                            : "\n\nThe About box draws it " + Size(w, h);
+  text += reference.appIcon ? "\n\nThe title bar shows it at " + PixelSize(w, h)
+                            : "\n\nThe About box draws it " + PixelSize(w, h);
   return text +
-         (scaled ? ", scaled down from " + Size(facts.decoded.width, facts.decoded.height)
+         (scaled ? ", scaled down from " + PixelSize(facts.decoded.width, facts.decoded.height)
                  : ", its own size") +
          ".";
 }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "base/folder_of.h"
 #include "base/utf8.h"
 
 namespace vantu::branding_package {
@@ -86,23 +87,9 @@ std::string_view LineBreakOf(std::string_view text) {
 }
 
 std::string FileUri(const std::string& path) {
-  std::string absolute = path;
   std::error_code error;
   const std::filesystem::path cwd = std::filesystem::current_path(error);
-  if (!error && (absolute.empty() || absolute[0] != '/')) absolute = (cwd / path).string();
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string uri = "file://";
-  for (const char c : absolute) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (std::isalnum(byte) != 0 || c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
-      uri += c;
-    } else {
-      uri += '%';
-      uri += kHex[byte >> 4];
-      uri += kHex[byte & 15];
-    }
-  }
-  return uri;
+  return PathUri(!error && (path.empty() || path[0] != '/') ? (cwd / path).string() : path);
 }
 
 std::optional<std::string> PathOfUri(std::string_view uri) {

@@ -58,8 +58,6 @@ void CheckLayoutText(const std::string& file, const LayoutDocument& document,
 // logo at most this wide.
 constexpr std::uint32_t kIconShownHeight = 32;
 constexpr std::uint32_t kLogoShownWidth = 606;
-// "WxH", a size in pixels as messages write it.
-std::string Size(std::uint64_t width, std::uint64_t height);
 
 // The pixel size the client draws an image of width x height at, keeping its shape: an app
 // icon kIconShownHeight high (one no higher at its own size), a logo at most kLogoShownWidth

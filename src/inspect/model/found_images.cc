@@ -4,6 +4,8 @@
 
 #include <set>
 
+#include "base/folder_of.h"
+
 #include "inspect/model/checks.h"
 
 namespace vantu::branding_package {
@@ -11,9 +13,7 @@ namespace vantu::branding_package {
 std::vector<std::string> ImageFolders(const std::string& layoutPath,
                                       const std::vector<std::string>& dirs) {
   if (!dirs.empty()) return dirs;
-  const std::size_t slash = layoutPath.rfind('/');
-  if (slash == std::string::npos) return {""};  // the working folder, named as the layout is
-  return {slash == 0 ? "/" : layoutPath.substr(0, slash)};
+  return {FolderOf(layoutPath)};
 }
 
 std::vector<std::string> ImageFolders(const std::string& layoutPath,
@@ -29,8 +29,7 @@ FoundImages FindImages(const LayoutDocument& document, const std::vector<std::st
     if (ReferenceHoldsFolder(reference.name) || !seen.insert(reference.name).second) continue;
     bool there = false;
     for (const std::string& folder : folders) {
-      const std::string path =
-          (folder.empty() || folder.back() == '/' ? folder : folder + "/") + reference.name;
+      const std::string path = InFolder(folder, reference.name);
       struct stat status {};
       if (stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
         found.paths.push_back(path);

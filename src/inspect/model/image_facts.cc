@@ -1,6 +1,7 @@
 #include "inspect/model/image_facts.h"
 
 #include "digest/sha256.h"
+#include "image/image_format.h"
 
 namespace vantu::branding_package {
 
@@ -44,7 +45,7 @@ std::optional<ImageFacts> LearnImage(ByteSource& source, ImageFacts image, Learn
 
 std::string PixelsText(const ImageFacts& image) {
   if (!image.decoded.ok) return "does not decode";
-  return std::to_string(image.decoded.width) + "x" + std::to_string(image.decoded.height) +
+  return PixelSize(image.decoded.width, image.decoded.height) +
          " pixels";
 }
 

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "image/image_format.h"
 #include "inspect/model/checks.h"
 #include "inspect/model/schema_check.h"
 #include "inspect/model/suppressions.h"
@@ -71,17 +72,17 @@ std::vector<std::pair<std::size_t, std::string>> ShownSmaller(
     if (icon && h > kIconShownHeight && (w > kIconLargest || h > kIconLargest || w != h)) {
       const bool large = w > kIconLargest || h > kIconLargest;
       const std::string why =
-          std::string(large ? "larger than " + Size(kIconLargest, kIconLargest) : "") +
+          std::string(large ? "larger than " + PixelSize(kIconLargest, kIconLargest) : "") +
           (large && w != h ? " and " : "") + (w != h ? "not square" : "");
-      notes.emplace_back(reference.offset, "the app icon " + reference.name + " is " + Size(w, h) +
+      notes.emplace_back(reference.offset, "the app icon " + reference.name + " is " + PixelSize(w, h) +
                                                " pixels, " + why +
                                                ": the preview's title bar shows it at " +
-                                               Size(ShownSize(w, h, true).first, kIconShownHeight));
+                                               PixelSize(ShownSize(w, h, true).first, kIconShownHeight));
     } else if (!icon && w > std::uint64_t{kLogoShownWidth} * kLogoMostScaled) {
       notes.emplace_back(reference.offset,
-                         "the logo " + reference.name + " is " + Size(w, h) +
+                         "the logo " + reference.name + " is " + PixelSize(w, h) +
                              " pixels: the preview's About box shows it at most " +
-                             Size(kLogoShownWidth, ShownSize(w, h, false).second) +
+                             PixelSize(kLogoShownWidth, ShownSize(w, h, false).second) +
                              ", scaled down more than " + std::to_string(kLogoMostScaled) +
                              " times");
     }
@@ -228,10 +229,6 @@ std::pair<std::uint64_t, std::uint64_t> ShownSize(std::uint64_t width, std::uint
     return {kLogoShownWidth, scaled(height, kLogoShownWidth, width)};
   }
   return {width, height};
-}
-
-std::string Size(std::uint64_t width, std::uint64_t height) {
-  return std::to_string(width) + "x" + std::to_string(height);
 }
 
 }  // namespace vantu::branding_package

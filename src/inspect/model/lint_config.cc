@@ -11,6 +11,7 @@
 
 #include "base/ascii.h"
 #include "base/byte_source.h"
+#include "base/folder_of.h"
 #include "base/nearest.h"
 #include "base/shown.h"
 #include "base/trust.h"
@@ -25,25 +26,20 @@ bool Exists(const std::string& path) {
   return lstat(path.c_str(), &status) == 0;
 }
 
-// The folder of path ("" for the working folder), with its '/'.
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? "" : path.substr(0, slash + 1);
-}
 
 }  // namespace
 
 std::optional<std::string> FindConfig(const std::string& inputPath) {
   std::string folder = FolderOf(inputPath);
   for (int depth = 0; depth < 256; ++depth) {
-    const std::string candidate = folder + kConfigName;
+    const std::string candidate = InFolder(folder, kConfigName);
     if (Exists(candidate)) return candidate;
-    if (Exists(folder + ".git")) return std::nullopt;
+    if (Exists(InFolder(folder, ".git"))) return std::nullopt;
     // Up one: a relative folder gains "../" until the root is reached.
     char resolved[PATH_MAX];
     if (realpath(folder.empty() ? "." : folder.c_str(), resolved) == nullptr) return std::nullopt;
     if (std::string(resolved) == "/") return std::nullopt;
-    folder += "../";
+    folder = InFolder(folder, "..");
     struct stat parent {};
     if (stat(folder.c_str(), &parent) != 0 || parent.st_uid != geteuid() || Untrusted(parent)) {
       return std::nullopt;
@@ -119,7 +115,7 @@ std::variant<LintConfig, std::string> ParseConfig(const std::string& text,
       return where + "expected KEY = VALUE (allow, deny or dir)";
     }
     if (key == "dir") {
-      config.dirs.push_back(value.front() == '/' ? value : FolderOf(path) + value);
+      config.dirs.push_back(value.front() == '/' ? value : InFolder(FolderOf(path), value));
       continue;
     }
     if (key != "allow" && key != "deny") {

@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "base/descriptor.h"
+#include "base/folder_of.h"
 #include "base/shared_library.h"
 #include "base/shown.h"
 #include "base/trust.h"
@@ -53,7 +54,7 @@ std::optional<std::string> UntrustedModule(const std::string& path) {
   struct stat status {};
   if (stat(path.c_str(), &status) != 0) return std::nullopt;  // the loader says why
   if (auto why = Untrusted(status)) return path + ": not loaded: it is " + *why;
-  if (auto why = UntrustedFolder(std::filesystem::path(path).parent_path().string())) {
+  if (auto why = UntrustedFolder(FolderOf(path))) {
     return path + ": not loaded: it is " + *why;
   }
   return std::nullopt;
@@ -153,9 +154,9 @@ class FolderWatch {
   std::map<std::string, int> watches_;  // folder, its watch
 };
 
-// The folder path is in ("." for a bare name).
-std::string FolderOf(const std::string& path) {
-  const std::string folder = std::filesystem::path(path).parent_path().string();
+// The folder path is in, as inotify takes it ("." for a bare name).
+std::string WatchedFolderOf(const std::string& path) {
+  const std::string folder = FolderOf(path);
   return folder.empty() ? "." : folder;
 }
 
@@ -174,12 +175,12 @@ int ServePreview(const std::string& layoutPath, const std::vector<std::string>& 
   FolderWatch watch;
   // A file given as a link is saved where the link leads: that folder is watched too.
   auto watchFile = [&](const std::string& path) {
-    watched.insert(FolderOf(path));
+    watched.insert(WatchedFolderOf(path));
     names.insert(std::filesystem::path(path).filename().string());
     std::error_code error;
     const std::filesystem::path target = std::filesystem::canonical(path, error);
     if (!error) {
-      watched.insert(FolderOf(target.string()));
+      watched.insert(WatchedFolderOf(target.string()));
       names.insert(target.filename().string());
     }
   };
