@@ -12,7 +12,6 @@ namespace {
 
 using vantu::branding_package::IsClientLink;
 using vantu::branding_package::PreviewFacts;
-using vantu::branding_package::PreviewImage;
 using vantu::branding_package::PreviewItem;
 using vantu::branding_package::PreviewLine;
 using vantu::branding_package::PreviewModel;
@@ -71,7 +70,7 @@ TEST(PreviewPage, LayoutTextIsNeverMarkup) {
                          {{PreviewItem::Kind::kText, hostile, ""},
                           {PreviewItem::Kind::kHyperlink, hostile, "javascript:x"},
                           {PreviewItem::Kind::kLogo, hostile, ""}}});
-  const PreviewFacts facts{hostile, 1, hostile, true, {}, {}};
+  const PreviewFacts facts{hostile, 1, hostile, true, {}, {}, {}};
   const std::string page = RenderPreviewPage(model, facts);
   EXPECT_EQ(page.find("<script"), std::string::npos);
   EXPECT_EQ(page.find("onclick"), std::string::npos);
@@ -92,11 +91,12 @@ TEST(PreviewPage, EachImageIsEmbeddedOnce) {
   model.lines.assign(300, PreviewLine{"left", {{PreviewItem::Kind::kLogo, "b.png", ""}}});
   const std::string a(3000, 'a');
   const std::string b(3000, 'b');
-  PreviewFacts facts{"x", 1, "", true, {}, {}};
-  auto image = [](const char* name, const std::string& bytes) {
-    return PreviewImage{{name, 0, bytes.size(), {true, 1, 1, ""}, "", 0, 0}, bytes};
+  const std::string package = a + b;
+  PreviewFacts facts{"x", 1, "", true, {}, package, {}};
+  auto image = [](const char* name, std::uint64_t at) {
+    return vantu::branding_package::ImageFacts{name, 0, 3000, {true, 1, 1, ""}, "", 0, at};
   };
-  facts.images = {image("a.png", a), image("b.png", b), image("b.png", a)};
+  facts.images = {image("a.png", 0), image("b.png", 3000), image("b.png", 0)};
   const std::string page = RenderPreviewPage(model, facts);
   EXPECT_LT(page.size(), 150'000u);  // 1.2 MB with the data in every drawing
   std::size_t drawings = 0;
@@ -140,8 +140,8 @@ TEST(PreviewPage, TextNeverMakesAnElementOrAttribute) {
                           {PreviewItem::Kind::kHyperlink, hostile, hostile},
                           {PreviewItem::Kind::kLogo, hostile, ""},
                           {PreviewItem::Kind::kLogo, "missing" + hostile, ""}}});
-  PreviewFacts facts{
-      hostile, 1, hostile, false, {{{hostile, 0, 1, {true, 1, 1, ""}, "", 0, 0}, hostile}}, {}};
+  PreviewFacts facts{hostile, 1, hostile, false, {{hostile, 0, 1, {true, 1, 1, ""}, "", 0, 0}},
+                     hostile, {}};
   facts.findings.push_back(
       {&vantu::branding_package::Kind(vantu::branding_package::FindingId::kSchema), hostile, 1, 2,
        vantu::branding_package::kNoOffset, hostile});

@@ -28,17 +28,11 @@ int WritePage(const std::string& page, const std::string& outputPath,
   return 0;
 }
 
-// The facts of a package read whole from source, its images' bytes included.
-std::optional<Fault> Facts(ByteSource& source, const PackageContents& contents,
-                           PreviewFacts& facts) {
-  facts.packageSize = contents.fileSize;
-  facts.sha256 = contents.sha256;
-  for (const ImageFacts& stored : contents.images) {
-    PreviewImage image{stored, std::string(stored.size, '\0')};
-    if (!source.ReadAt(stored.dataOffset, image.bytes.data(), stored.size)) {
-      return Fault{Status::kIo, stored.dataOffset, "cannot read the file: " + source.ReadFailure()};
-    }
-    facts.images.push_back(std::move(image));
+// The whole of source, which the page's images are drawn from.
+std::optional<Fault> ReadWhole(ByteSource& source, std::string& bytes) {
+  bytes.resize(static_cast<std::size_t>(source.Size()));
+  if (!source.ReadAll(bytes.data(), source.Size())) {
+    return Fault{Status::kIo, kNoOffset, "cannot read the file: " + source.ReadFailure()};
   }
   return std::nullopt;
 }
@@ -59,12 +53,20 @@ int PreviewPackage(const std::string& path, const std::string& outputPath, std::
   const PackageContents contents = ReadPackageContents(source, FileDigest::kFirst);
   if (contents.fault) return ReportFault(err, path, *contents.fault);
   const LayoutDocument document(contents.layoutText);
-  PreviewFacts facts{path, 0, "", true, {}, PackageFindings(contents, document, path)};
+  PreviewFacts facts{path,
+                     contents.fileSize,
+                     contents.sha256,
+                     true,
+                     contents.images,
+                     {},
+                     PackageFindings(contents, document, path)};
   if (const int status = StatusOf(facts.findings, false)) {
     PrintFindings(err, facts.findings);
     return status;
   }
-  if (auto fault = Facts(source, contents, facts)) return ReportFault(err, path, *fault);
+  std::string package;
+  if (auto fault = ReadWhole(source, package)) return ReportFault(err, path, *fault);
+  facts.package = package;
   return WritePage(RenderPreviewPage(ReadPreviewModel(document), facts), outputPath, {source.Id()},
                    out, err);
 }
@@ -98,7 +100,7 @@ LayoutPreview MakeLayoutPreview(CheckSession& session, const std::string& layout
     return refused(checked.report.status);
   }
   const LayoutDocument& document = *checked.document;
-  PreviewFacts facts{layoutPath, 0, "", false, {}, checked.report.findings};
+
   cBP_FILE_WRITER writer("");
   writer.AddLayout(document, layoutPath);
   // Lint read each image into the record the packager stores; the writer takes it.
@@ -109,16 +111,16 @@ LayoutPreview MakeLayoutPreview(CheckSession& session, const std::string& layout
     if (image.id) preview.inputs.push_back(*image.id);
   }
   const std::string package = EncodePackage(writer.components);
-  MemorySource built(package);
+  MemorySource built(package);  // the page's images are drawn from these bytes
   // Lint decoded and digested each image: the package's reading learns nothing again.
   PackageContents contents = ReadPackageContents(built, FileDigest::kFirst, Learn::kNothing);
   for (std::size_t i = 0; i < contents.images.size() && i < learnt.size(); ++i) {
     contents.images[i].decoded = learnt[i].decoded;
     contents.images[i].sha256 = learnt[i].sha256;
   }
-  std::optional<Fault> fault = contents.fault;
-  if (!fault) fault = Facts(built, contents, facts);
-  if (fault) return refused(ReportFault(report, layoutPath, *fault));
+  if (contents.fault) return refused(ReportFault(report, layoutPath, *contents.fault));
+  const PreviewFacts facts{layoutPath,      contents.fileSize, contents.sha256,        false,
+                           contents.images, package,           checked.report.findings};
   preview.page = RenderPreviewPage(ReadPreviewModel(document), facts, kind);
   return preview;
 }

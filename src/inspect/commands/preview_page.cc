@@ -109,7 +109,7 @@ std::string Escaped(const std::string& text) {
   return out;
 }
 
-std::string Base64(const std::string& bytes) {
+std::string Base64(std::string_view bytes) {
   static constexpr char kAlphabet[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string out;
@@ -139,13 +139,13 @@ std::string Base64(const std::string& bytes) {
 // The images by name, each name's first image as the client finds it.
 class ImageIndex {
  public:
-  explicit ImageIndex(const std::vector<PreviewImage>& images) : images_(images) {
-    for (std::size_t i = 0; i < images.size(); ++i) byName_.emplace(images[i].facts.name, i);
+  explicit ImageIndex(const std::vector<ImageFacts>& images) : images_(images) {
+    for (std::size_t i = 0; i < images.size(); ++i) byName_.emplace(images[i].name, i);
   }
   // The first image called name, or null.
   const ImageFacts* Find(const std::string& name) const {
     const auto found = byName_.find(name);
-    return found == byName_.end() ? nullptr : &images_[found->second].facts;
+    return found == byName_.end() ? nullptr : &images_[found->second];
   }
   // The mark a style rule shows beside a logo called name when it is scaled down.
   std::string ScaledMark(const std::string& name) const {
@@ -161,7 +161,7 @@ class ImageIndex {
     if (found == byName_.end()) {
       return "<span class=\"missing\">[no image " + Escaped(name) + "]</span>";
     }
-    const DecodedImage& image = images_[found->second].facts.decoded;
+    const DecodedImage& image = images_[found->second].decoded;
     const std::string width = std::to_string(image.width);
     const std::string height = std::to_string(image.height);
     return std::string("<svg class=\"picture ") + role + "\" role=\"img\" aria-label=\"" +
@@ -171,7 +171,7 @@ class ImageIndex {
   }
 
  private:
-  const std::vector<PreviewImage>& images_;
+  const std::vector<ImageFacts>& images_;
   std::unordered_map<std::string, std::size_t> byName_;
 };
 
@@ -200,14 +200,17 @@ std::string ScaledStyle(const PreviewModel& model, const ImageIndex& images) {
 }
 
 // Every image's data, once, for the drawings to refer to.
-void ImageData(const std::vector<PreviewImage>& images, std::string& page) {
+void ImageData(const std::vector<ImageFacts>& images, std::string_view package, std::string& page) {
   page += "<svg class=\"image-data\" width=\"0\" height=\"0\" aria-hidden=\"true\"><defs>";
   for (std::size_t i = 0; i < images.size(); ++i) {
-    const ImageFacts& image = images[i].facts;
+    const ImageFacts& image = images[i];
     page += "<image id=\"image-" + std::to_string(i) + "\" data-name=\"" + Escaped(image.name) +
             "\" width=\"" + std::to_string(image.decoded.width) + "\" height=\"" +
             std::to_string(image.decoded.height) + "\" href=\"data:image/" +
-            FormatKey(image.format) + ";base64," + Base64(images[i].bytes) + "\"/>";
+            FormatKey(image.format) + ";base64," +
+            Base64(package.substr(static_cast<std::size_t>(image.dataOffset),
+                                  static_cast<std::size_t>(image.size))) +
+            "\"/>";
   }
   page += "</defs></svg>\n";
 }
@@ -303,12 +306,11 @@ void Facts(const PreviewFacts& facts, std::string& page) {
   page +=
       "</table></section>\n<section class=\"part facts\"><h2>Images</h2><table>"
       "<tr><th>Name</th><th>Format</th><th>Pixels</th><th>Bytes</th></tr>";
-  for (const PreviewImage& shown : facts.images) {
-    const ImageFacts& image = shown.facts;
+  for (const ImageFacts& image : facts.images) {
     page += "<tr class=\"image-fact\"><td class=\"name\">" + Escaped(image.name) +
             "</td><td class=\"number\">" + FormatName(image.format) + "</td><td class=\"number\">" +
-            PixelSize(image.decoded.width, image.decoded.height) +
-            "</td><td class=\"number\">" + std::to_string(image.size) + "</td></tr>";
+            PixelSize(image.decoded.width, image.decoded.height) + "</td><td class=\"number\">" +
+            std::to_string(image.size) + "</td></tr>";
   }
   page += "</table></section>\n<section class=\"part facts\"><h2>Lint findings</h2>";
   if (facts.findings.empty()) page += "<p>None.</p>";
@@ -386,7 +388,7 @@ std::string RenderPreviewPage(const PreviewModel& model, const PreviewFacts& fac
   std::string page = Head("Branding preview: " + model.appName, kind) + kStyle + SizedStyle() +
                      ScaledStyle(model, images) + "</style></head>\n<body><main>\n";
   const Marks marks(facts.findings, facts.source);
-  ImageData(facts.images, page);
+  ImageData(facts.images, facts.package, page);
   page += "<h1>Branding preview: " + Escaped(facts.source) + "</h1>\n<div class=\"drawing\">\n";
   page +=
       "<section class=\"part\"><h2>Client window: title bar and toolbar menu</h2>"

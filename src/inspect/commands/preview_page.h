@@ -13,11 +13,12 @@ namespace vantu::branding_package {
 
 // The facts beside the drawing.
 struct PreviewFacts {
-  std::string source;                // the package or layout the page was made from
-  std::uint64_t packageSize;         // of the package, or of the one the layout would make
-  std::string sha256;                // likewise
-  bool built;                        // false: the layout's package, computed, not read
-  std::vector<PreviewImage> images;  // in package order
+  std::string source;              // the package or layout the page was made from
+  std::uint64_t packageSize;       // of the package, or of the one the layout would make
+  std::string sha256;              // likewise
+  bool built;                      // false: the layout's package, computed, not read
+  std::vector<ImageFacts> images;  // in package order
+  std::string_view package;        // the package's bytes, each image's data at its offset
   std::vector<Finding> findings;
 };
 

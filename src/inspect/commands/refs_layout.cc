@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/file_id.h"
+#include "base/folder_of.h"
 #include "base/shown.h"
 #include "inspect/commands/commands.h"
 #include "inspect/commands/make_rule.h"
@@ -58,13 +59,13 @@ int ListReferences(const std::string& layoutPath, const RefsOptions& options, st
     const std::vector<std::string> folders = ImageFolders(
         layoutPath, options.dir.empty() ? std::vector<std::string>{} : std::vector{options.dir},
         policy.dirs);
-    const FoundImages found = FindImages(document, folders);
+    std::vector<std::string> missing;
+    const std::vector<std::string> found = FindImages(document, folders, &missing);
     std::vector<std::string> files = {layoutPath};
     if (policy.configPath) files.push_back(ConfigPrerequisite(*policy.configPath));
-    files.insert(files.end(), found.paths.begin(), found.paths.end());
+    files.insert(files.end(), found.begin(), found.end());
     // One not found yet is named where build would look first: it rebuilds once it is there.
-    const std::string first = folders.front().empty() ? "" : folders.front() + "/";
-    for (const std::string& name : found.missing) files.push_back(first + name);
+    for (const std::string& name : missing) files.push_back(InFolder(folders.front(), name));
     if (!PrintDepfileRule(*options.depfile, files, out, err)) {
       return static_cast<int>(Status::kRefused);
     }

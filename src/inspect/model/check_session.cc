@@ -32,7 +32,7 @@ CheckedLayout CheckSession::Check(const std::string& path, std::string text,
   std::vector<std::string> paths = images;
   if (images.empty()) {
     checked.folders = ImageFolders(path, request_.dirs, checked.policy.dirs);
-    paths = FindImages(*checked.document, checked.folders).paths;
+    paths = FindImages(*checked.document, checked.folders);
   }
   const Policy& policy = checked.policy.policy;
   checked.report = MakeLintReport(

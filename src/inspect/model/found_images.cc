@@ -22,8 +22,10 @@ std::vector<std::string> ImageFolders(const std::string& layoutPath,
   return ImageFolders(layoutPath, !commandLine.empty() ? commandLine : policyFile);
 }
 
-FoundImages FindImages(const LayoutDocument& document, const std::vector<std::string>& folders) {
-  FoundImages found;
+std::vector<std::string> FindImages(const LayoutDocument& document,
+                                    const std::vector<std::string>& folders,
+                                    std::vector<std::string>* missing) {
+  std::vector<std::string> found;
   std::set<std::string> seen;
   for (const LayoutDocument::Reference& reference : document.References()) {
     if (ReferenceHoldsFolder(reference.name) || !seen.insert(reference.name).second) continue;
@@ -32,12 +34,12 @@ FoundImages FindImages(const LayoutDocument& document, const std::vector<std::st
       const std::string path = InFolder(folder, reference.name);
       struct stat status {};
       if (stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
-        found.paths.push_back(path);
+        found.push_back(path);
         there = true;
         break;
       }
     }
-    if (!there) found.missing.push_back(reference.name);
+    if (!there && missing != nullptr) missing->push_back(reference.name);
   }
   return found;
 }

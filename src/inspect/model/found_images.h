@@ -8,12 +8,6 @@
 
 namespace vantu::branding_package {
 
-// What finding the layout's images came to.
-struct FoundImages {
-  std::vector<std::string> paths;    // one a found reference, in the order first named
-  std::vector<std::string> missing;  // references found in no folder, likewise
-};
-
 // The folders a layout's images are looked for in: dirs, or the layout's own folder when
 // none is given.
 std::vector<std::string> ImageFolders(const std::string& layoutPath,
@@ -27,8 +21,10 @@ std::vector<std::string> ImageFolders(const std::string& layoutPath,
 
 // Each distinct reference of document that names a file alone, in the order the layout first
 // names it, as the path of the first of folders holding a regular file of that name (symbolic
-// links followed). A reference that holds a folder is neither found nor missing: lint reports
-// it.
-FoundImages FindImages(const LayoutDocument& document, const std::vector<std::string>& folders);
+// links followed); one found in no folder goes to missing, when given. A reference that holds
+// a folder is neither found nor missing: lint reports it.
+std::vector<std::string> FindImages(const LayoutDocument& document,
+                                    const std::vector<std::string>& folders,
+                                    std::vector<std::string>* missing = nullptr);
 
 }  // namespace vantu::branding_package

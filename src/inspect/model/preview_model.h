@@ -43,12 +43,6 @@ struct PreviewModel {
   std::string aboutElement;
 };
 
-// An image the page shows.
-struct PreviewImage {
-  ImageFacts facts;
-  std::string bytes;  // its data
-};
-
 // The model of a layout document that parses and passes the packager's rules.
 PreviewModel ReadPreviewModel(const LayoutDocument& document);
 
