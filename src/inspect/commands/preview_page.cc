@@ -109,30 +109,37 @@ std::string Escaped(const std::string& text) {
   return out;
 }
 
-std::string Base64(std::string_view bytes) {
+// Appends bytes in base64 to out, written in place: an image's data is the page's bulk.
+void AppendBase64(std::string_view bytes, std::string& out) {
   static constexpr char kAlphabet[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  out.reserve((bytes.size() + 2) / 3 * 4);
+  const std::size_t start = out.size();
+  out.resize(start + (bytes.size() + 2) / 3 * 4);
+  char* to = out.data() + start;
   std::size_t i = 0;
   for (; i + 2 < bytes.size(); i += 3) {
     const auto n = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) << 16 |
                    static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8 |
                    static_cast<unsigned char>(bytes[i + 2]);
-    out += kAlphabet[n >> 18 & 63];
-    out += kAlphabet[n >> 12 & 63];
-    out += kAlphabet[n >> 6 & 63];
-    out += kAlphabet[n & 63];
+    *to++ = kAlphabet[n >> 18 & 63];
+    *to++ = kAlphabet[n >> 12 & 63];
+    *to++ = kAlphabet[n >> 6 & 63];
+    *to++ = kAlphabet[n & 63];
   }
   if (i < bytes.size()) {
     auto n = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) << 16;
     if (i + 1 < bytes.size())
       n |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8;
-    out += kAlphabet[n >> 18 & 63];
-    out += kAlphabet[n >> 12 & 63];
-    out += i + 1 < bytes.size() ? kAlphabet[n >> 6 & 63] : '=';
-    out += '=';
+    *to++ = kAlphabet[n >> 18 & 63];
+    *to++ = kAlphabet[n >> 12 & 63];
+    *to++ = i + 1 < bytes.size() ? kAlphabet[n >> 6 & 63] : '=';
+    *to++ = '=';
   }
+}
+
+std::string Base64(std::string_view bytes) {
+  std::string out;
+  AppendBase64(bytes, out);
   return out;
 }
 
@@ -207,10 +214,11 @@ void ImageData(const std::vector<ImageFacts>& images, std::string_view package, 
     page += "<image id=\"image-" + std::to_string(i) + "\" data-name=\"" + Escaped(image.name) +
             "\" width=\"" + std::to_string(image.decoded.width) + "\" height=\"" +
             std::to_string(image.decoded.height) + "\" href=\"data:image/" +
-            FormatKey(image.format) + ";base64," +
-            Base64(package.substr(static_cast<std::size_t>(image.dataOffset),
-                                  static_cast<std::size_t>(image.size))) +
-            "\"/>";
+            FormatKey(image.format) + ";base64,";
+    AppendBase64(package.substr(static_cast<std::size_t>(image.dataOffset),
+                                static_cast<std::size_t>(image.size)),
+                 page);
+    page += "\"/>";
   }
   page += "</defs></svg>\n";
 }
@@ -387,6 +395,10 @@ std::string RenderPreviewPage(const PreviewModel& model, const PreviewFacts& fac
   const ImageIndex images(facts.images);
   std::string page = Head("Branding preview: " + model.appName, kind) + kStyle + SizedStyle() +
                      ScaledStyle(model, images) + "</style></head>\n<body><main>\n";
+  // The images' data is most of the page: room for it once, not copied as the page grows.
+  std::size_t data = 0;
+  for (const ImageFacts& image : facts.images) data += static_cast<std::size_t>(image.size) / 3 * 4;
+  page.reserve(page.size() + data + (std::size_t{64} << 10));
   const Marks marks(facts.findings, facts.source);
   ImageData(facts.images, facts.package, page);
   page += "<h1>Branding preview: " + Escaped(facts.source) + "</h1>\n<div class=\"drawing\">\n";
