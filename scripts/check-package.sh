@@ -26,13 +26,7 @@ for library in libwolfssl libxml2 libpng16 libjpeg62-turbo; do
   grep -q "$library" <<<"$depends" || fail "Depends lacks $library: $depends"
 done
 
-# Debian's own checker, where it is installed (make test installs it): no error or warning.
-if command -v lintian >/dev/null; then
-  lintian --fail-on error,warning "$deb" >"$work/lintian.log" 2>&1 ||
-    { cat "$work/lintian.log"; fail "lintian finds errors or warnings"; }
-else
-  echo "check-package: lintian is not installed, not run"
-fi
+# Debian's own checker runs apart (make lintian, in CI): it costs more than the rest of this.
 
 root="$work/root"
 mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates" "$root/var/lib/dpkg/triggers"

@@ -4,6 +4,7 @@
 Usage: preview_test.py BUILD_DIR EXAMPLES_DIR. Builds the sample package and a hostile
 layout, writes their previews with the inspect tool, and checks what a reviewer sees.
 """
+import atexit
 import hashlib
 import http.client
 import json
@@ -56,6 +57,25 @@ def run(*args):
     return result.stdout
 
 
+_driver = None
+
+
+def at_width(width, height=900, offline=True):
+    """The one browser the checks share (each start costs seconds), at a window of width x
+    height, its network off or on."""
+    global _driver
+    if _driver is None:
+        _driver = browser(width, height, offline)
+        atexit.register(_driver.quit)
+    _driver.set_window_size(width, height)
+    _driver.execute_cdp_cmd("Network.emulateNetworkConditions", {
+        "offline": offline, "latency": 0, "downloadThroughput": -1, "uploadThroughput": -1})
+    _driver.get("about:blank")
+    _driver.get_log("browser")
+    _driver.get_log("performance")
+    return _driver
+
+
 def browser(width, height=900, offline=True):
     options = webdriver.ChromeOptions()
     options.binary_location = "/usr/bin/chromium"
@@ -103,35 +123,32 @@ def check_live(work):
             got = connection.getresponse().status
             check(got == status, f"live: {method} {path} Host {host}: {got}, not {status}")
             connection.close()
-        driver = browser(800, 300, offline=False)
-        try:
-            driver.get(url)
-            driver.execute_script("window.scrollTo(0, 200); window.sameDocument = 1;")
-            scrolled = driver.execute_script("return window.scrollY")
+        driver = at_width(800, 300, offline=False)
+        driver.get(url)
+        driver.execute_script("window.scrollTo(0, 200); window.sameDocument = 1;")
+        scrolled = driver.execute_script("return window.scrollY")
 
-            # Read in one script: the body may be replaced between finding an element and
-            # reading it.
-            def text_of(d, selector):
-                return d.execute_script(
-                    "const e = document.querySelector(arguments[0]); return e ? e.textContent : ''",
-                    selector)
+        # Read in one script: the body may be replaced between finding an element and
+        # reading it.
+        def text_of(d, selector):
+            return d.execute_script(
+                "const e = document.querySelector(arguments[0]); return e ? e.textContent : ''",
+                selector)
 
-            def shows(name):
-                return lambda d: name in text_of(d, ".app-name")
-            with open(layout, "w") as f:
-                f.write(text.replace("<app-name>Demo</app-name>", "<app-name>Saved live</app-name>"))
-            WebDriverWait(driver, 10, 0.02).until(shows("Saved live"))
-            check(driver.execute_script("return window.sameDocument") == 1,
-                  "live: the page took the change without a reload")
-            check(scrolled > 0 and driver.execute_script("return window.scrollY") == scrolled,
-                  "live: the scroll position is kept")
-            with open(layout, "w") as f:
-                f.write(text.replace("<app-name>Demo</app-name>", "<app-name>Broken</app-name><"))
-            WebDriverWait(driver, 10, 0.02).until(lambda d: text_of(d, ".live-problems"))
-            check(shows("Saved live")(driver), "live: the last good page stays under the findings")
-            check("layout-syntax" in text_of(driver, ".live-problems"), "live: the findings say why")
-        finally:
-            driver.quit()
+        def shows(name):
+            return lambda d: name in text_of(d, ".app-name")
+        with open(layout, "w") as f:
+            f.write(text.replace("<app-name>Demo</app-name>", "<app-name>Saved live</app-name>"))
+        WebDriverWait(driver, 10, 0.02).until(shows("Saved live"))
+        check(driver.execute_script("return window.sameDocument") == 1,
+              "live: the page took the change without a reload")
+        check(scrolled > 0 and driver.execute_script("return window.scrollY") == scrolled,
+              "live: the scroll position is kept")
+        with open(layout, "w") as f:
+            f.write(text.replace("<app-name>Demo</app-name>", "<app-name>Broken</app-name><"))
+        WebDriverWait(driver, 10, 0.02).until(lambda d: text_of(d, ".live-problems"))
+        check(shows("Saved live")(driver), "live: the last good page stays under the findings")
+        check("layout-syntax" in text_of(driver, ".live-problems"), "live: the findings say why")
     finally:
         server.send_signal(signal.SIGINT)
         check(server.wait(10) == 0, "live: Ctrl-C ends the server with status 0")
@@ -223,103 +240,97 @@ def check_facts(driver, name, sha256):
 
 def check_marks(path, width):
     """What the client would show as a gap or a dead link is marked on the drawing."""
-    driver = browser(width)
-    try:
-        driver.get("file://" + path)
-        name = f"{os.path.basename(path)} at {width}px"
-        quit_item = driver.find_element("css selector", "li.quit-item .gap")
-        title = driver.find_element("css selector", ".dialog-title .gap")
-        check(quit_item.text == "no Quit item" and quit_item.is_displayed(), f"{name}: quit gap")
-        check(title.text == "empty title" and title.is_displayed(), f"{name}: title gap")
-        check("[empty-text]" in driver.find_element("css selector", ".dialog-title .mark").text,
-              f"{name}: the title's finding beside it")
-        menu = driver.find_element("css selector", "li.menu-finding .mark")
-        check("quit-item" in menu.text and menu.is_displayed(), f"{name}: the menu's finding")
-        link = driver.find_element("css selector", ".not-a-link")
-        mark = driver.execute_script(
-            "const m = arguments[0].nextElementSibling; return m && m.classList.contains('mark') ?"
-            " [m.textContent, m.getBoundingClientRect().left, m.getBoundingClientRect().top,"
-            " m.getBoundingClientRect().right, arguments[0].getBoundingClientRect().top] : null", link)
-        check(mark is not None and "[link-url]" in mark[0] and "htps://example.com/" in mark[0],
-              f"{name}: the url's finding beside the link {mark}")
-        if mark:
-            check(0 <= mark[1] and mark[3] <= width and mark[2] >= mark[4] - 2,
-                  f"{name}: the url's mark visible beside the link {mark}")
-        color = driver.execute_script(
-            "return getComputedStyle(arguments[0]).textDecorationLine", link)
-        check("underline" in color, f"{name}: a rejected url is underlined {color}")
-        check_facts(driver, name, sha256_of(path.replace(".html", ".pkg")))
-    finally:
-        driver.quit()
+    driver = at_width(width)
+    driver.get("file://" + path)
+    name = f"{os.path.basename(path)} at {width}px"
+    quit_item = driver.find_element("css selector", "li.quit-item .gap")
+    title = driver.find_element("css selector", ".dialog-title .gap")
+    check(quit_item.text == "no Quit item" and quit_item.is_displayed(), f"{name}: quit gap")
+    check(title.text == "empty title" and title.is_displayed(), f"{name}: title gap")
+    check("[empty-text]" in driver.find_element("css selector", ".dialog-title .mark").text,
+          f"{name}: the title's finding beside it")
+    menu = driver.find_element("css selector", "li.menu-finding .mark")
+    check("quit-item" in menu.text and menu.is_displayed(), f"{name}: the menu's finding")
+    link = driver.find_element("css selector", ".not-a-link")
+    mark = driver.execute_script(
+        "const m = arguments[0].nextElementSibling; return m && m.classList.contains('mark') ?"
+        " [m.textContent, m.getBoundingClientRect().left, m.getBoundingClientRect().top,"
+        " m.getBoundingClientRect().right, arguments[0].getBoundingClientRect().top] : null", link)
+    check(mark is not None and "[link-url]" in mark[0] and "htps://example.com/" in mark[0],
+          f"{name}: the url's finding beside the link {mark}")
+    if mark:
+        check(0 <= mark[1] and mark[3] <= width and mark[2] >= mark[4] - 2,
+              f"{name}: the url's mark visible beside the link {mark}")
+    color = driver.execute_script(
+        "return getComputedStyle(arguments[0]).textDecorationLine", link)
+    check("underline" in color, f"{name}: a rejected url is underlined {color}")
+    check_facts(driver, name, sha256_of(path.replace(".html", ".pkg")))
 
 
 def check_page(path, expect, width):
-    driver = browser(width)
-    try:
-        url = "file://" + path
-        driver.get_log("performance")  # what the browser did before the page
-        driver.get(url)
-        name = f"{os.path.basename(path)} at {width}px"
-        # Each image's data is in the page once; every drawing of it refers to that.
-        data = driver.find_elements("css selector", "svg.image-data image")
-        names = [image.get_attribute("data-name") for image in data]
-        check(len(names) == len(set(names)) == len(expect["sizes"]), f"{name}: image data once each {names}")
-        for image in data:
-            alt = image.get_attribute("data-name")
-            natural = driver.execute_async_script(
-                "const done = arguments[1], probe = new Image();"
-                "probe.onload = () => done([probe.naturalWidth, probe.naturalHeight]);"
-                "probe.onerror = () => done([0, 0]);"
-                "probe.src = arguments[0].getAttribute('href');", image)
-            check(natural[0] > 0, f"{name}: image {alt} decoded")
-            check(tuple(natural) == expect["sizes"][alt], f"{name}: image {alt} natural size {natural}")
-        for picture in driver.find_elements("css selector", "svg.picture"):
-            shown = driver.execute_script(
-                "const use = arguments[0].querySelector('use'), r = arguments[0].getBoundingClientRect();"
-                "return [document.querySelector(use.getAttribute('href')) !== null, r.width, r.height]",
-                picture)
-            label = picture.get_attribute("aria-label")
-            check(shown[0] and shown[1] > 0 and shown[2] > 0, f"{name}: {label} drawn {shown}")
-        body = driver.find_element("tag name", "body").text
-        for text in expect["texts"]:
-            check(text in body, f"{name}: text {text[:40]!r} present")
-        links = {a.text: a.get_attribute("href") for a in driver.find_elements("css selector", "a")}
-        check(links == expect["links"], f"{name}: link targets {links}")
-        for align, *gaps in driver.execute_script(ALIGNMENT)[:50]:
-            if gaps and gaps[0] is not None:
-                check(measured_alignment([align] + gaps) == align,
-                      f"{name}: a line meant {align} measures {measured_alignment([align] + gaps)}")
-        scripts = driver.execute_script(
-            "return [document.scripts.length, Array.from(document.querySelectorAll('*'))"
-            ".filter(e => Array.from(e.attributes).some(a => a.name.startsWith('on'))).length,"
-            " window.__ran === undefined]")
-        check(scripts == [0, 0, True], f"{name}: no script, no event handler, nothing ran {scripts}")
-        errors = [e for e in driver.get_log("browser") if e["level"] == "SEVERE"]
-        check(not errors, f"{name}: console errors {errors}")
-        requests = requests_made(driver, url)
-        check(not requests, f"{name}: requests {requests}")
-        overflow = driver.execute_script(
-            "return document.documentElement.scrollWidth - document.documentElement.clientWidth")
-        check(overflow <= 0, f"{name}: {overflow}px wider than the window")
-        if "sha256" in expect:
-            check_facts(driver, name, expect["sha256"])
-        if "shown" in expect:
-            # Drawn at the size lint's note gives, and at its own size up to 606 pixels, in
-            # every window from 800 pixels; marked where scaled down, and only there.
-            marks = driver.execute_script(
-                "return Array.from(document.querySelectorAll('.scaled'))"
-                ".filter(e => e.offsetParent !== null).map(e => e.previousElementSibling"
-                ".getAttribute('aria-label'))")
-            check(sorted(set(marks)) == expect["scaled"], f"{name}: scaled marks {marks}")
-            for label, (size, note) in expect["shown"].items():
-                drawn = driver.execute_script(
-                    "const e = document.querySelector(`svg[aria-label='${arguments[0]}']`);"
-                    "const r = e.getBoundingClientRect(); return [Math.round(r.width), Math.round(r.height)]",
-                    label)
-                check(drawn[0] == size, f"{name}: {label} drawn {drawn[0]} wide, expected {size}")
-                check(note is None or note in body, f"{name}: the note beside {label}")
-    finally:
-        driver.quit()
+    driver = at_width(width)
+    url = "file://" + path
+    driver.get_log("performance")  # what the browser did before the page
+    driver.get(url)
+    name = f"{os.path.basename(path)} at {width}px"
+    # Each image's data is in the page once; every drawing of it refers to that.
+    data = driver.find_elements("css selector", "svg.image-data image")
+    names = [image.get_attribute("data-name") for image in data]
+    check(len(names) == len(set(names)) == len(expect["sizes"]), f"{name}: image data once each {names}")
+    for image in data:
+        alt = image.get_attribute("data-name")
+        natural = driver.execute_async_script(
+            "const done = arguments[1], probe = new Image();"
+            "probe.onload = () => done([probe.naturalWidth, probe.naturalHeight]);"
+            "probe.onerror = () => done([0, 0]);"
+            "probe.src = arguments[0].getAttribute('href');", image)
+        check(natural[0] > 0, f"{name}: image {alt} decoded")
+        check(tuple(natural) == expect["sizes"][alt], f"{name}: image {alt} natural size {natural}")
+    for picture in driver.find_elements("css selector", "svg.picture"):
+        shown = driver.execute_script(
+            "const use = arguments[0].querySelector('use'), r = arguments[0].getBoundingClientRect();"
+            "return [document.querySelector(use.getAttribute('href')) !== null, r.width, r.height]",
+            picture)
+        label = picture.get_attribute("aria-label")
+        check(shown[0] and shown[1] > 0 and shown[2] > 0, f"{name}: {label} drawn {shown}")
+    body = driver.find_element("tag name", "body").text
+    for text in expect["texts"]:
+        check(text in body, f"{name}: text {text[:40]!r} present")
+    links = {a.text: a.get_attribute("href") for a in driver.find_elements("css selector", "a")}
+    check(links == expect["links"], f"{name}: link targets {links}")
+    for align, *gaps in driver.execute_script(ALIGNMENT)[:50]:
+        if gaps and gaps[0] is not None:
+            check(measured_alignment([align] + gaps) == align,
+                  f"{name}: a line meant {align} measures {measured_alignment([align] + gaps)}")
+    scripts = driver.execute_script(
+        "return [document.scripts.length, Array.from(document.querySelectorAll('*'))"
+        ".filter(e => Array.from(e.attributes).some(a => a.name.startsWith('on'))).length,"
+        " window.__ran === undefined]")
+    check(scripts == [0, 0, True], f"{name}: no script, no event handler, nothing ran {scripts}")
+    errors = [e for e in driver.get_log("browser") if e["level"] == "SEVERE"]
+    check(not errors, f"{name}: console errors {errors}")
+    requests = requests_made(driver, url)
+    check(not requests, f"{name}: requests {requests}")
+    overflow = driver.execute_script(
+        "return document.documentElement.scrollWidth - document.documentElement.clientWidth")
+    check(overflow <= 0, f"{name}: {overflow}px wider than the window")
+    if "sha256" in expect:
+        check_facts(driver, name, expect["sha256"])
+    if "shown" in expect:
+        # Drawn at the size lint's note gives, and at its own size up to 606 pixels, in
+        # every window from 800 pixels; marked where scaled down, and only there.
+        marks = driver.execute_script(
+            "return Array.from(document.querySelectorAll('.scaled'))"
+            ".filter(e => e.offsetParent !== null).map(e => e.previousElementSibling"
+            ".getAttribute('aria-label'))")
+        check(sorted(set(marks)) == expect["scaled"], f"{name}: scaled marks {marks}")
+        for label, (size, note) in expect["shown"].items():
+            drawn = driver.execute_script(
+                "const e = document.querySelector(`svg[aria-label='${arguments[0]}']`);"
+                "const r = e.getBoundingClientRect(); return [Math.round(r.width), Math.round(r.height)]",
+                label)
+            check(drawn[0] == size, f"{name}: {label} drawn {drawn[0]} wide, expected {size}")
+            check(note is None or note in body, f"{name}: the note beside {label}")
 
 
 def main():
