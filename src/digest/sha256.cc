@@ -25,18 +25,23 @@ void Require(bool ok) {
 
 }  // namespace
 
-std::optional<std::string> Sha256Hex(ByteSource& source) {
-  WOLFSSL_SHA256_CTX context;
-  Require(wolfSSL_SHA256_Init(&context) == kWolfSuccess);
-  if (!ReadPieces(source, 0, source.Size(), [&](const unsigned char* piece, std::size_t size) {
-        Require(wolfSSL_SHA256_Update(&context, piece, size) == kWolfSuccess);
-        return true;
-      })) {
-    return std::nullopt;
-  }
-  unsigned char digest[32];
-  Require(wolfSSL_SHA256_Final(digest, &context) == kWolfSuccess);
+struct Sha256Digest::Context {
+  WOLFSSL_SHA256_CTX sha;
+};
 
+Sha256Digest::Sha256Digest() : context_(std::make_unique<Context>()) {
+  Require(wolfSSL_SHA256_Init(&context_->sha) == kWolfSuccess);
+}
+
+Sha256Digest::~Sha256Digest() = default;
+
+void Sha256Digest::Update(const unsigned char* data, std::size_t size) {
+  Require(wolfSSL_SHA256_Update(&context_->sha, data, size) == kWolfSuccess);
+}
+
+std::string Sha256Digest::Hex() {
+  unsigned char digest[32];
+  Require(wolfSSL_SHA256_Final(digest, &context_->sha) == kWolfSuccess);
   char text[65];
   text[64] = '\0';
   for (std::size_t i = 0; i < sizeof digest; ++i) {
@@ -44,6 +49,17 @@ std::optional<std::string> Sha256Hex(ByteSource& source) {
             2);
   }
   return std::string(text, 64);
+}
+
+std::optional<std::string> Sha256Hex(ByteSource& source) {
+  Sha256Digest digest;
+  if (!ReadPieces(source, 0, source.Size(), [&](const unsigned char* piece, std::size_t size) {
+        digest.Update(piece, size);
+        return true;
+      })) {
+    return std::nullopt;
+  }
+  return digest.Hex();
 }
 
 }  // namespace vantu::branding_package

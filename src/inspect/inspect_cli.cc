@@ -603,7 +603,14 @@ int Dispatch(int argc, char** argv) {
     std::cout << kProgram << ' ' << kVersion << '\n';
     return 0;
   }
-  if (!command.empty()) std::cerr << "Error: unknown command " << Shown(command) << "\n\n";
+  if (!command.empty()) {
+    std::vector<std::string> names;
+    for (const CommandEntry& entry : Commands()) {
+      if (entry.run != nullptr) names.emplace_back(entry.name);
+    }
+    std::cerr << "Error: unknown command " << Shown(command) << DidYouMean(command, names)
+              << "\n\n";
+  }
   std::cerr << Usage();
   return 1;
 }

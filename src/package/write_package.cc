@@ -1,7 +1,13 @@
 #include "package/write_package.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <exception>
 #include <functional>
+#include <optional>
+#include <thread>
+#include <vector>
 
 #include "base/bp_exception.h"
 #include "base/byte_source.h"
@@ -42,6 +48,56 @@ std::string DigestOf(ByteSource& file, const std::string& shownPath) {
   return *hash;
 }
 
+// The SHA-256 of the package records make, taken in a thread of its own.
+class BackgroundDigest {
+ public:
+  explicit BackgroundDigest(const std::vector<Record>& records)
+      : thread_([this, &records] {
+          try {
+            Sha256Digest digest;
+            EmitPackage(records, [&](const unsigned char* data, std::size_t size) {
+              digest.Update(data, size);
+            });
+            hash_ = digest.Hex();
+          } catch (...) {
+            failure_ = std::current_exception();
+          }
+        }) {}
+  ~BackgroundDigest() {
+    if (thread_.joinable()) thread_.join();
+  }
+  BackgroundDigest(const BackgroundDigest&) = delete;
+  BackgroundDigest& operator=(const BackgroundDigest&) = delete;
+  // Waits for the digest; rethrows what stopped it.
+  std::string Join() {
+    if (thread_.joinable()) thread_.join();
+    if (failure_) std::rethrow_exception(failure_);
+    return hash_;
+  }
+
+ private:
+  std::string hash_;
+  std::exception_ptr failure_;
+  std::thread thread_;  // last: it starts once the rest is ready
+};
+
+// Whether file holds exactly the bytes records make.
+bool SameBytes(ByteSource& file, const std::vector<Record>& records) {
+  std::uint64_t at = 0;
+  bool same = true;
+  std::vector<unsigned char> piece;
+  EmitPackage(records, [&](const unsigned char* data, std::size_t size) {
+    for (std::size_t done = 0; same && done < size;) {
+      const std::size_t n = std::min<std::size_t>(size - done, std::size_t{1} << 20);
+      piece.resize(n);
+      same = file.ReadAt(at, piece.data(), n) && std::memcmp(piece.data(), data + done, n) == 0;
+      at += n;
+      done += n;
+    }
+  });
+  return same && at == file.Size();
+}
+
 }  // namespace
 
 std::string EncodePackage(const std::vector<Record>& records) {
@@ -68,6 +124,10 @@ std::optional<std::string> WritePackageFile(const std::string& path,
   }
   if (!output.IsOpen()) throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to open Output file: " + path);
   output.Reserve(packageSize);
+  // The package's bytes are hashed in a second thread as they are written: the run costs
+  // about the larger of the two, not their sum.
+  std::optional<BackgroundDigest> digest;
+  if (output.Staged()) digest.emplace(records);
   OutputFile& file = output.File();
   EmitPackage(records,
               [&](const unsigned char* data, std::size_t size) { file.Write(data, size); });
@@ -76,10 +136,13 @@ std::optional<std::string> WritePackageFile(const std::string& path,
   if (!output.Close() || !whole) {
     throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to write Output file: " + path);
   }
-  if (!output.Staged()) return std::nullopt;
-  // The digest is of this build's own file: another build replacing the target meanwhile
-  // cannot lend it its bytes.
-  std::string hash = DigestOf(output.Written(), path);
+  if (!digest) return std::nullopt;
+  // The digest is of this build's own file: its bytes as read back must be those hashed, so
+  // another build replacing the target meanwhile cannot lend it its bytes. Comparing costs a
+  // fraction of hashing, and runs while the hash is still being taken.
+  const bool same = SameBytes(output.Written(), records);
+  std::string hash = digest->Join();
+  if (!same) throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to read Branding Package file: " + path);
   if (!output.Publish()) throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to write Output file: " + path);
   return hash;
 }

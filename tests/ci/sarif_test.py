@@ -136,17 +136,18 @@ def main():
         with open(os.path.join(project, "layout.xml"), "w", encoding="utf-8") as out:
             out.write(text)
         with open(os.path.join(project, ".branding-lint"), "w", encoding="utf-8") as out:
-            out.write("# the project's policy\ndeny = link-url\ndir = branding\n")
+            out.write("# the project's policy\ndeny = link-url, empty-text\ndir = branding\n")
         status, run = sarif("ci", os.path.join(project, "layout.xml"), "--sarif-root", project,
                             cwd=tmp)
         by_rule = {r["ruleId"]: r for r in run["results"]}
         check(status == 5 and by_rule.get("link-url", {}).get("level") == "error",
               f"ci: the file's deny ({status}, {sorted(by_rule)})")
-        check(by_rule.get("empty-text", {}).get("suppressions") == [{"kind": "inSource"}],
-              "ci: the inline suppression")
+        # Suppressed in the source, the denied finding keeps the level its rule is given.
+        check(by_rule.get("empty-text", {}).get("suppressions") == [{"kind": "inSource"}] and
+              by_rule["empty-text"].get("level") == "error", "ci: the inline suppression")
         overrides = run["invocations"][0].get("ruleConfigurationOverrides", [])
         check([(o["descriptor"]["id"], o["configuration"]["level"]) for o in overrides]
-              == [("link-url", "error")], f"ci: overrides {overrides}")
+              == [("empty-text", "error"), ("link-url", "error")], f"ci: overrides {overrides}")
         location = by_rule.get("link-url", {}).get("locations", [{}])[0].get(
             "physicalLocation", {}).get("artifactLocation", {})
         check(location == {"uri": "layout.xml", "uriBaseId": "SRCROOT"} and

@@ -33,6 +33,9 @@ TEST(InspectCli, UsageVersionAndBadCommandLines) {
   run = RunInspect({"frob"});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err.rfind("Error: unknown command frob\n\nUsage: ", 0), 0u);
+  run = RunInspect({"lnt", "layout.xml"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err.rfind("Error: unknown command lnt (did you mean lint?)\n\nUsage: ", 0), 0u);
   run = RunInspect({"verify", "--sha256", "abc", "p.pkg"});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "Error: --sha256 takes 64 hexadecimal digits\n");

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 
@@ -230,6 +231,24 @@ TEST(InlineSuppression, AllowsForItsElementOnly) {
   for (const auto& f : suppressed) left.push_back(f.kind->id + (":" + f.element));
   EXPECT_EQ(left, (std::vector<std::string>{"empty-text:toolbar-menu/about-item",
                                             "link-url:about/line/hyperlink"}));
+  // A typo beside a valid id is reported, and the valid one still applies.
+  std::string typo = layout;
+  typo.replace(typo.find("link-url,schema"), 15, "emtpy-text, link-url");
+  suppressed.clear();
+  kept.clear();
+  for (const auto& f :
+       bp::LintFindings("l.xml", bp::LayoutDocument(typo), {}, images,
+                        bp::References::kWhenImagesGiven, bp::Learn::kAll, &suppressed)) {
+    if (f.kind->id == std::string("suppression") || f.kind->id == std::string("link-url")) {
+      kept.push_back(f.kind->id + (":" + f.message));
+    }
+  }
+  EXPECT_EQ(kept.front(),
+            "suppression:the suppression names no finding emtpy-text (did you mean empty-text?)");
+  EXPECT_EQ(
+      std::count_if(suppressed.begin(), suppressed.end(),
+                    [](const bp::Finding& f) { return f.kind->id == std::string("link-url"); }),
+      1);
 }
 
 }  // namespace

@@ -279,6 +279,10 @@ std::optional<std::string> PolicyProblem(const Policy& policy) {
 
 std::vector<Finding> ApplyPolicy(std::vector<Finding> findings, const Policy& policy, int& allowed,
                                  std::vector<Finding>* suppressed) {
+  // One level for one result: a finding the layout's comments left out is still denied.
+  if (suppressed != nullptr) {
+    for (Finding& f : *suppressed) f.denied = policy.denied.count(f.kind->id) != 0;
+  }
   std::vector<Finding> kept;
   kept.reserve(findings.size());
   for (Finding& f : findings) {

@@ -58,23 +58,19 @@ std::vector<InlineSuppression> InlineSuppressions(const LayoutDocument& document
       problem(at, "expected 'branding-lint: allow ID[, ID]'");
       continue;
     }
+    // Each id that cannot be allowed is reported; the others still apply.
     InlineSuppression suppression{at, close + 3, {}, 0, 0};
-    bool sound = true;
     for (const std::string& id : CommaList(rest.substr(5))) {
       const FindingKind* kind = FindFindingKind(id);
       if (kind == nullptr) {
         problem(at, "the suppression names no finding " + id + DidYouMean(id, known));
-        sound = false;
-        break;
-      }
-      if (kind->severity == Severity::kError) {
+      } else if (kind->severity == Severity::kError) {
         problem(at, "the suppression allows " + id + ", an error, which cannot be allowed");
-        sound = false;
-        break;
+      } else {
+        suppression.ids.insert(id);
       }
-      suppression.ids.insert(id);
     }
-    if (!sound) continue;
+    if (suppression.ids.empty()) continue;
     // The element right after the comment, white space between.
     const std::size_t next = text.find_first_not_of(" \t\r\n", close + 3);
     const auto element = std::lower_bound(
