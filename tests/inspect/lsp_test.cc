@@ -24,8 +24,8 @@ using vantu::branding_package::LanguageServer;
 using vantu::branding_package::LineBreakOf;
 using vantu::branding_package::MessageReader;
 using vantu::branding_package::PathOfUri;
-using vantu::branding_package::Utf16Units;
 using vantu::branding_package::TextPositions;
+using vantu::branding_package::Utf16Units;
 
 // What a reader makes of bytes, written from a thread so that a large input need not fit the
 // pipe: "body" for each message, "!problem" for each bad one.
@@ -331,6 +331,24 @@ TEST(LanguageServer, ChangesImagesAndRequestsItCannotAnswer) {
   EXPECT_EQ(session.At("textDocument/hover", 9, 0)["code"], -32602);  // no such line
   EXPECT_EQ(session.Call("textDocument/hover", {{"textDocument", 5}})["code"], -32602);
   EXPECT_EQ(session.Call("no/such", Json::object())["code"], -32601);
+
+  // Another XML document gets nothing of ours: no findings, completions, hover or fixes.
+  Session pom(dir);
+  pom.Open("<?xml version=\"1.0\"?>\n<!-- a build -->\n<project><modelVersion/></project>\n");
+  EXPECT_EQ(pom.Diagnostics(), Json::array());
+  EXPECT_EQ(pom.At("textDocument/completion", 2, 1)["items"], Json::array());
+  EXPECT_EQ(pom.At("textDocument/hover", 2, 2), Json());
+  EXPECT_EQ(pom.Call("textDocument/codeAction", {{"textDocument", {{"uri", pom.Uri()}}},
+                                                 {"range",
+                                                  {{"start", {{"line", 2}, {"character", 0}}},
+                                                   {"end", {{"line", 2}, {"character", 0}}}}},
+                                                 {"context", {{"diagnostics", Json::array()}}}}),
+            Json::array());
+  for (const char* ours :
+       {"", "<vantu-client-bra", "<!DOCTYPE x [<!ENTITY a \"b\">]>\n<vantu-client-branding/>"}) {
+    EXPECT_TRUE(vantu::branding_package::IsBrandingLayout(ours)) << ours;
+  }
+  EXPECT_FALSE(vantu::branding_package::IsBrandingLayout("<vantu-client-brandingx/>"));
   session.Server().Receive("{not json");
   session.Notify("exit", nullptr);
   EXPECT_EQ(session.Server().Exited(), 1);  // no shutdown came first

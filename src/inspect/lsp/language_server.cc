@@ -100,6 +100,18 @@ Json LanguageServer::Answer(const std::string& method, const Json& params) {
     shutdown_ = true;
     return nullptr;
   }
+  // Only a branding layout gets answers: an editor may attach the server to every XML file.
+  static const std::set<std::string> kAnswered = {
+      "textDocument/completion", "textDocument/hover", "textDocument/definition",
+      "textDocument/documentSymbol", "textDocument/codeAction"};
+  if (kAnswered.count(method) != 0 && !IsBrandingLayout(Named(params).text)) {
+    if (method == "textDocument/completion")
+      return {{"isIncomplete", false}, {"items", Json::array()}};
+    if (method == "textDocument/documentSymbol" || method == "textDocument/codeAction") {
+      return Json::array();
+    }
+    return nullptr;
+  }
   if (method == "textDocument/completion") {
     Document& document = Named(params);
     return Completion(Analysed(document), OffsetOf(document, params.at("position")));
@@ -221,7 +233,7 @@ void LanguageServer::PublishChanged() {
   // Tracked apart from the analysis: a request may have made it before the publishing.
   for (auto& [uri, document] : documents_) {
     if (document.published) continue;
-    Publish(uri, Diagnostics(Analysed(document)));
+    Publish(uri, IsBrandingLayout(document.text) ? Diagnostics(Analysed(document)) : Json::array());
     document.published = true;
   }
 }

@@ -54,6 +54,11 @@ std::string FileUri(const std::string& path);
 // bad escape.
 std::optional<std::string> PathOfUri(std::string_view uri);
 
+// Whether text is a branding layout, or may become one as it is typed: its first element (past
+// the declaration, comments, processing instructions and a DOCTYPE) is the layout's root, or
+// it has none yet. Another XML document gets nothing from the server.
+bool IsBrandingLayout(std::string_view text);
+
 // Where the element whose start tag begins at offset ends: one past the ">" of its end tag,
 // or of its start tag when it closes itself; the text's end when it has none.
 std::size_t ElementEnd(std::string_view text, std::size_t offset);
