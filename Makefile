@@ -59,6 +59,7 @@ coverage:
 	@find build-cov -name '*.gcda' -delete
 	@# One run, its failures printed; libgcov's own complaints go to a file of their own, never
 	@# into the standard error a test reads.
+	@rm -f build-cov/gcov-errors.txt && touch build-cov/gcov-errors.txt && chmod 666 build-cov/gcov-errors.txt
 	@cd build-cov && GCOV_ERROR_FILE=$(CURDIR)/build-cov/gcov-errors.txt ctest --output-on-failure -j $(JOBS)
 	@gcovr --root . --filter 'src/' --exclude-throw-branches --exclude-unreachable-branches \
 	  --print-summary --txt - --fail-under-line 95 build-cov

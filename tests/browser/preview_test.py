@@ -147,6 +147,17 @@ def check_live(work):
         with open(layout, "w") as f:
             f.write(text.replace("<app-name>Demo</app-name>", "<app-name>Broken</app-name><"))
         WebDriverWait(driver, 10, 0.02).until(lambda d: text_of(d, ".live-problems"))
+        # The report over the page: one finding a line, the error first, all in the window.
+        overlay = driver.execute_script(
+            "const e = document.querySelector('.live-problems'), r = e.getBoundingClientRect();"
+            "const items = Array.from(e.querySelectorAll('li')).map(l => l.textContent);"
+            "return [r.left, r.right, r.top, window.innerWidth, items,"
+            " document.documentElement.scrollWidth - document.documentElement.clientWidth]")
+        left, right, top, inner, items, overflow = overlay
+        check(left >= 0 and right <= inner and top >= 0 and overflow <= 0,
+              f"live: the report within the window {overlay[:4]} {overflow}")
+        check(items and ": error:" in items[0] and "layout-syntax" in items[0],
+              f"live: the error that stopped the page first, one a line: {items[:2]}")
         check(shows("Saved live")(driver), "live: the last good page stays under the findings")
         check("layout-syntax" in text_of(driver, ".live-problems"), "live: the findings say why")
     finally:
@@ -236,6 +247,22 @@ def check_facts(driver, name, sha256):
         check(overflow <= 0, f"{name} in print: {overflow}px wider than the page")
     finally:
         driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"media": ""})
+
+
+def check_names(path, width):
+    """Names whole at every width, the facts taking the room the window gives, nothing wider
+    than the window; a line of logos wider than the About box is marked."""
+    driver = at_width(width)
+    driver.get("file://" + path)
+    name = f"{os.path.basename(path)} at {width}px"
+    broken = driver.execute_script(UNBROKEN)
+    check(not broken, f"{name}: broken across lines: {broken}")
+    overflow = driver.execute_script(
+        "return document.documentElement.scrollWidth - document.documentElement.clientWidth")
+    check(overflow <= 0, f"{name}: {overflow}px wider than the window")
+    marks = driver.find_elements("css selector", ".line-too-wide")
+    check(len(marks) == 1 and marks[0].is_displayed() and "wider than the About box" in marks[0].text,
+          f"{name}: the line too wide for the box is marked")
 
 
 def check_marks(path, width):
@@ -394,6 +421,21 @@ def main():
                   "mid.png": (480, None)},
         "scaled": ["wide.png"],
     }
+    # Names that broke mid-word in a narrow column, and two logos wider than the box together.
+    names_dir = os.path.join(work, "names")
+    os.mkdir(names_dir)
+    png(os.path.join(names_dir, "icon.png"), 32, 32)
+    png(os.path.join(names_dir, "wordmark.png"), 493, 60)
+    png(os.path.join(names_dir, "badge.png"), 200, 40)
+    with open(os.path.join(EXAMPLES, "layout.xml")) as f:
+        text = f.read()
+    text = re.sub(r"<logo>logo.jpg</logo>", "<logo>wordmark.png</logo><logo>badge.png</logo>", text)
+    with open(os.path.join(names_dir, "layout.xml"), "w") as out:
+        out.write(text)
+    names = os.path.join(work, "names.html")
+    run(INSPECT, "preview", "--layout", os.path.join(names_dir, "layout.xml"), "-o", names)
+    for width in (800, 1040, 1280, 1600, 2560):
+        check_names(names, width)
     for width in (800, 1600):
         check_page(sample, sample_expect, width)
         check_page(hostile, hostile_expect, width)

@@ -49,6 +49,11 @@ ToolRun RunProgram(const char* path, const char* argv0, const std::vector<std::s
     close(errPipe[0]);
     close(outPipe[1]);
     close(errPipe[1]);
+    // Under a limit a coverage build's counters cannot be written whole: they go to a place
+    // of their own, so that the build's counters stay sound.
+    if (options.addressSpaceLimit != 0 || options.fileSizeLimit != 0) {
+      setenv("GCOV_PREFIX", "/tmp/bp-limited-run-counters", 1);
+    }
     if (options.addressSpaceLimit != 0) {
       const rlimit limit{options.addressSpaceLimit, options.addressSpaceLimit};
       setrlimit(RLIMIT_AS, &limit);

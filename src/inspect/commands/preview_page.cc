@@ -19,7 +19,7 @@ constexpr char kStyle[] = R"(
 *{box-sizing:border-box}
 body{margin:0;padding:24px;background:#f4f4f5;color:#1f2328;
 font:14px/1.4 system-ui,-apple-system,"Segoe UI",Roboto,"Helvetica Neue",Arial,sans-serif}
-main{max-width:1200px;margin:0 auto;display:grid;grid-template-columns:minmax(0,1fr) 300px;gap:24px}
+main{margin:0 auto;display:grid;grid-template-columns:minmax(0,680px) minmax(300px,1fr);gap:24px}
 h1{grid-column:1/-1;font-size:18px;font-weight:600;margin:0}
 h2{font-size:12px;font-weight:600;text-transform:uppercase;letter-spacing:.04em;color:#57606a;margin:0 0 8px}
 section.part{margin-bottom:24px}
@@ -51,7 +51,8 @@ background:#fff8c5;color:#4d2d00;font-size:12px;font-style:normal;font-weight:40
 .facts td{overflow-wrap:break-word}
 .facts .where{color:#57606a;font-size:12px}
 .panel{min-width:0;overflow-x:auto}
-.facts td.name{overflow-wrap:anywhere}
+.facts td.name{overflow-wrap:normal;word-break:normal}
+.line-too-wide{display:block;margin:2px 0 0}
 .facts td.hash{font-family:ui-monospace,SFMono-Regular,Menlo,Consolas,monospace;font-size:12px;white-space:nowrap}
 .facts input.hash-field{display:block;width:100%;margin-top:4px;font:inherit;font-size:11px;border:1px solid #c9ccd1;border-radius:3px;padding:2px 4px}
 .finding-error{color:#b3261e}
@@ -272,6 +273,16 @@ void Lines(const PreviewModel& model, const ImageIndex& images, const Marks& mar
     const std::string align =
         line.align == "center" || line.align == "right" ? line.align : std::string("left");
     page += "<div class=\"line\" data-align=\"" + align + "\" style=\"text-align:" + align + "\">";
+    // Logos side by side wider than the box: the client cannot draw the line as laid out.
+    std::uint64_t logos = 0;
+    std::size_t count = 0;
+    for (const PreviewItem& item : line.items) {
+      const ImageFacts* image =
+          item.kind == PreviewItem::Kind::kLogo ? images.Find(item.text) : nullptr;
+      if (image == nullptr || !image->decoded.ok) continue;
+      logos += ShownSize(image->decoded.width, image->decoded.height, false).first;
+      ++count;
+    }
     for (const PreviewItem& item : line.items) {
       switch (item.kind) {
         case PreviewItem::Kind::kLogo:
@@ -293,7 +304,13 @@ void Lines(const PreviewModel& model, const ImageIndex& images, const Marks& mar
       }
       page += marks.At(item.element);
     }
-    page += marks.At(line.element) + "</div>\n";
+    page += marks.At(line.element);
+    if (count > 1 && logos > kLogoShownWidth) {
+      page += "<span class=\"mark mark-note line-too-wide\">logos " + std::to_string(logos) +
+              " pixels wide side by side, wider than the About box's " +
+              std::to_string(kLogoShownWidth) + ": shown on more than one row</span>";
+    }
+    page += "</div>\n";
   }
 }
 
@@ -377,10 +394,29 @@ std::string Head(const std::string& title, PageKind kind) {
 }  // namespace
 
 std::string LiveProblems(const std::string& page, const std::string& report) {
+  // One finding a line, the errors that stopped the page first, over the last good page and
+  // never wider than the window.
+  std::vector<std::string> lines;
+  for (std::size_t start = 0; start < report.size();) {
+    const std::size_t end = std::min(report.find('\n', start), report.size());
+    if (end > start) lines.push_back(report.substr(start, end - start));
+    start = end + 1;
+  }
+  std::stable_partition(lines.begin(), lines.end(), [](const std::string& line) {
+    return line.find(": error:") != std::string::npos || line.rfind("Error:", 0) == 0;
+  });
+  std::string items;
+  for (const std::string& line : lines) {
+    items += "<li style=\"white-space:pre-wrap;overflow-wrap:anywhere;margin:0 0 4px\">" +
+             Escaped(line) + "</li>";
+  }
   const std::string problems =
-      "<section class=\"live-problems\" role=\"alert\" style=\"border:3px solid #b00020;"
-      "padding:0 1em;margin:1em\"><h2>Not updated: the layout cannot be previewed</h2><pre>" +
-      Escaped(report) + "</pre></section>\n";
+      "<section class=\"live-problems\" role=\"alert\" style=\"position:fixed;top:0;left:0;"
+      "right:0;z-index:10;max-height:60vh;overflow:auto;background:#fff;border:3px solid #b00020;"
+      "padding:0 1em;margin:0;box-shadow:0 4px 12px rgba(0,0,0,.25)\"><h2>Not updated: the "
+      "layout cannot be previewed</h2><ul style=\"list-style:none;padding:0;margin:0 0 1em;"
+      "font:12px/1.4 ui-monospace,SFMono-Regular,Menlo,Consolas,monospace\">" +
+      items + "</ul></section>\n";
   const std::size_t body = page.find("<body>");
   if (body == std::string::npos) {
     return Head("Branding preview", PageKind::kLive) + kStyle + "</style></head>\n<body>" +
