@@ -143,6 +143,19 @@ def check_follows(work):
             while b"data: changed" not in got and time.monotonic() < deadline:
                 got += s.recv(4096)
             check(b"data: changed" in got, f"a late stream is told of the save: {got!r}")
+        # With nothing saved, a stream says nothing changed: only comments that keep it open.
+        with socket.create_connection(("127.0.0.1", port), timeout=3) as s:
+            s.sendall(get(f"/events?since={version()}", f"127.0.0.1:{port}"))
+            got = b""
+            deadline = time.monotonic() + 1.3
+            while time.monotonic() < deadline:
+                try:
+                    s.settimeout(max(0.05, deadline - time.monotonic()))
+                    got += s.recv(4096)
+                except socket.timeout:
+                    break
+            check(b"data: changed" not in got and b": waiting" in got,
+                  f"a stream with nothing saved tells nothing: {got!r}")
     finally:
         server.terminate()
         server.wait(10)

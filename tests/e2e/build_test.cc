@@ -17,6 +17,8 @@ using testing_support::JpegBytes;
 using testing_support::LayoutRecordBytes;
 using testing_support::PngBytes;
 using testing_support::ReadFile;
+using testing_support::RunInspect;
+using testing_support::RunOptions;
 using testing_support::RunTool;
 using testing_support::StatusOf;
 using testing_support::TempDir;
@@ -107,6 +109,15 @@ TEST_F(Build, WorkedExamplePackageByteForByte) {
   ASSERT_EQ(digest.size(), 64u);
   EXPECT_EQ(run.out, "Output file: " + output + "\nHash: " + digest + "\n");
   ExpectRoundTrip(output, digest, text, {{"icon.png", png_}, {"logo.jpg", jpeg_}});
+
+  // With standard input closed the first file opened is descriptor 0: still a file.
+  RunOptions closed;
+  closed.closedInput = true;
+  const auto again = RunTool(Args(output), closed);
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(again.out, run.out);
+  const auto inspect = RunInspect({"verify", output, "--sha256", digest}, closed);
+  EXPECT_EQ(inspect.status, 0) << inspect.err;
 }
 
 // An output that is the layout or an image, however the path reaches it, is refused before

@@ -46,6 +46,14 @@ TEST_F(InspectBuild, BuildsThePackagersPackageOrNothing) {
        "",
        ""},
       {"MissingImage", {}, {"--dir", dir_ / "none"}, 6, "icon.png [missing-image]", ""},
+      // A folder of the image's name is no image: the next folder's file is.
+      {"FolderInTheWay", {}, {"--dir", dir_ / "folders", "--dir", dir_.path()}, 0, "", ""},
+      {"ConfigNamed",
+       {"<app-name>Demo", "<app-name>"},
+       {"--config", dir_ / "team.policy"},
+       5,
+       "[empty-text]",
+       ""},
       {"WarningUnderStrict", {"<app-name>Demo", "<app-name>"}, {"--strict"}, 5, "[empty-text]", ""},
       {"SchemaWarningDenied",
        {"<quit-item>Quit</quit-item>", "<quit-itme>Quit</quit-itme>"},
@@ -83,6 +91,9 @@ TEST_F(InspectBuild, BuildsThePackagersPackageOrNothing) {
        ""},
   };
   WriteFile(dir_ / ".branding-lint", "# the project's\n");
+  WriteFile(dir_ / "team.policy", "deny = empty-text\n");
+  ASSERT_EQ(mkdir((dir_ / "folders").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir((dir_ / "folders/icon.png").c_str(), 0755), 0);
   for (const Case& c : cases) {
     const std::string layout = dir_ / "l.xml";
     WriteFile(layout, c.layoutChange.first.empty()
@@ -102,8 +113,11 @@ TEST_F(InspectBuild, BuildsThePackagersPackageOrNothing) {
       EXPECT_EQ(run.out, "Output file: " + pkg + "\nHash: " + hash_ + "\n") << c.name;
       EXPECT_EQ(ReadFile(pkg), ReadFile(package_)) << c.name;
       // The images as found, a space escaped as make and ninja read it.
-      const std::string folder = c.args.empty() ? dir_.path() : dir_ / "brand\\ ing";
+      const bool branding =
+          std::find(c.args.begin(), c.args.end(), dir_ / "brand ing") != c.args.end();
+      const std::string folder = branding ? dir_ / "brand\\ ing" : dir_.path();
       EXPECT_NE(ReadFile(dep).find(folder + "/logo.jpg:\n"), std::string::npos) << ReadFile(dep);
+      EXPECT_NE(ReadFile(dep).find(folder + "/icon.png:\n"), std::string::npos) << ReadFile(dep);
     } else {
       EXPECT_EQ(run.out, "") << c.name;
       EXPECT_EQ(ReadFile(pkg), "old package") << c.name;

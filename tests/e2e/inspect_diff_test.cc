@@ -1,6 +1,7 @@
 // The companion's diff: every difference of layout and images, and very large layouts.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,26 @@ TEST_F(InspectDiff, TellsEveryDifference) {
       << added.out;
   EXPECT_NE(added.out.find("\n+logo2.jpg: JPEG, 3x2 pixels, 300 bytes, " + sha), std::string::npos)
       << added.out;
+  // Two removed images of one content and one added: one rename, the other removed.
+  const std::string twin = Build("twin", Replaced(kLayout, "logo.jpg", "logo.png"),
+                                 {{"icon.png", png}, {"logo.png", png}});
+  const std::string renamed =
+      Build("renamed", Replaced(Replaced(kLayout, "logo.jpg", "new.png"), "icon.png", "icon2.png"),
+            {{"icon2.png", PngBytes(102)}, {"new.png", png}});
+  const auto claimed = RunInspect({"diff", twin, renamed});
+  std::size_t renames = 0;
+  for (std::size_t at = claimed.out.find("\n>"); at != std::string::npos;
+       at = claimed.out.find("\n>", at + 1)) {
+    ++renames;
+  }
+  EXPECT_EQ(renames, 1u) << claimed.out;
+  EXPECT_NE(claimed.out.find("\n-"), std::string::npos) << claimed.out;
+  // textconv prints a whole package or fails: git must never show a diff of nothing.
+  const std::string whole = testing_support::ReadFile(a);
+  testing_support::WriteFile(dir_ / "cut.pkg", whole.substr(0, whole.size() - 10));
+  const auto cut = RunInspect({"textconv", dir_ / "cut.pkg"});
+  EXPECT_NE(cut.status, 0);
+  EXPECT_NE(cut.err, "");
   const auto missing = RunInspect({"diff", a, dir_ / "none.pkg"});
   EXPECT_EQ(missing.status, 2);
   EXPECT_EQ(missing.err, dir_ / "none.pkg: cannot open the file: No such file or directory\n");

@@ -43,6 +43,8 @@ ToolRun RunProgram(const char* path, const char* argv0, const std::vector<std::s
   if (pid == 0) {
     dup2(inputFd, STDIN_FILENO);
     close(inputFd);
+    // The first file the tool opens then gets descriptor 0.
+    if (options.closedInput) close(STDIN_FILENO);
     dup2(outPipe[1], STDOUT_FILENO);
     dup2(errPipe[1], STDERR_FILENO);
     close(outPipe[0]);

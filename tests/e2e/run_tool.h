@@ -21,6 +21,7 @@ struct RunOptions {
   bool ignoreFileSizeSignal = false;    // starts the child with SIGXFSZ ignored
   int killAfterMs = -1;                 // sends SIGTERM after this many milliseconds
   std::string input;                    // standard input; empty for none
+  bool closedInput = false;             // starts the child with descriptor 0 closed
 };
 
 // Options with the limits, the signal disposition and the deadline given, no input.

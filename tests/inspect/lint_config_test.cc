@@ -231,6 +231,19 @@ TEST(InlineSuppression, AllowsForItsElementOnly) {
   for (const auto& f : suppressed) left.push_back(f.kind->id + (":" + f.element));
   EXPECT_EQ(left, (std::vector<std::string>{"empty-text:toolbar-menu/about-item",
                                             "link-url:about/line/hyperlink"}));
+  // The reach of a comment before its parent's last child ends with that child: a finding
+  // after the parent is still reported.
+  std::string last = layout;
+  last.replace(last.find("<!-- branding-lint: allow empty-text --> <about-item/><quit-item/>"), 66,
+               "<about-item/><!-- branding-lint: allow empty-text --><quit-item/>");
+  suppressed.clear();
+  kept.clear();
+  for (const auto& f :
+       bp::LintFindings("l.xml", bp::LayoutDocument(last), {}, images,
+                        bp::References::kWhenImagesGiven, bp::Learn::kAll, &suppressed)) {
+    if (f.kind->id == std::string("empty-text")) kept.push_back(f.message);
+  }
+  EXPECT_EQ(kept, (std::vector<std::string>{"about-item is empty", "the about title is empty"}));
   // A typo beside a valid id is reported, and the valid one still applies.
   std::string typo = layout;
   typo.replace(typo.find("link-url,schema"), 15, "emtpy-text, link-url");

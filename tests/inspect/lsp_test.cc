@@ -142,8 +142,9 @@ TEST(LspText, PositionsCountUtf16AndUrisEscape) {
 // A client in the same process: messages in, what the server sent out.
 class Session {
  public:
-  explicit Session(const TempDir& dir) : uri_(FileUri(dir / "layout.xml")) {
-    Call("initialize", {{"capabilities", Json::object()}});
+  explicit Session(const TempDir& dir, Json capabilities = Json::object())
+      : uri_(FileUri(dir / "layout.xml")) {
+    Call("initialize", {{"capabilities", std::move(capabilities)}});
   }
   // The result of a request, or its error.
   Json Call(const std::string& method, Json params) {
@@ -172,8 +173,7 @@ class Session {
   }
   const std::string& Uri() const { return uri_; }
   LanguageServer& Server() { return server_; }
-
- private:
+  // Every message the server sent since the last look.
   std::vector<Json> Sent() {
     std::vector<Json> messages;
     std::string bytes = out_.str();
@@ -187,6 +187,7 @@ class Session {
     return messages;
   }
 
+ private:
   std::string uri_;
   std::ostringstream out_;
   LanguageServer server_{out_};
@@ -277,6 +278,36 @@ TEST_P(LanguageServerLines, AnswersFromLintsFindings) {
     text.replace(begin, end - begin, edit["newText"].get<std::string>());
     EXPECT_NE(text.find(WithBreaks(fixed, GetParam())), std::string::npos) << text;
   }
+}
+
+// An image's finding stands at each reference to it, the app icon's and a logo's; a client
+// that registers watchers is asked to watch the images and the policy file.
+TEST(LanguageServer, ImageFindingsAtEveryReferenceAndWatchedFiles) {
+  TempDir dir;
+  WriteFile(dir / "icon.png", "not an image");
+  Session session(dir,
+                  {{"workspace", {{"didChangeWatchedFiles", {{"dynamicRegistration", true}}}}}});
+  session.Notify("initialized", Json::object());
+  std::string globs;
+  for (const Json& message : session.Sent()) {
+    if (message.value("method", "") != "client/registerCapability") continue;
+    for (const Json& watcher :
+         message["params"]["registrations"][0]["registerOptions"]["watchers"]) {
+      globs += watcher["globPattern"].get<std::string>() + " ";
+    }
+  }
+  EXPECT_NE(globs.find("**/.branding-lint "), std::string::npos) << globs;
+  EXPECT_NE(globs.find("png,"), std::string::npos) << globs;
+  session.Open(
+      "<vantu-client-branding version=\"1.0\"><app-name>A</app-name>\n"
+      "<app-icon>icon.png</app-icon><toolbar-menu><about-item>A</about-item><quit-item>Q"
+      "</quit-item></toolbar-menu>\n<about title=\"A\"><line><logo>icon.png</logo></line>"
+      "</about></vantu-client-branding>");
+  std::vector<std::size_t> lines;
+  for (const Json& d : session.Diagnostics()) {
+    if (d.value("code", "") == "image-format") lines.push_back(d["range"]["start"]["line"]);
+  }
+  EXPECT_EQ(lines, (std::vector<std::size_t>{1, 2}));
 }
 
 TEST(LanguageServer, ChangesImagesAndRequestsItCannotAnswer) {

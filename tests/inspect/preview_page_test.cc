@@ -1,5 +1,7 @@
 #include "inspect/commands/preview_page.h"
 
+#include "layout/layout_document.h"
+
 #include <map>
 #include <set>
 #include <string>
@@ -85,6 +87,22 @@ TEST(PreviewPage, LayoutTextIsNeverMarkup) {
 
 // The page holds each image's data once, however often the layout shows it, and every
 // drawing refers to the first image of its name.
+// Only line elements are the About box's lines, as the client reads them: a misspelt sibling
+// after the first line is not drawn.
+TEST(PreviewPage, OnlyLinesAreDrawnAsLines) {
+  const vantu::branding_package::LayoutDocument document(
+      "<vantu-client-branding version=\"1.0\"><app-name>A</app-name><app-icon>i.png</app-icon>"
+      "<toolbar-menu><about-item>A</about-item><quit-item>Q</quit-item></toolbar-menu>"
+      "<about title=\"T\"><line><text>one</text></line><lines><text>typo</text></lines>"
+      "<line align=\"right\"><text>two</text></line></about></vantu-client-branding>");
+  const PreviewModel model = vantu::branding_package::ReadPreviewModel(document);
+  std::string texts;
+  for (const PreviewLine& line : model.lines) {
+    for (const PreviewItem& item : line.items) texts += item.text + " ";
+  }
+  EXPECT_EQ(texts, "one two ");
+}
+
 TEST(PreviewPage, EachImageIsEmbeddedOnce) {
   PreviewModel model;
   model.appIcon = "a.png";
