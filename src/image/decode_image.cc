@@ -146,8 +146,8 @@ DecodedImage Result(int outcome, const char* message, std::uint32_t width, std::
   if (outcome == kDecoded) return {true, width, height, ""};
   if (outcome == kFailed) return {false, 0, 0, message};
   return {false, 0, 0,
-          PixelSize(width, height) + " pixels, more than the " +
-              std::to_string(kMaxDecodedPixels) + " decoded"};
+          PixelSize(width, height) + " pixels, more than the " + std::to_string(kMaxDecodedPixels) +
+              " decoded"};
 }
 
 // libpng reports errors by longjmp; no object with a destructor lives in the frames it

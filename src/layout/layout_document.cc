@@ -17,7 +17,6 @@
 
 namespace vantu::branding_package {
 
-
 namespace {
 
 // The layout in source whole, refusing one longer than kMaxLayoutText.

@@ -72,5 +72,4 @@ std::optional<std::string> PrintCompact(const rapidxml::xml_document<char>& pars
   return text;
 }
 
-
 }  // namespace vantu::branding_package

@@ -45,8 +45,7 @@ std::optional<ImageFacts> LearnImage(ByteSource& source, ImageFacts image, Learn
 
 std::string PixelsText(const ImageFacts& image) {
   if (!image.decoded.ok) return "does not decode";
-  return PixelSize(image.decoded.width, image.decoded.height) +
-         " pixels";
+  return PixelSize(image.decoded.width, image.decoded.height) + " pixels";
 }
 
 }  // namespace vantu::branding_package

@@ -74,10 +74,10 @@ std::vector<std::pair<std::size_t, std::string>> ShownSmaller(
       const std::string why =
           std::string(large ? "larger than " + PixelSize(kIconLargest, kIconLargest) : "") +
           (large && w != h ? " and " : "") + (w != h ? "not square" : "");
-      notes.emplace_back(reference.offset, "the app icon " + reference.name + " is " + PixelSize(w, h) +
-                                               " pixels, " + why +
-                                               ": the preview's title bar shows it at " +
-                                               PixelSize(ShownSize(w, h, true).first, kIconShownHeight));
+      notes.emplace_back(reference.offset,
+                         "the app icon " + reference.name + " is " + PixelSize(w, h) + " pixels, " +
+                             why + ": the preview's title bar shows it at " +
+                             PixelSize(ShownSize(w, h, true).first, kIconShownHeight));
     } else if (!icon && w > std::uint64_t{kLogoShownWidth} * kLogoMostScaled) {
       notes.emplace_back(reference.offset,
                          "the logo " + reference.name + " is " + PixelSize(w, h) +

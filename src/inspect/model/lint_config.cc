@@ -26,7 +26,6 @@ bool Exists(const std::string& path) {
   return lstat(path.c_str(), &status) == 0;
 }
 
-
 }  // namespace
 
 std::optional<std::string> FindConfig(const std::string& inputPath) {
