@@ -310,6 +310,44 @@ TEST(LanguageServer, ImageFindingsAtEveryReferenceAndWatchedFiles) {
   EXPECT_EQ(lines, (std::vector<std::size_t>{1, 2}));
 }
 
+// A misspelt element is renamed in both its tags, its text kept; no second quit-item is added
+// beside a misspelt one.
+TEST(LanguageServer, MisspeltElementRenamedNotDoubled) {
+  TempDir dir;
+  WriteFile(dir / "icon.png", PngOfSize(32, 32));
+  Session session(dir);
+  const std::string layout =
+      "<vantu-client-branding version=\"1.0\"><app-name>A</app-name><app-icon>icon.png</app-icon>\n"
+      "<toolbar-menu><about-item>Om</about-item><quit-itme>Afslut</quit-itme></toolbar-menu>\n"
+      "<about title=\"A\"><line align=\"left\"><text>t</text></line></about>"
+      "</vantu-client-branding>";
+  session.Open(layout);
+  const Json actions = session.Call(
+      "textDocument/codeAction",
+      {{"textDocument", {{"uri", session.Uri()}}},
+       {"range",
+        {{"start", {{"line", 1}, {"character", 50}}}, {"end", {{"line", 1}, {"character", 50}}}}},
+       {"context", {{"diagnostics", Json::array()}}}});
+  ASSERT_EQ(actions.size(), 1u) << actions.dump();
+  EXPECT_EQ(actions[0]["title"], "Rename quit-itme to quit-item");
+  std::string text = layout;
+  const Json edits = actions[0]["edit"]["changes"][session.Uri()];
+  ASSERT_EQ(edits.size(), 2u);
+  // Applied from the last, as a client applies edits of one version.
+  for (auto it = edits.rbegin(); it != edits.rend(); ++it) {
+    const TextPositions positions(text);
+    const std::size_t begin =
+        *positions.Offset({(*it)["range"]["start"]["line"], (*it)["range"]["start"]["character"]});
+    const std::size_t end =
+        *positions.Offset({(*it)["range"]["end"]["line"], (*it)["range"]["end"]["character"]});
+    text.replace(begin, end - begin, (*it)["newText"].get<std::string>());
+  }
+  EXPECT_NE(text.find("<quit-item>Afslut</quit-item></toolbar-menu>"), std::string::npos) << text;
+  session.Notify("textDocument/didChange", {{"textDocument", {{"uri", session.Uri()}}},
+                                            {"contentChanges", {{{"text", text}}}}});
+  EXPECT_EQ(session.Diagnostics(), Json::array());
+}
+
 TEST(LanguageServer, ChangesImagesAndRequestsItCannotAnswer) {
   TempDir dir;
   WriteFile(dir / "icon.png", PngOfSize(32, 32));

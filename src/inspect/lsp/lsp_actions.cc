@@ -1,22 +1,30 @@
+#include <algorithm>
 #include <cctype>
+#include <optional>
 
 #include "base/ascii.h"
 #include "base/nearest.h"
 #include "inspect/lsp/lsp_features.h"
+#include "layout/layout_grammar.h"
 #include "layout/layout_vocabulary.h"
 
 namespace vantu::branding_package {
 
 namespace {
 
-// One certain fix: what it is called, where it applies, and its edit.
+// One change of the text: what replaces the bytes from begin to end.
+struct Edit {
+  std::size_t begin;
+  std::size_t end;
+  std::string newText;
+};
+
+// One certain fix: what it is called, where it applies, and its edits.
 struct Fix {
   std::string title;
   std::size_t begin;  // the place it applies to
   std::size_t end;
-  std::size_t editBegin;  // the text it replaces
-  std::size_t editEnd;
-  std::string newText;
+  std::vector<Edit> edits;
 };
 
 // The white space a line starts with, for the line holding offset.
@@ -27,11 +35,31 @@ std::string_view IndentOf(std::string_view text, std::size_t offset) {
   return text.substr(begin, (end == std::string_view::npos ? text.size() : end) - begin);
 }
 
+// The names the schema allows where element stands.
+const std::vector<std::string>& AllowedAt(const LayoutDocument& document, std::size_t element) {
+  static const std::vector<std::string> kNone;
+  const LayoutGrammar& grammar = SchemaGrammar();
+  const std::size_t parent = document.Elements()[element].parent;
+  if (parent == LayoutDocument::kNone) return grammar.tops;
+  const auto found = grammar.elements.find(std::string(document.Elements()[parent].name));
+  return found == grammar.elements.end() ? kNone : found->second.children;
+}
+
 // The quit-item a menu without one lacks, added before the menu's end tag: the client's menu
 // has no way to quit without it.
 void AddQuitItem(const Analysis& analysis, std::vector<Fix>& fixes) {
   const Layout& model = analysis.document->Model();
   if (!model.menu || model.quitItem.range) return;
+  // A misspelt one holds the text in the document's own language: renaming it mends the menu.
+  const LayoutDocument& document = *analysis.document;
+  const auto& elements = document.Elements();
+  for (std::size_t i = 0; i < elements.size(); ++i) {
+    const std::vector<std::string>& allowed = AllowedAt(document, i);
+    if (elements[i].name != vocabulary::kQuitItem &&
+        Nearest(std::string(elements[i].name), allowed) == std::string(vocabulary::kQuitItem)) {
+      return;
+    }
+  }
   const std::string_view text = analysis.document->Text();
   const std::size_t end = ElementEnd(text, model.menu->begin);
   const std::size_t close = text.rfind("</", end);
@@ -47,10 +75,38 @@ void AddQuitItem(const Analysis& analysis, std::vector<Fix>& fixes) {
                                    ? std::string(IndentOf(text, model.aboutItem.range->begin))
                                    : std::string(closeIndent) + "  ";
     const std::size_t lineStart = close - closeIndent.size();
-    fixes.push_back({"Add the missing quit-item", model.menu->begin, end, lineStart, lineStart,
-                     indent + item + std::string(LineBreakOf(text))});
+    fixes.push_back({"Add the missing quit-item",
+                     model.menu->begin,
+                     end,
+                     {{lineStart, lineStart, indent + item + std::string(LineBreakOf(text))}}});
   } else {
-    fixes.push_back({"Add the missing quit-item", model.menu->begin, end, close, close, item});
+    fixes.push_back({"Add the missing quit-item", model.menu->begin, end, {{close, close, item}}});
+  }
+}
+
+// An element whose name is a slip of one the schema allows there, renamed in both its tags,
+// what it holds kept: the client ignores an element it does not know.
+void RenameMisspelt(const Analysis& analysis, std::vector<Fix>& fixes) {
+  const LayoutDocument& document = *analysis.document;
+  const std::string_view text = document.Text();
+  const auto& elements = document.Elements();
+  for (std::size_t i = 0; i < elements.size(); ++i) {
+    const std::string name(elements[i].name);
+    const std::vector<std::string>& allowed = AllowedAt(document, i);
+    if (allowed.empty() || std::find(allowed.begin(), allowed.end(), name) != allowed.end()) {
+      continue;
+    }
+    const std::optional<std::string> nearest = Nearest(name, allowed);
+    if (!nearest) continue;
+    const std::size_t start = elements[i].offset + 1;
+    const std::size_t end = ElementEnd(text, elements[i].offset);
+    std::vector<Edit> edits = {{start, start + name.size(), *nearest}};
+    const std::size_t close = end > 0 ? text.rfind("</", end - 1) : std::string_view::npos;
+    if (close != std::string_view::npos && close > start &&
+        text.compare(close + 2, name.size(), name) == 0) {
+      edits.push_back({close + 2, close + 2 + name.size(), *nearest});
+    }
+    fixes.push_back({"Rename " + name + " to " + *nearest, elements[i].offset, end, edits});
   }
 }
 
@@ -88,8 +144,10 @@ void CorrectSchemes(const Analysis& analysis, std::vector<Fix>& fixes) {
           AsciiLower(text.substr(value, colon + 1)) != scheme + ":") {
         continue;
       }
-      fixes.push_back({"Change the scheme " + scheme + " to " + *nearest, item.range.begin, tagEnd,
-                       value, value + colon, *nearest});
+      fixes.push_back({"Change the scheme " + scheme + " to " + *nearest,
+                       item.range.begin,
+                       tagEnd,
+                       {{value, value + colon, *nearest}}});
     }
   }
 }
@@ -108,8 +166,10 @@ void RemoveIdleSuppressions(const Analysis& analysis, std::vector<Fix>& fixes) {
       begin -= indent.size();
       end = after + (text.compare(after, 2, "\r\n") == 0 ? 2 : 1);
     }
-    fixes.push_back({"Remove the suppression that allows nothing", idle.comment, idle.commentEnd,
-                     begin, end, ""});
+    fixes.push_back({"Remove the suppression that allows nothing",
+                     idle.comment,
+                     idle.commentEnd,
+                     {{begin, end, ""}}});
   }
 }
 
@@ -124,6 +184,7 @@ bool Meet(std::size_t begin, std::size_t end, std::size_t otherBegin, std::size_
 Json CodeActions(const Analysis& analysis, const std::string& uri, std::size_t begin,
                  std::size_t end, const Json& diagnostics) {
   std::vector<Fix> fixes;
+  RenameMisspelt(analysis, fixes);
   AddQuitItem(analysis, fixes);
   CorrectSchemes(analysis, fixes);
   RemoveIdleSuppressions(analysis, fixes);
@@ -146,13 +207,16 @@ Json CodeActions(const Analysis& analysis, const std::string& uri, std::size_t b
         }
       }
     }
-    Json edit = {{"range", RangeOf(analysis, fix.editBegin, fix.editEnd)},
-                 {"newText", fix.newText}};
+    Json edits = Json::array();
+    for (const Edit& edit : fix.edits) {
+      edits.push_back(
+          {{"range", RangeOf(analysis, edit.begin, edit.end)}, {"newText", edit.newText}});
+    }
     actions.push_back({{"title", fix.title},
                        {"kind", "quickfix"},
                        {"isPreferred", true},
                        {"diagnostics", answered},
-                       {"edit", {{"changes", {{uri, Json::array({edit})}}}}}});
+                       {"edit", {{"changes", {{uri, edits}}}}}});
   }
   return actions;
 }
