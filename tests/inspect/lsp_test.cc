@@ -243,6 +243,11 @@ TEST_P(LanguageServerLines, AnswersFromLintsFindings) {
   EXPECT_EQ(labels(6, 35), "left center right ");
   EXPECT_EQ(labels(6, 48), "icon.png wide.png ");
   EXPECT_EQ(labels(1, 26), "");  // within the app name: no image there
+  // In content with nothing typed: the elements allowed there, the "<" included.
+  const Json inMenu = session.At("textDocument/completion", 3, 0)["items"];
+  std::string offered;
+  for (const Json& item : inMenu) offered += item["textEdit"]["newText"].get<std::string>() + " ";
+  EXPECT_EQ(offered, "<about-item></about-item> <quit-item></quit-item> ");
 
   // Hover and definition on a reference; hover on an element with a finding explains it.
   const std::string hover = session.At("textDocument/hover", 6, 50)["contents"]["value"];

@@ -182,6 +182,16 @@ Json Completion(const Analysis& analysis, std::size_t offset) {
     case Cursor::Kind::kText:
       if (cursor.element == vocabulary::kAppIcon || cursor.element == vocabulary::kLogo) {
         for (const std::string& name : ImageFiles(analysis.folders)) add(name, kItemFile, "image");
+      } else if (found != grammar.elements.end()) {
+        // In content, the elements allowed there, whole, the "<" included.
+        for (const std::string& name : found->second.children) {
+          items.push_back(
+              {{"label", name},
+               {"kind", kItemProperty},
+               {"detail", "element"},
+               {"filterText", name},
+               {"textEdit", {{"range", range}, {"newText", "<" + name + "></" + name + ">"}}}});
+        }
       }
       break;
     case Cursor::Kind::kNone:
