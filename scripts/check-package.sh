@@ -18,7 +18,9 @@ for path in usr/bin/branding-package usr/bin/branding-package-inspect \
             usr/share/bash-completion/completions/branding-package-inspect \
             usr/share/doc/branding-package/README.md.gz usr/share/doc/branding-package/changelog.gz \
             usr/share/doc/branding-package/copyright \
-            usr/lib/branding-package/modules/branding-package-http.so; do
+            usr/lib/branding-package/modules/branding-package-http.so \
+            usr/share/nvim/site/plugin/branding-package.lua \
+            usr/share/emacs/site-lisp/branding-package.el; do
   grep -q " ./$path\$" <<<"$contents" || fail "$path is not in the package"
 done
 depends=$(dpkg-deb -f "$deb" Depends)

@@ -1,0 +1,30 @@
+;;; branding-package.el --- the branding layout language server in eglot  -*- lexical-binding: t -*-
+
+;; Starts branding-package-inspect's language server, through eglot, in nxml buffers of
+;; branding layouts only: an XML buffer whose first element is vantu-client-branding.
+;; M-. goes to an image file, C-h . shows hover, M-x eglot-code-actions applies a quick fix.
+;; Load it with (require 'branding-package) once it is on the load path.
+
+;;; Code:
+
+(require 'eglot)
+
+(defun branding-package-layout-p ()
+  "Whether the current buffer's first element is a branding layout's root."
+  (save-excursion
+    (goto-char (point-min))
+    (catch 'found
+      (while (re-search-forward "<\\([^!?][^ \t\n>/]*\\)" 4096 t)
+        (throw 'found (string= (match-string 1) "vantu-client-branding")))
+      nil)))
+
+(defun branding-package-maybe-start ()
+  "Start the branding layout language server for this buffer when it holds a layout."
+  (when (and (executable-find "branding-package-inspect") (branding-package-layout-p))
+    (eglot-ensure)))
+
+(add-to-list 'eglot-server-programs '(nxml-mode . ("branding-package-inspect" "lsp")))
+(add-hook 'nxml-mode-hook #'branding-package-maybe-start)
+
+(provide 'branding-package)
+;;; branding-package.el ends here

@@ -1,0 +1,44 @@
+-- Starts branding-package-inspect's language server for branding layouts, and only for them:
+-- an XML buffer whose first element is vantu-client-branding. Per buffer it sets omnifunc
+-- (completion with <C-x><C-o>), gd (go to the image file), K (hover) and <leader>ca (quick
+-- fixes). Installed on Neovim's default runtime path: installing the package is the set-up.
+if vim.g.loaded_branding_package then return end
+vim.g.loaded_branding_package = true
+
+local function is_layout(buffer)
+  for _, line in ipairs(vim.api.nvim_buf_get_lines(buffer, 0, 50, false)) do
+    local name = line:match("<([%a_][%w_.:-]*)")
+    -- Past the declaration, comments and the DOCTYPE, the first element decides.
+    if name and not line:match("^%s*<[!?]") then
+      return name == "vantu-client-branding"
+    end
+  end
+  return false
+end
+
+local clients = {}  -- one server per project folder
+
+local function attach(args)
+  local buffer = args.buf
+  if vim.fn.executable("branding-package-inspect") ~= 1 or not is_layout(buffer) then return end
+  local root = vim.fn.fnamemodify(vim.api.nvim_buf_get_name(buffer), ":p:h")
+  if not clients[root] or vim.lsp.get_client_by_id(clients[root]) == nil then
+    clients[root] = vim.lsp.start_client({
+      name = "branding-package-inspect",
+      cmd = {"branding-package-inspect", "lsp"},
+      root_dir = root,
+    })
+  end
+  if not clients[root] then return end
+  vim.lsp.buf_attach_client(buffer, clients[root])
+  vim.bo[buffer].omnifunc = "v:lua.vim.lsp.omnifunc"
+  local function map(keys, action)
+    vim.api.nvim_buf_set_keymap(buffer, "n", keys, "<cmd>lua vim.lsp.buf." .. action .. "()<CR>",
+                                {noremap = true, silent = true})
+  end
+  map("gd", "definition")
+  map("K", "hover")
+  map("<leader>ca", "code_action")
+end
+
+vim.api.nvim_create_autocmd("FileType", {pattern = "xml", callback = attach})
