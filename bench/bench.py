@@ -57,8 +57,10 @@ def image(path, signature, size):
 
 
 def typical(tool, inspect, work):
-    image(f"{work}/icon.png", b"\x89PNG\r\n\x1a\n", 50_000)
-    image(f"{work}/logo.jpg", b"\xff\xd8\xff", 50_000)
+    # Images that decode, since build decodes what it packages: a 49 KB PNG, the sample's JPEG.
+    big_png(f"{work}/icon.png", 128)
+    shutil.copy(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "examples",
+                             "logo.jpg"), f"{work}/logo.jpg")
     with open(f"{work}/typical.xml", "w") as out:
         out.write(layout("icon.png", ["logo.jpg"]))
     build = [tool, "-x", f"{work}/typical.xml", "-i", f"{work}/icon.png",
@@ -75,8 +77,13 @@ def typical(tool, inspect, work):
 
 def large(tool, inspect, work):
     names = [f"img{i}.png" for i in range(IMAGES)]
-    for name in names:
-        image(f"{work}/{name}", b"\x89PNG\r\n\x1a\n", IMAGE_MB * MIB)
+    # PNGs that decode, of about IMAGE_MB each: stored, not compressed.
+    side = int((IMAGE_MB * MIB / 3) ** 0.5)
+    big_png(f"{work}/{names[0]}", side)
+    for name in names[1:]:
+        shutil.copy(f"{work}/{names[0]}", f"{work}/{name}")
+        with open(f"{work}/{name}", "ab") as out:
+            out.write(name.encode())  # other bytes: no two images alike
     with open(f"{work}/large.xml", "w") as out:
         out.write(layout(names[0], names[1:]))
     build = [tool, "-x", f"{work}/large.xml", "-o", f"{work}/large.pkg"]
@@ -87,21 +94,23 @@ def large(tool, inspect, work):
                     f'status=none; done; sha256sum {work}/floor.bin')
     floor = ["bash", "-c", floor_script]
     linted = [inspect, "build", f"{work}/large.xml", "-o", f"{work}/large-linted.pkg"]
+    lint_only = [inspect, "lint", f"{work}/large.xml"]
     run(build)
     run(floor)  # warm the page cache for both
     run(linted)
-    tools, floors, peaks, lints = [], [], [], []
+    tools, floors, peaks, lints, only_lints = [], [], [], [], []
     for _ in range(LARGE_RUNS):
         seconds, peak = run(build)
         tools.append(seconds)
         peaks.append(peak)
         floors.append(run(floor)[0])
         lints.append(run(linted)[0])
+        only_lints.append(run(lint_only)[0])
     os.remove(f"{work}/large-linted.pkg")
     ratios = [t / f for t, f in zip(tools, floors)]
     package = os.path.getsize(f"{work}/large.pkg")
     return (statistics.median(tools), statistics.median(floors), statistics.median(ratios),
-            max(peaks), package, statistics.median(lints))
+            max(peaks), package, statistics.median(lints), statistics.median(only_lints))
 
 
 def lint_layout(path, findings, separator):
@@ -277,7 +286,8 @@ def main():
     try:
         inspect = os.path.join(os.path.dirname(tool), "branding-package-inspect")
         build_s, version_s, linted_s = typical(tool, inspect, work)
-        tool_s, floor_s, ratio, peak, package, large_linted_s = large(tool, inspect, work)
+        tool_s, floor_s, ratio, peak, package, large_linted_s, large_lint_s = large(tool, inspect,
+                                                                                   work)
         lint_s = lint(inspect, work)
         lsp_clean, lsp_size = lsp_change(inspect, work, "https")
         lsp_findings, _ = lsp_change(inspect, work, "htps")
@@ -296,13 +306,14 @@ def main():
         ("large package (%d x %d MB), median of %d" % (IMAGES, IMAGE_MB, LARGE_RUNS),
          f"{tool_s:.3f} s, {package / MIB / tool_s:.0f} MiB/s",
          f"dd + sha256sum {floor_s:.3f} s",
-         f"{tool_s / floor_s:.2f}x (pairwise {ratio:.2f}x)", "<= 1.50x"),
+         f"{tool_s / floor_s:.2f}x (pairwise {ratio:.2f}x)", "<= 1.10x"),
         ("large package, peak resident memory", f"{peak / MIB:.1f} MiB",
          f"budget {budget / MIB:.1f} MiB", f"{peak / budget:.2f}x", "<= 1.00x"),
         ("inspect build, typical package", f"{linted_s * 1000:.2f} ms",
          f"packager {build_s * 1000:.2f} ms", f"{linted_s / build_s:.2f}x", "<= 1.10x"),
-        ("inspect build, large package", f"{large_linted_s:.3f} s", f"packager {tool_s:.3f} s",
-         f"{large_linted_s / tool_s:.2f}x", "<= 1.10x"),
+        ("inspect build, large package", f"{large_linted_s:.3f} s",
+         f"packager + lint {tool_s + large_lint_s:.3f} s",
+         f"{large_linted_s / (tool_s + large_lint_s):.2f}x", "<= 1.00x"),
     ]
     for shape in ("lines", "one line"):
         for fmt in FORMATS:
