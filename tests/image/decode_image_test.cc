@@ -211,6 +211,13 @@ INSTANTIATE_TEST_SUITE_P(
                    ""},
         DecodeCase{"TruncatedJpeg", JpegBytes(171).substr(0, 160), bp::kFormatJpeg, false, 0, 0,
                    "the data ends early"},
+        // Damaged scan data the decoder reads past with a warning: not a sound image.
+        DecodeCase{"JpegWithDamagedScanData",
+                   [] {
+                     std::string jpeg = JpegBytes(171);
+                     return jpeg.insert(jpeg.find("\xFF\xD9"), "\x12\x34");
+                   }(),
+                   bp::kFormatJpeg, false, 0, 0, "Corrupt JPEG data"},
         DecodeCase{"JpegTooManyPixels", JpegClaiming(20000, 20000), bp::kFormatJpeg, false, 0, 0,
                    "20000x20000 pixels"},
         // Bounds on what one small image may cost: memory, then time.
