@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (verified == 0) {
     const std::string page =
         bp::RenderPreviewPage(bp::ReadPreviewModel(bp::LayoutDocument(contents.layoutText)),
-                              {"p", size, "", true, {}, {}});
+                              {"p", size, "", true, {}, {}, {}});
     fuzz_support::Check(page.find("<script") == std::string::npos);
   }
 
