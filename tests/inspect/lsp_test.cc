@@ -171,6 +171,26 @@ class Session {
     return Call(method, {{"textDocument", {{"uri", uri_}}},
                          {"position", {{"line", line}, {"character", character}}}});
   }
+  // The code actions offered at a place.
+  Json ActionsAt(std::size_t line, std::size_t character) {
+    const Json at = {{"line", line}, {"character", character}};
+    return Call("textDocument/codeAction", {{"textDocument", {{"uri", uri_}}},
+                                            {"range", {{"start", at}, {"end", at}}},
+                                            {"context", {{"diagnostics", Json::array()}}}});
+  }
+  // text with an action's edits applied, the last first, as a client applies one version's.
+  std::string Applied(std::string text, const Json& action) const {
+    const Json& edits = action["edit"]["changes"][uri_];
+    for (auto it = edits.rbegin(); it != edits.rend(); ++it) {
+      const TextPositions positions(text);
+      const Json& range = (*it)["range"];
+      const std::size_t begin =
+          *positions.Offset({range["start"]["line"], range["start"]["character"]});
+      const std::size_t end = *positions.Offset({range["end"]["line"], range["end"]["character"]});
+      text.replace(begin, end - begin, (*it)["newText"].get<std::string>());
+    }
+    return text;
+  }
   const std::string& Uri() const { return uri_; }
   LanguageServer& Server() { return server_; }
   // Every message the server sent since the last look.
@@ -266,21 +286,9 @@ TEST_P(LanguageServerLines, AnswersFromLintsFindings) {
            {2, "  <about-item>About</about-item>\n  <quit-item>Quit</quit-item>\n</toolbar-menu>"},
            {6, "url=\"https://example.com\""},
            {5, "</toolbar-menu>\n<about title"}}) {
-    const Json actions =
-        session.Call("textDocument/codeAction", {{"textDocument", {{"uri", session.Uri()}}},
-                                                 {"range",
-                                                  {{"start", {{"line", line}, {"character", 70}}},
-                                                   {"end", {{"line", line}, {"character", 70}}}}},
-                                                 {"context", {{"diagnostics", Json::array()}}}});
+    const Json actions = session.ActionsAt(line, 70);
     ASSERT_EQ(actions.size(), 1u) << line << actions.dump();
-    std::string text = layout;
-    const Json edit = actions[0]["edit"]["changes"][session.Uri()][0];
-    const TextPositions positions(text);
-    const std::size_t begin =
-        *positions.Offset({edit["range"]["start"]["line"], edit["range"]["start"]["character"]});
-    const std::size_t end =
-        *positions.Offset({edit["range"]["end"]["line"], edit["range"]["end"]["character"]});
-    text.replace(begin, end - begin, edit["newText"].get<std::string>());
+    const std::string text = session.Applied(layout, actions[0]);
     EXPECT_NE(text.find(WithBreaks(fixed, GetParam())), std::string::npos) << text;
   }
 }
@@ -327,26 +335,11 @@ TEST(LanguageServer, MisspeltElementRenamedNotDoubled) {
       "<about title=\"A\"><line align=\"left\"><text>t</text></line></about>"
       "</vantu-client-branding>";
   session.Open(layout);
-  const Json actions = session.Call(
-      "textDocument/codeAction",
-      {{"textDocument", {{"uri", session.Uri()}}},
-       {"range",
-        {{"start", {{"line", 1}, {"character", 50}}}, {"end", {{"line", 1}, {"character", 50}}}}},
-       {"context", {{"diagnostics", Json::array()}}}});
+  const Json actions = session.ActionsAt(1, 50);
   ASSERT_EQ(actions.size(), 1u) << actions.dump();
   EXPECT_EQ(actions[0]["title"], "Rename quit-itme to quit-item");
-  std::string text = layout;
-  const Json edits = actions[0]["edit"]["changes"][session.Uri()];
-  ASSERT_EQ(edits.size(), 2u);
-  // Applied from the last, as a client applies edits of one version.
-  for (auto it = edits.rbegin(); it != edits.rend(); ++it) {
-    const TextPositions positions(text);
-    const std::size_t begin =
-        *positions.Offset({(*it)["range"]["start"]["line"], (*it)["range"]["start"]["character"]});
-    const std::size_t end =
-        *positions.Offset({(*it)["range"]["end"]["line"], (*it)["range"]["end"]["character"]});
-    text.replace(begin, end - begin, (*it)["newText"].get<std::string>());
-  }
+  EXPECT_EQ(actions[0]["edit"]["changes"][session.Uri()].size(), 2u);
+  const std::string text = session.Applied(layout, actions[0]);
   EXPECT_NE(text.find("<quit-item>Afslut</quit-item></toolbar-menu>"), std::string::npos) << text;
   session.Notify("textDocument/didChange", {{"textDocument", {{"uri", session.Uri()}}},
                                             {"contentChanges", {{{"text", text}}}}});
@@ -412,12 +405,7 @@ TEST(LanguageServer, ChangesImagesAndRequestsItCannotAnswer) {
   EXPECT_EQ(pom.Diagnostics(), Json::array());
   EXPECT_EQ(pom.At("textDocument/completion", 2, 1)["items"], Json::array());
   EXPECT_EQ(pom.At("textDocument/hover", 2, 2), Json());
-  EXPECT_EQ(pom.Call("textDocument/codeAction", {{"textDocument", {{"uri", pom.Uri()}}},
-                                                 {"range",
-                                                  {{"start", {{"line", 2}, {"character", 0}}},
-                                                   {"end", {{"line", 2}, {"character", 0}}}}},
-                                                 {"context", {{"diagnostics", Json::array()}}}}),
-            Json::array());
+  EXPECT_EQ(pom.ActionsAt(2, 0), Json::array());
   for (const char* ours :
        {"", "<vantu-client-bra", "<!DOCTYPE x [<!ENTITY a \"b\">]>\n<vantu-client-branding/>"}) {
     EXPECT_TRUE(vantu::branding_package::IsBrandingLayout(ours)) << ours;
