@@ -169,17 +169,11 @@ class PolicyArgs {
     policy.strict = strict_.getValue();
     policy.allowed.insert(allow_.getValue().begin(), allow_.getValue().end());
     policy.denied.insert(deny_.getValue().begin(), deny_.getValue().end());
-    auto chosen = ChoosePolicy(
-        input, policy,
-        config_.isSet() ? std::optional<std::string>(config_.getValue()) : std::nullopt);
-    if (auto* problem = std::get_if<std::string>(&chosen)) {
-      std::cerr << "Error: " << *problem << std::endl;
-      return std::nullopt;
-    }
-    for (const std::string& warning : std::get<ChosenPolicy>(chosen).warnings) {
-      std::cerr << "Warning: " << warning << std::endl;
-    }
-    return std::get<ChosenPolicy>(std::move(chosen));
+    return ReportPolicy(
+        ChoosePolicy(
+            input, policy,
+            config_.isSet() ? std::optional<std::string>(config_.getValue()) : std::nullopt),
+        std::cerr);
   }
 
  private:

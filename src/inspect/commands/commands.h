@@ -5,6 +5,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "base/byte_source.h"
@@ -100,6 +101,9 @@ struct LintOptions {
 // Says on err what checked's policy file came to: each file not used ("Warning: ..."), and,
 // when the policy cannot be applied, why ("Error: ..."); false then.
 bool ReportPolicy(const CheckedLayout& checked, std::ostream& err);
+// The same for a policy chosen alone: the policy, or none once the problem is said.
+std::optional<ChosenPolicy> ReportPolicy(std::variant<ChosenPolicy, std::string> chosen,
+                                         std::ostream& err);
 
 // Every finding about a layout document, its images (those given, else those it names, found
 // as build finds them) and the references, as "FILE:LINE:COLUMN: error|warning: message",

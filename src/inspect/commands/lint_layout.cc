@@ -137,11 +137,20 @@ void PrintLintReport(std::ostream& out, const LintReport& report, LintFormat for
 }
 
 bool ReportPolicy(const CheckedLayout& checked, std::ostream& err) {
-  for (const std::string& warning : checked.policy.warnings) {
+  if (checked.problem) return ReportPolicy(*checked.problem, err).has_value();
+  return ReportPolicy(checked.policy, err).has_value();
+}
+
+std::optional<ChosenPolicy> ReportPolicy(std::variant<ChosenPolicy, std::string> chosen,
+                                         std::ostream& err) {
+  if (auto* problem = std::get_if<std::string>(&chosen)) {
+    err << "Error: " << *problem << std::endl;
+    return std::nullopt;
+  }
+  for (const std::string& warning : std::get<ChosenPolicy>(chosen).warnings) {
     err << "Warning: " << warning << std::endl;
   }
-  if (checked.problem) err << "Error: " << *checked.problem << std::endl;
-  return !checked.problem;
+  return std::get<ChosenPolicy>(std::move(chosen));
 }
 
 int LintLayout(const std::string& layoutPath, const std::vector<std::string>& imagePaths,

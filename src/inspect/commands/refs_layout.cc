@@ -49,13 +49,10 @@ int ListReferences(const std::string& layoutPath, const RefsOptions& options, st
   std::ostream& out = options.output ? written : stdOut;
   if (options.depfile) {
     // Build's rule: the images where build finds them, and the policy file it reads.
-    auto chosen = ChoosePolicy(layoutPath, {}, std::nullopt);
-    if (auto* problem = std::get_if<std::string>(&chosen)) {
-      err << "Error: " << *problem << std::endl;
-      return 1;
-    }
-    const ChosenPolicy& policy = std::get<ChosenPolicy>(chosen);
-    for (const std::string& warning : policy.warnings) err << "Warning: " << warning << std::endl;
+    const std::optional<ChosenPolicy> chosen =
+        ReportPolicy(ChoosePolicy(layoutPath, {}, std::nullopt), err);
+    if (!chosen) return 1;
+    const ChosenPolicy& policy = *chosen;
     const std::vector<std::string> folders = ImageFolders(
         layoutPath, options.dir.empty() ? std::vector<std::string>{} : std::vector{options.dir},
         policy.dirs);

@@ -13,7 +13,9 @@ std::int64_t Nanoseconds(const timespec& time) {
 std::optional<FileStamp> StampOf(const std::string& path) {
   struct stat status {};
   if (stat(path.c_str(), &status) != 0) return std::nullopt;
-  return FileStamp{status.st_dev, status.st_ino, status.st_size, Nanoseconds(status.st_ctim),
+  return FileStamp{{status.st_dev, status.st_ino},
+                   status.st_size,
+                   Nanoseconds(status.st_ctim),
                    Nanoseconds(status.st_mtim)};
 }
 

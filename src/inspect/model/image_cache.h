@@ -20,14 +20,13 @@ namespace vantu::branding_package {
 // Which version of a file a path reaches: a file replaced, rewritten in place or only touched
 // has another stamp (its change time moves with any change).
 struct FileStamp {
-  dev_t device = 0;
-  ino_t inode = 0;
+  FileId file;
   off_t size = 0;
   std::int64_t changed = 0;   // st_ctim, in nanoseconds
   std::int64_t modified = 0;  // st_mtim, in nanoseconds
   bool operator==(const FileStamp& other) const {
-    return device == other.device && inode == other.inode && size == other.size &&
-           changed == other.changed && modified == other.modified;
+    return file == other.file && size == other.size && changed == other.changed &&
+           modified == other.modified;
   }
 };
 
