@@ -2,7 +2,8 @@
 
 ;; Starts branding-package-inspect's language server, through eglot, in nxml buffers of
 ;; branding layouts only: an XML buffer whose first element is vantu-client-branding.
-;; M-. goes to an image file, C-h . shows hover, M-x eglot-code-actions applies a quick fix.
+;; M-. goes to an image file, C-h . shows hover, M-x eglot-code-actions applies a quick fix;
+;; a placeholder a fix leaves is selected, to be written over.
 ;; Load it with (require 'branding-package) once it is on the load path.
 
 ;;; Code:
@@ -22,6 +23,15 @@
   "Start the branding layout language server for this buffer when it holds a layout."
   (when (and (executable-find "branding-package-inspect") (branding-package-layout-p))
     (eglot-ensure)))
+
+(cl-defmethod eglot-execute-command
+  (_server (_command (eql branding-package.select)) arguments)
+  "Select the range in ARGUMENTS (a URI and a range) that a quick fix left to be written."
+  (let ((file (eglot--uri-to-path (aref arguments 0))))
+    (when (and buffer-file-name (file-equal-p file buffer-file-name))
+      (let ((region (eglot--range-region (aref arguments 1))))
+        (goto-char (cdr region))
+        (push-mark (car region) t t)))))
 
 (add-to-list 'eglot-server-programs '(nxml-mode . ("branding-package-inspect" "lsp")))
 (add-hook 'nxml-mode-hook #'branding-package-maybe-start)

@@ -62,10 +62,11 @@ LayoutDocument::LayoutDocument(std::string text)
   std::string& buffer = parsed_->buffer;
   buffer = text_;
   try {
-    ParseLayout(buffer, parsed_->tree);
+    ParseLayout(buffer, parsed_->tree, &marks_);
   } catch (const LayoutSyntaxError& e) {
     syntaxError_ = e;
     parsed_->tree.clear();
+    marks_ = {};
     return;
   }
   const LayoutNode* top = parsed_->tree.first_node();
@@ -121,18 +122,31 @@ void LayoutDocument::IndexElements() {
     std::unordered_map<std::string_view, std::pair<int, int>> names;  // children: count, seen
   };
   std::vector<Open> open;
+  std::size_t value = 0;  // the next attribute value marked
   auto add = [&](const LayoutNode& node, std::size_t parent, std::string segment) {
+    // The look ahead saw the same elements in the same order, and their values; were it ever
+    // to see fewer, what it missed would reach to the text's end.
+    const MarkupMarks::Element marked =
+        elements_.size() < marks_.elements.size()
+            ? marks_.elements[elements_.size()]
+            : MarkupMarks::Element{text_.size(), MarkupMarks::kNone, text_.size()};
     Element element{{node.name(), node.name_size()},
                     std::move(segment),
                     StartTagOffset(&node, buffer),
+                    marked.tagEnd,
+                    marked.closeTag,
+                    marked.end,
                     parent,
                     kNone,
                     0,
                     {},
                     {}};
     for (auto* a = node.first_attribute(); a != nullptr; a = a->next_attribute()) {
-      element.attributes.emplace_back(std::string_view(a->name(), a->name_size()),
-                                      std::string_view(a->value(), a->value_size()));
+      element.attributes.push_back({std::string_view(a->name(), a->name_size()),
+                                    std::string_view(a->value(), a->value_size()),
+                                    value < marks_.values.size()
+                                        ? marks_.values[value++]
+                                        : Span{text_.size(), text_.size()}});
     }
     Open entered{ElementFrom(node.first_node()), elements_.size(), kNone, {}};
     for (const LayoutNode* c = node.first_node(); c != nullptr; c = c->next_sibling()) {
@@ -171,24 +185,26 @@ void LayoutDocument::IndexElements() {
   }
 }
 
+std::size_t LayoutDocument::ElementAt(std::size_t offset) const {
+  const auto found = std::lower_bound(
+      elements_.begin(), elements_.end(), offset,
+      [](const Element& element, std::size_t value) { return element.offset < value; });
+  if (found == elements_.end() || found->offset != offset) return kNone;
+  return static_cast<std::size_t>(found - elements_.begin());
+}
+
 std::string LayoutDocument::ElementPath(std::size_t offset) const {
   const auto after = std::upper_bound(
       elements_.begin(), elements_.end(), offset,
       [](std::size_t value, const Element& element) { return value < element.offset; });
   if (after == elements_.begin()) return "";
   auto at = static_cast<std::size_t>(after - elements_.begin()) - 1;
-  // At an end tag, the element it closes: the nearest one open there with its name.
-  if (text_.compare(offset, 2, "</") == 0) {
-    const std::size_t end = text_.find_first_of(" \t\r\n>", offset + 2);
-    const std::string_view name = std::string_view(text_).substr(offset + 2, end - offset - 2);
-    for (std::size_t open = at; open != kNone; open = elements_[open].parent) {
-      if (std::string_view(elements_[open].segment).substr(0, elements_[open].segment.find('[')) ==
-          name) {
-        at = open;
-        break;
-      }
-    }
-  }
+  // At an end tag, the element it closes.
+  const auto& closings = marks_.closings;
+  const auto closing = std::lower_bound(
+      closings.begin(), closings.end(), offset,
+      [&](std::size_t index, std::size_t value) { return elements_[index].closeTag < value; });
+  if (closing != closings.end() && elements_[*closing].closeTag == offset) at = *closing;
   std::vector<std::size_t> chain;  // from the element up, the top element left out
   for (; elements_[at].parent != kNone; at = elements_[at].parent) chain.push_back(at);
   if (chain.empty()) return elements_[at].segment;

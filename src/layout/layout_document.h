@@ -16,6 +16,7 @@
 #include "base/file_id.h"
 #include "base/line_index.h"
 #include "layout/layout_model.h"
+#include "layout/nesting_guard.h"
 #include "layout/parse_layout.h"
 
 namespace vantu::branding_package {
@@ -53,17 +54,28 @@ class LayoutDocument {
     std::string message;
   };
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  // A stretch of the text: its first byte and one past its last.
+  using Span = MarkupMarks::Span;
+  // An attribute: its value as the parser reads it, and where that is written.
+  struct Attribute {
+    std::string_view name;
+    std::string_view value;
+    Span written;  // between its quotes
+  };
   // One element, in document order: a parent before its children, so an element's first
   // child, when it has one, is the element after it.
   struct Element {
     std::string_view name;
-    std::string segment;  // the last part of its path: "name", or "name[k]" where siblings
-                          // share the name
-    std::size_t offset;   // of its start tag
-    std::size_t parent;   // its index, or kNone for a top-level element
-    std::size_t next;     // the index of its next sibling element, or kNone
-    std::size_t nodes;    // its child nodes of every kind
-    std::vector<std::pair<std::string_view, std::string_view>> attributes;  // name, value
+    std::string segment;   // the last part of its path: "name", or "name[k]" where siblings
+                           // share the name
+    std::size_t offset;    // of its start tag
+    std::size_t tagEnd;    // one past its start tag's ">"
+    std::size_t closeTag;  // its end tag's "<", or kNone when it closes itself
+    std::size_t end;       // one past its end tag's ">", or tagEnd
+    std::size_t parent;    // its index, or kNone for a top-level element
+    std::size_t next;      // the index of its next sibling element, or kNone
+    std::size_t nodes;     // its child nodes of every kind
+    std::vector<Attribute> attributes;
     std::string text;  // every text and CDATA run it holds, joined
   };
 
@@ -81,6 +93,16 @@ class LayoutDocument {
   const Layout& Model() const { return model_; }
   // Every element (none after a syntax error).
   const std::vector<Element>& Elements() const { return elements_; }
+  // The index of the element whose start tag begins at offset, or kNone.
+  std::size_t ElementAt(std::size_t offset) const;
+  // Where the element whose start tag begins at offset ends (one past its end tag, or its
+  // start tag when it closes itself); offset itself when no element begins there.
+  std::size_t ElementEnd(std::size_t offset) const {
+    const std::size_t at = ElementAt(offset);
+    return at == kNone ? offset : elements_[at].end;
+  }
+  // Every comment, "<!--" to one past "-->", in document order (none after a syntax error).
+  const std::vector<Span>& Comments() const { return marks_.comments; }
   // 1-based line and column (in bytes) of offset.
   std::pair<int, int> Position(std::size_t offset) const { return lines_.Position(offset); }
   // The offset of a 1-based line and column.
@@ -115,6 +137,7 @@ class LayoutDocument {
   std::vector<Reference> references_;
   std::vector<Violation> violations_;
   std::vector<Element> elements_;
+  MarkupMarks marks_;  // the tags, values and comments, as the parse's look ahead saw them
 };
 
 // A path of count segments, segment(0) the topmost, each after separator but the first, with

@@ -81,17 +81,21 @@ bool SkipDoctype(const char*& p) {
 }
 
 // Moves p behind "<!..." or "<?..." constructs, which hold no elements; p is at "!" or "?".
-bool SkipMarkup(const char*& p) {
+// comment tells whether it was a comment.
+bool SkipMarkup(const char*& p, bool& comment) {
+  comment = std::strncmp(p, "!--", 3) == 0;
   if (*p == '?') return SkipPast(++p, "?>");
-  if (std::strncmp(p, "!--", 3) == 0) return SkipPast(p += 3, "-->");
+  if (comment) return SkipPast(p += 3, "-->");
   if (std::strncmp(p, "![CDATA[", 8) == 0) return SkipPast(p += 8, "]]>");
   if (std::strncmp(p, "!DOCTYPE", 8) == 0 && IsSpace(p[8])) return SkipDoctype(p += 9);
   return SkipPast(++p, ">");
 }
 
 // Moves p over an element's name and attributes to just behind its start tag; opens tells
-// whether content follows (">") rather than an empty-element end ("/>").
-bool SkipStartTag(const char*& p, bool& opens, const char*& bad) {
+// whether content follows (">") rather than an empty-element end ("/>"); value is called
+// with each attribute value's bounds.
+template <class Value>
+bool SkipStartTag(const char*& p, bool& opens, const char*& bad, const Value& value) {
   while (IsNameChar(*p)) ++p;
   SkipSpace(p);
   while (IsAttributeNameChar(*p)) {
@@ -101,10 +105,12 @@ bool SkipStartTag(const char*& p, bool& opens, const char*& bad) {
     SkipSpace(p);
     const char quote = *p++;
     if (quote != '\'' && quote != '"') return false;
+    const char* begin = p;
     for (; *p != quote; ++p) {
       if (*p == '\0') return false;
       if (*p == '&' && bad == nullptr && IsRefusedReference(p)) bad = p;
     }
+    value(begin, p);
     ++p;
     SkipSpace(p);
   }
@@ -116,7 +122,7 @@ bool SkipStartTag(const char*& p, bool& opens, const char*& bad) {
 
 }  // namespace
 
-Refusal FindRefusal(const char* text, std::size_t maxDepth) {
+Refusal FindRefusal(const char* text, std::size_t maxDepth, MarkupMarks* marks) {
   const char* p = text;
   if (std::strncmp(p, "\xEF\xBB\xBF", 3) == 0) p += 3;
   std::size_t depth = 0;
@@ -132,28 +138,48 @@ Refusal FindRefusal(const char* text, std::size_t maxDepth) {
     if (at == nullptr) return Refusal{};
     return Refusal{static_cast<std::size_t>(at - text), message};
   };
+  auto at = [&](const char* q) { return static_cast<std::size_t>(q - text); };
+  std::vector<std::size_t> open;  // the elements marked and not yet closed
   for (;;) {
     SkipSpace(p);
     if (depth > 0) SkipText(p, bad);
     if (*p != '<') return refused(nullptr, nullptr);
-    const char* open = p++;
+    const char* tag = p++;
     if (depth > 0 && *p == '/') {
       ++p;
       while (IsNameChar(*p)) ++p;
       SkipSpace(p);
       if (*p++ != '>') return refused(nullptr, nullptr);
       --depth;
+      if (marks != nullptr) {
+        MarkupMarks::Element& closed = marks->elements[open.back()];
+        closed.closeTag = at(tag);
+        closed.end = at(p);
+        marks->closings.push_back(open.back());
+        open.pop_back();
+      }
       continue;
     }
     if (*p == '?' || *p == '!') {
-      if (!SkipMarkup(p)) return refused(nullptr, nullptr);
+      bool comment = false;
+      if (!SkipMarkup(p, comment)) return refused(nullptr, nullptr);
+      if (comment && marks != nullptr) marks->comments.push_back({at(tag), at(p)});
       continue;
     }
     if (!IsNameChar(*p)) return refused(nullptr, nullptr);
-    if (depth >= maxDepth) return refused(open, kTooDeep);
+    if (depth >= maxDepth) return refused(tag, kTooDeep);
     bool opens = false;
-    if (!SkipStartTag(p, opens, bad)) return refused(nullptr, nullptr);
+    const std::size_t index = marks != nullptr ? marks->elements.size() : 0;
+    const bool read = SkipStartTag(p, opens, bad, [&](const char* begin, const char* end) {
+      if (marks == nullptr) return;
+      marks->values.push_back({at(begin), at(end)});
+    });
+    if (!read) return refused(nullptr, nullptr);
     if (opens) ++depth;
+    if (marks != nullptr) {
+      marks->elements.push_back({at(p), MarkupMarks::kNone, at(p)});
+      if (opens) open.push_back(index);
+    }
   }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <vector>
 
 namespace vantu::branding_package {
 
@@ -19,10 +20,30 @@ struct Refusal {
                                     // "invalid numeric character entity"
 };
 
+// Where the scan saw the markup the parser keeps no place of: each element's tags and
+// attribute values, and the comments. Offsets from the text's start.
+struct MarkupMarks {
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  struct Element {
+    std::size_t tagEnd;            // one past its start tag's ">"
+    std::size_t closeTag = kNone;  // its end tag's "<", or kNone when it closes itself
+    std::size_t end;               // one past its end tag's ">", or tagEnd
+  };
+  struct Span {
+    std::size_t begin;
+    std::size_t end;
+  };
+  std::vector<Element> elements;      // in document order, the order of their start tags
+  std::vector<Span> values;           // every attribute value between its quotes, in order
+  std::vector<std::size_t> closings;  // elements by their end tags, in document order
+  std::vector<Span> comments;         // "<!--" to one past "-->"
+};
+
 // Scans a zero-terminated document the way the XML parser (default flags) reads it and
 // returns the first element nested deeper than maxDepth, or numeric character reference
 // (in text or an attribute value, ended by ";") to code point 0 or beyond 0x10FFFF; none
-// when there is neither or the parser would fail before reaching one.
-Refusal FindRefusal(const char* text, std::size_t maxDepth);
+// when there is neither or the parser would fail before reaching one. Fills marks, when
+// given, as far as it reads.
+Refusal FindRefusal(const char* text, std::size_t maxDepth, MarkupMarks* marks = nullptr);
 
 }  // namespace vantu::branding_package

@@ -6,11 +6,11 @@
 
 namespace vantu::branding_package {
 
-void ParseLayout(std::string& document, rapidxml::xml_document<char>& parsed) {
+void ParseLayout(std::string& document, rapidxml::xml_document<char>& parsed, MarkupMarks* marks) {
   // The parser recurses once per level, and stores a reference to code point 0 as a zero
   // byte: cut the document where either starts, so the parser stops there, unless the
   // document breaks earlier, whose error then wins.
-  const Refusal refusal = FindRefusal(document.data(), kMaxLayoutDepth);
+  const Refusal refusal = FindRefusal(document.data(), kMaxLayoutDepth, marks);
   const std::size_t cut = refusal.offset;
   if (cut != kNoRefusal) document[cut] = '\0';
   const LayoutSyntaxError refused{cut == kNoRefusal ? "" : refusal.message, cut};

@@ -29,10 +29,14 @@ class LayoutSyntaxError : public std::runtime_error {
   std::size_t offset;
 };
 
+struct MarkupMarks;
+
 // Parses document in place (so it must outlive parsed; the zero byte behind a string's text
 // ends it) with the default flags, refusing nesting deeper than kMaxLayoutDepth before the
-// parser recurses that deep. Throws LayoutSyntaxError.
-void ParseLayout(std::string& document, rapidxml::xml_document<char>& parsed);
+// parser recurses that deep; fills marks, when given, from the same look ahead. Throws
+// LayoutSyntaxError.
+void ParseLayout(std::string& document, rapidxml::xml_document<char>& parsed,
+                 MarkupMarks* marks = nullptr);
 
 // Offset in document of node's start tag (its "<"); 0 for no node or one without a name.
 std::size_t StartTagOffset(const rapidxml::xml_node<char>* node, const char* document);

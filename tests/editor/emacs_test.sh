@@ -11,7 +11,7 @@ trap 'rm -rf "$work"' EXIT
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 mkdir "$work/project" "$work/project/other"
 cd "$work/project"
-sed 's|https://|htps://|' "$source/examples/layout.xml" > layout.xml
+sed -e 's|https://|htps://|' -e '/<quit-item>/d' "$source/examples/layout.xml" > layout.xml
 cp "$source/examples/icon.png" "$source/examples/logo.jpg" .
 printf '<?xml version="1.0"?>\n<project><modelVersion>4.0.0</modelVersion></project>\n' > other/pom.xml
 PATH="$work/prefix/bin:$PATH" HOME="$work" timeout 60 emacs --batch \
@@ -19,7 +19,7 @@ PATH="$work/prefix/bin:$PATH" HOME="$work" timeout 60 emacs --batch \
   >"$work/got" 2>"$work/log" || { cat "$work/log"; exit 1; }
 cat "$work/got"
 failures=0
-for expected in 'layout managed yes' 'pom managed no'; do
+for expected in 'layout managed yes' 'pom managed no' 'selected (quit text)'; do
   grep -qxF -- "$expected" "$work/got" || { echo "missing: $expected"; failures=1; }
 done
 grep -q '^diagnostic .*\[link-url\]' "$work/got" || { echo "missing: the link-url finding"; failures=1; }

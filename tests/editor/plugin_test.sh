@@ -10,7 +10,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 cd "$work"
-sed 's|https://|htps://|' "$source/examples/layout.xml" > layout.xml
+sed -e 's|https://|htps://|' -e '/<quit-item>/d' "$source/examples/layout.xml" > layout.xml
 cp "$source/examples/icon.png" "$source/examples/logo.jpg" .
 printf '<?xml version="1.0"?>\n<project><modelVersion>4.0.0</modelVersion></project>\n' > pom.xml
 PATH="$work/prefix/bin:$PATH" XDG_DATA_DIRS="$work/prefix/share" BP_OUT="$work/got" \
@@ -20,7 +20,7 @@ failures=0
 for expected in 'layout clients 1' 'diagnostic link-url' 'omnifunc v:lua.vim.lsp.omnifunc' \
                 'gd <Cmd>lua vim.lsp.buf.definition()<CR>' 'K <Cmd>lua vim.lsp.buf.hover()<CR>' \
                 'ca <Cmd>lua vim.lsp.buf.code_action()<CR>' 'pom clients 0' \
-                'pom diagnostics 0'; do
+                'pom diagnostics 0' 'mode s' 'menu <quit-item>Afslut</quit-item>'; do
   grep -qxF -- "$expected" got || { echo "missing: $expected"; failures=1; }
 done
 grep -q '^pom omnifunc v:lua' got && { echo "the pom.xml got our completion"; failures=1; }

@@ -230,6 +230,15 @@ std::string WithBreaks(const std::string& text, const std::string& lineBreak) {
   return out;
 }
 
+// What range selects in text.
+std::string Selected(const std::string& text, const Json& range) {
+  const TextPositions positions(text);
+  const std::size_t begin =
+      *positions.Offset({range["start"]["line"], range["start"]["character"]});
+  const std::size_t end = *positions.Offset({range["end"]["line"], range["end"]["character"]});
+  return text.substr(begin, end - begin);
+}
+
 // Lines end at LF, CRLF and CR, as the protocol counts them: the same places, completions and
 // fixes in each, a fix's new line in the document's own break.
 class LanguageServerLines : public testing::TestWithParam<std::string> {};
@@ -281,15 +290,26 @@ TEST_P(LanguageServerLines, AnswersFromLintsFindings) {
                          {{"textDocument", {{"uri", session.Uri()}}}})[0]["name"],
             "Caf\xC3\xA9 \xE6\x9D\xB1");
 
-  // Each quick fix, applied, gives the layout it promises.
+  // Each quick fix, applied, gives the layout it promises; a placeholder it leaves is what
+  // its command selects.
   for (const auto& [line, fixed] : std::vector<std::pair<std::size_t, std::string>>{
-           {2, "  <about-item>About</about-item>\n  <quit-item>Quit</quit-item>\n</toolbar-menu>"},
+           {2,
+            "  <about-item>About</about-item>\n  <quit-item>(quit text)</quit-item>\n"
+            "</toolbar-menu>"},
            {6, "url=\"https://example.com\""},
            {5, "</toolbar-menu>\n<about title"}}) {
     const Json actions = session.ActionsAt(line, 70);
     ASSERT_EQ(actions.size(), 1u) << line << actions.dump();
     const std::string text = session.Applied(layout, actions[0]);
     EXPECT_NE(text.find(WithBreaks(fixed, GetParam())), std::string::npos) << text;
+    if (line != 2) {
+      EXPECT_FALSE(actions[0].contains("command")) << line;
+      continue;
+    }
+    const Json& command = actions[0]["command"];
+    EXPECT_EQ(command["command"], "branding-package.select");
+    EXPECT_EQ(command["arguments"][0], session.Uri());
+    EXPECT_EQ(Selected(text, command["arguments"][1]), "(quit text)");
   }
 }
 
@@ -324,7 +344,7 @@ TEST(LanguageServer, ImageFindingsAtEveryReferenceAndWatchedFiles) {
 }
 
 // A misspelt element is renamed in both its tags, its text kept; no second quit-item is added
-// beside a misspelt one.
+// beside a misspelt one, and one added copies the document's own words.
 TEST(LanguageServer, MisspeltElementRenamedNotDoubled) {
   TempDir dir;
   WriteFile(dir / "icon.png", PngOfSize(32, 32));
@@ -344,6 +364,54 @@ TEST(LanguageServer, MisspeltElementRenamedNotDoubled) {
   session.Notify("textDocument/didChange", {{"textDocument", {{"uri", session.Uri()}}},
                                             {"contentChanges", {{{"text", text}}}}});
   EXPECT_EQ(session.Diagnostics(), Json::array());
+
+  // A quit-item out of its place lends the menu its text, as written, with nothing to select.
+  const std::string misplaced =
+      "<vantu-client-branding version=\"1.0\"><app-name>A</app-name><app-icon>icon.png</app-icon>\n"
+      "<toolbar-menu><about-item>Om</about-item></toolbar-menu>"
+      "<quit-item> Afslut &amp; luk </quit-item>\n</vantu-client-branding>";
+  session.Notify("textDocument/didChange", {{"textDocument", {{"uri", session.Uri()}}},
+                                            {"contentChanges", {{{"text", misplaced}}}}});
+  const Json added = session.ActionsAt(1, 20);
+  ASSERT_EQ(added.size(), 1u) << added.dump();
+  EXPECT_NE(session.Applied(misplaced, added[0])
+                .find("<about-item>Om</about-item><quit-item>Afslut &amp; luk</quit-item>"),
+            std::string::npos);
+  EXPECT_FALSE(added[0].contains("command"));
+}
+
+// The select command asks a client that can show a document to select the range; another
+// gets nothing; an unknown command is an error.
+TEST(LanguageServer, SelectCommandShowsTheDocument) {
+  TempDir dir;
+  const Json range = {{"start", {{"line", 1}, {"character", 2}}},
+                      {"end", {{"line", 1}, {"character", 5}}}};
+  for (const bool shows : {true, false}) {
+    Session session(dir, {{"window", {{"showDocument", {{"support", shows}}}}}});
+    session.Server().Receive(Json{
+        {"jsonrpc", "2.0"},
+        {"id", 7},
+        {"method", "workspace/executeCommand"},
+        {"params", {{"command", "branding-package.select"}, {"arguments", {session.Uri(), range}}}}}
+                                 .dump());
+    std::vector<Json> asked;
+    const std::vector<Json> sent = session.Sent();
+    for (const Json& m : sent) {
+      if (m.value("method", "") == "window/showDocument") asked.push_back(m["params"]);
+    }
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.back()["result"], nullptr);
+    if (!shows) {
+      EXPECT_TRUE(asked.empty());
+      continue;
+    }
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0]["uri"], session.Uri());
+    EXPECT_EQ(asked[0]["selection"], range);
+    EXPECT_EQ(
+        session.Call("workspace/executeCommand", {{"command", "x"}, {"arguments", {}}})["code"],
+        -32602);
+  }
 }
 
 TEST(LanguageServer, ChangesImagesAndRequestsItCannotAnswer) {

@@ -1,5 +1,7 @@
 #include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -263,7 +265,7 @@ TEST(LayoutDocument, ElementPathOfAnOffset) {
   EXPECT_EQ(vantu::branding_package::LayoutDocument("<r><a>").ElementPath(3), "");
   // Text, and an end tag that closes nothing open (the parser ends there), keep the element.
   EXPECT_EQ(vantu::branding_package::LayoutDocument("<r><a>xy</a></r>").ElementPath(7), "a");
-  EXPECT_EQ(vantu::branding_package::LayoutDocument("<r><a/></q>").ElementPath(7), "a");
+  EXPECT_EQ(vantu::branding_package::LayoutDocument("<r><a/></q>").ElementPath(7), "r");
   EXPECT_EQ(vantu::branding_package::LayoutDocument("  <r/>").ElementPath(0), "");
   // A path deeper than 12 elements keeps its first 4 and last 8.
   std::string deep = "<r>";
@@ -272,6 +274,63 @@ TEST(LayoutDocument, ElementPathOfAnOffset) {
   deep += "</r>";
   EXPECT_EQ(vantu::branding_package::LayoutDocument(deep).ElementPath(deep.find("<e20>")),
             "e1/e2/e3/e4/...(8 more)/e13/e14/e15/e16/e17/e18/e19/e20");
+}
+
+// The document marks where each element's tags end, where each attribute value is written
+// and where each comment is, as the parser reads them: a ">" in a value ends nothing, an
+// element may hold one of its own name, a "<!--" in CDATA is text.
+TEST(LayoutDocument, MarksTagsValuesAndComments) {
+  using Document = vantu::branding_package::LayoutDocument;
+  const std::string text =
+      "<?xml version=\"1.0\"?><!-- top --><r a='x>y' b = \"\"><u><u/></u>"
+      "<!-- in r --><c><![CDATA[<!-- not -->]]></c></r>";
+  const Document document(text);
+  struct Case {
+    const char* start;    // the element's start tag, found from its first occurrence
+    const char* tagEnd;   // what follows its start tag
+    const char* closing;  // what its end tag is followed by, or null when it closes itself
+  };
+  const Case cases[] = {
+      {"<r ", "<u><u/>", ""},
+      {"<u><u/>", "<u/></u>", "<!-- in r"},
+      {"<u/>", "</u><!--", nullptr},
+      {"<c>", "<![CDATA[", "</r>"},
+  };
+  for (const Case& c : cases) {
+    const std::size_t at = document.ElementAt(text.find(c.start));
+    ASSERT_NE(at, Document::kNone) << c.start;
+    const Document::Element& element = document.Elements()[at];
+    EXPECT_EQ(text.substr(element.tagEnd), text.substr(text.find(c.tagEnd))) << c.start;
+    if (c.closing == nullptr) {
+      EXPECT_EQ(element.closeTag, Document::kNone) << c.start;
+      EXPECT_EQ(element.end, element.tagEnd) << c.start;
+    } else {
+      EXPECT_EQ(text.substr(element.end, std::string_view(c.closing).size()), c.closing) << c.start;
+      EXPECT_EQ(text.compare(element.closeTag, 2, "</"), 0) << c.start;
+      EXPECT_EQ(document.ElementEnd(element.offset), element.end) << c.start;
+    }
+  }
+  EXPECT_EQ(document.Elements()[0].end, text.size());
+  EXPECT_EQ(document.ElementAt(text.find("<r ") + 1), Document::kNone);
+  EXPECT_EQ(document.ElementEnd(3), 3u);
+  const auto& attributes = document.Elements()[0].attributes;
+  ASSERT_EQ(attributes.size(), 2u);
+  EXPECT_EQ(text.substr(attributes[0].written.begin,
+                        attributes[0].written.end - attributes[0].written.begin),
+            "x>y");
+  EXPECT_EQ(attributes[1].written.begin, attributes[1].written.end);
+  EXPECT_EQ(text[attributes[1].written.begin], '"');
+  std::vector<std::string> comments;
+  for (const Document::Span& c : document.Comments()) {
+    comments.push_back(text.substr(c.begin, c.end - c.begin));
+  }
+  EXPECT_EQ(comments, (std::vector<std::string>{"<!-- top -->", "<!-- in r -->"}));
+  // The end tag after one of its own name closes the outer element.
+  EXPECT_EQ(document.ElementPath(text.find("</u>")), "u");
+  // Nothing is marked where the text does not parse.
+  const Document broken("<r><!-- c --><a>");
+  EXPECT_TRUE(broken.Comments().empty());
+  EXPECT_TRUE(broken.Elements().empty());
 }
 
 // The typed model holds what the client reads: the first element of each name, a line's

@@ -18,6 +18,20 @@ end
 
 local clients = {}  -- one server per project folder
 
+-- A placeholder a quick fix leaves is selected (select mode), so that typing writes over it.
+vim.lsp.commands["branding-package.select"] = function(command)
+  local uri, range = command.arguments[1], command.arguments[2]
+  if vim.uri_from_bufnr(0) ~= uri then return end
+  local function mark(name, position, after)
+    local line = vim.api.nvim_buf_get_lines(0, position.line, position.line + 1, false)[1] or ""
+    local column = vim.str_byteindex(line, position.character, true)
+    vim.api.nvim_buf_set_mark(0, name, position.line + 1, math.max(column - after, 0), {})
+  end
+  mark("<", range.start, 0)
+  mark(">", range["end"], 1)
+  vim.api.nvim_feedkeys(vim.api.nvim_replace_termcodes("gv<C-g>", true, false, true), "n", false)
+end
+
 local function attach(args)
   local buffer = args.buf
   if vim.fn.executable("branding-package-inspect") ~= 1 or not is_layout(buffer) then return end

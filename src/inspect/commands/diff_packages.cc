@@ -98,8 +98,8 @@ class LayoutLines {
                std::uint32_t path, std::vector<std::uint32_t>& lines) {
     const LayoutDocument::Element& element = elements[index];
     bool said = false;
-    for (const auto& [name, value] : element.attributes) {
-      lines.push_back(Line(path, "/@" + Shown(name) + " = " + Quoted(value)));
+    for (const LayoutDocument::Attribute& a : element.attributes) {
+      lines.push_back(Line(path, "/@" + Shown(a.name) + " = " + Quoted(a.value)));
       said = true;
     }
     if (!element.text.empty()) {

@@ -83,6 +83,7 @@ Json LanguageServer::Answer(const std::string& method, const Json& params) {
     initialized_ = true;
     watchRegistration_ = params.value(
         "/capabilities/workspace/didChangeWatchedFiles/dynamicRegistration"_json_pointer, false);
+    showsDocuments_ = params.value("/capabilities/window/showDocument/support"_json_pointer, false);
     return {
         {"capabilities",
          {{"positionEncoding", "utf-16"},
@@ -91,13 +92,30 @@ Json LanguageServer::Answer(const std::string& method, const Json& params) {
           {"hoverProvider", true},
           {"definitionProvider", true},
           {"documentSymbolProvider", true},
-          {"codeActionProvider", {{"codeActionKinds", {"quickfix"}}}}}},
+          {"codeActionProvider", {{"codeActionKinds", {"quickfix"}}}},
+          {"executeCommandProvider", {{"commands", {std::string(kSelectCommand)}}}}}},
         {"serverInfo", {{"name", "branding-package-inspect"}, {"version", kVersion}}}};
   }
   if (!initialized_) throw Failure{kServerNotInitialized, "initialize comes first"};
   if (shutdown_) throw Failure{kInvalidRequest, "the server is shutting down"};
   if (method == "shutdown") {
     shutdown_ = true;
+    return nullptr;
+  }
+  if (method == "workspace/executeCommand") {
+    if (params.at("command") != kSelectCommand) {
+      throw Failure{kInvalidParams, "no command " + params.at("command").dump()};
+    }
+    // A client that can show a document with a selection is asked to; another has nothing
+    // the server could do for it.
+    const Json& arguments = params.at("arguments");
+    if (showsDocuments_) {
+      Send({{"jsonrpc", "2.0"},
+            {"id", "select-" + std::to_string(++requests_)},
+            {"method", "window/showDocument"},
+            {"params",
+             {{"uri", arguments.at(0)}, {"selection", arguments.at(1)}, {"takeFocus", true}}}});
+    }
     return nullptr;
   }
   // Only a branding layout gets answers: an editor may attach the server to every XML file.

@@ -65,6 +65,8 @@ class LanguageServer {
   bool shutdown_ = false;
   std::optional<int> exit_;
   bool watchRegistration_ = false;  // the client registers file watchers when asked
+  bool showsDocuments_ = false;     // the client shows a document with a selection when asked
+  std::size_t requests_ = 0;        // requests sent to the client, to number the next
 };
 
 // Runs the server on standard input and output.

@@ -25,7 +25,11 @@ struct Fix {
   std::size_t begin;  // the place it applies to
   std::size_t end;
   std::vector<Edit> edits;
+  std::optional<LayoutDocument::Span> select;  // what to select once applied, in the new text
 };
+
+// The text of a quit-item added where the document has none to copy.
+constexpr std::string_view kQuitPlaceholder = "(quit text)";
 
 // The white space a line starts with, for the line holding offset.
 std::string_view IndentOf(std::string_view text, std::size_t offset) {
@@ -46,49 +50,59 @@ const std::vector<std::string>& AllowedAt(const LayoutDocument& document, std::s
 }
 
 // The quit-item a menu without one lacks, added before the menu's end tag: the client's menu
-// has no way to quit without it.
+// has no way to quit without it. Its text is copied from a quit-item elsewhere, in the
+// document's own language; else it is a placeholder, selected for the user to write over.
 void AddQuitItem(const Analysis& analysis, std::vector<Fix>& fixes) {
   const Layout& model = analysis.document->Model();
   if (!model.menu || model.quitItem.range) return;
   // A misspelt one holds the text in the document's own language: renaming it mends the menu.
   const LayoutDocument& document = *analysis.document;
   const auto& elements = document.Elements();
+  std::optional<std::string_view> words;
+  const std::string_view text = document.Text();
   for (std::size_t i = 0; i < elements.size(); ++i) {
     const std::vector<std::string>& allowed = AllowedAt(document, i);
     if (elements[i].name != vocabulary::kQuitItem &&
         Nearest(std::string(elements[i].name), allowed) == std::string(vocabulary::kQuitItem)) {
       return;
     }
+    if (elements[i].name == vocabulary::kQuitItem && !words &&
+        elements[i].closeTag != LayoutDocument::kNone) {
+      const std::string_view written =
+          AsciiTrimmed(text.substr(elements[i].tagEnd, elements[i].closeTag - elements[i].tagEnd));
+      if (!written.empty()) words = written;
+    }
   }
-  const std::string_view text = analysis.document->Text();
-  const std::size_t end = ElementEnd(text, model.menu->begin);
-  const std::size_t close = text.rfind("</", end);
-  if (close == std::string_view::npos || close < model.menu->end) return;  // <toolbar-menu/>
-  const std::string item = "<" + std::string(vocabulary::kQuitItem) + ">Quit</" +
+  const LayoutDocument::Element& menu = elements[document.ElementAt(model.menu->begin)];
+  if (menu.closeTag == LayoutDocument::kNone) return;  // <toolbar-menu/>
+  const std::size_t close = menu.closeTag;
+  const std::string open = "<" + std::string(vocabulary::kQuitItem) + ">";
+  const std::string item = open + std::string(words.value_or(kQuitPlaceholder)) + "</" +
                            std::string(vocabulary::kQuitItem) + ">";
   const std::string_view closeIndent = IndentOf(text, close);
   const bool ownLine =
       close - closeIndent.size() == 0 || IsLineBreak(text[close - closeIndent.size() - 1]);
+  Fix fix{"Add the missing quit-item", model.menu->begin, menu.end, {{close, close, item}}, {}};
   if (ownLine) {
     // On a line of its own, indented as the about-item is, or one step in.
     const std::string indent = model.aboutItem.range
                                    ? std::string(IndentOf(text, model.aboutItem.range->begin))
                                    : std::string(closeIndent) + "  ";
     const std::size_t lineStart = close - closeIndent.size();
-    fixes.push_back({"Add the missing quit-item",
-                     model.menu->begin,
-                     end,
-                     {{lineStart, lineStart, indent + item + std::string(LineBreakOf(text))}}});
-  } else {
-    fixes.push_back({"Add the missing quit-item", model.menu->begin, end, {{close, close, item}}});
+    fix.edits = {{lineStart, lineStart, indent + item + std::string(LineBreakOf(text))}};
   }
+  if (!words) {
+    const Edit& edit = fix.edits.front();
+    const std::size_t placeholder = edit.begin + edit.newText.find(open) + open.size();
+    fix.select = LayoutDocument::Span{placeholder, placeholder + kQuitPlaceholder.size()};
+  }
+  fixes.push_back(std::move(fix));
 }
 
 // An element whose name is a slip of one the schema allows there, renamed in both its tags,
 // what it holds kept: the client ignores an element it does not know.
 void RenameMisspelt(const Analysis& analysis, std::vector<Fix>& fixes) {
   const LayoutDocument& document = *analysis.document;
-  const std::string_view text = document.Text();
   const auto& elements = document.Elements();
   for (std::size_t i = 0; i < elements.size(); ++i) {
     const std::string name(elements[i].name);
@@ -99,22 +113,21 @@ void RenameMisspelt(const Analysis& analysis, std::vector<Fix>& fixes) {
     const std::optional<std::string> nearest = Nearest(name, allowed);
     if (!nearest) continue;
     const std::size_t start = elements[i].offset + 1;
-    const std::size_t end = ElementEnd(text, elements[i].offset);
     std::vector<Edit> edits = {{start, start + name.size(), *nearest}};
-    const std::size_t close = end > 0 ? text.rfind("</", end - 1) : std::string_view::npos;
-    if (close != std::string_view::npos && close > start &&
-        text.compare(close + 2, name.size(), name) == 0) {
+    if (const std::size_t close = elements[i].closeTag; close != LayoutDocument::kNone) {
       edits.push_back({close + 2, close + 2 + name.size(), *nearest});
     }
-    fixes.push_back({"Rename " + name + " to " + *nearest, elements[i].offset, end, edits});
+    fixes.push_back(
+        {"Rename " + name + " to " + *nearest, elements[i].offset, elements[i].end, edits, {}});
   }
 }
 
 // A hyperlink whose scheme is a slip of http, https or mailto, corrected.
 void CorrectSchemes(const Analysis& analysis, std::vector<Fix>& fixes) {
-  const std::string_view text = analysis.document->Text();
+  const LayoutDocument& document = *analysis.document;
+  const std::string_view text = document.Text();
   const std::vector<std::string> schemes = {"http", "https", "mailto"};
-  for (const AboutLine& line : analysis.document->Model().lines) {
+  for (const AboutLine& line : document.Model().lines) {
     for (const AboutItem& item : line.items) {
       if (item.kind != AboutItem::Kind::kHyperlink || !item.url) continue;
       const std::size_t colon = item.url->find(':');
@@ -124,30 +137,21 @@ void CorrectSchemes(const Analysis& analysis, std::vector<Fix>& fixes) {
       const std::optional<std::string> nearest = Nearest(scheme, schemes);
       if (!nearest) continue;
       // The url as written in the start tag: it must start with the scheme itself.
-      const std::size_t tagEnd = ElementEnd(text, item.range.begin);
-      std::size_t at = item.range.end;
-      std::size_t value = std::string_view::npos;
-      while ((at = text.find(vocabulary::kUrl, at)) < tagEnd) {
-        std::size_t i = at + vocabulary::kUrl.size();
-        while (i < tagEnd && std::isspace(static_cast<unsigned char>(text[i])) != 0) ++i;
-        if (i < tagEnd && text[i] == '=') {
-          ++i;
-          while (i < tagEnd && std::isspace(static_cast<unsigned char>(text[i])) != 0) ++i;
-          if (i < tagEnd && (text[i] == '"' || text[i] == '\'')) {
-            value = i + 1;
-            break;
-          }
-        }
-        at = i;
-      }
-      if (value == std::string_view::npos ||
-          AsciiLower(text.substr(value, colon + 1)) != scheme + ":") {
+      const LayoutDocument::Element& element =
+          document.Elements()[document.ElementAt(item.range.begin)];
+      const auto url = std::find_if(
+          element.attributes.begin(), element.attributes.end(),
+          [](const LayoutDocument::Attribute& a) { return a.name == vocabulary::kUrl; });
+      if (url == element.attributes.end() ||
+          AsciiLower(text.substr(url->written.begin, colon + 1)) != scheme + ":") {
         continue;
       }
+      const std::size_t value = url->written.begin;
       fixes.push_back({"Change the scheme " + scheme + " to " + *nearest,
                        item.range.begin,
-                       tagEnd,
-                       {{value, value + colon, *nearest}}});
+                       element.end,
+                       {{value, value + colon, *nearest}},
+                       {}});
     }
   }
 }
@@ -169,8 +173,23 @@ void RemoveIdleSuppressions(const Analysis& analysis, std::vector<Fix>& fixes) {
     fixes.push_back({"Remove the suppression that allows nothing",
                      idle.comment,
                      idle.commentEnd,
-                     {{begin, end, ""}}});
+                     {{begin, end, ""}},
+                     {}});
   }
+}
+
+// The range of span in the text that edits (in order, apart) make of document's.
+Json RangeAfter(const LayoutDocument& document, const std::vector<Edit>& edits,
+                LayoutDocument::Span span) {
+  std::string text = document.Text();
+  for (auto edit = edits.rbegin(); edit != edits.rend(); ++edit) {
+    text.replace(edit->begin, edit->end - edit->begin, edit->newText);
+  }
+  const TextPositions positions(text);
+  const TextPosition start = positions.At(span.begin);
+  const TextPosition stop = positions.At(span.end);
+  return {{"start", {{"line", start.line}, {"character", start.character}}},
+          {"end", {{"line", stop.line}, {"character", stop.character}}}};
 }
 
 // Whether two ranges of a text meet (touching counts, so that an empty range at either end of
@@ -212,11 +231,18 @@ Json CodeActions(const Analysis& analysis, const std::string& uri, std::size_t b
       edits.push_back(
           {{"range", RangeOf(analysis, edit.begin, edit.end)}, {"newText", edit.newText}});
     }
-    actions.push_back({{"title", fix.title},
-                       {"kind", "quickfix"},
-                       {"isPreferred", true},
-                       {"diagnostics", answered},
-                       {"edit", {{"changes", {{uri, edits}}}}}});
+    Json action = {{"title", fix.title},
+                   {"kind", "quickfix"},
+                   {"isPreferred", true},
+                   {"diagnostics", answered},
+                   {"edit", {{"changes", {{uri, edits}}}}}};
+    if (fix.select) {
+      action["command"] = {
+          {"title", "Select the placeholder"},
+          {"command", std::string(kSelectCommand)},
+          {"arguments", {uri, RangeAfter(*analysis.document, fix.edits, *fix.select)}}};
+    }
+    actions.push_back(std::move(action));
   }
   return actions;
 }

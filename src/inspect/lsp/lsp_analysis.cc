@@ -17,7 +17,7 @@ const LayoutDocument::Reference* Analysis::ReferenceAt(std::size_t offset) const
   const auto& references = document->References();
   for (auto it = references.rbegin(); it != references.rend(); ++it) {
     if (it->offset > offset) continue;
-    return offset < ElementEnd(document->Text(), it->offset) ? &*it : nullptr;
+    return offset < document->ElementEnd(it->offset) ? &*it : nullptr;
   }
   return nullptr;
 }

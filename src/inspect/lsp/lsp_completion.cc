@@ -125,6 +125,59 @@ Cursor CursorAt(std::string_view text, std::size_t offset) {
   }
 }
 
+// Where offset stands in a document that parses, read from its marks.
+Cursor CursorInDocument(const LayoutDocument& document, std::size_t offset) {
+  const auto& elements = document.Elements();
+  const std::string_view text = document.Text();
+  // The deepest element that holds offset: the last to start before it, or one around that.
+  const auto after = std::lower_bound(
+      elements.begin(), elements.end(), offset,
+      [](const LayoutDocument::Element& e, std::size_t value) { return e.offset < value; });
+  std::size_t at = LayoutDocument::kNone;
+  if (after != elements.begin()) at = static_cast<std::size_t>(after - elements.begin()) - 1;
+  while (at != LayoutDocument::kNone && offset >= elements[at].end) at = elements[at].parent;
+  if (at == LayoutDocument::kNone) return {Cursor::Kind::kText, "", "", offset};
+  const LayoutDocument::Element& element = elements[at];
+  const std::string name(element.name);
+  if (offset < element.tagEnd) {
+    const std::size_t nameEnd = element.offset + 1 + element.name.size();
+    if (offset <= nameEnd) {
+      const std::size_t parent = element.parent;
+      return {Cursor::Kind::kElementName,
+              parent == LayoutDocument::kNone ? "" : std::string(elements[parent].name), "",
+              element.offset + 1};
+    }
+    for (const LayoutDocument::Attribute& a : element.attributes) {
+      if (a.written.begin <= offset && offset <= a.written.end) {
+        return {Cursor::Kind::kAttributeValue, name, std::string(a.name), a.written.begin};
+      }
+    }
+    std::size_t start = offset;
+    while (start > nameEnd && IsNameByte(text[start - 1])) --start;
+    return {Cursor::Kind::kAttributeName, name, "", start};
+  }
+  if (element.closeTag != LayoutDocument::kNone && offset > element.closeTag) return {};
+  // In its content, a comment holds no elements; the word being written starts after the
+  // last markup before offset.
+  std::size_t from = element.tagEnd;
+  const auto& comments = document.Comments();
+  const auto comment = std::lower_bound(
+      comments.begin(), comments.end(), offset,
+      [](const LayoutDocument::Span& c, std::size_t value) { return c.begin < value; });
+  if (comment != comments.begin()) {
+    const LayoutDocument::Span& before = *std::prev(comment);
+    if (offset < before.end) return {};
+    from = std::max(from, before.end);
+  }
+  for (std::size_t child = at + 1;
+       child < elements.size() && elements[child].parent == at && elements[child].offset < offset;
+       child = elements[child].next) {
+    from = std::max(from, elements[child].end);
+  }
+  const std::size_t start = text.find_first_not_of(" \t\r\n", from);
+  return {Cursor::Kind::kText, name, "", std::min(start, offset)};
+}
+
 // The image files in folders, by name, each once.
 std::set<std::string> ImageFiles(const std::vector<std::string>& folders) {
   std::set<std::string> names;
@@ -146,7 +199,11 @@ std::set<std::string> ImageFiles(const std::vector<std::string>& folders) {
 
 Json Completion(const Analysis& analysis, std::size_t offset) {
   const std::string& text = analysis.document->Text();
-  const Cursor cursor = CursorAt(text, std::min(offset, text.size()));
+  const LayoutDocument& document = *analysis.document;
+  // A text being typed often does not parse: then it is read as far as it goes.
+  const Cursor cursor = document.SyntaxError()
+                            ? CursorAt(text, std::min(offset, text.size()))
+                            : CursorInDocument(document, std::min(offset, text.size()));
   const LayoutGrammar& grammar = SchemaGrammar();
   Json items = Json::array();
   const Json range = RangeOf(analysis, cursor.start, offset);

@@ -26,8 +26,13 @@ int LspSeverity(Severity severity) {
   return kLspInformation;
 }
 
-// Where the token at offset ends: a tag's name, or a word; at least one byte on.
-std::size_t TokenEnd(std::string_view text, std::size_t offset) {
+// Where the token at offset ends: the name of an element whose start tag is there; else (a
+// syntax error's place, which no parse marks) the word there; at least one byte on.
+std::size_t TokenEnd(const LayoutDocument& document, std::size_t offset) {
+  if (const std::size_t element = document.ElementAt(offset); element != LayoutDocument::kNone) {
+    return offset + 1 + document.Elements()[element].name.size();
+  }
+  const std::string_view text = document.Text();
   std::size_t end = offset;
   while (end < text.size() && (text[end] == '<' || text[end] == '/' || text[end] == '!')) ++end;
   while (end < text.size() && std::isspace(static_cast<unsigned char>(text[end])) == 0 &&
@@ -48,10 +53,9 @@ Json RangeOf(const Analysis& analysis, std::size_t begin, std::size_t end) {
 
 Json Diagnostics(const Analysis& analysis) {
   const LayoutDocument& document = *analysis.document;
-  const std::string& text = document.Text();
   Json list = Json::array();
   auto add = [&](std::size_t at, int severity, const std::string& message, const char* code) {
-    Json diagnostic = {{"range", RangeOf(analysis, at, TokenEnd(text, at))},
+    Json diagnostic = {{"range", RangeOf(analysis, at, TokenEnd(document, at))},
                        {"severity", severity},
                        {"source", "branding-lint"},
                        {"message", message}};

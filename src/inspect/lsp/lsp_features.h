@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -12,6 +13,11 @@
 namespace vantu::branding_package {
 
 using Json = nlohmann::json;
+
+// The command a quick fix carries to select what it left for the user to write: the client
+// selects the range it names, or asks the server, which shows the document with the range
+// selected. Its arguments: the document's URI and the range.
+constexpr std::string_view kSelectCommand = "branding-package.select";
 
 // The range from byte begin to byte end of the analysed text.
 Json RangeOf(const Analysis& analysis, std::size_t begin, std::size_t end);

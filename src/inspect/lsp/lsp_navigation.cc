@@ -47,11 +47,10 @@ std::string ImageHover(const Analysis& analysis, const LayoutDocument::Reference
 // when empty: the protocol wants a name).
 Json Symbol(const Analysis& analysis, const TextRange& range, const std::string& name,
             std::string_view element, int kind) {
-  const std::string& text = analysis.document->Text();
   return {{"name", name.empty() ? "(empty)" : name},
           {"detail", std::string(element)},
           {"kind", kind},
-          {"range", RangeOf(analysis, range.begin, ElementEnd(text, range.begin))},
+          {"range", RangeOf(analysis, range.begin, analysis.document->ElementEnd(range.begin))},
           {"selectionRange", RangeOf(analysis, range.begin, range.end)},
           {"children", Json::array()}};
 }
@@ -61,9 +60,9 @@ Json Symbol(const Analysis& analysis, const TextRange& range, const std::string&
 Json Hover(const Analysis& analysis, std::size_t offset) {
   const LayoutDocument& document = *analysis.document;
   if (const auto* reference = analysis.ReferenceAt(offset)) {
-    return {{"contents", {{"kind", "markdown"}, {"value", ImageHover(analysis, *reference)}}},
-            {"range",
-             RangeOf(analysis, reference->offset, ElementEnd(document.Text(), reference->offset))}};
+    return {
+        {"contents", {{"kind", "markdown"}, {"value", ImageHover(analysis, *reference)}}},
+        {"range", RangeOf(analysis, reference->offset, document.ElementEnd(reference->offset))}};
   }
   const std::string element = document.ElementPath(offset);
   std::string text;

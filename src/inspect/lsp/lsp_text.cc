@@ -146,21 +146,4 @@ bool IsBrandingLayout(std::string_view text) {
   return true;
 }
 
-std::size_t ElementEnd(std::string_view text, std::size_t offset) {
-  const std::size_t tagEnd = text.find('>', offset);
-  if (tagEnd == std::string_view::npos) return text.size();
-  if (tagEnd > offset && text[tagEnd - 1] == '/') return tagEnd + 1;
-  std::size_t nameEnd = offset + 1;
-  while (nameEnd < text.size() && std::isspace(static_cast<unsigned char>(text[nameEnd])) == 0 &&
-         text[nameEnd] != '>' && text[nameEnd] != '/') {
-    ++nameEnd;
-  }
-  // Elements of the layout do not nest in one of their own name.
-  const std::string close = "</" + std::string(text.substr(offset + 1, nameEnd - offset - 1));
-  const std::size_t closing = text.find(close, tagEnd);
-  if (closing == std::string_view::npos) return text.size();
-  const std::size_t closeEnd = text.find('>', closing);
-  return closeEnd == std::string_view::npos ? text.size() : closeEnd + 1;
-}
-
 }  // namespace vantu::branding_package

@@ -59,8 +59,4 @@ std::optional<std::string> PathOfUri(std::string_view uri);
 // it has none yet. Another XML document gets nothing from the server.
 bool IsBrandingLayout(std::string_view text);
 
-// Where the element whose start tag begins at offset ends: one past the ">" of its end tag,
-// or of its start tag when it closes itself; the text's end when it has none.
-std::size_t ElementEnd(std::string_view text, std::size_t offset);
-
 }  // namespace vantu::branding_package

@@ -14,15 +14,6 @@ namespace {
 
 constexpr std::string_view kDirective = "branding-lint:";
 
-// Where the element at index and what it holds end.
-std::size_t EndOf(const LayoutDocument& document, std::size_t index) {
-  const auto& elements = document.Elements();
-  for (std::size_t at = index; at != LayoutDocument::kNone; at = elements[at].parent) {
-    if (elements[at].next != LayoutDocument::kNone) return elements[elements[at].next].offset;
-  }
-  return document.Text().size();
-}
-
 }  // namespace
 
 std::vector<InlineSuppression> InlineSuppressions(const LayoutDocument& document,
@@ -37,21 +28,10 @@ std::vector<InlineSuppression> InlineSuppressions(const LayoutDocument& document
     problems.push_back(
         LayoutFinding(document, file, kNoOffset, at, FindingId::kSuppression, message));
   };
-  for (std::size_t open = text.find("<!"); open != std::string::npos;
-       open = text.find("<!", open + 2)) {
-    // A CDATA section holds text, never a comment.
-    if (text.compare(open, 9, "<![CDATA[") == 0) {
-      open = text.find("]]>", open);
-      if (open == std::string::npos) break;
-      continue;
-    }
-    if (text.compare(open, 4, "<!--") != 0) continue;
-    const std::size_t close = text.find("-->", open + 4);
-    if (close == std::string::npos) break;
+  for (const LayoutDocument::Span& span : document.Comments()) {
     const std::string_view comment =
-        AsciiTrimmed(std::string_view(text).substr(open + 4, close - open - 4));
-    const std::size_t at = open;  // where a problem with it is reported
-    open = close;
+        AsciiTrimmed(std::string_view(text).substr(span.begin + 4, span.end - span.begin - 7));
+    const std::size_t at = span.begin;  // where a problem with it is reported
     if (comment.substr(0, kDirective.size()) != kDirective) continue;
     const std::string_view rest = AsciiTrimmed(comment.substr(kDirective.size()));
     if (rest.substr(0, 5) != "allow" || (rest.size() > 5 && rest[5] != ' ')) {
@@ -59,7 +39,7 @@ std::vector<InlineSuppression> InlineSuppressions(const LayoutDocument& document
       continue;
     }
     // Each id that cannot be allowed is reported; the others still apply.
-    InlineSuppression suppression{at, close + 3, {}, 0, 0};
+    InlineSuppression suppression{at, span.end, {}, 0, 0};
     for (const std::string& id : CommaList(rest.substr(5))) {
       const FindingKind* kind = FindFindingKind(id);
       if (kind == nullptr) {
@@ -72,17 +52,14 @@ std::vector<InlineSuppression> InlineSuppressions(const LayoutDocument& document
     }
     if (suppression.ids.empty()) continue;
     // The element right after the comment, white space between.
-    const std::size_t next = text.find_first_not_of(" \t\r\n", close + 3);
-    const auto element = std::lower_bound(
-        elements.begin(), elements.end(), next,
-        [](const LayoutDocument::Element& e, std::size_t offset) { return e.offset < offset; });
-    if (element == elements.end() || element->offset != next) {
+    const std::size_t next = text.find_first_not_of(" \t\r\n", span.end);
+    const std::size_t element = document.ElementAt(next);
+    if (element == LayoutDocument::kNone) {
       problem(at, "the suppression stands before no element");
       continue;
     }
-    const auto index = static_cast<std::size_t>(element - elements.begin());
-    suppression.begin = element->offset;
-    suppression.end = EndOf(document, index);
+    suppression.begin = elements[element].offset;
+    suppression.end = elements[element].end;
     suppressions.push_back(std::move(suppression));
   }
   return suppressions;

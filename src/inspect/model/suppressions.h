@@ -16,7 +16,7 @@ struct InlineSuppression {
   std::size_t commentEnd;  // one past its "-->"
   std::set<std::string> ids;
   std::size_t begin;  // the element's start tag
-  std::size_t end;    // where what it holds ends: the next element outside it, or the text's end
+  std::size_t end;    // one past its end tag
   // Whether it allows a finding about file at.
   bool Allows(const Finding& f) const {
     return f.at != kNoPlace && f.at >= begin && f.at < end && ids.count(f.kind->id) != 0;
