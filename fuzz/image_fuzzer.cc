@@ -20,11 +20,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   fuzz_support::CheckRecordHead(*record, bp::RecordType::kImage);
-  const bp::ImageHead head = bp::DecodeImageHead(record->data.get());
+  const auto field = [&](std::size_t at) { return bp::ImageHeadField(record->data.get(), at); };
   fuzz_support::Check(size >= 8);
-  fuzz_support::Check(head.format == (data[0] == 0xFF ? bp::kFormatJpeg : bp::kFormatPng));
-  fuzz_support::Check(head.zero == 0 && head.secondZero == 0);
-  fuzz_support::Check(head.nameSize == 10 && head.dataSize == size);
+  fuzz_support::Check(field(bp::kImageFormatField) ==
+                      (data[0] == 0xFF ? bp::kFormatJpeg : bp::kFormatPng));
+  fuzz_support::Check(field(bp::kImageZeroField) == 0 && field(bp::kImageSecondZeroField) == 0);
+  fuzz_support::Check(field(bp::kImageNameSizeField) == 10 &&
+                      field(bp::kImageDataSizeField) == size);
   fuzz_support::Check(std::memcmp(record->data.get() + 28, "image.png", 10) == 0);
   fuzz_support::Check(std::memcmp(record->data.get() + 38, data, size) == 0);
   return 0;

@@ -168,25 +168,26 @@ class Walker {
                 kImageHeadSize - kRecordHeadSize)) {
       return ReadFault(offset);
     }
-    const ImageHead image = DecodeImageHead(head);
-    record.format = image.format;
+    record.format = ImageHeadField(head, kImageFormatField);
     if (record.format != kFormatPng && record.format != kFormatJpeg) {
       return Structure(offset + kImageFormatField,
                        "unknown image format " + std::to_string(record.format));
     }
-    if (auto fault = Constant(image.zero, offset + kImageZeroField, 0)) return fault;
-    if (auto fault = Constant(image.secondZero, offset + kImageSecondZeroField, 0)) return fault;
-    record.dataSize = image.dataSize;
-    if (std::uint64_t{kImageHeadSize} + image.nameSize + record.dataSize != record.size) {
+    for (const std::size_t zero : {kImageZeroField, kImageSecondZeroField}) {
+      if (auto fault = Constant(ImageHeadField(head, zero), offset + zero, 0)) return fault;
+    }
+    record.dataSize = ImageHeadField(head, kImageDataSizeField);
+    const std::uint32_t nameSize = ImageHeadField(head, kImageNameSizeField);
+    if (std::uint64_t{kImageHeadSize} + nameSize + record.dataSize != record.size) {
       return Structure(offset + kImageNameSizeField,
-                       "name size " + std::to_string(image.nameSize) + " and data size " +
+                       "name size " + std::to_string(nameSize) + " and data size " +
                            std::to_string(record.dataSize) + " do not add up to the record size " +
                            std::to_string(record.size));
     }
-    if (auto fault = String(offset + kImageHeadSize, image.nameSize, "image name", record.name)) {
+    if (auto fault = String(offset + kImageHeadSize, nameSize, "image name", record.name)) {
       return fault;
     }
-    record.dataOffset = offset + kImageHeadSize + image.nameSize;
+    record.dataOffset = offset + kImageHeadSize + nameSize;
     unsigned char signature[kMinImageSize] = {};
     const std::size_t sampled =
         record.dataSize < sizeof signature ? record.dataSize : sizeof signature;

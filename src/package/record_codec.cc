@@ -47,10 +47,8 @@ void EncodeImageHead(unsigned char* out, std::uint32_t format, std::uint32_t nam
   PutU32(out + kImageDataSizeField, dataSize);
 }
 
-ImageHead DecodeImageHead(const unsigned char* in) {
-  return {GetU32(in + kImageFormatField), GetU32(in + kImageZeroField),
-          GetU32(in + kImageNameSizeField), GetU32(in + kImageSecondZeroField),
-          GetU32(in + kImageDataSizeField)};
+std::uint32_t ImageHeadField(const unsigned char* in, std::size_t field) {
+  return GetU32(in + field);
 }
 
 void EncodeEndRecord(unsigned char* out) {

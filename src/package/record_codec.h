@@ -59,15 +59,6 @@ struct LayoutHead {
   std::uint32_t textSize;  // text length plus its terminating zero byte
 };
 
-// The image record's fixed fields behind its record head.
-struct ImageHead {
-  std::uint32_t format;      // 0 PNG, 2 JPEG
-  std::uint32_t zero;        // always 0
-  std::uint32_t nameSize;    // name length plus its terminating zero byte
-  std::uint32_t secondZero;  // always 0
-  std::uint32_t dataSize;    // bytes of image content
-};
-
 // Record size of a layout text of textLength bytes (n + 17).
 constexpr std::uint64_t LayoutRecordSize(std::uint64_t textLength) {
   return kLayoutHeadSize + textLength + 1;
@@ -96,8 +87,11 @@ LayoutHead DecodeLayoutHead(const unsigned char* in);
 // follow it. The sizes must keep the record within 32 bits.
 void EncodeImageHead(unsigned char* out, std::uint32_t format, std::uint32_t nameLength,
                      std::uint32_t dataSize);
-// Reads the image fields from a record head at in[0..27].
-ImageHead DecodeImageHead(const unsigned char* in);
+// Reads one field of an image record's head at in[0..27], field its offset: the format
+// (kImageFormatField: 0 PNG, 2 JPEG), the zeros (kImageZeroField, kImageSecondZeroField),
+// the name's size with its zero byte (kImageNameSizeField) or the content's
+// (kImageDataSizeField).
+std::uint32_t ImageHeadField(const unsigned char* in, std::size_t field);
 
 // Writes the end record into out[0..7].
 void EncodeEndRecord(unsigned char* out);

@@ -224,7 +224,7 @@ std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
       image.id = file.Id();
       try {
         image.record = MakeImageRecord(file, path);
-        image.facts.format = DecodeImageHead(image.record->data.get()).format;
+        image.facts.format = ImageHeadField(image.record->data.get(), kImageFormatField);
       } catch (const cBP_EXCEPTION& e) {
         findings.push_back({&Kind(e.code == BP_ERR_MALFORMED ? FindingId::kImageFormat
                                                              : FindingId::kImageUnreadable),
