@@ -12,8 +12,8 @@
 
 namespace vantu::branding_package {
 
-// text as a JSON string literal, quotes included; bytes that are not valid UTF-8 are
-// written as \u00XX of the byte, so the output is always valid JSON.
+// text as a JSON string literal, quotes included; a byte that starts no UTF-8 character is
+// written as the lone surrogate \udc80 to \udcff, so that a script gets the bytes back.
 std::string JsonString(std::string_view text);
 
 // findings as a JSON array of objects: id, severity, file, line, column, offset (or null),
