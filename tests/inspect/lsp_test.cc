@@ -414,6 +414,19 @@ TEST(LanguageServer, SelectCommandShowsTheDocument) {
   }
 }
 
+// A byte that starts no UTF-8 character reaches the editor as U+FFFD: an editor's JSON reader
+// (Neovim's, Emacs's) refuses the lone surrogate the reports write for it.
+TEST(LanguageServer, BytesNotUtf8ArriveAsReplacementCharacters) {
+  TempDir dir;
+  WriteFile(dir / "A\xE9.png", PngOfSize(32, 32));
+  Session session(dir);
+  const std::string layout = "<vantu-client-branding version=\"1.0\"><app-icon></app-icon>";
+  session.Open(layout);
+  const Json items = session.At("textDocument/completion", 0, layout.find("</app-icon>"))["items"];
+  ASSERT_EQ(items.size(), 1u) << items.dump();
+  EXPECT_EQ(items[0]["label"], "A\xEF\xBF\xBD.png");
+}
+
 TEST(LanguageServer, ChangesImagesAndRequestsItCannotAnswer) {
   TempDir dir;
   WriteFile(dir / "icon.png", PngOfSize(32, 32));
