@@ -270,6 +270,8 @@ TEST_P(LanguageServerLines, AnswersFromLintsFindings) {
   };
   EXPECT_EQ(labels(6, 22), "line ");
   EXPECT_EQ(labels(6, 35), "left center right ");
+  EXPECT_EQ(labels(6, 40), "left center right ");  // at the value's end, before its quote
+  EXPECT_EQ(labels(5, 10), "");                    // in a comment: nothing
   EXPECT_EQ(labels(6, 48), "icon.png wide.png ");
   EXPECT_EQ(labels(1, 26), "");  // within the app name: no image there
   // In content with nothing typed: the elements allowed there, the "<" included.
