@@ -220,7 +220,7 @@ const char kLayout[] =
     "<toolbar-menu>\n  <about-item>About</about-item>\n</toolbar-menu>\n"
     "<!-- branding-lint: allow image-shown-smaller -->\n"
     "<about title=\"About\"><line align=\"center\"><logo>wide.png</logo>"
-    "<hyperlink url=\"htps://example.com\">x</hyperlink></line></about>\n"
+    "<hyperlink rel=\"x\" url=\"htps://example.com\">x</hyperlink></line></about>\n"
     "</vantu-client-branding>\n";
 
 // text with each line feed made the line break given.
@@ -253,11 +253,15 @@ TEST_P(LanguageServerLines, AnswersFromLintsFindings) {
   session.Open(layout);
   const Json diagnostics = session.Diagnostics();
   std::vector<std::string> codes;
-  for (const Json& d : diagnostics)
-    codes.push_back(d.value("code", "") + "@" + d["range"]["start"].dump());
-  EXPECT_EQ(codes, (std::vector<std::string>{"schema@{\"character\":0,\"line\":2}",
-                                             "link-url@{\"character\":63,\"line\":6}",
-                                             "@{\"character\":0,\"line\":5}"}));
+  for (const Json& d : diagnostics) {
+    codes.push_back(d.value("code", "") + "@" + d["range"]["start"].dump() + "-" +
+                    d["range"]["end"]["character"].dump());
+  }
+  // An element's finding spans its name; the idle suppression's hint, the comment.
+  EXPECT_EQ(codes, (std::vector<std::string>{"schema@{\"character\":0,\"line\":2}-13",
+                                             "link-url@{\"character\":63,\"line\":6}-73",
+                                             "schema@{\"character\":63,\"line\":6}-73",
+                                             "@{\"character\":0,\"line\":5}-49"}));
 
   // Completion: what the schema allows where the cursor is, align's values, image files.
   auto labels = [&](std::size_t line, std::size_t character) {
