@@ -283,6 +283,10 @@ TEST_P(LanguageServerLines, AnswersFromLintsFindings) {
   std::string offered;
   for (const Json& item : inMenu) offered += item["textEdit"]["newText"].get<std::string>() + " ";
   EXPECT_EQ(offered, "<about-item></about-item> <quit-item></quit-item> ");
+  // After an element, what is written starts past its end tag.
+  const Json after = session.At("textDocument/completion", 3, 32)["items"];
+  ASSERT_FALSE(after.empty());
+  EXPECT_EQ(after[0]["textEdit"]["range"]["start"], (Json{{"line", 3}, {"character", 32}}));
 
   // Hover and definition on a reference; hover on an element with a finding explains it.
   const std::string hover = session.At("textDocument/hover", 6, 50)["contents"]["value"];
