@@ -48,37 +48,49 @@ std::string DigestOf(ByteSource& file, const std::string& shownPath) {
   return *hash;
 }
 
-// The SHA-256 of the package records make, taken in a thread of its own.
+// The SHA-256 of the package records make.
+std::string PackageDigest(const std::vector<Record>& records) {
+  Sha256Digest digest;
+  EmitPackage(records,
+              [&](const unsigned char* data, std::size_t size) { digest.Update(data, size); });
+  return digest.Hex();
+}
+
+// Below this size a second thread costs more than the hash it would overlap.
+constexpr std::uint64_t kDigestAloneFrom = std::uint64_t{4} << 20;
+
+// The SHA-256 of the package records make, taken in a thread of its own for a large one,
+// else when it is asked for.
 class BackgroundDigest {
  public:
-  explicit BackgroundDigest(const std::vector<Record>& records)
-      : thread_([this, &records] {
-          try {
-            Sha256Digest digest;
-            EmitPackage(records, [&](const unsigned char* data, std::size_t size) {
-              digest.Update(data, size);
-            });
-            hash_ = digest.Hex();
-          } catch (...) {
-            failure_ = std::current_exception();
-          }
-        }) {}
+  BackgroundDigest(const std::vector<Record>& records, std::uint64_t size) : records_(records) {
+    if (size < kDigestAloneFrom) return;
+    thread_ = std::thread([this] {
+      try {
+        hash_ = PackageDigest(records_);
+      } catch (...) {
+        failure_ = std::current_exception();
+      }
+    });
+  }
   ~BackgroundDigest() {
     if (thread_.joinable()) thread_.join();
   }
   BackgroundDigest(const BackgroundDigest&) = delete;
   BackgroundDigest& operator=(const BackgroundDigest&) = delete;
-  // Waits for the digest; rethrows what stopped it.
+  // Waits for the digest, or takes it; rethrows what stopped it.
   std::string Join() {
-    if (thread_.joinable()) thread_.join();
+    if (!thread_.joinable()) return PackageDigest(records_);
+    thread_.join();
     if (failure_) std::rethrow_exception(failure_);
     return hash_;
   }
 
  private:
+  const std::vector<Record>& records_;
   std::string hash_;
   std::exception_ptr failure_;
-  std::thread thread_;  // last: it starts once the rest is ready
+  std::thread thread_;
 };
 
 // Whether file holds exactly the bytes records make.
@@ -127,7 +139,7 @@ std::optional<std::string> WritePackageFile(const std::string& path,
   // The package's bytes are hashed in a second thread as they are written: the run costs
   // about the larger of the two, not their sum.
   std::optional<BackgroundDigest> digest;
-  if (output.Staged()) digest.emplace(records);
+  if (output.Staged()) digest.emplace(records, packageSize);
   OutputFile& file = output.File();
   EmitPackage(records,
               [&](const unsigned char* data, std::size_t size) { file.Write(data, size); });
