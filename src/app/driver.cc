@@ -38,6 +38,7 @@ void DumpSchema(const CommandLineOptions& options) {
 void BuildPackage(const CommandLineOptions& options) {
   cBP_FILE_WRITER writer(options.outputArg.getValue());
   writer.LoadLayout(options.xmlLayoutArg.getValue());
+  writer.AnticipateImages(options.imageArg.getValue());
   for (const std::string& image : options.imageArg.getValue()) writer.AddImage(image);
   writer.WritePackage();
   std::cout << "Output file: " << Shown(options.outputArg.getValue()) << std::endl;

@@ -1,5 +1,7 @@
 #include "package/file_writer.h"
 
+#include <sys/stat.h>
+
 #include <sstream>
 #include <utility>
 
@@ -10,6 +12,7 @@
 #include "image/image_format.h"
 #include "layout/layout_text.h"
 #include "package/name_match.h"
+#include "package/record_codec.h"
 #include "package/records.h"
 #include "package/write_package.h"
 
@@ -49,6 +52,22 @@ void cBP_FILE_WRITER::ValidateLayout(const bp::LayoutNode* top) {
   bp::ApplyLayoutRules(top, references);
 }
 
+void cBP_FILE_WRITER::AnticipateImages(const std::vector<std::string>& imagePaths) {
+  // Sizes by name are a guess: a file that changes before it is read only costs the early
+  // hash, which Finish then refuses.
+  std::uint64_t size = bp::kHeaderSize + bp::kEndRecordSize;
+  for (const auto& record : components) size += record->size;
+  for (const std::string& path : imagePaths) {
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return;
+    size +=
+        bp::ImageRecordSize(bp::ImageName(path).size(), static_cast<std::uint64_t>(status.st_size));
+  }
+  if (size < bp::kHashAlongsideFrom || size > bp::kMaxPackageSize) return;
+  running_ = std::make_unique<bp::RunningDigest>(size);
+  for (const auto& record : components) running_->Add(*record);
+}
+
 void cBP_FILE_WRITER::AddImage(const std::string& imagePath) {
   bp::FileSource file(imagePath);
   if (!file.IsOpen()) throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to open Image file: " + imagePath);
@@ -63,6 +82,7 @@ void cBP_FILE_WRITER::AddImage(bp::ByteSource& source, const std::string& imageP
 void cBP_FILE_WRITER::AddImageRecord(bp::Record record, const std::string& imagePath) {
   resources.emplace_back(bp::ImageName(imagePath));
   components.push_back(std::move(record));
+  if (running_) running_->Add(*components.back());
 }
 
 void cBP_FILE_WRITER::CheckReferences() const {
@@ -80,7 +100,7 @@ void cBP_FILE_WRITER::CheckReferences() const {
 
 void cBP_FILE_WRITER::WritePackage() {
   CheckReferences();
-  writtenHash_ = bp::WritePackageFile(outputPath, components, inputs_);
+  writtenHash_ = bp::WritePackageFile(outputPath, components, inputs_, running_.get());
 }
 
 std::string cBP_FILE_WRITER::GetPackageHash() const {

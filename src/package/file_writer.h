@@ -11,6 +11,7 @@
 #include "layout/layout_document.h"
 #include "package/component_wrapper.h"
 #include "package/records.h"
+#include "package/write_package.h"
 
 // The packager's build: each member hands over to the layout, image, package and digest
 // stages; the members and their order of checks are what callers rely on.
@@ -29,6 +30,9 @@ class cBP_FILE_WRITER {
                  const std::string& layoutPath);
   // Applies the layout rules to the first top-level node (or null), collecting references.
   void ValidateLayout(const vantu::branding_package::LayoutNode* top);
+  // Tells the images AddImage will be given, in order, so that a large package's hash can be
+  // taken while they are read; a build whose files then differ hashes after writing.
+  void AnticipateImages(const std::vector<std::string>& imagePaths);
   // Reads one PNG or JPEG file, appends its name to resources and its record to components.
   void AddImage(const std::string& imagePath);
   // The same on an image in source; imagePath gives its name and names it in messages.
@@ -61,4 +65,7 @@ class cBP_FILE_WRITER {
   std::vector<vantu::branding_package::FileId> inputs_;
   // The digest WritePackage read back from its own file, when it replaced the output whole.
   std::optional<std::string> writtenHash_;
+  // The hash taken as the records are made, when AnticipateImages expects a large package;
+  // declared after components, so that it stops before they go.
+  std::unique_ptr<vantu::branding_package::RunningDigest> running_;
 };

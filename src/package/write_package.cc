@@ -56,15 +56,12 @@ std::string PackageDigest(const std::vector<Record>& records) {
   return digest.Hex();
 }
 
-// Below this size a second thread costs more than the hash it would overlap.
-constexpr std::uint64_t kDigestAloneFrom = std::uint64_t{4} << 20;
-
 // The SHA-256 of the package records make, taken in a thread of its own for a large one,
 // else when it is asked for.
 class BackgroundDigest {
  public:
   BackgroundDigest(const std::vector<Record>& records, std::uint64_t size) : records_(records) {
-    if (size < kDigestAloneFrom) return;
+    if (size < kHashAlongsideFrom) return;
     thread_ = std::thread([this] {
       try {
         hash_ = PackageDigest(records_);
@@ -92,6 +89,80 @@ class BackgroundDigest {
   std::exception_ptr failure_;
   std::thread thread_;
 };
+
+}  // namespace
+
+RunningDigest::RunningDigest(std::uint64_t packageSize)
+    : size_(packageSize), thread_([this] { Run(); }) {}
+
+RunningDigest::~RunningDigest() {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_all();
+  thread_.join();
+}
+
+void RunningDigest::Add(const cBP_COMPONENT_WRAPPER& record) {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    records_.push_back(&record);
+    added_ += record.size;
+    waiting_.push_back(&record);
+  }
+  wake_.notify_one();
+}
+
+std::optional<std::string> RunningDigest::Finish(const std::vector<Record>& records) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  bool same = records.size() == records_.size() && kHeaderSize + added_ + kEndRecordSize == size_;
+  for (std::size_t i = 0; same && i < records.size(); ++i) same = records[i].get() == records_[i];
+  if (!same) return std::nullopt;
+  finishing_ = true;
+  wake_.notify_all();
+  wake_.wait(lock, [this] { return !hash_.empty() || failed_; });
+  if (failed_) return std::nullopt;
+  return hash_;
+}
+
+void RunningDigest::Run() {
+  try {
+    Sha256Digest digest;
+    unsigned char header[kHeaderSize];
+    EncodeHeader(header, static_cast<std::uint32_t>(size_));
+    digest.Update(header, sizeof header);
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return stopping_ || finishing_ || !waiting_.empty(); });
+      if (stopping_) return;
+      if (waiting_.empty()) break;  // finishing, and every record hashed
+      const cBP_COMPONENT_WRAPPER* record = waiting_.front();
+      waiting_.pop_front();
+      lock.unlock();
+      // In pieces, so that a stop is not kept waiting for a whole image.
+      constexpr std::size_t kPiece = std::size_t{1} << 20;
+      for (std::size_t done = 0; done < record->size && !stopping_; done += kPiece) {
+        digest.Update(record->data.get() + done,
+                      std::min<std::size_t>(kPiece, record->size - done));
+      }
+      lock.lock();
+    }
+    lock.unlock();
+    unsigned char end[kEndRecordSize];
+    EncodeEndRecord(end);
+    digest.Update(end, sizeof end);
+    std::string hash = digest.Hex();
+    lock.lock();
+    hash_ = std::move(hash);
+  } catch (...) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    failed_ = true;
+  }
+  wake_.notify_all();
+}
+
+namespace {
 
 // Whether file holds exactly the bytes records make.
 bool SameBytes(ByteSource& file, const std::vector<Record>& records) {
@@ -122,7 +193,8 @@ std::string EncodePackage(const std::vector<Record>& records) {
 
 std::optional<std::string> WritePackageFile(const std::string& path,
                                             const std::vector<Record>& records,
-                                            const std::vector<FileId>& inputs) {
+                                            const std::vector<FileId>& inputs,
+                                            RunningDigest* running) {
   // Each record fits 32 bits on its own; together they may not.
   const std::uint64_t packageSize = PackageSize(records);
   if (packageSize > kMaxPackageSize) {
@@ -139,7 +211,7 @@ std::optional<std::string> WritePackageFile(const std::string& path,
   // The package's bytes are hashed in a second thread as they are written: the run costs
   // about the larger of the two, not their sum.
   std::optional<BackgroundDigest> digest;
-  if (output.Staged()) digest.emplace(records, packageSize);
+  if (output.Staged() && running == nullptr) digest.emplace(records, packageSize);
   OutputFile& file = output.File();
   EmitPackage(records,
               [&](const unsigned char* data, std::size_t size) { file.Write(data, size); });
@@ -148,12 +220,13 @@ std::optional<std::string> WritePackageFile(const std::string& path,
   if (!output.Close() || !whole) {
     throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to write Output file: " + path);
   }
-  if (!digest) return std::nullopt;
+  if (!output.Staged()) return std::nullopt;
   // The digest is of this build's own file: its bytes as read back must be those hashed, so
   // another build replacing the target meanwhile cannot lend it its bytes. Comparing costs a
   // fraction of hashing, and runs while the hash is still being taken.
   const bool same = SameBytes(output.Written(), records);
-  std::string hash = digest->Join();
+  std::optional<std::string> taken = running != nullptr ? running->Finish(records) : std::nullopt;
+  const std::string hash = taken ? *taken : digest ? digest->Join() : PackageDigest(records);
   if (!same) throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to read Branding Package file: " + path);
   if (!output.Publish()) throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to write Output file: " + path);
   return hash;

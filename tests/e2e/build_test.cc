@@ -242,8 +242,8 @@ TEST_F(Build, ShortReadsAreRefused) {
   EXPECT_FALSE(Exists(dir_ / "out.bin"));
 }
 
-// A package above 4 MiB is hashed in a second thread while it is written, a smaller one after:
-// either way the digest printed is the file's.
+// A package above 4 MiB is hashed in a second thread while its images are read, a smaller one
+// after it is written: either way the digest printed is the file's.
 TEST_F(Build, EitherWayOfHashingPrintsTheFilesDigest) {
   ASSERT_EQ(mkdir((dir_ / "big").c_str(), 0755), 0);
   WriteFile(dir_ / "big/logo.jpg", JpegBytes(5 << 20));

@@ -4,11 +4,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "base/bp_exception.h"
+#include "base/byte_source.h"
+#include "digest/sha256.h"
 #include "package/file_writer.h"
 #include "package/records.h"
 #include "package/write_package.h"
@@ -135,6 +138,47 @@ TEST(WritePackage, ReplacesALongerExistingFile) {
   writer.WritePackage();
   EXPECT_EQ(ReadFile(dir / "out.bin"),
             U32(38) + U32(0) + U32(1) + LayoutRecordBytes("t") + U32(8) + U32(3));
+}
+
+// However the hash is taken (after writing for a small package, while writing for a large
+// one, while the records were made when they came as expected), it is the file's digest.
+TEST(WritePackage, EveryWayOfHashingGivesTheFilesDigest) {
+  namespace bp = vantu::branding_package;
+  struct Case {
+    const char* name;
+    std::size_t bytes;       // of the image record
+    bool running;            // a hash taken as the records are made
+    std::uint64_t sizeSlip;  // the size it expected, less the package's own
+    bool swapped;            // whether it was given them out of order
+  };
+  const Case cases[] = {
+      {"small, after writing", 1000, false, 0, false},
+      {"large, while writing", 5 << 20, false, 0, false},
+      {"large, as made", 5 << 20, true, 0, false},
+      {"large, expected another size", 5 << 20, true, 1, false},
+      {"large, given out of order", 5 << 20, true, 0, true},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    std::vector<bp::Record> records;
+    records.push_back(Record(LayoutRecordBytes("t")));
+    records.push_back(Record(std::string(c.bytes, 'i')));
+    const std::string package = bp::EncodePackage(records);
+    std::optional<bp::RunningDigest> running;
+    if (c.running) {
+      running.emplace(package.size() - c.sizeSlip);
+      running->Add(*records[c.swapped ? 1 : 0]);
+      running->Add(*records[c.swapped ? 0 : 1]);
+    }
+    const auto hash =
+        bp::WritePackageFile(dir / "out.bin", records, {}, running ? &*running : nullptr);
+    bp::MemorySource written(package);
+    EXPECT_EQ(hash, bp::Sha256Hex(written)) << c.name;
+    EXPECT_EQ(ReadFile(dir / "out.bin"), package) << c.name;
+    if (running) {
+      EXPECT_EQ(running->Finish(records).has_value(), c.sizeSlip == 0 && !c.swapped) << c.name;
+    }
+  }
 }
 
 TEST(WritePackage, MismatchLeavesExistingFileUntouched) {
