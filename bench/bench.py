@@ -5,8 +5,8 @@ Typical package: the sample layout with two images of about 50 KB, median wall t
 RUNS runs, interleaved with the same binary's --version (the cost of starting at all).
 Large package: ten images of 20 MB, wall time, throughput and peak resident memory, paired
 run by run with the floor "dd each input (bs=4M, appending) into one file, then sha256sum".
-The companion's build of the same layout and images, which lints the layout first, is timed
-against the packager in both. The language server's diagnostics of a change to a 1 MB
+The companion's build of the same layout and images, which lints the layout and decodes the
+images first, is timed against the packager plus lint in both: it must cost no more. The language server's diagnostics of a change to a 1 MB
 layout are timed against a budget of 100 ms, with no finding and with a warning a line; the
 live preview from a save of the layout to the change on its page's event stream, against 300 ms.
 """
@@ -67,12 +67,15 @@ def typical(tool, inspect, work):
              "-i", f"{work}/logo.jpg", "-o", f"{work}/typical.pkg"]
     version = [tool, "--version"]
     linted = [inspect, "build", f"{work}/typical.xml", "-o", f"{work}/typical-linted.pkg"]
-    builds, versions, lints = [], [], []
+    lint_only = [inspect, "lint", f"{work}/typical.xml"]
+    builds, versions, lints, only_lints = [], [], [], []
     for _ in range(RUNS):
         builds.append(run(build)[0])
         versions.append(run(version)[0])
         lints.append(run(linted)[0])
-    return statistics.median(builds), statistics.median(versions), statistics.median(lints)
+        only_lints.append(run(lint_only)[0])
+    return (statistics.median(builds), statistics.median(versions), statistics.median(lints),
+            statistics.median(only_lints))
 
 
 def large(tool, inspect, work):
@@ -285,7 +288,7 @@ def main():
     work = tempfile.mkdtemp(prefix="bp-bench-")
     try:
         inspect = os.path.join(os.path.dirname(tool), "branding-package-inspect")
-        build_s, version_s, linted_s = typical(tool, inspect, work)
+        build_s, version_s, linted_s, typical_lint_s = typical(tool, inspect, work)
         tool_s, floor_s, ratio, peak, package, large_linted_s, large_lint_s = large(tool, inspect,
                                                                                    work)
         lint_s = lint(inspect, work)
@@ -310,7 +313,8 @@ def main():
         ("large package, peak resident memory", f"{peak / MIB:.1f} MiB",
          f"budget {budget / MIB:.1f} MiB", f"{peak / budget:.2f}x", "<= 1.00x"),
         ("inspect build, typical package", f"{linted_s * 1000:.2f} ms",
-         f"packager {build_s * 1000:.2f} ms", f"{linted_s / build_s:.2f}x", "<= 1.10x"),
+         f"packager + lint {(build_s + typical_lint_s) * 1000:.2f} ms",
+         f"{linted_s / (build_s + typical_lint_s):.2f}x", "<= 1.00x"),
         ("inspect build, large package", f"{large_linted_s:.3f} s",
          f"packager + lint {tool_s + large_lint_s:.3f} s",
          f"{large_linted_s / (tool_s + large_lint_s):.2f}x", "<= 1.00x"),
