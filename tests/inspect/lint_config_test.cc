@@ -1,6 +1,7 @@
 // The project's policy: its file, found and read, and the layout's inline suppressions.
 #include "inspect/model/lint_config.h"
 
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -126,6 +127,20 @@ TEST(LintConfig, TrustsOnlyTheUsersOwnFiles) {
       {"a file every user may write", false,
        [&](const std::string& d) { write(d + "/a/b/.branding-lint", 0666); }, false,
        "warning D/a/b/.branding-lint: not used: it is writable by every user (move it, or name "
+       "it with --config)"},
+      {"a file its owner's own group may write", false,
+       [&](const std::string& d) {
+         write(d + "/a/b/.branding-lint", 0664);
+         ASSERT_EQ(chown((d + "/a/b/.branding-lint").c_str(), -1, getpwuid(geteuid())->pw_gid), 0);
+       },
+       false, "policy D/a/b/img"},
+      {"a file another group may write", true,
+       [&](const std::string& d) {
+         write(d + "/a/b/.branding-lint", 0664);
+         ASSERT_EQ(chown((d + "/a/b/.branding-lint").c_str(), -1, 65534), 0);
+       },
+       false,
+       "warning D/a/b/.branding-lint: not used: it is writable by group 65534 (move it, or name "
        "it with --config)"},
       {"in a folder every user may write", false,
        [&](const std::string& d) {

@@ -268,12 +268,17 @@ TEST(LayoutDocument, ElementPathOfAnOffset) {
   EXPECT_EQ(vantu::branding_package::LayoutDocument("<r><a/></q>").ElementPath(7), "r");
   EXPECT_EQ(vantu::branding_package::LayoutDocument("  <r/>").ElementPath(0), "");
   // A path deeper than 12 elements keeps its first 4 and last 8.
-  std::string deep = "<r>";
-  for (int i = 1; i <= 20; ++i) deep += "<e" + std::to_string(i) + ">";
-  for (int i = 20; i >= 1; --i) deep += "</e" + std::to_string(i) + ">";
-  deep += "</r>";
-  EXPECT_EQ(vantu::branding_package::LayoutDocument(deep).ElementPath(deep.find("<e20>")),
-            "e1/e2/e3/e4/...(8 more)/e13/e14/e15/e16/e17/e18/e19/e20");
+  const auto deepest = [](int depth) {
+    std::string deep = "<r>";
+    for (int i = 1; i <= depth; ++i) deep += "<e" + std::to_string(i) + ">";
+    for (int i = depth; i >= 1; --i) deep += "</e" + std::to_string(i) + ">";
+    deep += "</r>";
+    const std::string last = "<e" + std::to_string(depth) + ">";
+    return vantu::branding_package::LayoutDocument(deep).ElementPath(deep.find(last));
+  };
+  EXPECT_EQ(deepest(20), "e1/e2/e3/e4/...(8 more)/e13/e14/e15/e16/e17/e18/e19/e20");
+  EXPECT_EQ(deepest(13), "e1/e2/e3/e4/...(1 more)/e6/e7/e8/e9/e10/e11/e12/e13");
+  EXPECT_EQ(deepest(12), "e1/e2/e3/e4/e5/e6/e7/e8/e9/e10/e11/e12");
 }
 
 // The document marks where each element's tags end, where each attribute value is written
