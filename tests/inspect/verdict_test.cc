@@ -13,6 +13,7 @@
 #include "inspect/lsp/lsp_analysis.h"
 #include "inspect/model/check_session.h"
 #include "inspect/model/checks.h"
+#include "inspect/model/found_images.h"
 #include "inspect/model/package_contents.h"
 #include "package/file_writer.h"
 #include "package/write_package.h"
@@ -220,6 +221,14 @@ INSTANTIATE_TEST_SUITE_P(
             {{"icon.png", kPng}, {"logo.jpg", kJpeg}, {".branding-lint", "deny = link-url\n"}},
             0}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Images are found in the --dir folders, else the policy file's, else the layout's folder.
+TEST(ImageFolders, CommandLineThenPolicyThenTheLayoutsFolder) {
+  using Folders = std::vector<std::string>;
+  EXPECT_EQ(bp::ImageFolders("d/l.xml", Folders{"cli"}, Folders{"policy"}), Folders{"cli"});
+  EXPECT_EQ(bp::ImageFolders("d/l.xml", Folders{}, Folders{"policy"}), Folders{"policy"});
+  EXPECT_EQ(bp::ImageFolders("d/l.xml", Folders{}, Folders{}), Folders{"d"});
+}
 
 // The string literals of text that are words joined by dashes ("image-decode").
 std::vector<std::string> KebabLiterals(const std::string& text) {
