@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <optional>
 
@@ -88,6 +89,14 @@ TEST(LintConfig, FoundFromTheInputUpToTheRepositoryTop) {
   ASSERT_EQ(unlink((dir / "repo/a/.branding-lint").c_str()), 0);
   testing_support::WriteFile(dir / "repo/.branding-lint", "");
   EXPECT_EQ(bp::FindConfig(dir / "repo/a/b/l.xml"), dir / "repo/a/b/../../.branding-lint");
+}
+
+// A policy file is a make prerequisite by a name with a folder: a bare ".branding-lint" is
+// made whole, which make would take for a special target.
+TEST(LintConfig, PrerequisiteNamesAFolder) {
+  EXPECT_EQ(bp::ConfigPrerequisite("a/.branding-lint"), "a/.branding-lint");
+  EXPECT_EQ(bp::ConfigPrerequisite(".branding-lint"),
+            (std::filesystem::current_path() / ".branding-lint").string());
 }
 
 // A policy file another user could have written is not used, with a warning naming it; one

@@ -374,6 +374,7 @@ TEST(LanguageServer, MisspeltElementRenamedNotDoubled) {
   session.Notify("textDocument/didChange", {{"textDocument", {{"uri", session.Uri()}}},
                                             {"contentChanges", {{{"text", text}}}}});
   EXPECT_EQ(session.Diagnostics(), Json::array());
+  EXPECT_EQ(session.ActionsAt(1, 20), Json::array());  // the menu has its quit-item
 
   // A quit-item out of its place lends the menu its text, as written, with nothing to select.
   const std::string misplaced =

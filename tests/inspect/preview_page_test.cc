@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <libxml/HTMLparser.h>
@@ -101,6 +102,26 @@ TEST(PreviewPage, OnlyLinesAreDrawnAsLines) {
     for (const PreviewItem& item : line.items) texts += item.text + " ";
   }
   EXPECT_EQ(texts, "one two ");
+}
+
+// A line whose logos, side by side at the size drawn, are wider than the About box's 606
+// pixels is marked, and only such a line.
+TEST(PreviewPage, LineWiderThanTheAboutBoxIsMarked) {
+  const std::pair<std::vector<std::uint32_t>, bool> cases[] = {
+      {{493, 200}, true}, {{306, 301}, true}, {{306, 300}, false}, {{3000}, false}, {{}, false}};
+  for (const auto& [widths, marked] : cases) {
+    PreviewModel model;
+    PreviewFacts facts{"x", 1, "", true, {}, "x", {}};
+    PreviewLine line{"left", {}};
+    for (std::size_t i = 0; i < widths.size(); ++i) {
+      const std::string name = "l" + std::to_string(i) + ".png";
+      line.items.push_back({PreviewItem::Kind::kLogo, name, ""});
+      facts.images.push_back({name, 0, 1, {true, widths[i], 10, ""}, "", 0, 0});
+    }
+    model.lines.push_back(line);
+    const std::string page = RenderPreviewPage(model, facts);
+    EXPECT_EQ(page.find("mark-note line-too-wide") != std::string::npos, marked) << widths.size();
+  }
 }
 
 TEST(PreviewPage, EachImageIsEmbeddedOnce) {

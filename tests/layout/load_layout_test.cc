@@ -279,6 +279,13 @@ TEST(LayoutDocument, ElementPathOfAnOffset) {
   EXPECT_EQ(deepest(20), "e1/e2/e3/e4/...(8 more)/e13/e14/e15/e16/e17/e18/e19/e20");
   EXPECT_EQ(deepest(13), "e1/e2/e3/e4/...(1 more)/e6/e7/e8/e9/e10/e11/e12/e13");
   EXPECT_EQ(deepest(12), "e1/e2/e3/e4/e5/e6/e7/e8/e9/e10/e11/e12");
+  // A name of up to 64 bytes is shown whole, a longer one cut.
+  for (const std::size_t size : {64, 65}) {
+    const std::string name(size, 'n');
+    const std::string text = "<r><" + name + "/></r>";
+    EXPECT_EQ(vantu::branding_package::LayoutDocument(text).ElementPath(3),
+              size == 64 ? name : std::string(48, 'n') + "...(65 bytes)");
+  }
 }
 
 // The document marks where each element's tags end, where each attribute value is written
