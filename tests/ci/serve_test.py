@@ -161,6 +161,36 @@ def check_follows(work):
         server.wait(10)
 
 
+def check_follows_folders(work):
+    """The page follows a policy file in a folder above the layout's, also while it cannot be
+    applied, and the folder it names while that folder holds none of the images yet."""
+    folder = os.path.join(work, "above")
+    os.makedirs(os.path.join(folder, "sub"))
+    os.mkdir(os.path.join(folder, "images"))
+    shutil.copy(os.path.join(EXAMPLES, "layout.xml"), os.path.join(folder, "sub"))
+    policy = os.path.join(folder, ".branding-lint")
+    with open(policy, "w") as f:
+        f.write("dir images\n")
+    server = subprocess.Popen([INSPECT, "preview", "--serve", "--layout",
+                               os.path.join(folder, "sub", "layout.xml")], stdout=subprocess.PIPE,
+                              text=True)
+    try:
+        port = int(re.search(r"127\.0\.0\.1:(\d+)/", server.stdout.readline()).group(1))
+        check("live-problems" in page(port) and "missing-image" not in page(port),
+              "a policy file that cannot be applied is shown")
+        with open(policy, "w") as f:
+            f.write("dir = images\n")
+        check(wait_for(lambda: "missing-image" in page(port)),
+              "the mended policy file is applied: its folder holds no image yet")
+        for name in ("icon.png", "logo.jpg"):
+            shutil.copy(os.path.join(EXAMPLES, name), os.path.join(folder, "images"))
+        check(wait_for(lambda: "live-problems" not in page(port)),
+              "images saved in the policy's folder are shown")
+    finally:
+        server.terminate()
+        server.wait(10)
+
+
 def check_module_place(work):
     """Without /proc/self/exe the module is looked for where it is installed, never in the
     working folder, whose module would run its code."""
@@ -291,6 +321,7 @@ def main():
     try:
         check_watches(work)
         check_follows(work)
+        check_follows_folders(work)
         check_module_place(work)
     finally:
         shutil.rmtree(work)
