@@ -76,6 +76,25 @@ TEST_F(InspectBuild, BuildsThePackagersPackageOrNothing) {
        8,
        "is also an input",
        ""},
+      // The depfile and the package one file: neither is written over the other.
+      {"DepfileIsThePackage",
+       {},
+       {"--depfile", dir_ / "b.pkg"},
+       1,
+       "the depfile and the package are one file",
+       ""},
+      {"DepfileIsThePackageThroughALink",
+       {},
+       {"--depfile", dir_ / "pkg-link"},
+       8,
+       "is also an input",
+       ""},
+      {"PackageIsTheNewDepfileThroughALink",
+       {},
+       {"--depfile", dir_ / "new.d"},
+       8,
+       "is also an input",
+       dir_ / "new-link"},
       // The depfile is written first: one that cannot be keeps the old package.
       {"DepfileInAMissingFolder",
        {},
@@ -94,6 +113,8 @@ TEST_F(InspectBuild, BuildsThePackagersPackageOrNothing) {
   WriteFile(dir_ / "team.policy", "deny = empty-text\n");
   ASSERT_EQ(mkdir((dir_ / "folders").c_str(), 0755), 0);
   ASSERT_EQ(mkdir((dir_ / "folders/icon.png").c_str(), 0755), 0);
+  ASSERT_EQ(symlink("b.pkg", (dir_ / "pkg-link").c_str()), 0);
+  ASSERT_EQ(symlink("new.d", (dir_ / "new-link").c_str()), 0);
   for (const Case& c : cases) {
     const std::string layout = dir_ / "l.xml";
     WriteFile(layout, c.layoutChange.first.empty()
@@ -127,6 +148,7 @@ TEST_F(InspectBuild, BuildsThePackagersPackageOrNothing) {
     }
     unlink(pkg.c_str());
     unlink(dep.c_str());
+    unlink((dir_ / "new.d").c_str());
   }
 }
 
