@@ -185,6 +185,7 @@ bool SameBytes(ByteSource& file, const std::vector<Record>& records) {
 
 std::string EncodePackage(const std::vector<Record>& records) {
   std::string bytes;
+  bytes.reserve(static_cast<std::size_t>(PackageSize(records)));
   EmitPackage(records, [&](const unsigned char* data, std::size_t size) {
     bytes.append(reinterpret_cast<const char*>(data), size);
   });
