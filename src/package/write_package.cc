@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <exception>
 #include <functional>
 #include <optional>
 #include <thread>
@@ -55,40 +54,6 @@ std::string PackageDigest(const std::vector<Record>& records) {
               [&](const unsigned char* data, std::size_t size) { digest.Update(data, size); });
   return digest.Hex();
 }
-
-// The SHA-256 of the package records make, taken in a thread of its own for a large one,
-// else when it is asked for.
-class BackgroundDigest {
- public:
-  BackgroundDigest(const std::vector<Record>& records, std::uint64_t size) : records_(records) {
-    if (size < kHashAlongsideFrom) return;
-    thread_ = std::thread([this] {
-      try {
-        hash_ = PackageDigest(records_);
-      } catch (...) {
-        failure_ = std::current_exception();
-      }
-    });
-  }
-  ~BackgroundDigest() {
-    if (thread_.joinable()) thread_.join();
-  }
-  BackgroundDigest(const BackgroundDigest&) = delete;
-  BackgroundDigest& operator=(const BackgroundDigest&) = delete;
-  // Waits for the digest, or takes it; rethrows what stopped it.
-  std::string Join() {
-    if (!thread_.joinable()) return PackageDigest(records_);
-    thread_.join();
-    if (failure_) std::rethrow_exception(failure_);
-    return hash_;
-  }
-
- private:
-  const std::vector<Record>& records_;
-  std::string hash_;
-  std::exception_ptr failure_;
-  std::thread thread_;
-};
 
 }  // namespace
 
@@ -211,8 +176,11 @@ std::optional<std::string> WritePackageFile(const std::string& path,
   output.Reserve(packageSize);
   // The package's bytes are hashed in a second thread as they are written: the run costs
   // about the larger of the two, not their sum.
-  std::optional<BackgroundDigest> digest;
-  if (output.Staged() && running == nullptr) digest.emplace(records, packageSize);
+  std::optional<RunningDigest> digest;
+  if (output.Staged() && running == nullptr && packageSize >= kHashAlongsideFrom) {
+    running = &digest.emplace(packageSize);
+    for (const Record& record : records) running->Add(*record);
+  }
   OutputFile& file = output.File();
   EmitPackage(records,
               [&](const unsigned char* data, std::size_t size) { file.Write(data, size); });
@@ -227,7 +195,7 @@ std::optional<std::string> WritePackageFile(const std::string& path,
   // fraction of hashing, and runs while the hash is still being taken.
   const bool same = SameBytes(output.Written(), records);
   std::optional<std::string> taken = running != nullptr ? running->Finish(records) : std::nullopt;
-  const std::string hash = taken ? *taken : digest ? digest->Join() : PackageDigest(records);
+  const std::string hash = taken ? *taken : PackageDigest(records);
   if (!same) throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to read Branding Package file: " + path);
   if (!output.Publish()) throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to write Output file: " + path);
   return hash;
