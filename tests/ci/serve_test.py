@@ -66,10 +66,8 @@ def check_watches(work):
     shutil.copy(os.path.join(work, "layout.xml"), os.path.join(design, "real.xml"))
     linked = os.path.join(work, "linked.xml")
     os.symlink("design/real.xml", linked)
-    server = subprocess.Popen([INSPECT, "preview", "--serve", "--layout", linked],
-                              stdout=subprocess.PIPE, text=True)
+    server, port = serve(linked)
     try:
-        port = int(re.search(r"127\.0\.0\.1:(\d+)/", server.stdout.readline()).group(1))
         with open(os.path.join(design, "real.xml")) as f:
             text = f.read().replace("<app-name>Demo</app-name>", "<app-name>Through the link</app-name>")
         with open(os.path.join(design, ".real.xml.new"), "w") as f:
@@ -100,6 +98,17 @@ def check_watches(work):
     os.chmod(hidden, 0o755)
 
 
+def serve(layout):
+    """A live preview of layout, and the port it serves on."""
+    server = subprocess.Popen([INSPECT, "preview", "--serve", "--layout", layout],
+                              stdout=subprocess.PIPE, text=True)
+    found = re.search(r"127\.0\.0\.1:(\d+)/", server.stdout.readline())
+    if not found:
+        server.terminate()
+        sys.exit("FAIL: the preview did not say where it serves")
+    return server, int(found.group(1))
+
+
 def wait_for(condition, seconds=5):
     deadline = time.monotonic() + seconds
     while not condition() and time.monotonic() < deadline:
@@ -115,11 +124,8 @@ def check_follows(work):
     shutil.copy(os.path.join(EXAMPLES, "layout.xml"), folder)
     for name in ("icon.png", "logo.jpg"):
         shutil.copy(os.path.join(EXAMPLES, name), os.path.join(folder, "images"))
-    server = subprocess.Popen([INSPECT, "preview", "--serve", "--layout",
-                               os.path.join(folder, "layout.xml")], stdout=subprocess.PIPE,
-                              text=True)
+    server, port = serve(os.path.join(folder, "layout.xml"))
     try:
-        port = int(re.search(r"127\.0\.0\.1:(\d+)/", server.stdout.readline()).group(1))
         check("missing-image" in page(port), "images no one names are missing")
         with open(os.path.join(folder, ".branding-lint"), "w") as f:
             f.write("dir = images\n")
@@ -171,11 +177,8 @@ def check_follows_folders(work):
     policy = os.path.join(folder, ".branding-lint")
     with open(policy, "w") as f:
         f.write("dir images\n")
-    server = subprocess.Popen([INSPECT, "preview", "--serve", "--layout",
-                               os.path.join(folder, "sub", "layout.xml")], stdout=subprocess.PIPE,
-                              text=True)
+    server, port = serve(os.path.join(folder, "sub", "layout.xml"))
     try:
-        port = int(re.search(r"127\.0\.0\.1:(\d+)/", server.stdout.readline()).group(1))
         check("live-problems" in page(port) and "missing-image" not in page(port),
               "a policy file that cannot be applied is shown")
         with open(policy, "w") as f:
@@ -222,10 +225,8 @@ def main():
     for name in ("layout.xml", "icon.png", "logo.jpg"):
         shutil.copy(os.path.join(EXAMPLES, name), work)
     layout = os.path.join(work, "layout.xml")
-    server = subprocess.Popen([INSPECT, "preview", "--serve", "--layout", layout],
-                              stdout=subprocess.PIPE, text=True)
+    server, port = serve(layout)
     try:
-        port = int(re.search(r"127\.0\.0\.1:(\d+)/", server.stdout.readline()).group(1))
         own = f"127.0.0.1:{port}"
         smuggled = get("/", own)
         # Each row: what a client sends, the one status it gets; the connection is then closed.

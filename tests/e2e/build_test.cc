@@ -242,20 +242,6 @@ TEST_F(Build, ShortReadsAreRefused) {
   EXPECT_FALSE(Exists(dir_ / "out.bin"));
 }
 
-// A package above 4 MiB is hashed in a second thread while its images are read, a smaller one
-// after it is written: either way the digest printed is the file's.
-TEST_F(Build, EitherWayOfHashingPrintsTheFilesDigest) {
-  ASSERT_EQ(mkdir((dir_ / "big").c_str(), 0755), 0);
-  WriteFile(dir_ / "big/logo.jpg", JpegBytes(5 << 20));
-  for (const std::string& logo : {dir_ / "C:\\brand\\logo.jpg", dir_ / "big/logo.jpg"}) {
-    const std::string output = dir_ / "out.bin";
-    const auto run =
-        RunTool({"-x", dir_ / "layout.xml", "-i", dir_ / "art/icon.png", "-i", logo, "-o", output});
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, "Output file: " + output + "\nHash: " + Sha256Sum(output) + "\n") << logo;
-  }
-}
-
 // Memory exhaustion ends the run with one line, not an abort.
 TEST_F(Build, OutOfMemoryIsOneLineAndStatus70) {
 #ifdef __SANITIZE_ADDRESS__

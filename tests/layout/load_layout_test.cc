@@ -297,52 +297,36 @@ TEST(LayoutDocument, MarksTagsValuesAndComments) {
       "<?xml version=\"1.0\"?><!-- top --><r a='x>y' b = \"\"><u><u/></u>"
       "<!-- in r --><c><![CDATA[<!-- not -->]]></c></r>";
   const Document document(text);
-  struct Case {
-    const char* start;    // the element's start tag, found from its first occurrence
-    const char* tagEnd;   // what follows its start tag
-    const char* closing;  // what its end tag is followed by, or null when it closes itself
+  // Each element: its start tag, what follows it, and its end tag ("" when it closes itself).
+  const std::string cases[][3] = {
+      {"<r ", "<u><u/>", "</r>"},
+      {"<u><u/>", "<u/></u>", "</u>"},
+      {"<u/>", "</u><!--", ""},
+      {"<c>", "<![CDATA[", "</c>"},
   };
-  const Case cases[] = {
-      {"<r ", "<u><u/>", ""},
-      {"<u><u/>", "<u/></u>", "<!-- in r"},
-      {"<u/>", "</u><!--", nullptr},
-      {"<c>", "<![CDATA[", "</r>"},
-  };
-  for (const Case& c : cases) {
-    const std::size_t at = document.ElementAt(text.find(c.start));
-    ASSERT_NE(at, Document::kNone) << c.start;
-    const Document::Element& element = document.Elements()[at];
-    EXPECT_EQ(text.substr(element.tagEnd), text.substr(text.find(c.tagEnd))) << c.start;
-    if (c.closing == nullptr) {
-      EXPECT_EQ(element.closeTag, Document::kNone) << c.start;
-      EXPECT_EQ(element.end, element.tagEnd) << c.start;
-    } else {
-      EXPECT_EQ(text.substr(element.end, std::string_view(c.closing).size()), c.closing) << c.start;
-      EXPECT_EQ(text.compare(element.closeTag, 2, "</"), 0) << c.start;
-      EXPECT_EQ(document.ElementEnd(element.offset), element.end) << c.start;
-    }
+  for (const auto& [start, after, endTag] : cases) {
+    const std::size_t index = document.ElementAt(text.find(start));
+    ASSERT_NE(index, Document::kNone) << start;
+    const Document::Element& e = document.Elements()[index];
+    EXPECT_EQ(e.tagEnd, text.find(after)) << start;
+    EXPECT_EQ(e.closeTag, endTag.empty() ? Document::kNone : text.find(endTag)) << start;
+    EXPECT_EQ(e.end, endTag.empty() ? e.tagEnd : text.find(endTag) + endTag.size()) << start;
+    EXPECT_EQ(document.ElementEnd(e.offset), e.end);
   }
-  EXPECT_EQ(document.Elements()[0].end, text.size());
-  EXPECT_EQ(document.ElementAt(text.find("<r ") + 1), Document::kNone);
+  EXPECT_EQ(document.ElementAt(1), Document::kNone);
   EXPECT_EQ(document.ElementEnd(3), 3u);
-  const auto& attributes = document.Elements()[0].attributes;
-  ASSERT_EQ(attributes.size(), 2u);
-  EXPECT_EQ(text.substr(attributes[0].written.begin,
-                        attributes[0].written.end - attributes[0].written.begin),
-            "x>y");
-  EXPECT_EQ(attributes[1].written.begin, attributes[1].written.end);
-  EXPECT_EQ(text[attributes[1].written.begin], '"');
-  std::vector<std::string> comments;
-  for (const Document::Span& c : document.Comments()) {
-    comments.push_back(text.substr(c.begin, c.end - c.begin));
+  std::vector<std::string> marked;  // the attribute values, then the comments
+  for (const auto& a : document.Elements()[0].attributes) {
+    marked.push_back(text.substr(a.written.begin, a.written.end - a.written.begin));
   }
-  EXPECT_EQ(comments, (std::vector<std::string>{"<!-- top -->", "<!-- in r -->"}));
+  for (const Document::Span& c : document.Comments()) {
+    marked.push_back(text.substr(c.begin, c.end - c.begin));
+  }
+  EXPECT_EQ(marked, (std::vector<std::string>{"x>y", "", "<!-- top -->", "<!-- in r -->"}));
   // The end tag after one of its own name closes the outer element.
   EXPECT_EQ(document.ElementPath(text.find("</u>")), "u");
   // Nothing is marked where the text does not parse.
-  const Document broken("<r><!-- c --><a>");
-  EXPECT_TRUE(broken.Comments().empty());
-  EXPECT_TRUE(broken.Elements().empty());
+  EXPECT_TRUE(Document("<r><!-- c --><a>").Comments().empty());
 }
 
 // The typed model holds what the client reads: the first element of each name, a line's
