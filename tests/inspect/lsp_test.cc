@@ -249,6 +249,7 @@ TEST_P(LanguageServerLines, AnswersFromLintsFindings) {
   TempDir dir;
   WriteFile(dir / "icon.png", PngOfSize(64, 64));
   WriteFile(dir / "wide.png", PngOfSize(800, 100));
+  WriteFile(dir / "A\xE9.png", PngOfSize(8, 8));
   Session session(dir);
   session.Open(layout);
   const Json diagnostics = session.Diagnostics();
@@ -276,7 +277,9 @@ TEST_P(LanguageServerLines, AnswersFromLintsFindings) {
   EXPECT_EQ(labels(6, 35), "left center right ");
   EXPECT_EQ(labels(6, 40), "left center right ");  // at the value's end, before its quote
   EXPECT_EQ(labels(5, 10), "");                    // in a comment: nothing
-  EXPECT_EQ(labels(6, 48), "icon.png wide.png ");
+  // A name that is not UTF-8 arrives with U+FFFD: editors' JSON readers refuse a lone
+  // surrogate, which the reports write.
+  EXPECT_EQ(labels(6, 48), "A\xEF\xBF\xBD.png icon.png wide.png ");
   EXPECT_EQ(labels(1, 26), "");  // within the app name: no image there
   // In content with nothing typed: the elements allowed there, the "<" included.
   const Json inMenu = session.At("textDocument/completion", 3, 0)["items"];
@@ -414,19 +417,6 @@ TEST(LanguageServer, SelectCommandShowsTheDocument) {
       EXPECT_EQ(sent[0]["params"]["selection"], range);
     }
   }
-}
-
-// A byte that starts no UTF-8 character reaches the editor as U+FFFD: an editor's JSON reader
-// (Neovim's, Emacs's) refuses the lone surrogate the reports write for it.
-TEST(LanguageServer, BytesNotUtf8ArriveAsReplacementCharacters) {
-  TempDir dir;
-  WriteFile(dir / "A\xE9.png", PngOfSize(32, 32));
-  Session session(dir);
-  const std::string layout = "<vantu-client-branding version=\"1.0\"><app-icon></app-icon>";
-  session.Open(layout);
-  const Json items = session.At("textDocument/completion", 0, layout.find("</app-icon>"))["items"];
-  ASSERT_EQ(items.size(), 1u) << items.dump();
-  EXPECT_EQ(items[0]["label"], "A\xEF\xBF\xBD.png");
 }
 
 TEST(LanguageServer, ChangesImagesAndRequestsItCannotAnswer) {
