@@ -6,7 +6,7 @@
 set -euo pipefail
 
 tools=(cmake make g++ libtclap-dev librapidxml-dev libwolfssl-dev libxml2-dev libpng-dev
-       libjpeg62-turbo-dev nlohmann-json3-dev libmicrohttpd-dev pkg-config)
+       libjpeg62-turbo-dev nlohmann-json3-dev libmicrohttpd-dev pkg-config libacl1-dev)
 tests=(python3 libgtest-dev dpkg-dev man-db groff-base chromium chromium-driver python3-selenium
        strace python3-jsonschema ninja-build lintian acl e2fsprogs git neovim emacs-nox elpa-eglot)
 packages=("${tools[@]}")

@@ -1,7 +1,9 @@
 #include "test_support.h"
 
+#include <grp.h>
 #include <png.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,6 +26,38 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
+}
+
+ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
+  if (const char* old = std::getenv(name)) {
+    had_ = true;
+    old_ = old;
+  }
+  if (value != nullptr) {
+    setenv(name, value, 1);
+  } else {
+    unsetenv(name);
+  }
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (had_) {
+    setenv(name_.c_str(), old_.c_str(), 1);
+  } else {
+    unsetenv(name_.c_str());
+  }
+}
+
+int AsUser(unsigned uid, unsigned gid, const std::function<int()>& body) {
+  if (geteuid() != 0) return -1;
+  const pid_t child = fork();
+  if (child == 0) {
+    if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0) _exit(125);
+    _exit(body());
+  }
+  int status = 0;
+  if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return 126;
+  return WEXITSTATUS(status);
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,25 @@ std::string JpegBytes(std::size_t size);
 // but for 4 KiB: room for a page of a copy's growth, not two. Returns dir/disk, or empty when
 // this machine cannot (not root, no loop device); the caller unmounts it.
 std::string FullExt2(const TempDir& dir, const std::string& old);
+
+// An environment variable set (or, with null, unset) for as long as it lives.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string name_;
+  bool had_ = false;
+  std::string old_;
+};
+
+// Runs body in a child process as the user uid with primary group gid (root only): the
+// child's exit status is body's answer, or 125 when it could not become that user. -1 when
+// this process is not root.
+int AsUser(unsigned uid, unsigned gid, const std::function<int()>& body);
 
 // A PNG of width x height grey pixels that decodes.
 std::string PngOfSize(std::uint32_t width, std::uint32_t height);

@@ -138,6 +138,22 @@ class LayoutAndImages : public TCLAP::UnlabeledMultiArg<std::string> {
   }
 };
 
+// --config FILE, as every command that reads a policy file takes it.
+class ConfigArg {
+ public:
+  explicit ConfigArg(TCLAP::CmdLine& cmd)
+      : config_("", "config",
+                "Read the policy from FILE, not from the .branding-lint found from the input "
+                "up to the repository's top",
+                false, "", "FILE", cmd) {}
+  std::optional<std::string> Get() const {
+    return config_.isSet() ? std::optional<std::string>(config_.getValue()) : std::nullopt;
+  }
+
+ private:
+  TCLAP::ValueArg<std::string> config_;
+};
+
 // --strict, --allow ID, --deny ID and --config FILE, as lint, verify and build take them.
 class PolicyArgs {
  public:
@@ -147,10 +163,7 @@ class PolicyArgs {
                false, "ID", cmd),
         deny_("", "deny", "Report the finding ID as an error, which fails; repeatable", false, "ID",
               cmd),
-        config_("", "config",
-                "Read the policy from FILE, not from the .branding-lint found from the input "
-                "up to the repository's top",
-                false, "", "FILE", cmd) {}
+        config_(cmd) {}
 
   // What the command line says of the policy, for a check session.
   CheckRequest Request() const {
@@ -158,29 +171,22 @@ class PolicyArgs {
     request.commandLine.strict = strict_.getValue();
     request.commandLine.allowed.insert(allow_.getValue().begin(), allow_.getValue().end());
     request.commandLine.denied.insert(deny_.getValue().begin(), deny_.getValue().end());
-    if (config_.isSet()) request.config = config_.getValue();
+    request.config = config_.Get();
     return request;
   }
 
-  // The policy for input: its policy file's, under the command line's; nothing when either
-  // cannot be applied (said on standard error).
-  std::optional<ChosenPolicy> Get(const std::string& input) const {
-    Policy policy;
-    policy.strict = strict_.getValue();
-    policy.allowed.insert(allow_.getValue().begin(), allow_.getValue().end());
-    policy.denied.insert(deny_.getValue().begin(), deny_.getValue().end());
-    return ReportPolicy(
-        ChoosePolicy(
-            input, policy,
-            config_.isSet() ? std::optional<std::string>(config_.getValue()) : std::nullopt),
-        std::cerr);
+  // The policy for input: its policy file's, under the command line's; the problem when
+  // either cannot be applied.
+  std::variant<ChosenPolicy, std::string> Choose(const std::string& input) const {
+    const CheckRequest request = Request();
+    return ChoosePolicy(input, request.commandLine, request.config);
   }
 
  private:
   TCLAP::SwitchArg strict_;
   TCLAP::MultiArg<std::string> allow_;
   TCLAP::MultiArg<std::string> deny_;
-  TCLAP::ValueArg<std::string> config_;
+  ConfigArg config_;
 };
 
 // --format, as lint and build take it.
@@ -305,12 +311,16 @@ int Verify(const std::vector<std::string>& args) {
   int status = 0;
   if (!command.Parse(args, status)) return status;
   VerifyOptions options;
-  if (auto chosen = policy.Get(package.getValue())) {
-    options.policy = chosen->policy;
-  } else {
-    return 1;
-  }
   options.json = json.getValue();
+  auto chosen = policy.Choose(package.getValue());
+  if (auto* problem = std::get_if<std::string>(&chosen)) {
+    return ReportPolicyProblem(
+        *problem,
+        {"verify", package.getValue(), options.json ? LintFormat::kJson : LintFormat::kText,
+         policy.Request().commandLine.denied, std::nullopt},
+        std::cout, std::cerr);
+  }
+  options.policy = std::get<ChosenPolicy>(chosen).policy;
   if (sha256.isSet()) {
     const std::string& hex = sha256.getValue();
     if (hex.size() != 64 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
@@ -456,7 +466,7 @@ int Build(const std::vector<std::string>& args) {
 
 int Refs(const std::vector<std::string>& args) {
   Command command("refs", "Prints the image references of a layout document, one a line", "",
-                  {"--dir", "--depfile", "-o", "--output"});
+                  {"--dir", "--depfile", "-o", "--output", "--config"});
   TCLAP::UnlabeledValueArg<std::string> layout("layout", "The layout document", true, "", "LAYOUT",
                                                command.cmd);
   TCLAP::SwitchArg null("", "null",
@@ -473,9 +483,11 @@ int Refs(const std::vector<std::string>& args) {
   TCLAP::ValueArg<std::string> output(
       "o", "output", "Write to FILE, whole and only when the layout is sound, instead", false, "",
       "FILE", command.cmd);
+  const ConfigArg config(command.cmd);
   int status = 0;
   if (!command.Parse(args, status)) return status;
   RefsOptions options;
+  options.config = config.Get();
   if (output.isSet()) options.output = output.getValue();
   options.null = null.getValue();
   options.dir = dir.getValue();
@@ -513,7 +525,7 @@ int Diff(const std::vector<std::string>& args) {
 
 int Preview(const std::vector<std::string>& args) {
   Command command("preview", "Writes one HTML page that draws the branding as the client shows it",
-                  "", {"-o", "--output", "--layout", "--port"});
+                  "", {"-o", "--output", "--layout", "--port", "--config"});
   TCLAP::ValueArg<std::string> output("o", "output", "The page to write", true, "", "FILE.html");
   TCLAP::SwitchArg serve("", "serve",
                          "Serve the layout's page on 127.0.0.1 instead, kept up to date as its "
@@ -525,8 +537,14 @@ int Preview(const std::vector<std::string>& args) {
                                       false, "", "LAYOUT", command.cmd);
   OptionalImages inputs("inputs", "The package, or with --layout the images", "PACKAGE|IMAGE",
                         command.cmd);
+  const ConfigArg config(command.cmd);
   int status = 0;
   if (!command.Parse(args, status)) return status;
+  if (config.Get() && !layout.isSet()) {
+    std::cerr << "Error: --config is for --layout: a package's preview reads no policy file"
+              << std::endl;
+    return 1;
+  }
   if (serve.getValue()) {
     if (!layout.isSet() || port.getValue() < 0 || port.getValue() > 65535) {
       std::cerr << "Error: preview --serve takes --layout LAYOUT [IMAGE...] and a --port from 0 "
@@ -534,16 +552,16 @@ int Preview(const std::vector<std::string>& args) {
                 << std::endl;
       return 1;
     }
-    return ServePreview(layout.getValue(), inputs.getValue(), port.getValue(), std::cout,
-                        std::cerr);
+    return ServePreview(layout.getValue(), inputs.getValue(), config.Get(), port.getValue(),
+                        std::cout, std::cerr);
   }
   if (port.isSet()) {
     std::cerr << "Error: --port is for --serve" << std::endl;
     return 1;
   }
   if (layout.isSet()) {
-    return PreviewLayout(layout.getValue(), inputs.getValue(), output.getValue(), std::cout,
-                         std::cerr);
+    return PreviewLayout(layout.getValue(), inputs.getValue(), config.Get(), output.getValue(),
+                         std::cout, std::cerr);
   }
   if (inputs.getValue().size() != 1) {
     std::cerr << "Error: preview takes one PACKAGE, or --layout LAYOUT and its images" << std::endl;

@@ -67,7 +67,8 @@ def main():
                                    check=True).stdout.decode()
         check(ids and all(f"`{i}`" in explained for i in ids) and len(ids) == len(set(ids)),
               "rules are the catalogue")
-        check(ids[-3:] == ["package-unreadable", "package-structure", "layout-unreadable"],
+        check(ids[-4:] == ["package-unreadable", "package-structure", "layout-unreadable",
+                           "policy-unusable"],
               "the faults are the last rules")
         check(run["tool"]["driver"]["informationUri"].startswith("file:///"), "informationUri")
 

@@ -1,7 +1,9 @@
 // The companion's lint: every finding with its position, severity and status.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -423,3 +425,101 @@ TEST(InspectLint, LongAndDeepLayouts) {
 }
 
 }  // namespace
+
+// A policy file found but not trusted stops every command that reads it, in every format, with
+// the file, the reason and the way to trust it: CI's case, root over a checkout another uid
+// owns (or, run as a plain user, a policy every user may write). Once the folder is trusted,
+// or the policy named, the policy applies: its deny = link-url fails the dead link, its dir
+// finds the images.
+TEST(InspectLint, UntrustedPolicyStopsEverySurface) {
+  TempDir dir;
+  const std::string top = dir / "checkout";
+  const std::string branding = top + "/branding";
+  ASSERT_EQ(mkdir(top.c_str(), 0755), 0);
+  ASSERT_EQ(mkdir((top + "/.git").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir(branding.c_str(), 0755), 0);
+  ASSERT_EQ(mkdir((branding + "/images").c_str(), 0755), 0);
+  const std::string layout = branding + "/layout.xml";
+  const std::string policy = branding + "/.branding-lint";
+  WriteFile(layout, Replaced(kLayout, "<logo>logo.jpg</logo>",
+                             "<logo>logo.jpg</logo><hyperlink url=\"htps://example.com/\">Home"
+                             "</hyperlink>"));
+  WriteFile(branding + "/images/icon.png", PngBytes(100));
+  WriteFile(branding + "/images/logo.jpg", JpegBytes(200));
+  WriteFile(policy, "deny = link-url\ndir = images\n");
+  const std::string package = branding + "/p.pkg";
+  ASSERT_EQ(testing_support::RunTool({"-x", layout, "-i", branding + "/images/icon.png", "-i",
+                                      branding + "/images/logo.jpg", "-o", package})
+                .status,
+            0);
+  const bool root = geteuid() == 0;
+  std::string why;
+  if (root) {
+    ASSERT_EQ(std::system(("chown -R 1001:1001 '" + top + "'").c_str()), 0);
+    why = "owned by another user (uid 1001)";
+  } else {
+    ASSERT_EQ(chmod(policy.c_str(), 0666), 0);
+    why = "writable by every user";
+  }
+  TempDir home;
+  const testing_support::ScopedEnv config("XDG_CONFIG_HOME", home.path().c_str());
+  const testing_support::ScopedEnv none("BRANDING_PACKAGE_TRUST", nullptr);
+  const std::string refused = policy + ": policy file not trusted: it is " + why +
+                              "; if you trust who may write it, add its folder " + branding +
+                              " to " + home.path() +
+                              "/branding-package/trust or to BRANDING_PACKAGE_TRUST, or name a "
+                              "policy with --config";
+  struct Case {
+    std::vector<std::string> args;
+    bool onOut;        // the record is on standard output, else on standard error
+    std::string part;  // a part of it
+  };
+  const std::string out = dir / "out.pkg";
+  const Case cases[] = {
+      {{"lint", layout}, false, "Error: " + refused + "\n"},
+      {{"lint", layout, "--json"},
+       true,
+       "\"status\":1,\"findings\":[],\"fault\":{\"kind\":\"usage\",\"offset\":null,"},
+      {{"lint", layout, "--format", "sarif"}, true, "\"ruleId\":\"policy-unusable\""},
+      {{"lint", layout, "--format", "github"},
+       true,
+       "::error file=" + layout + ",title=policy-unusable::" + refused},
+      {{"build", layout, "-o", out}, false, "Error: " + refused + "\n"},
+      {{"build", layout, "-o", out, "--format", "json"}, false, "\"kind\":\"usage\""},
+      {{"verify", package}, false, "Error: " + refused + "\n"},
+      {{"verify", package, "--json"}, true, "\"kind\":\"usage\""},
+      {{"refs", layout, "--depfile", out}, false, "Error: " + refused + "\n"},
+      {{"preview", "--layout", layout, "-o", dir / "page.html"}, false, "Error: " + refused},
+  };
+  for (const Case& c : cases) {
+    const auto run = RunInspect(c.args);
+    EXPECT_EQ(run.status, 1) << c.args[0] << ' ' << c.args.back() << run.out << run.err;
+    EXPECT_NE((c.onOut ? run.out : run.err).find(c.part), std::string::npos)
+        << c.args[0] << ' ' << c.args.back() << "\n"
+        << run.out << run.err;
+  }
+  EXPECT_FALSE(testing_support::Exists(out));
+  EXPECT_FALSE(testing_support::Exists(dir / "page.html"));
+  // Trusted, by the variable or the user's file, or named: the policy applies.
+  const std::string denied = "error: the hyperlink's url \"htps://example.com/\"";
+  {
+    const testing_support::ScopedEnv trust("BRANDING_PACKAGE_TRUST", ("/elsewhere:" + top).c_str());
+    auto run = RunInspect({"lint", layout});
+    EXPECT_EQ(run.status, 5) << run.out << run.err;
+    EXPECT_NE(run.out.find(denied), std::string::npos) << run.out;
+    EXPECT_EQ(RunInspect({"verify", package}).status, 5);
+    run = RunInspect({"refs", layout, "--depfile", out});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find(branding + "/images/icon.png"), std::string::npos) << run.out;
+  }
+  ASSERT_EQ(mkdir((home / "branding-package").c_str(), 0700), 0);
+  WriteFile(home / "branding-package/trust", "# the runner's checkout\n" + top + "\n");
+  EXPECT_EQ(RunInspect({"build", layout, "-o", out}).status, 5);
+  ASSERT_EQ(unlink((home / "branding-package/trust").c_str()), 0);
+  const auto named = RunInspect({"lint", layout, "--config", policy});
+  EXPECT_EQ(named.status, 5) << named.err;
+  EXPECT_NE(named.out.find(denied), std::string::npos) << named.out;
+  const auto refs = RunInspect({"refs", layout, "--depfile", out, "--config", policy});
+  EXPECT_EQ(refs.status, 0) << refs.err;
+  EXPECT_NE(refs.out.find(policy), std::string::npos) << refs.out;
+}

@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <iostream>
 #include <optional>
 
 #include <string>
@@ -17,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include "base/nearest.h"
+#include "base/trust.h"
 #include "inspect/commands/report.h"
 #include "inspect/model/checks.h"
 #include "test_support.h"
@@ -99,103 +102,195 @@ TEST(LintConfig, PrerequisiteNamesAFolder) {
             (std::filesystem::current_path() / ".branding-lint").string());
 }
 
-// A policy file another user could have written is not used, with a warning naming it; one
-// that cannot be read (a link to nothing, a loop, too large) is an error; one named with
-// --config is the user's choice. The search climbs only through the user's own folders.
+// A policy file another user could have written stops the run, naming it, why, and how to
+// trust its folder; one that cannot be read (a link to nothing, a loop, too large) is an error;
+// one named with --config is the user's choice. The search climbs into another user's
+// folders, never into one every user may write. A found policy's folders stay in its tree.
 TEST(LintConfig, TrustsOnlyTheUsersOwnFiles) {
   const bool root = geteuid() == 0;
   struct Case {
     const char* name;
     bool needsRoot;
-    std::function<void(const std::string& dir)> arrange;  // dir/a/b holds the layout
+    std::function<bool(const std::string& dir)> arrange;  // dir/a/b holds the layout; false:
+                                                          // this machine cannot (skipped)
     bool named;                                           // as --config dir/a/b/.branding-lint
-    std::string expected;  // "policy DIRS", "warning ...", "error ..."; dir shown as D
+    std::string expected;         // "policy DIRS" or "error ..."; dir shown as D, the way to trust
+                                  // the folder F as "[trust F]"
+    const char* trust = nullptr;  // BRANDING_PACKAGE_TRUST, D standing for dir
   };
   const std::string kPolicy = "dir = img\n";
-  auto write = [&](const std::string& path, mode_t mode) {
-    testing_support::WriteFile(path, kPolicy);
-    ASSERT_EQ(chmod(path.c_str(), mode), 0);
+  auto write = [&](const std::string& path, mode_t mode, const std::string& text = "dir = img\n") {
+    testing_support::WriteFile(path, text);
+    return chmod(path.c_str(), mode) == 0;
   };
+  auto theirs = [&](const std::string& path) {
+    return write(path, 0644) && chown(path.c_str(), 65534, 65534) == 0;
+  };
+  // An ACL entry, where the file system keeps them.
+  auto acl = [](const std::string& entry, const std::string& path) {
+    return std::system(("setfacl -m '" + entry + "' '" + path + "' 2>/dev/null").c_str()) == 0;
+  };
+  const std::string kNotTrusted = "error D/a/b/.branding-lint: policy file not trusted: it is ";
   const Case cases[] = {
-      {"own file", false, [&](const std::string& d) { write(d + "/a/b/.branding-lint", 0644); },
-       false, "policy D/a/b/img"},
+      {"own file", false,
+       [&](const std::string& d) { return write(d + "/a/b/.branding-lint", 0644); }, false,
+       "policy D/a/b/img"},
       {"another user's file", true,
-       [&](const std::string& d) {
-         write(d + "/a/b/.branding-lint", 0644);
-         ASSERT_EQ(chown((d + "/a/b/.branding-lint").c_str(), 65534, 65534), 0);
-       },
-       false,
-       "warning D/a/b/.branding-lint: not used: it is owned by another user (uid 65534) (move "
-       "it, or name it with --config)"},
+       [&](const std::string& d) { return theirs(d + "/a/b/.branding-lint"); }, false,
+       kNotTrusted + "owned by another user (uid 65534) [trust D/a/b]"},
+      {"another user's file in a folder trusted by the setting", true,
+       [&](const std::string& d) { return theirs(d + "/a/b/.branding-lint"); }, false,
+       "policy D/a/b/img", "/nowhere:D/a"},
+      {"another user's file with every folder trusted", true,
+       [&](const std::string& d) { return theirs(d + "/a/b/.branding-lint"); }, false,
+       "policy D/a/b/img", "*"},
+      {"another user's file beside a trusted folder of a longer name", true,
+       [&](const std::string& d) { return theirs(d + "/a/b/.branding-lint"); }, false,
+       kNotTrusted + "owned by another user (uid 65534) [trust D/a/b]", "D/a/b2"},
+      {"a trusted folder not named whole", true,
+       [&](const std::string& d) { return theirs(d + "/a/b/.branding-lint"); }, false,
+       "error BRANDING_PACKAGE_TRUST: a trusted folder is named whole, from /: a/b", "a/b"},
       {"named with --config", true,
-       [&](const std::string& d) {
-         write(d + "/a/b/.branding-lint", 0644);
-         ASSERT_EQ(chown((d + "/a/b/.branding-lint").c_str(), 65534, 65534), 0);
-       },
-       true, "policy D/a/b/img"},
+       [&](const std::string& d) { return theirs(d + "/a/b/.branding-lint"); }, true,
+       "policy D/a/b/img"},
       {"a file every user may write", false,
-       [&](const std::string& d) { write(d + "/a/b/.branding-lint", 0666); }, false,
-       "warning D/a/b/.branding-lint: not used: it is writable by every user (move it, or name "
-       "it with --config)"},
+       [&](const std::string& d) { return write(d + "/a/b/.branding-lint", 0666); }, false,
+       kNotTrusted + "writable by every user [trust D/a/b]"},
       {"a file its owner's own group may write", false,
        [&](const std::string& d) {
-         write(d + "/a/b/.branding-lint", 0664);
-         ASSERT_EQ(chown((d + "/a/b/.branding-lint").c_str(), -1, getpwuid(geteuid())->pw_gid), 0);
+         return write(d + "/a/b/.branding-lint", 0664) &&
+                chown((d + "/a/b/.branding-lint").c_str(), -1, getpwuid(geteuid())->pw_gid) == 0;
        },
        false, "policy D/a/b/img"},
       {"a file another group may write", true,
        [&](const std::string& d) {
-         write(d + "/a/b/.branding-lint", 0664);
-         ASSERT_EQ(chown((d + "/a/b/.branding-lint").c_str(), -1, 65534), 0);
+         return write(d + "/a/b/.branding-lint", 0664) &&
+                chown((d + "/a/b/.branding-lint").c_str(), -1, 65534) == 0;
        },
-       false,
-       "warning D/a/b/.branding-lint: not used: it is writable by group 65534 (move it, or name "
-       "it with --config)"},
+       false, kNotTrusted + "writable by group 65534 [trust D/a/b]"},
+      {"a file another user may write through its ACL", false,
+       [&](const std::string& d) {
+         return write(d + "/a/b/.branding-lint", 0644) &&
+                acl("u:65534:rw", d + "/a/b/.branding-lint");
+       },
+       false, kNotTrusted + "writable by user 65534 through its ACL [trust D/a/b]"},
+      {"a file another group may write through its ACL", false,
+       [&](const std::string& d) {
+         return write(d + "/a/b/.branding-lint", 0644) &&
+                acl("g:65534:rw", d + "/a/b/.branding-lint");
+       },
+       false, kNotTrusted + "writable by group 65534 through its ACL [trust D/a/b]"},
+      {"an ACL entry its mask takes the write from", false,
+       [&](const std::string& d) {
+         return write(d + "/a/b/.branding-lint", 0644) &&
+                acl("u:65534:rw", d + "/a/b/.branding-lint") &&
+                acl("m::r", d + "/a/b/.branding-lint");
+       },
+       false, "policy D/a/b/img"},
+      {"in a folder another user may write through its ACL", false,
+       [&](const std::string& d) {
+         return write(d + "/a/b/.branding-lint", 0644) && acl("u:65534:rwx", d + "/a/b");
+       },
+       false, kNotTrusted + "in a folder writable by user 65534 through its ACL [trust D/a/b]"},
       {"in a folder every user may write", false,
        [&](const std::string& d) {
-         write(d + "/a/b/.branding-lint", 0644);
-         ASSERT_EQ(chmod((d + "/a/b").c_str(), 01777), 0);
+         return write(d + "/a/b/.branding-lint", 0644) && chmod((d + "/a/b").c_str(), 01777) == 0;
        },
-       false,
-       "warning D/a/b/.branding-lint: not used: it is in a folder writable by every user (move "
-       "it, or name it with --config)"},
+       false, kNotTrusted + "in a folder writable by every user [trust D/a/b]"},
+      {"a link to a file in a folder every user may write", false,
+       [&](const std::string& d) {
+         return mkdir((d + "/w").c_str(), 0777) == 0 && chmod((d + "/w").c_str(), 0777) == 0 &&
+                write(d + "/w/policy", 0644) &&
+                symlink("../../w/policy", (d + "/a/b/.branding-lint").c_str()) == 0;
+       },
+       false, kNotTrusted + "in a folder writable by every user [trust D/w]"},
       {"not above a folder every user may write", false,
        [&](const std::string& d) {
-         write(d + "/.branding-lint", 0644);
-         ASSERT_EQ(chmod((d + "/a").c_str(), 01777), 0);
+         return write(d + "/.branding-lint", 0644) && chmod((d + "/a").c_str(), 01777) == 0;
        },
        false, "policy"},
-      {"not above another user's folder", true,
+      {"the user's own above another user's folder", true,
        [&](const std::string& d) {
-         write(d + "/.branding-lint", 0644);
-         ASSERT_EQ(chown((d + "/a").c_str(), 65534, 65534), 0);
+         return write(d + "/.branding-lint", 0644) && chown((d + "/a").c_str(), 65534, 65534) == 0;
        },
-       false, "policy"},
+       false, "policy D/a/b/../../img"},
+      {"another user's above another user's folder", true,
+       [&](const std::string& d) {
+         return theirs(d + "/.branding-lint") && chown((d + "/a").c_str(), 65534, 65534) == 0;
+       },
+       false,
+       "error D/a/b/../../.branding-lint: policy file not trusted: it is owned by another user "
+       "(uid 65534) [trust D]"},
       {"a link to nothing", false,
        [&](const std::string& d) {
-         ASSERT_EQ(symlink("gone", (d + "/a/b/.branding-lint").c_str()), 0);
-         write(d + "/a/.branding-lint", 0644);
+         return symlink("gone", (d + "/a/b/.branding-lint").c_str()) == 0 &&
+                write(d + "/a/.branding-lint", 0644);
        },
        false, "error D/a/b/.branding-lint: cannot open the policy file: it is a link to nothing"},
       {"too large", false,
        [&](const std::string& d) {
-         testing_support::WriteFile(d + "/a/b/.branding-lint",
-                                    std::string(bp::kMaxConfigSize + 1, '#'));
+         return write(d + "/a/b/.branding-lint", 0644, std::string(bp::kMaxConfigSize + 1, '#'));
        },
        false, "error D/a/b/.branding-lint: policy file too large (more than 65536 bytes)"},
       {"at the bound", false,
        [&](const std::string& d) {
-         testing_support::WriteFile(d + "/a/b/.branding-lint",
-                                    std::string(bp::kMaxConfigSize, '#'));
+         return write(d + "/a/b/.branding-lint", 0644, std::string(bp::kMaxConfigSize, '#'));
        },
        false, "policy"},
+      // Folders: inside the repository (or, outside one, the policy's own tree) when found.
+      {"a dir inside the repository, above the policy", false,
+       [&](const std::string& d) {
+         return mkdir((d + "/a/.git").c_str(), 0755) == 0 &&
+                write(d + "/a/b/.branding-lint", 0644, "dir = ../img\n");
+       },
+       false, "policy D/a/b/../img"},
+      {"a dir out of the repository", false,
+       [&](const std::string& d) {
+         return mkdir((d + "/a/.git").c_str(), 0755) == 0 &&
+                write(d + "/a/b/.branding-lint", 0644, "deny = link-url\ndir = ../../private\n");
+       },
+       false,
+       "error D/a/b/.branding-lint:2: dir ../../private leaves D/a, the tree this policy file "
+       "was found in (give such a folder with --dir, or name the policy with --config)"},
+      {"an absolute dir out of the policy's own tree", false,
+       [&](const std::string& d) { return write(d + "/a/b/.branding-lint", 0644, "dir = /etc\n"); },
+       false,
+       "error D/a/b/.branding-lint:1: dir /etc leaves D/a/b, the tree this policy file was found "
+       "in (give such a folder with --dir, or name the policy with --config)"},
+      {"a dir through a link out of the tree", false,
+       [&](const std::string& d) {
+         return symlink("/etc", (d + "/a/b/img").c_str()) == 0 &&
+                write(d + "/a/b/.branding-lint", 0644);
+       },
+       false,
+       "error D/a/b/.branding-lint:1: dir img leaves D/a/b, the tree this policy file was found "
+       "in (give such a folder with --dir, or name the policy with --config)"},
+      {"a dir out of the tree, named with --config", false,
+       [&](const std::string& d) { return write(d + "/a/b/.branding-lint", 0644, "dir = /etc\n"); },
+       true, "policy /etc"},
   };
+  testing_support::TempDir home;
+  const testing_support::ScopedEnv config("XDG_CONFIG_HOME", home.path().c_str());
+  const std::string trustFile = home / "branding-package/trust";
   for (const Case& c : cases) {
-    if (c.needsRoot && !root) continue;
+    if (c.needsRoot && !root) {
+      std::cout << "skipped: " << c.name << " (needs root, to make another user's file)\n";
+      continue;
+    }
     testing_support::TempDir dir;
     ASSERT_EQ(mkdir((dir / "a").c_str(), 0755), 0);
     ASSERT_EQ(mkdir((dir / "a/b").c_str(), 0755), 0);
-    c.arrange(dir.path());
+    if (!c.arrange(dir.path())) {
+      std::cout << "skipped: " << c.name << " (this file system keeps no ACL)\n";
+      continue;
+    }
+    std::string trust = c.trust != nullptr ? c.trust : "";
+    for (std::size_t at = 0; (at = trust.find('D', at)) != std::string::npos;
+         at += dir.path().size()) {
+      trust.replace(at, 1, dir.path());
+    }
+    const testing_support::ScopedEnv variable("BRANDING_PACKAGE_TRUST",
+                                              c.trust != nullptr ? trust.c_str() : nullptr);
     const std::string layout = dir / "a/b/l.xml";
     const auto chosen = bp::ChoosePolicy(
         layout, {},
@@ -203,8 +298,16 @@ TEST(LintConfig, TrustsOnlyTheUsersOwnFiles) {
     std::string got;
     if (const auto* problem = std::get_if<std::string>(&chosen)) {
       got = "error " + *problem;
-    } else if (!std::get<bp::ChosenPolicy>(chosen).warnings.empty()) {
-      got = "warning " + std::get<bp::ChosenPolicy>(chosen).warnings.front();
+      const std::string hint = "; if you trust who may write it, add its folder ";
+      const std::string tail = " to " + trustFile +
+                               " or to BRANDING_PACKAGE_TRUST, or name a "
+                               "policy with --config";
+      const std::size_t at = got.find(hint);
+      if (at != std::string::npos && got.size() > tail.size() &&
+          got.compare(got.size() - tail.size(), tail.size(), tail) == 0) {
+        got = got.substr(0, at) + " [trust " +
+              got.substr(at + hint.size(), got.size() - tail.size() - at - hint.size()) + "]";
+      }
     } else {
       got = "policy";
       for (const auto& folder : std::get<bp::ChosenPolicy>(chosen).dirs) got += " " + folder;
@@ -214,6 +317,65 @@ TEST(LintConfig, TrustsOnlyTheUsersOwnFiles) {
     }
     EXPECT_EQ(got, c.expected) << c.name;
   }
+}
+
+// The user's file of trusted folders: its lines trust folders, as the variable does; one that
+// another user could have written, or that names a folder by a relative path, stops the run.
+TEST(LintConfig, TrustedFoldersFromTheUsersFile) {
+  testing_support::TempDir home;
+  const testing_support::ScopedEnv config("XDG_CONFIG_HOME", home.path().c_str());
+  const testing_support::ScopedEnv variable("BRANDING_PACKAGE_TRUST", nullptr);
+  ASSERT_EQ(mkdir((home / "branding-package").c_str(), 0755), 0);
+  const std::string file = home / "branding-package/trust";
+  const std::pair<std::string, std::string> cases[] = {
+      {"# CI checkouts\n/ci/checkout  # the runner's\n\n/srv/*/x\n", "/ci/checkout /srv/*/x"},
+      {"*\n", "every"},
+      {"/ok\nrelative\n",
+       "error " + file + ":2: a trusted folder is named whole, from /: relative"},
+  };
+  for (const auto& [text, expected] : cases) {
+    testing_support::WriteFile(file, text);
+    const bp::TrustedFolders trusted = bp::ReadTrustedFolders();
+    std::string got = trusted.problem ? "error " + *trusted.problem : "";
+    if (!trusted.problem) {
+      if (trusted.every) got = "every";
+      for (const auto& folder : trusted.folders) got += (got.empty() ? "" : " ") + folder;
+    }
+    EXPECT_EQ(got, expected);
+  }
+  EXPECT_TRUE(bp::Covers({{"/ci/checkout"}, false, std::nullopt}, "/ci/checkout/branding"));
+  EXPECT_FALSE(bp::Covers({{"/ci/checkout"}, false, std::nullopt}, "/ci/checkouts"));
+  ASSERT_EQ(chmod(file.c_str(), 0666), 0);
+  EXPECT_EQ(bp::ReadTrustedFolders().problem,
+            file +
+                ": the trusted folders are not read from it: it is writable by every user "
+                "(make it yours and writable by you alone)");
+}
+
+// A group's write is trusted only when its one member is the owner: not a primary group
+// that other users share (nobody's, which _apt and sync share on Debian).
+TEST(LintConfig, GroupSharedWithOtherUsersIsNotTrusted) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root, to run as a second user";
+  int sharers = 0;
+  setpwent();
+  while (const passwd* user = getpwent()) sharers += user->pw_gid == 65534 && user->pw_uid != 65534;
+  endpwent();
+  if (sharers == 0) GTEST_SKIP() << "no user shares group 65534 with uid 65534 here";
+  testing_support::TempDir dir;
+  ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+  ASSERT_EQ(mkdir((dir / "a").c_str(), 0755), 0);
+  ASSERT_EQ(chown((dir / "a").c_str(), 65534, 65534), 0);
+  const testing_support::ScopedEnv config("XDG_CONFIG_HOME", (dir / "none").c_str());
+  const int answer = testing_support::AsUser(65534, 65534, [&] {
+    const std::string policy = dir / "a/.branding-lint";
+    testing_support::WriteFile(policy, "dir = img\n");
+    if (chmod(policy.c_str(), 0664) != 0) return 3;
+    const auto chosen = bp::ChoosePolicy(dir / "a/l.xml", {}, std::nullopt);
+    const auto* problem = std::get_if<std::string>(&chosen);
+    if (problem == nullptr) return 1;
+    return problem->find("it is writable by group 65534;") != std::string::npos ? 0 : 2;
+  });
+  EXPECT_EQ(answer, 0);
 }
 
 // A comment just before an element allows the ids it names there and below, no more; one

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <unistd.h>
 
 #include <sstream>
@@ -142,9 +144,12 @@ TEST(LspText, PositionsCountUtf16AndUrisEscape) {
 // A client in the same process: messages in, what the server sent out.
 class Session {
  public:
-  explicit Session(const TempDir& dir, Json capabilities = Json::object())
+  explicit Session(const TempDir& dir, Json capabilities = Json::object(),
+                   Json initializationOptions = nullptr)
       : uri_(FileUri(dir / "layout.xml")) {
-    Call("initialize", {{"capabilities", std::move(capabilities)}});
+    Json params = {{"capabilities", std::move(capabilities)}};
+    if (!initializationOptions.is_null()) params["initializationOptions"] = initializationOptions;
+    Call("initialize", params);
   }
   // The result of a request, or its error.
   Json Call(const std::string& method, Json params) {
@@ -490,3 +495,33 @@ TEST(LanguageServer, ChangesImagesAndRequestsItCannotAnswer) {
 }
 
 }  // namespace
+
+// A policy file the server cannot trust is the one diagnostic, an error naming it, never
+// findings judged without it; the policy named in the initialization options applies.
+TEST(LanguageServer, PolicyThatCannotBeTrustedAndOneNamed) {
+  TempDir dir;
+  WriteFile(dir / ".branding-lint", "allow = empty-text\n");
+  ASSERT_EQ(chmod((dir / ".branding-lint").c_str(), 0666), 0);
+  WriteFile(dir / "team.policy", "deny = empty-text\n");
+  const std::string layout =
+      "<vantu-client-branding version=\"1.0\"><app-name></app-name><app-icon>icon.png"
+      "</app-icon><toolbar-menu><about-item>A</about-item><quit-item>Q</quit-item>"
+      "</toolbar-menu><about title=\"A\"/></vantu-client-branding>";
+  Session found(dir);
+  found.Open(layout);
+  const Json diagnostics = found.Diagnostics();
+  ASSERT_EQ(diagnostics.size(), 1U) << diagnostics.dump();
+  EXPECT_EQ(diagnostics[0]["code"], "policy-unusable");
+  EXPECT_EQ(diagnostics[0]["severity"], 1);
+  EXPECT_NE(diagnostics[0]["message"].get<std::string>().find(
+                ".branding-lint: policy file not trusted: it is writable by every user"),
+            std::string::npos);
+  Session named(dir, Json::object(), {{"config", dir / "team.policy"}});
+  named.Open(layout);
+  std::string codes;
+  for (const Json& d : named.Diagnostics()) {
+    codes += d.value("code", "") + ":" + std::to_string(d["severity"].get<int>()) + " ";
+  }
+  EXPECT_NE(codes.find("empty-text:1 "), std::string::npos) << codes;
+  EXPECT_EQ(codes.find("policy-unusable"), std::string::npos) << codes;
+}

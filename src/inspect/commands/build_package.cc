@@ -28,7 +28,13 @@ int BuildFromLayout(const std::string& layoutPath, const BuildOptions& options, 
   request.schemaAlways = false;
   CheckSession session(request);
   CheckedLayout checked = session.Check(layoutPath, std::move(file.text));
-  if (!ReportPolicy(checked, err)) return 1;
+  if (checked.problem) {
+    // The record of a failed run goes where lint's report would: standard error.
+    return ReportPolicyProblem(*checked.problem,
+                               {"build", layoutPath, options.lint.format,
+                                request.commandLine.denied, options.lint.sarifRoot},
+                               err, err);
+  }
   const LayoutDocument& document = *checked.document;
   LintReport& report = checked.report;
   report.sarifRoot = options.lint.sarifRoot;

@@ -19,8 +19,9 @@ struct SarifRun {
   int status = 0;                   // the exit status
   std::set<std::string> denied;     // ids --deny raised to errors, as configuration overrides
   std::optional<std::string> root;  // when given, file URIs relative to it, as SRCROOT
-  // A run that could not read its input: that input and why; it gets an error result too.
+  // A run that failed: its input and why; it gets an error result too, of failedRule.
   std::optional<std::pair<std::string, Fault>> failure;
+  FindingId failedRule = FindingId::kLayoutUnreadable;
 };
 
 // One SARIF 2.1.0 log of one run: every catalogue entry as a rule (title, explanation, default

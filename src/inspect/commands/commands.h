@@ -98,12 +98,27 @@ struct LintOptions {
   std::optional<std::string> sarifRoot;  // SARIF's file URIs relative to it, when given
 };
 
-// Says on err what checked's policy file came to: each file not used ("Warning: ..."), and,
-// when the policy cannot be applied, why ("Error: ..."); false then.
+// Says on err why checked's policy cannot be applied ("Error: ..."); false then.
 bool ReportPolicy(const CheckedLayout& checked, std::ostream& err);
 // The same for a policy chosen alone: the policy, or none once the problem is said.
 std::optional<ChosenPolicy> ReportPolicy(std::variant<ChosenPolicy, std::string> chosen,
                                          std::ostream& err);
+
+// A run that reports in a format, as the record of a run that failed names it.
+struct FormatRun {
+  const char* command;
+  std::string input;
+  LintFormat format = LintFormat::kText;
+  std::set<std::string> denied;
+  std::optional<std::string> sarifRoot;
+};
+
+// Says why a policy cannot be applied: "Error: PROBLEM" on err, and in a format for machines
+// that format's record of a run that failed on out (JSON's fault, a SARIF log with a failed
+// invocation, a GitHub error annotation; then on err too only when it is another stream).
+// Returns the status, 1.
+int ReportPolicyProblem(const std::string& problem, const FormatRun& run, std::ostream& out,
+                        std::ostream& err);
 
 // Every finding about a layout document, its images (those given, else those it names, found
 // as build finds them) and the references, as "FILE:LINE:COLUMN: error|warning: message",
@@ -138,6 +153,7 @@ struct RefsOptions {
   std::string dir;    // when set, each name as dir/name
   std::optional<std::string> depfile;  // when set, a Make rule for this target instead
   std::optional<std::string> output;   // when set, written to this file (whole) on success
+  std::optional<std::string> config;   // --config: that policy file, not the one found
 };
 
 // The image references of a layout document, each distinct name once, one a line (control
@@ -158,8 +174,9 @@ struct LayoutPreview {
   std::vector<std::string> dependencies;  // the files the page depends on, as the check names them
 };
 
-// What a preview's check session asks: the whole policy, the images' bytes kept.
-CheckRequest PreviewRequest();
+// What a preview's check session asks: the whole policy (that policy file, when config names
+// one), the images' bytes kept.
+CheckRequest PreviewRequest(const std::optional<std::string>& config = std::nullopt);
 
 // The page of the layout at layoutPath with the images at imagePaths (when none, the images the
 // layout names, found as build finds them), as the packager would build them, checked by
@@ -175,7 +192,8 @@ int PreviewPackage(const std::string& path, const std::string& outputPath, std::
 // The same for a layout and its images, with the package they would make; a layout lint
 // reports errors about gets lint's report (on err) and status, and no page.
 int PreviewLayout(const std::string& layoutPath, const std::vector<std::string>& imagePaths,
-                  const std::string& outputPath, std::ostream& out, std::ostream& err);
+                  const std::optional<std::string>& config, const std::string& outputPath,
+                  std::ostream& out, std::ostream& err);
 
 // A stable text of a whole package, for git's textconv: under "layout:" each attribute and text
 // of the layout a line with its element's path (as diff shows them), under "images:" each

@@ -138,7 +138,7 @@ void PrintLintReport(std::ostream& out, const LintReport& report, LintFormat for
 
 bool ReportPolicy(const CheckedLayout& checked, std::ostream& err) {
   if (checked.problem) return ReportPolicy(*checked.problem, err).has_value();
-  return ReportPolicy(checked.policy, err).has_value();
+  return true;
 }
 
 std::optional<ChosenPolicy> ReportPolicy(std::variant<ChosenPolicy, std::string> chosen,
@@ -147,10 +147,32 @@ std::optional<ChosenPolicy> ReportPolicy(std::variant<ChosenPolicy, std::string>
     err << "Error: " << *problem << std::endl;
     return std::nullopt;
   }
-  for (const std::string& warning : std::get<ChosenPolicy>(chosen).warnings) {
-    err << "Warning: " << warning << std::endl;
-  }
   return std::get<ChosenPolicy>(std::move(chosen));
+}
+
+int ReportPolicyProblem(const std::string& problem, const FormatRun& run, std::ostream& out,
+                        std::ostream& err) {
+  const Status status = Kind(FindingId::kPolicyUnusable).status;
+  const Fault fault{status, kNoOffset, problem};
+  switch (run.format) {
+    case LintFormat::kText:
+      break;
+    case LintFormat::kJson:
+      out << JsonHead(run.command, run.input, static_cast<int>(status)) << JsonTail({}, fault);
+      break;
+    case LintFormat::kSarif:
+      out << SarifLog({}, {static_cast<int>(status), run.denied, run.sarifRoot,
+                           std::make_pair(run.input, fault), FindingId::kPolicyUnusable});
+      break;
+    case LintFormat::kGithub: {
+      const Finding finding(&Kind(FindingId::kPolicyUnusable), run.input, 0, 0, kNoOffset, problem);
+      out << GithubAnnotations({finding});
+      break;
+    }
+  }
+  if (run.format == LintFormat::kText || &out != &err) err << "Error: " << problem << std::endl;
+  out.flush();
+  return static_cast<int>(status);
 }
 
 int LintLayout(const std::string& layoutPath, const std::vector<std::string>& imagePaths,
@@ -165,7 +187,12 @@ int LintLayout(const std::string& layoutPath, std::string text,
                std::ostream& out, std::ostream& err) {
   CheckSession session(options.request);
   CheckedLayout checked = session.Check(layoutPath, std::move(text), imagePaths);
-  if (!ReportPolicy(checked, err)) return 1;
+  if (checked.problem) {
+    return ReportPolicyProblem(
+        *checked.problem,
+        {"lint", layoutPath, options.format, options.request.commandLine.denied, options.sarifRoot},
+        out, err);
+  }
   checked.report.sarifRoot = options.sarifRoot;
   PrintLintReport(out, checked.report, options.format, checked.document->Text());
   out.flush();

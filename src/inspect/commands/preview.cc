@@ -39,8 +39,9 @@ std::optional<Fault> ReadWhole(ByteSource& source, std::string& bytes) {
 
 }  // namespace
 
-CheckRequest PreviewRequest() {
+CheckRequest PreviewRequest(const std::optional<std::string>& config) {
   CheckRequest request;
+  request.config = config;
   request.records = true;  // the page shows the images' bytes
   return request;
 }
@@ -126,8 +127,9 @@ LayoutPreview MakeLayoutPreview(CheckSession& session, const std::string& layout
 }
 
 int PreviewLayout(const std::string& layoutPath, const std::vector<std::string>& imagePaths,
-                  const std::string& outputPath, std::ostream& out, std::ostream& err) {
-  CheckSession session(PreviewRequest());
+                  const std::optional<std::string>& config, const std::string& outputPath,
+                  std::ostream& out, std::ostream& err) {
+  CheckSession session(PreviewRequest(config));
   const LayoutPreview preview =
       MakeLayoutPreview(session, layoutPath, imagePaths, PageKind::kStandalone);
   if (!preview.page) {

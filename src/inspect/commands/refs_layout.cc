@@ -50,7 +50,7 @@ int ListReferences(const std::string& layoutPath, const RefsOptions& options, st
   if (options.depfile) {
     // Build's rule: the images where build finds them, and the policy file it reads.
     const std::optional<ChosenPolicy> chosen =
-        ReportPolicy(ChoosePolicy(layoutPath, {}, std::nullopt), err);
+        ReportPolicy(ChoosePolicy(layoutPath, {}, options.config), err);
     if (!chosen) return 1;
     const ChosenPolicy& policy = *chosen;
     const std::vector<std::string> folders = ImageFolders(

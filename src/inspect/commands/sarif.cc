@@ -82,8 +82,11 @@ std::string SarifLog(const std::vector<Finding>& findings, const SarifRun& run) 
   if (run.failure) {
     // Converters show results, not notifications: the failure is both.
     const auto& [input, fault] = *run.failure;
-    Finding failed(&Kind(FindingId::kLayoutUnreadable), input, 0, 0, kNoOffset,
-                   Shown(input) + ": " + fault.message);
+    // A policy's problem names its own file.
+    Finding failed(&Kind(run.failedRule), input, 0, 0, kNoOffset,
+                   run.failedRule == FindingId::kPolicyUnusable
+                       ? fault.message
+                       : Shown(input) + ": " + fault.message);
     results += (results.size() > 1 ? "," : "") + Result(failed, run.root);
     invocation += ",\"toolExecutionNotifications\":[{\"level\":\"error\",\"message\":" +
                   Text(failed.message) + "}]";

@@ -84,6 +84,13 @@ Json LanguageServer::Answer(const std::string& method, const Json& params) {
     watchRegistration_ = params.value(
         "/capabilities/workspace/didChangeWatchedFiles/dynamicRegistration"_json_pointer, false);
     showsDocuments_ = params.value("/capabilities/window/showDocument/support"_json_pointer, false);
+    // The policy file to read, as --config names one: {"config": "FILE"}.
+    if (const auto options = params.find("initializationOptions");
+        options != params.end() && options->is_object() && options->contains("config")) {
+      CheckRequest request;
+      request.config = options->at("config").get<std::string>();
+      session_ = CheckSession(request);
+    }
     return {
         {"capabilities",
          {{"positionEncoding", "utf-16"},

@@ -28,7 +28,6 @@ std::unique_ptr<Analysis> Analyse(const std::string& path, std::string text,
   analysis->path = path;
   CheckedLayout checked = session.Check(path, std::move(text));
   analysis->problem = std::move(checked.problem);
-  analysis->warnings = std::move(checked.policy.warnings);
   analysis->folders = std::move(checked.folders);
   analysis->document = std::move(checked.document);
   analysis->report = std::move(checked.report);

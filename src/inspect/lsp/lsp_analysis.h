@@ -22,7 +22,6 @@ struct Analysis {
   LintReport report;                         // as lint reports it, under the policy file
   std::vector<InlineSuppression> idle;       // suppressions that allow nothing
   std::optional<std::string> problem;        // why the policy file cannot be applied
-  std::vector<std::string> warnings;         // policy files not used, and why
 
   // The image facts lint learnt of name, when it was found and read.
   const LintedImage* Image(const std::string& name) const;

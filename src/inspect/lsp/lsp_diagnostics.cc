@@ -62,8 +62,7 @@ Json Diagnostics(const Analysis& analysis) {
     if (code != nullptr) diagnostic["code"] = code;
     list.push_back(std::move(diagnostic));
   };
-  if (analysis.problem) add(0, kLspError, *analysis.problem, nullptr);
-  for (const std::string& warning : analysis.warnings) add(0, kLspWarning, warning, nullptr);
+  if (analysis.problem) add(0, kLspError, *analysis.problem, Kind(FindingId::kPolicyUnusable).id);
   for (const Finding& f : analysis.report.findings) {
     const int severity = LspSeverity(f.severity());
     if (f.file == analysis.path) {

@@ -21,14 +21,16 @@ CheckedLayout CheckSession::Check(const std::string& path, std::string text,
   checked.version = ++version_;
   checked.path = path;
   auto chosen = ChoosePolicy(path, request_.commandLine, request_.config);
-  if (auto* problem = std::get_if<std::string>(&chosen)) {
-    // Checked all the same, for a surface that shows the problem beside the findings.
-    checked.problem = std::move(*problem);
-    checked.policy.policy.strict = request_.commandLine.strict;
-  } else {
-    checked.policy = std::get<ChosenPolicy>(std::move(chosen));
-  }
   checked.document = std::make_unique<LayoutDocument>(std::move(text));
+  if (auto* problem = std::get_if<std::string>(&chosen)) {
+    // Nothing is judged without the policy the project set: every surface shows the problem
+    // alone, never findings of another policy.
+    checked.problem = std::move(*problem);
+    checked.report.layoutPath = path;
+    checked.report.status = static_cast<int>(Status::kUsage);
+    return checked;
+  }
+  checked.policy = std::get<ChosenPolicy>(std::move(chosen));
   std::vector<std::string> paths = images;
   if (images.empty()) {
     checked.folders = ImageFolders(path, request_.dirs, checked.policy.dirs);

@@ -47,8 +47,8 @@ struct CheckedLayout {
   std::uint64_t version = 0;  // the session's count of its checks
   std::string path;
   std::unique_ptr<LayoutDocument> document;
-  ChosenPolicy policy;                 // as applied, with its warnings
-  std::optional<std::string> problem;  // why the policy cannot be applied (the command line's was)
+  ChosenPolicy policy;                 // as applied
+  std::optional<std::string> problem;  // why the policy cannot be applied: nothing was checked
   std::vector<std::string> folders;    // where images were looked for; none when given
   LintReport report;
   // The files the verdict depends on, as make's prerequisites and a watcher need them: the

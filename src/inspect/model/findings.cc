@@ -169,6 +169,14 @@ const std::vector<FindingKind>& FindingCatalogue() {
        "the layout cannot be read",
        "A fault, not a finding: the layout file does not exist, cannot be opened, is not a "
        "regular file, is too large for a package, or a read failed; nothing is checked."},
+      {FindingId::kPolicyUnusable, "policy-unusable", S::kError, F::kUsage,
+       "the policy file cannot be applied",
+       "A fault, not a finding: the policy file found for the input, or named with --config, "
+       "cannot be read, says what is not known, names a dir outside the tree it was found in, "
+       "or could have been written by another user (owned by one but root, or writable by "
+       "others by its mode or ACL, or in such a folder), as git refuses a repository another "
+       "user owns; nothing is checked. Trust its folder in ~/.config/branding-package/trust or "
+       "BRANDING_PACKAGE_TRUST, or name a policy with --config."},
   });
   return catalogue;
 }

@@ -52,6 +52,7 @@ enum class FindingId {
   kPackageUnreadable,
   kPackageStructure,
   kLayoutUnreadable,
+  kPolicyUnusable,
 };
 
 // One entry of the catalogue.

@@ -26,6 +26,17 @@ bool Exists(const std::string& path) {
   return lstat(path.c_str(), &status) == 0;
 }
 
+// The repository the folder (whole) is in: the nearest at or above it that holds .git; else
+// the folder itself.
+std::string RepositoryOf(const std::string& folder) {
+  for (std::string at = folder; !at.empty();) {
+    if (Exists(InFolder(at, ".git"))) return at;
+    if (at == "/") break;
+    at = FolderOf(at);
+  }
+  return folder;
+}
+
 }  // namespace
 
 std::optional<std::string> FindConfig(const std::string& inputPath) {
@@ -39,8 +50,10 @@ std::optional<std::string> FindConfig(const std::string& inputPath) {
     if (realpath(folder.empty() ? "." : folder.c_str(), resolved) == nullptr) return std::nullopt;
     if (std::string(resolved) == "/") return std::nullopt;
     folder = InFolder(folder, "..");
+    // A folder every user may write is no project's: what lies in it or above is not looked
+    // at. Another user's folder is climbed, and what is found there must be trusted.
     struct stat parent {};
-    if (stat(folder.c_str(), &parent) != 0 || parent.st_uid != geteuid() || Untrusted(parent)) {
+    if (stat(folder.c_str(), &parent) != 0 || (parent.st_mode & S_IWOTH) != 0) {
       return std::nullopt;
     }
   }
@@ -48,7 +61,7 @@ std::optional<std::string> FindConfig(const std::string& inputPath) {
 }
 
 ConfigFile ReadConfig(const std::string& path, ConfigOrigin origin) {
-  ConfigFile config{path, "", std::nullopt, std::nullopt, std::nullopt};
+  ConfigFile config{path, "", std::nullopt, "", std::nullopt};
   // Not blocking on a FIFO; a link is followed, to a file that must itself be trusted.
   Descriptor fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (!fd.IsOpen()) {
@@ -65,12 +78,23 @@ ConfigFile ReadConfig(const std::string& path, ConfigOrigin origin) {
     return config;
   }
   if (origin == ConfigOrigin::kFound) {
-    std::optional<std::string> why = Untrusted(status);
-    if (!why) why = UntrustedFolder(FolderOf(path));
-    if (why) {
-      config.skip =
-          Shown(path) + ": not used: it is " + *why + " (move it, or name it with --config)";
-      return config;
+    // As git refuses a repository another user owns: a refusal stops the run, and says how
+    // to trust the folder.
+    const FileTrust trust = TrustOfFile(fd.Get(), path);
+    config.folder = trust.folder;
+    if (trust.why) {
+      const TrustedFolders trusted = ReadTrustedFolders();
+      if (trusted.problem) {
+        config.problem = *trusted.problem;
+        return config;
+      }
+      if (!Covers(trusted, trust.folder)) {
+        config.problem = Shown(path) + ": policy file not trusted: it is " + *trust.why +
+                         "; if you trust who may write it, add its folder " + Shown(trust.folder) +
+                         " to " + Shown(TrustFilePath()) + " or to " + kTrustVariable +
+                         ", or name a policy with --config";
+        return config;
+      }
     }
   }
   FileSource file(std::move(fd));
@@ -90,8 +114,8 @@ ConfigFile ReadConfig(const std::string& path, ConfigOrigin origin) {
   return config;
 }
 
-std::variant<LintConfig, std::string> ParseConfig(const std::string& text,
-                                                  const std::string& path) {
+std::variant<LintConfig, std::string> ParseConfig(const std::string& text, const std::string& path,
+                                                  const std::optional<std::string>& within) {
   LintConfig config;
   config.path = path;
   std::vector<std::string> ids;
@@ -114,7 +138,13 @@ std::variant<LintConfig, std::string> ParseConfig(const std::string& text,
       return where + "expected KEY = VALUE (allow, deny or dir)";
     }
     if (key == "dir") {
-      config.dirs.push_back(value.front() == '/' ? value : InFolder(FolderOf(path), value));
+      std::string dir = value.front() == '/' ? value : InFolder(FolderOf(path), value);
+      if (within && !Within(WholePath(dir), *within)) {
+        return where + "dir " + Shown(value) + " leaves " + Shown(*within) +
+               ", the tree this policy file was found in (give such a folder with --dir, or "
+               "name the policy with --config)";
+      }
+      config.dirs.push_back(std::move(dir));
       continue;
     }
     if (key != "allow" && key != "deny") {
@@ -132,18 +162,17 @@ std::variant<ChosenPolicy, std::string> ChoosePolicy(const std::string& input,
                                                      const Policy& commandLine,
                                                      const std::optional<std::string>& configPath) {
   if (auto problem = PolicyProblem(commandLine)) return *problem;
-  ChosenPolicy chosen{commandLine, {}, std::nullopt, std::nullopt, {}};
+  ChosenPolicy chosen{commandLine, {}, std::nullopt, std::nullopt};
   const std::optional<std::string> path = configPath ? configPath : FindConfig(input);
   if (!path) return chosen;
   ConfigFile file = ReadConfig(*path, configPath ? ConfigOrigin::kNamed : ConfigOrigin::kFound);
   if (file.problem) return *file.problem;
-  if (file.skip) {
-    chosen.warnings.push_back(*file.skip);
-    return chosen;
-  }
   chosen.configPath = *path;
   chosen.configId = file.id;
-  auto parsed = ParseConfig(file.text, *path);
+  // A policy found beside someone else's layout names no folder outside its repository.
+  std::optional<std::string> within;
+  if (!configPath) within = RepositoryOf(file.folder);
+  auto parsed = ParseConfig(file.text, *path, within);
   if (auto* problem = std::get_if<std::string>(&parsed)) return std::move(*problem);
   const LintConfig& config = std::get<LintConfig>(parsed);
   chosen.policy = Merged(config.policy, commandLine);

@@ -1,5 +1,6 @@
 #include "inspect/serve/serve_preview.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -51,12 +52,9 @@ std::vector<std::string> ModulePaths() {
 
 // Why the module at path must not be loaded: code another user could have written.
 std::optional<std::string> UntrustedModule(const std::string& path) {
-  struct stat status {};
-  if (stat(path.c_str(), &status) != 0) return std::nullopt;  // the loader says why
-  if (auto why = Untrusted(status)) return path + ": not loaded: it is " + *why;
-  if (auto why = UntrustedFolder(FolderOf(path))) {
-    return path + ": not loaded: it is " + *why;
-  }
+  const Descriptor module(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!module.IsOpen()) return std::nullopt;  // the loader says why
+  if (auto why = TrustOfFile(module.Get(), path).why) return path + ": not loaded: it is " + *why;
   return std::nullopt;
 }
 
@@ -163,11 +161,12 @@ std::string WatchedFolderOf(const std::string& path) {
 }  // namespace
 
 int ServePreview(const std::string& layoutPath, const std::vector<std::string>& imagePaths,
-                 int port, std::ostream& out, std::ostream& err) {
+                 const std::optional<std::string>& config, int port, std::ostream& out,
+                 std::ostream& err) {
   // The page: made again from the files at each change; while the layout cannot be previewed,
   // the last page that could, with the reason on top. Each page names the files and folders
   // it was made from, and the watches follow: a folder the policy names later is watched.
-  CheckSession session(PreviewRequest());
+  CheckSession session(PreviewRequest(config));
   std::string lastGood;
   std::set<std::string> watched;
   std::set<std::string> names = {kConfigName};
@@ -192,7 +191,7 @@ int ServePreview(const std::string& layoutPath, const std::vector<std::string>& 
     for (const std::string& folder : preview.folders) watched.insert(folder.empty() ? "." : folder);
     for (const std::string& file : preview.dependencies) watchFile(file);
     for (const std::string& image : imagePaths) watchFile(image);
-    if (auto config = FindConfig(layoutPath)) watchFile(*config);
+    if (auto found = config ? config : FindConfig(layoutPath)) watchFile(*found);
     watch.Set(watched, watchProblem);
     if (!preview.page) return LiveProblems(lastGood, preview.report);
     lastGood = *preview.page;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@ namespace vantu::branding_package {
 // the images it names, found as build finds them) on port (0: a free one) until SIGINT or
 // SIGTERM; prints the address on out, problems on err. 0 when ended so.
 int ServePreview(const std::string& layoutPath, const std::vector<std::string>& imagePaths,
-                 int port, std::ostream& out, std::ostream& err);
+                 const std::optional<std::string>& config, int port, std::ostream& out,
+                 std::ostream& err);
 
 }  // namespace vantu::branding_package
