@@ -108,12 +108,13 @@ def check_live(work):
                               stdout=subprocess.PIPE, text=True)
     try:
         url = re.search(r"http://127\.0\.0\.1:\d+/", server.stdout.readline()).group(0)
-        # Only the page and its stream, to this machine's names (no DNS rebinding).
+        # Only the page and its stream, to the address printed (no DNS rebinding, and not
+        # localhost, which may lead to another user's server on [::1]).
         port = int(url.split(":")[2].rstrip("/"))
         for method, path, host, body, status in (
                 ("GET", "/", "evil.example", None, 403), ("GET", "/../etc/passwd", None, None, 404),
                 ("GET", "/layout.xml", None, None, 404), ("POST", "/", None, "x", 405),
-                ("GET", "/", "localhost", None, 200)):
+                ("GET", "/", "localhost", None, 403), ("GET", "/", f"127.0.0.1:{port}", None, 200)):
             connection = http.client.HTTPConnection("127.0.0.1", port, timeout=10)
             connection.putrequest(method, path, skip_host=host is not None)
             if host is not None:

@@ -220,6 +220,56 @@ def check_module_place(work):
           f"without /proc: status {run.returncode}, {run.stderr!r}")
 
 
+OTHER_USER = r"""
+import socket, sys, time
+port, what = int(sys.argv[1]), sys.argv[2]
+if what == "page":
+    got = b""
+    try:
+        with socket.create_connection(("127.0.0.1", port), timeout=3) as s:
+            s.sendall(b"GET / HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n\r\n" % port)
+            while True:
+                piece = s.recv(65536)
+                if not piece:
+                    break
+                got += piece
+    except OSError:
+        pass
+    print(len(got), flush=True)
+else:
+    held = []
+    for _ in range(64):
+        try:
+            s = socket.create_connection(("127.0.0.1", port), timeout=3)
+            s.sendall(b"GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n")
+            held.append(s)
+        except OSError:
+            pass
+    print("holding", flush=True)
+    time.sleep(4)
+"""
+
+
+def check_other_user(port, own):
+    """Another local user gets nothing: not the page, nor a connection the designer's page
+    needs (64 held open with unfinished headers starve nothing)."""
+    if os.geteuid() != 0 or shutil.which("setpriv") is None:
+        print("skipped: another user's requests (needs root and setpriv)")
+        return
+    other = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", sys.executable, "-c",
+             OTHER_USER, str(port)]
+    run = subprocess.run(other + ["page"], capture_output=True, text=True, timeout=10)
+    check(run.stdout.strip() == "0", f"another user's GET /: {run.stdout!r} {run.stderr!r}")
+    holder = subprocess.Popen(other + ["hold"], stdout=subprocess.PIPE, text=True)
+    try:
+        check(holder.stdout.readline().strip() == "holding", "another user holds connections")
+        served = sum(statuses(exchange(port, get("/", own), 2)[0]) == [200] for _ in range(8))
+        check(served == 8, f"the page beside another user's 64 connections: {served} of 8")
+    finally:
+        holder.kill()
+        holder.wait(5)
+
+
 def main():
     work = tempfile.mkdtemp(prefix="bp-serve-")
     for name in ("layout.xml", "icon.png", "logo.jpg"):
@@ -232,8 +282,10 @@ def main():
         # Each row: what a client sends, the one status it gets; the connection is then closed.
         rows = [
             ("a page of the server", get("/", own), 200),
-            ("localhost", get("/", f"localhost:{port}"), 200),
-            ("the IPv6 loopback", get("/", f"[::1]:{port}"), 200),
+            # A browser may take localhost to [::1], where another user can listen.
+            ("localhost", get("/", f"localhost:{port}"), 403),
+            ("the IPv6 loopback", get("/", f"[::1]:{port}"), 403),
+            ("the address without its port", get("/", "127.0.0.1"), 403),
             ("HEAD", get("/", own, method=b"HEAD"), 200),
             ("the page opened from the address bar", get("/", own, b"Sec-Fetch-Site: none\r\n"),
              200),
@@ -268,6 +320,10 @@ def main():
             check(statuses(answer) == [status], f"{name}: {statuses(answer)}, not [{status}]")
             check(closed, f"{name}: the connection stays open")
 
+        # A stream the page holds is not cut at the header's deadline: it was answered.
+        stream = socket.create_connection(("127.0.0.1", port), timeout=2)
+        stream.sendall(get("/events", own, b"Sec-Fetch-Site: same-origin\r\n"))
+        stream_opened = time.monotonic()
         # Slow clients hold no worker the page needs, and lose their connection at the
         # header's deadline.
         slow = [socket.create_connection(("127.0.0.1", port)) for _ in range(16)]
@@ -294,6 +350,23 @@ def main():
             s.close()
         check(dropped == 16 and time.monotonic() - started < 12,
               f"slow headers: {dropped} of 16 dropped in {time.monotonic() - started:.1f} s")
+        got = b""
+        try:
+            while time.monotonic() - stream_opened < 6.5:
+                piece = stream.recv(4096)
+                if not piece:
+                    break
+                got += piece
+        except OSError:
+            pass
+        lived = time.monotonic() - stream_opened
+        stream.close()
+        time.sleep(1.2)  # the server finds it closed at its next comment
+        check(lived >= 6.4 and got.count(b": waiting") >= 12,
+              f"a stream lives past the header's deadline: {lived:.1f} s, "
+              f"{got.count(b': waiting')} comments")
+
+        check_other_user(port, own)
 
         # Four streams of other origins are refused before they take one; the page's own get
         # theirs, as many as the bound.

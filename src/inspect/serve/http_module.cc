@@ -1,7 +1,11 @@
-// The HTTP module: the preview page and its event stream on 127.0.0.1, nothing else. On
-// libmicrohttpd, which bounds what a hostile local client can hold: connections, the memory a
-// request header may take, idle time; each request is answered on a connection of its own.
+// The HTTP module: the preview page and its event stream on 127.0.0.1, nothing else, and to
+// the user who runs it alone. On libmicrohttpd, which bounds what a hostile local client can
+// hold: connections, the memory a request header may take, idle time; each request is
+// answered on a connection of its own.
 #include <arpa/inet.h>
+#include <linux/inet_diag.h>
+#include <linux/netlink.h>
+#include <linux/sock_diag.h>
 #include <microhttpd.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -14,14 +18,17 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
 
+#include "base/descriptor.h"
 #include "inspect/serve/page_server.h"
 
 namespace {
 
+using vantu::branding_package::Descriptor;
 using vantu::branding_package::PageServerHooks;
 using Clock = std::chrono::steady_clock;
 
@@ -34,24 +41,57 @@ constexpr std::size_t kConnectionMemory = std::size_t{16} << 10;
 constexpr unsigned kIdleSeconds = 10;
 constexpr auto kHeaderDeadline = std::chrono::seconds(5);
 
-// Whether a Host header names this machine's loopback: any other is a page of another site
-// reaching the server through a name that resolves here (DNS rebinding).
-bool LoopbackHost(const std::string& host) {
-  std::string name = host;
-  if (!name.empty() && name[0] == '[') {
-    const std::size_t close = name.find(']');
-    if (close == std::string::npos) return false;
-    const std::string rest = name.substr(close + 1);
-    if (!rest.empty() &&
-        (rest[0] != ':' || rest.find_first_not_of("0123456789", 1) != std::string::npos)) {
-      return false;
-    }
-    name = name.substr(1, close - 1);
-  } else if (const std::size_t colon = name.rfind(':'); colon != std::string::npos) {
-    if (name.find_first_not_of("0123456789", colon + 1) != std::string::npos) return false;
-    name = name.substr(0, colon);
+// Whether a Host header names the address printed, 127.0.0.1 and the port: another name is a
+// page of another site reaching the server through a name that resolves here (DNS
+// rebinding), and "localhost" may lead a browser to [::1], where another user could listen.
+bool OwnHost(const std::string& host, int port) {
+  return host == "127.0.0.1:" + std::to_string(port) || (port == 80 && host == "127.0.0.1");
+}
+
+// The user whose socket connects from peer to port on 127.0.0.1, as the kernel's socket
+// diagnostics say it (the creator of the socket); none when they cannot say.
+std::optional<uid_t> PeerUser(const sockaddr_in& peer, std::uint16_t port) {
+  const Descriptor netlink(socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG));
+  if (!netlink.IsOpen()) return std::nullopt;
+  struct {
+    nlmsghdr header;
+    inet_diag_req_v2 request;
+  } message{};
+  message.header.nlmsg_len = sizeof message;
+  message.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
+  message.header.nlmsg_flags = NLM_F_REQUEST;
+  message.request.sdiag_family = AF_INET;
+  message.request.sdiag_protocol = IPPROTO_TCP;
+  message.request.idiag_states = ~0U;
+  // The connecting socket: its own end is the peer, its other end this server.
+  message.request.id.idiag_sport = peer.sin_port;
+  message.request.id.idiag_dport = htons(port);
+  message.request.id.idiag_src[0] = peer.sin_addr.s_addr;
+  message.request.id.idiag_dst[0] = htonl(INADDR_LOOPBACK);
+  message.request.id.idiag_cookie[0] = INET_DIAG_NOCOOKIE;
+  message.request.id.idiag_cookie[1] = INET_DIAG_NOCOOKIE;
+  sockaddr_nl kernel{};
+  kernel.nl_family = AF_NETLINK;
+  if (sendto(netlink.Get(), &message, sizeof message, 0, reinterpret_cast<sockaddr*>(&kernel),
+             sizeof kernel) != static_cast<ssize_t>(sizeof message)) {
+    return std::nullopt;
   }
-  return name == "127.0.0.1" || name == "localhost" || name == "::1";
+  alignas(nlmsghdr) char answer[8192];
+  const ssize_t got = recv(netlink.Get(), answer, sizeof answer, 0);
+  if (got < static_cast<ssize_t>(NLMSG_LENGTH(sizeof(inet_diag_msg)))) return std::nullopt;
+  nlmsghdr header{};
+  std::memcpy(&header, answer, sizeof header);
+  if (header.nlmsg_type != SOCK_DIAG_BY_FAMILY ||
+      header.nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg)) ||
+      header.nlmsg_len > static_cast<std::size_t>(got)) {
+    return std::nullopt;
+  }
+  inet_diag_msg found{};
+  std::memcpy(&found, answer + NLMSG_HDRLEN, sizeof found);
+  if (found.id.idiag_sport != peer.sin_port || found.id.idiag_src[0] != peer.sin_addr.s_addr) {
+    return std::nullopt;
+  }
+  return static_cast<uid_t>(found.idiag_uid);
 }
 
 // Whether a request comes from this server's own page (or a person's address bar), not from a
@@ -74,10 +114,24 @@ struct Connection {
 // What the daemon's callbacks share.
 struct Server {
   const PageServerHooks* hooks = nullptr;
+  int port = 0;  // the one bound
   std::atomic<int> streams{0};
-  std::mutex mutex;                               // guards connections
-  std::map<const void*, Connection> connections;  // by MHD's socket context
+  std::mutex mutex;                                         // guards connections
+  std::map<const MHD_Connection*, Connection> connections;  // by the library's connection
 };
+
+// Takes a connection only from a socket of the user who serves: another user's are closed
+// as they are accepted, so they can neither read the page nor hold a connection the page needs.
+MHD_Result OwnUserOnly(void* cls, const sockaddr* address, socklen_t length) {
+  const auto* server = static_cast<const Server*>(cls);
+  if (address == nullptr || length < sizeof(sockaddr_in) || address->sa_family != AF_INET) {
+    return MHD_NO;
+  }
+  sockaddr_in peer{};
+  std::memcpy(&peer, address, sizeof peer);
+  const std::optional<uid_t> user = PeerUser(peer, static_cast<std::uint16_t>(server->port));
+  return user && *user == geteuid() ? MHD_YES : MHD_NO;
+}
 
 // An event stream's place: the version it last announced.
 struct Stream {
@@ -125,18 +179,17 @@ MHD_Result Answer(void* cls, MHD_Connection* connection, const char* url, const 
                   const char* /*version*/, const char* /*upload*/, std::size_t* /*uploadSize*/,
                   void** /*requestContext*/) {
   auto* server = static_cast<Server*>(cls);
-  if (const MHD_ConnectionInfo* info =
-          MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT)) {
+  {
     const std::lock_guard<std::mutex> lock(server->mutex);
-    auto it = server->connections.find(info->socket_context);
+    auto it = server->connections.find(connection);
     if (it != server->connections.end()) it->second.answered = true;
   }
   auto header = [&](const char* name) {
     return MHD_lookup_connection_value(connection, MHD_HEADER_KIND, name);
   };
   const char* host = header("Host");
-  if (host == nullptr || !LoopbackHost(host)) {
-    return Refuse(connection, 403, "only a Host of 127.0.0.1, localhost or [::1] is served\n");
+  if (host == nullptr || !OwnHost(host, server->port)) {
+    return Refuse(connection, 403, "only the address printed, 127.0.0.1 and its port, is served\n");
   }
   const std::string path = url;
   if (path != "/" && path != "/events") return Refuse(connection, 404, "not found\n");
@@ -178,18 +231,18 @@ MHD_Result Answer(void* cls, MHD_Connection* connection, const char* url, const 
   return queued;
 }
 
-void Notify(void* cls, MHD_Connection* connection, void** socketContext,
+void Notify(void* cls, MHD_Connection* connection, void** /*socketContext*/,
             MHD_ConnectionNotificationCode code) {
   auto* server = static_cast<Server*>(cls);
   const std::lock_guard<std::mutex> lock(server->mutex);
+  // The library's connection is the key Answer finds it by; it lives from start to close.
   if (code == MHD_CONNECTION_NOTIFY_STARTED) {
-    // The context's own address is the key: it lives as long as the connection.
     const MHD_ConnectionInfo* info =
         MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
-    server->connections[socketContext] = {Clock::now(), info != nullptr ? info->connect_fd : -1,
-                                          false};
+    server->connections[connection] = {Clock::now(), info != nullptr ? info->connect_fd : -1,
+                                       false};
   } else {
-    server->connections.erase(socketContext);
+    server->connections.erase(connection);
   }
 }
 
@@ -216,11 +269,22 @@ extern "C" __attribute__((visibility("default"))) int bp_serve_pages(const PageS
   }
   Server server;
   server.hooks = hooks;
+  server.port = ntohs(address.sin_port);
+  // Whose a connection is must be known, or no one's is served.
+  sockaddr_in self = address;
+  if (PeerUser(self, 0) != geteuid()) {
+    hooks->failed(
+        "cannot tell whose connections are (the kernel's socket diagnostics, "
+        "NETLINK_SOCK_DIAG, do not answer): the page is served to its user alone");
+    close(listener);
+    return 1;
+  }
   MHD_Daemon* daemon = MHD_start_daemon(
-      MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD, 0, nullptr, nullptr, Answer,
-      &server, MHD_OPTION_LISTEN_SOCKET, listener, MHD_OPTION_CONNECTION_LIMIT, kMaxConnections,
-      MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemory, MHD_OPTION_CONNECTION_TIMEOUT,
-      kIdleSeconds, MHD_OPTION_NOTIFY_CONNECTION, Notify, &server, MHD_OPTION_END);
+      MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD, 0, OwnUserOnly, &server,
+      Answer, &server, MHD_OPTION_LISTEN_SOCKET, listener, MHD_OPTION_CONNECTION_LIMIT,
+      kMaxConnections, MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemory,
+      MHD_OPTION_CONNECTION_TIMEOUT, kIdleSeconds, MHD_OPTION_NOTIFY_CONNECTION, Notify, &server,
+      MHD_OPTION_END);
   if (daemon == nullptr) {
     // Whether the library closed the socket is not said: it is left open, not closed twice.
     hooks->failed("cannot start the preview server on 127.0.0.1:" + std::to_string(hooks->port));
