@@ -191,6 +191,16 @@ std::vector<std::string> Entries(const std::string& dir) {
   return names;
 }
 
+std::string WholeSecondDisk(const TempDir& dir) {
+  const std::string disk = dir / "disk";
+  const std::string image = dir / "image";
+  const std::string mount = "mkdir -m 0755 " + disk + " && truncate -s 4M " + image +
+                            " && mkfs.ext4 -q -F -I 128 " + image +
+                            " 2>/dev/null && mount -o loop " + image + " " + disk + " 2>/dev/null";
+  if (geteuid() != 0 || std::system(mount.c_str()) != 0) return "";
+  return disk;
+}
+
 std::string FullExt2(const TempDir& dir, const std::string& old) {
   const std::string disk = dir / "disk";
   const std::string image = dir / "image";

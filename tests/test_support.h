@@ -77,6 +77,11 @@ class ScopedEnv {
 // this process is not root.
 int AsUser(unsigned uid, unsigned gid, const std::function<int()>& body);
 
+// Mounts a 4 MiB ext4 file system with 128-byte inodes, whose times are whole seconds, at
+// dir/disk (0755). Returns dir/disk, or empty when this machine cannot (not root, no loop
+// device); the caller unmounts it.
+std::string WholeSecondDisk(const TempDir& dir);
+
 // A PNG of width x height grey pixels that decodes.
 std::string PngOfSize(std::uint32_t width, std::uint32_t height);
 

@@ -10,13 +10,34 @@
 
 (require 'eglot)
 
+(defun branding-package--skip-markup ()
+  "Move past the <? or <! construct at point, as the XML parser reads it; nil at its end.
+A DOCTYPE ends at the first > outside its bracketed subset, whatever the subset holds."
+  (cond ((looking-at "<\\?") (search-forward "?>" nil t))
+        ((looking-at "<!--") (search-forward "-->" nil t))
+        ((looking-at "<!\\[CDATA\\[") (search-forward "]]>" nil t))
+        ((looking-at "<!DOCTYPE[ \t\r\n]")
+         (let ((depth 0) (done nil))
+           (forward-char 9)
+           (while (and (not done) (not (eobp)))
+             (let ((c (char-after)))
+               (cond ((eq c ?\[) (setq depth (1+ depth)))
+                     ((and (eq c ?\]) (> depth 0)) (setq depth (1- depth)))
+                     ((and (eq c ?>) (= depth 0)) (setq done t))))
+             (forward-char 1))
+           done))
+        (t (search-forward ">" nil t))))
+
 (defun branding-package-layout-p ()
   "Whether the current buffer's first element is a branding layout's root."
   (save-excursion
     (goto-char (point-min))
     (catch 'found
-      (while (re-search-forward "<\\([^!?][^ \t\n>/]*\\)" 4096 t)
-        (throw 'found (string= (match-string 1) "vantu-client-branding")))
+      (while (search-forward "<" nil t)
+        (backward-char 1)
+        (if (looking-at "<[!?]")
+            (unless (branding-package--skip-markup) (throw 'found nil))
+          (throw 'found (looking-at "<vantu-client-branding[ \t\r\n/>]"))))
       nil)))
 
 (defun branding-package-maybe-start ()

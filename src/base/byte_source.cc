@@ -20,8 +20,7 @@ namespace {
 
 // Why an open file cannot be read as a source, or empty when it can; size and id get its
 // size and identity.
-std::string Unusable(int fd, std::uint64_t& size, FileId& id) {
-  struct stat status {};
+std::string Unusable(int fd, std::uint64_t& size, FileId& id, struct stat& status) {
   if (fstat(fd, &status) != 0) return std::strerror(errno);
   id = FileId{status.st_dev, status.st_ino};
   if (S_ISDIR(status.st_mode)) return "it is a directory";
@@ -37,7 +36,7 @@ std::string Unusable(int fd, std::uint64_t& size, FileId& id) {
 // A FIFO would block the open until a writer comes, and a device may never end.
 FileSource::FileSource(const std::string& path)
     : fd_(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {
-  openFailure_ = fd_ < 0 ? std::strerror(errno) : Unusable(fd_, size_, id_);
+  openFailure_ = fd_ < 0 ? std::strerror(errno) : Unusable(fd_, size_, id_, opened_);
   if (fd_ >= 0 && !openFailure_.empty()) {
     close(fd_);
     fd_ = -1;
@@ -45,7 +44,7 @@ FileSource::FileSource(const std::string& path)
 }
 
 FileSource::FileSource(Descriptor file) : fd_(file.Release()) {
-  openFailure_ = fd_ < 0 ? std::strerror(EBADF) : Unusable(fd_, size_, id_);
+  openFailure_ = fd_ < 0 ? std::strerror(EBADF) : Unusable(fd_, size_, id_, opened_);
   if (fd_ >= 0 && !openFailure_.empty()) {
     close(fd_);
     fd_ = -1;
@@ -53,7 +52,19 @@ FileSource::FileSource(Descriptor file) : fd_(file.Release()) {
 }
 
 std::string FileSource::ReadFailure() const {
+  if (changed_) return "it changed while it was read";
   return readError_ != 0 ? std::strerror(readError_) : ByteSource::ReadFailure();
+}
+
+bool FileSource::Changed() {
+  struct stat now {};
+  const bool same = fd_ >= 0 && fstat(fd_, &now) == 0 && now.st_size == opened_.st_size &&
+                    now.st_ctim.tv_sec == opened_.st_ctim.tv_sec &&
+                    now.st_ctim.tv_nsec == opened_.st_ctim.tv_nsec &&
+                    now.st_mtim.tv_sec == opened_.st_mtim.tv_sec &&
+                    now.st_mtim.tv_nsec == opened_.st_mtim.tv_nsec;
+  changed_ = changed_ || !same;
+  return changed_;
 }
 
 FileSource::~FileSource() {

@@ -1,6 +1,8 @@
 // Bytes read by offset, from a file or from memory, so that parsers and checks run on either.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -28,6 +30,9 @@ class ByteSource {
   bool ReadAll(void* out, std::uint64_t size) { return ReadAt(0, out, size); }
   // Why the last read that failed did: the system's reason, or that the bytes ended early.
   virtual std::string ReadFailure() const { return "it ended early"; }
+  // Whether the bytes may differ from those when the source was made: a file written to while
+  // it was read, whose bytes read may be half one version and half another.
+  virtual bool Changed() { return false; }
 };
 
 // Bytes the caller keeps alive for the source's lifetime.
@@ -92,6 +97,11 @@ class FileSource : public ByteSource {
   std::string ReadFailure() const override;
   // The size measured at open.
   std::uint64_t Size() const override { return size_; }
+  // The file's status at open, from its descriptor.
+  const struct stat& Opened() const { return opened_; }
+  // Whether its size, change or modification time differ from those at open, or it cannot
+  // be told; the reason is then ReadFailure's.
+  bool Changed() override;
   // Reads with pread, retrying short reads; false at the end of the file or on an error.
   // Small reads are served from a read-ahead window, so a walk over many small records
   // costs few system calls.
@@ -103,6 +113,8 @@ class FileSource : public ByteSource {
 
   int fd_ = -1;
   std::uint64_t size_ = 0;
+  struct stat opened_ {};
+  bool changed_ = false;
   FileId id_;
   std::string openFailure_;
   int readError_ = 0;

@@ -122,6 +122,18 @@ bool SkipStartTag(const char*& p, bool& opens, const char*& bad, const Value& va
 
 }  // namespace
 
+std::size_t FirstElementAt(const char* text) {
+  const char* p = text;
+  for (;;) {
+    while (*p != '<' && *p != '\0') ++p;
+    if (*p == '\0') return static_cast<std::size_t>(p - text);
+    const char* tag = p++;
+    if (*p != '?' && *p != '!') return static_cast<std::size_t>(tag - text);
+    bool comment = false;
+    if (!SkipMarkup(p, comment)) return std::strlen(text);
+  }
+}
+
 Refusal FindRefusal(const char* text, std::size_t maxDepth, MarkupMarks* marks) {
   const char* p = text;
   if (std::strncmp(p, "\xEF\xBB\xBF", 3) == 0) p += 3;

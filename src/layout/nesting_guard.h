@@ -46,4 +46,10 @@ struct MarkupMarks {
 // given, as far as it reads.
 Refusal FindRefusal(const char* text, std::size_t maxDepth, MarkupMarks* marks = nullptr);
 
+// Where the parser meets the first element of a zero-terminated document: the offset of its
+// "<", past the declaration, processing instructions, comments and a DOCTYPE with whatever
+// its bracketed subset holds (text between them is passed over, for a document being typed);
+// the text's length when it ends before one, in markup still open or none at all.
+std::size_t FirstElementAt(const char* text);
+
 }  // namespace vantu::branding_package

@@ -36,6 +36,20 @@ TEST(FileSource, FileThatShrinksAfterOpeningIsAShortRead) {
   EXPECT_FALSE(file.ReadAll(buffer, 100));
 }
 
+// A file written to after it was opened says so: what was read may be half of each version.
+TEST(FileSource, FileWrittenWhileReadHasChanged) {
+  TempDir dir;
+  WriteFile(dir / "f", std::string(100, 'x'));
+  FileSource file(dir / "f");
+  char buffer[100];
+  ASSERT_TRUE(file.ReadAll(buffer, 100));
+  EXPECT_FALSE(file.Changed());
+  WriteFile(dir / "f", std::string(101, 'y'));
+  EXPECT_TRUE(file.Changed());
+  EXPECT_EQ(file.ReadFailure(), "it changed while it was read");
+  EXPECT_FALSE(MemorySource("bytes").Changed());
+}
+
 TEST(FileSource, DirectoriesAndMissingFilesDoNotOpen) {
   TempDir dir;
   EXPECT_FALSE(FileSource(dir.path()).IsOpen());

@@ -1,8 +1,12 @@
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
+#include <iostream>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -240,6 +244,48 @@ TEST_F(Build, ShortReadsAreRefused) {
   EXPECT_EQ(run.status, StatusOf(-504));
   EXPECT_EQ(run.out, "Error: -504\n\tUnable to read Image file: " + shrinking + "\n");
   EXPECT_FALSE(Exists(dir_ / "out.bin"));
+}
+
+// An image rewritten in place while the packager reads it is refused, or packaged whole as one
+// of its versions: never a file that never was on disk.
+TEST_F(Build, ImageRewrittenWhileReadIsNeverTorn) {
+  const std::string image = dir_ / "icon.png";
+  std::string first = testing_support::PngBytes(std::size_t{16} << 20);
+  std::string second = first;
+  for (std::size_t at = 100; at < second.size(); at += 4096) second[at] = '\x5a';
+  WriteFile(image, first);
+  WriteFile(dir_ / "only-icon.xml",
+            "<vantu-client-branding><app-name/><app-icon>icon.png</app-icon><toolbar-menu/>"
+            "<about title=\"t\"/></vantu-client-branding>");
+  std::atomic<bool> stop{false};
+  std::thread writer([&] {
+    const int fd = open(image.c_str(), O_WRONLY | O_CLOEXEC);
+    for (int turn = 0; fd >= 0 && !stop; ++turn) {
+      const std::string& bytes = turn % 2 == 0 ? second : first;
+      for (std::size_t at = 0; at < bytes.size() && !stop; at += 1 << 20) {
+        if (pwrite(fd, bytes.data() + at, 1 << 20, static_cast<off_t>(at)) < 0) break;
+      }
+    }
+    if (fd >= 0) close(fd);
+  });
+  int refused = 0;
+  for (int run = 0; run < 6; ++run) {
+    const std::string out = dir_ / ("out" + std::to_string(run) + ".pkg");
+    const auto result = RunTool({"-x", dir_ / "only-icon.xml", "-i", image, "-o", out});
+    if (result.status == StatusOf(-504)) {
+      EXPECT_EQ(result.out, "Error: -504\n\tUnable to read Image file: " + image + "\n");
+      EXPECT_FALSE(Exists(out));
+      ++refused;
+      continue;
+    }
+    ASSERT_EQ(result.status, 0) << result.out;
+    const std::string package = testing_support::ReadFile(out);
+    const std::string data = package.substr(package.size() - 8 - first.size(), first.size());
+    EXPECT_TRUE(data == first || data == second) << "a torn image in run " << run;
+  }
+  stop = true;
+  writer.join();
+  std::cout << refused << " of 6 builds refused the image that changed while read\n";
 }
 
 // Memory exhaustion ends the run with one line, not an abort.

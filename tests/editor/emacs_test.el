@@ -30,5 +30,8 @@
 (run-hooks 'post-command-hook)
 (accept-process-output nil 0.5)
 (bp-say "pom managed %s" (if (eglot-current-server) "yes" "no"))
+(dolist (file '("doctype" "trick"))
+  (find-file (concat "../" (if (string= file "doctype") "third" "fourth") "/" file ".xml"))
+  (bp-say "%s layout %s" file (if (branding-package-layout-p) "yes" "no")))
 (kill-emacs 0)
 ;;; emacs_test.el ends here

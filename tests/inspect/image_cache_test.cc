@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -25,7 +27,7 @@ namespace {
 TEST(ImageCache, ReadsAFileAgainOnlyWhenItChanged) {
   TempDir dir;
   const std::string icon = dir / "icon.png";
-  bp::ImageCache cache;
+  bp::ImageCache cache(std::chrono::nanoseconds(0));
   auto check = [&] {
     std::vector<bp::Finding> findings;
     const auto images = bp::CheckImages({icon}, findings, bp::Learn::kAll, &cache);
@@ -56,6 +58,40 @@ TEST(ImageCache, ReadsAFileAgainOnlyWhenItChanged) {
   EXPECT_EQ(check().substr(8), " [image-decode] reads 3");
   unlink(icon.c_str());
   EXPECT_EQ(check(), "unread [image-unreadable] reads 3");
+}
+
+// A file changed within the last timestamp tick is read at every check: on a file system of
+// whole-second times, a logo rewritten at its size within the second keeps its stamp.
+TEST(ImageCache, KeepsNothingYoungerThanATick) {
+  TempDir dir;
+  const std::string disk = testing_support::WholeSecondDisk(dir);
+  if (disk.empty()) GTEST_SKIP() << "needs root and a loop device, to mount whole-second times";
+  const std::string icon = disk + "/icon.png";
+  bp::ImageCache cache;
+  auto digest = [&] {
+    std::vector<bp::Finding> findings;
+    return bp::CheckImages({icon}, findings, bp::Learn::kAll, &cache)[0].facts.sha256;
+  };
+  std::string other = PngBytes(100);
+  other[99] = static_cast<char>(other[99] ^ 1);
+  // Written, checked and rewritten within one second, or tried again in the next.
+  bool sameStamp = false;
+  std::string first;
+  std::string second;
+  for (int attempt = 0; attempt < 5 && !sameStamp; ++attempt) {
+    WriteFile(icon, PngBytes(100));
+    struct stat before {};
+    ASSERT_EQ(stat(icon.c_str(), &before), 0);
+    first = digest();
+    WriteFile(icon, other);
+    struct stat after {};
+    ASSERT_EQ(stat(icon.c_str(), &after), 0);
+    sameStamp = bp::StampOf(before) == bp::StampOf(after);
+    second = digest();
+  }
+  EXPECT_EQ(std::system(("umount " + disk).c_str()), 0);
+  ASSERT_TRUE(sameStamp) << "the rewrite never kept its stamp";
+  EXPECT_NE(second, first);
 }
 
 }  // namespace

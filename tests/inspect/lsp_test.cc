@@ -485,10 +485,16 @@ TEST(LanguageServer, ChangesImagesAndRequestsItCannotAnswer) {
   EXPECT_EQ(pom.At("textDocument/hover", 2, 2), Json());
   EXPECT_EQ(pom.ActionsAt(2, 0), Json::array());
   for (const char* ours :
-       {"", "<vantu-client-bra", "<!DOCTYPE x [<!ENTITY a \"b\">]>\n<vantu-client-branding/>"}) {
+       {"", "<vantu-client-bra", "<!DOCTYPE x [<!ENTITY a \"b\">]>\n<vantu-client-branding/>",
+        "<!DOCTYPE x [<!-- <b> --><!ENTITY a \"<i>\">]>\n<vantu-client-branding/>",
+        "<?xml version=\"1.0\"?><![CDATA[<b>]]><vantu-client-branding>", "<!DOCTYPE x ["}) {
     EXPECT_TRUE(vantu::branding_package::IsBrandingLayout(ours)) << ours;
   }
-  EXPECT_FALSE(vantu::branding_package::IsBrandingLayout("<vantu-client-brandingx/>"));
+  for (const char* theirs :
+       {"<vantu-client-brandingx/>", "<!DOCTYPE p [<!ENTITY a \"<vantu-client-branding>\">]><p/>",
+        "<!-- <vantu-client-branding> --><project/>"}) {
+    EXPECT_FALSE(vantu::branding_package::IsBrandingLayout(theirs)) << theirs;
+  }
   session.Server().Receive("{not json");
   session.Notify("exit", nullptr);
   EXPECT_EQ(session.Server().Exited(), 1);  // no shutdown came first

@@ -5,15 +5,38 @@
 if vim.g.loaded_branding_package then return end
 vim.g.loaded_branding_package = true
 
+-- Past the declaration, comments and the DOCTYPE (to the first > outside its bracketed
+-- subset, whatever that holds), as the XML parser reads them, the first element decides.
 local function is_layout(buffer)
-  for _, line in ipairs(vim.api.nvim_buf_get_lines(buffer, 0, 50, false)) do
-    local name = line:match("<([%a_][%w_.:-]*)")
-    -- Past the declaration, comments and the DOCTYPE, the first element decides.
-    if name and not line:match("^%s*<[!?]") then
-      return name == "vantu-client-branding"
+  local text = table.concat(vim.api.nvim_buf_get_lines(buffer, 0, -1, false), "\n")
+  local at = 1
+  while true do
+    at = text:find("<", at, true)
+    if not at then return false end
+    local rest = text:sub(at, at + 9)
+    local after
+    if rest:sub(1, 2) == "<?" then
+      after = select(2, text:find("?>", at + 2, true))
+    elseif rest:sub(1, 4) == "<!--" then
+      after = select(2, text:find("-->", at + 4, true))
+    elseif rest:sub(1, 9) == "<![CDATA[" then
+      after = select(2, text:find("]]>", at + 9, true))
+    elseif rest:match("^<!DOCTYPE[ \t\r\n]") then
+      local depth = 0
+      for i = at + 9, #text do
+        local c = text:sub(i, i)
+        if c == "[" then depth = depth + 1
+        elseif c == "]" and depth > 0 then depth = depth - 1
+        elseif c == ">" and depth == 0 then after = i break end
+      end
+    elseif rest:sub(1, 2) == "<!" then
+      after = text:find(">", at + 2, true)
+    else
+      return text:match("^<vantu%-client%-branding[ \t\r\n/>]", at) ~= nil
     end
+    if not after then return false end
+    at = after + 1
   end
-  return false
 end
 
 local clients = {}  -- one server per project folder

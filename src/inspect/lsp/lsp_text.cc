@@ -9,6 +9,7 @@
 #include "base/folder_of.h"
 #include "base/utf8.h"
 #include "layout/layout_vocabulary.h"
+#include "layout/nesting_guard.h"
 
 namespace vantu::branding_package {
 
@@ -122,28 +123,16 @@ std::optional<std::string> PathOfUri(std::string_view uri) {
   return path;
 }
 
-bool IsBrandingLayout(std::string_view text) {
-  std::size_t at = 0;
-  while ((at = text.find('<', at)) != std::string_view::npos) {
-    const std::string_view rest = text.substr(at);
-    std::string_view close = ">";
-    if (rest.substr(0, 4) == "<!--") {
-      close = "-->";
-    } else if (rest.substr(0, 2) == "<?") {
-      close = "?>";
-    } else if (rest.substr(0, 2) != "<!") {
-      const std::string_view root = vocabulary::kTop;
-      const std::string_view name = rest.substr(1, root.size());
-      const char after = rest.size() > root.size() + 1 ? rest[root.size() + 1] : '\0';
-      // A name still being typed may yet become the root's.
-      if (rest.size() <= root.size() + 1) return root.substr(0, rest.size() - 1) == rest.substr(1);
-      return name == root && std::string_view(" \t\r\n/>").find(after) != std::string_view::npos;
-    }
-    const std::size_t end = text.find(close, at);
-    if (end == std::string_view::npos) return true;
-    at = end + close.size();
-  }
-  return true;
+bool IsBrandingLayout(const std::string& text) {
+  const std::size_t at = FirstElementAt(text.c_str());
+  if (at >= text.size()) return true;  // no element yet
+  const std::string_view rest = std::string_view(text).substr(at);
+  const std::string_view root = vocabulary::kTop;
+  // A name still being typed may yet become the root's.
+  if (rest.size() <= root.size() + 1) return root.substr(0, rest.size() - 1) == rest.substr(1);
+  const char after = rest[root.size() + 1];
+  return rest.substr(1, root.size()) == root &&
+         std::string_view(" \t\r\n/>").find(after) != std::string_view::npos;
 }
 
 }  // namespace vantu::branding_package

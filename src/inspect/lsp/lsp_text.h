@@ -57,6 +57,6 @@ std::optional<std::string> PathOfUri(std::string_view uri);
 // Whether text is a branding layout, or may become one as it is typed: its first element (past
 // the declaration, comments, processing instructions and a DOCTYPE) is the layout's root, or
 // it has none yet. Another XML document gets nothing from the server.
-bool IsBrandingLayout(std::string_view text);
+bool IsBrandingLayout(const std::string& text);
 
 }  // namespace vantu::branding_package

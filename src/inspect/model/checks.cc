@@ -202,7 +202,8 @@ std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
   for (const std::string& path : paths) {
     LintedImage image{path, {}, nullptr, std::nullopt};
     image.facts.name = std::string(ImageName(path));
-    // Stamped before it is read: a change while it is read gives it another stamp.
+    // Found by what the path reaches now; kept under the stamp of the file opened, taken when
+    // it was opened (a change while it is read fails the read).
     const std::optional<FileStamp> stamp = cache != nullptr ? StampOf(path) : std::nullopt;
     if (const ImageCache::Entry* kept = stamp ? cache->Find(path, *stamp) : nullptr) {
       image.facts = kept->facts;
@@ -238,9 +239,9 @@ std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
       // Memory does not fail to read.
       image.facts = LearnImage(content, image.facts, learn).value_or(image.facts);
     }
-    if (stamp) {
+    if (stamp && file.IsOpen()) {
       cache->Keep(path,
-                  {*stamp, image.facts, image.read, image.id,
+                  {StampOf(file.Opened()), image.facts, image.read, image.id,
                    std::vector<Finding>(findings.begin() + static_cast<std::ptrdiff_t>(before),
                                         findings.end())});
     }

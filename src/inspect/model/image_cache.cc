@@ -1,5 +1,9 @@
 #include "inspect/model/image_cache.h"
 
+#include <time.h>
+
+#include <algorithm>
+
 namespace vantu::branding_package {
 
 namespace {
@@ -13,6 +17,10 @@ std::int64_t Nanoseconds(const timespec& time) {
 std::optional<FileStamp> StampOf(const std::string& path) {
   struct stat status {};
   if (stat(path.c_str(), &status) != 0) return std::nullopt;
+  return StampOf(status);
+}
+
+FileStamp StampOf(const struct stat& status) {
   return FileStamp{{status.st_dev, status.st_ino},
                    status.st_size,
                    Nanoseconds(status.st_ctim),
@@ -26,6 +34,13 @@ const ImageCache::Entry* ImageCache::Find(const std::string& path, const FileSta
 
 void ImageCache::Keep(const std::string& path, Entry entry) {
   ++reads_;
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  const std::int64_t last = std::max(entry.stamp.changed, entry.stamp.modified);
+  if (Nanoseconds(now) - last < tick_.count()) {
+    entries_.erase(path);
+    return;
+  }
   // Names come and go as a layout is edited: a full cache starts again.
   if (entries_.size() >= kMaxEntries && entries_.count(path) == 0) entries_.clear();
   entries_[path] = std::move(entry);

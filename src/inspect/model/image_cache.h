@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -32,9 +33,15 @@ struct FileStamp {
 
 // The stamp of what path reaches, following links; none when nothing is there.
 std::optional<FileStamp> StampOf(const std::string& path);
+// The stamp of a file with status.
+FileStamp StampOf(const struct stat& status);
 
 class ImageCache {
  public:
+  // A file changed less than a timestamp tick ago may change again and keep its stamp (a
+  // file system of whole-second times; FAT's are of two): no entry so young is kept.
+  static constexpr std::chrono::nanoseconds kTick = std::chrono::seconds(2);
+  explicit ImageCache(std::chrono::nanoseconds tick = kTick) : tick_(tick) {}
   // What one read of an image file learnt.
   struct Entry {
     FileStamp stamp;
@@ -45,7 +52,8 @@ class ImageCache {
   };
   // The entry for path while its file has stamp; else null.
   const Entry* Find(const std::string& path, const FileStamp& stamp) const;
-  // Keeps entry for path, in place of any before.
+  // Counts a read of path and keeps entry for it, in place of any before, unless its stamp
+  // (taken of the file opened, when it was opened) is younger than a tick.
   void Keep(const std::string& path, Entry entry);
   // How many files were read rather than found here.
   std::uint64_t Reads() const { return reads_; }
@@ -53,6 +61,7 @@ class ImageCache {
  private:
   // Entries kept at most: past it, the oldest reads are dropped first.
   static constexpr std::size_t kMaxEntries = 1024;
+  std::chrono::nanoseconds tick_;
   std::map<std::string, Entry> entries_;
   std::uint64_t reads_ = 0;
 };
