@@ -13,7 +13,9 @@ enum cBP_ERROR_CODE : int {
   BP_ERR_LAYOUT_RULE = -506,        // the layout breaks a content rule
 };
 
-// Thrown by every build stage; caught only by the packager's driver.
+// Thrown by every build stage; caught by the packager's driver, which reports it, and where
+// the companion reads or writes as the packager does (an image's record, the writer), which
+// says it in its own terms: a finding, or a failed build.
 class cBP_EXCEPTION : public std::runtime_error {
  public:
   // Stores the code and a copy of the message.

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -36,6 +37,7 @@ std::string Unusable(int fd, std::uint64_t& size, FileId& id, struct stat& statu
 // A FIFO would block the open until a writer comes, and a device may never end.
 FileSource::FileSource(const std::string& path)
     : fd_(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {
+  clock_gettime(CLOCK_REALTIME, &openedAt_);
   openFailure_ = fd_ < 0 ? std::strerror(errno) : Unusable(fd_, size_, id_, opened_);
   if (fd_ >= 0 && !openFailure_.empty()) {
     close(fd_);
@@ -44,6 +46,7 @@ FileSource::FileSource(const std::string& path)
 }
 
 FileSource::FileSource(Descriptor file) : fd_(file.Release()) {
+  clock_gettime(CLOCK_REALTIME, &openedAt_);
   openFailure_ = fd_ < 0 ? std::strerror(EBADF) : Unusable(fd_, size_, id_, opened_);
   if (fd_ >= 0 && !openFailure_.empty()) {
     close(fd_);
@@ -54,6 +57,31 @@ FileSource::FileSource(Descriptor file) : fd_(file.Release()) {
 std::string FileSource::ReadFailure() const {
   if (changed_) return "it changed while it was read";
   return readError_ != 0 ? std::strerror(readError_) : ByteSource::ReadFailure();
+}
+
+namespace {
+
+bool Before(const timespec& a, const timespec& b) {
+  return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
+
+}  // namespace
+
+bool FileSource::Settled() {
+  const timespec& last =
+      Before(opened_.st_ctim, opened_.st_mtim) ? opened_.st_mtim : opened_.st_ctim;
+  const auto tick = std::chrono::duration_cast<std::chrono::seconds>(kTimestampTick).count();
+  timespec settled = last;
+  settled.tv_sec += static_cast<time_t>(tick);
+  return Before(settled, openedAt_);
+}
+
+bool ByteSource::ReadWhole(void* out, std::uint64_t size) {
+  if (!ReadAll(out, size) || Changed()) return false;
+  if (Settled()) return true;
+  std::unique_ptr<unsigned char[]> again(new unsigned char[size > 0 ? size : 1]);
+  return ReadAll(again.get(), size) && !Changed() &&
+         std::memcmp(out, again.get(), static_cast<std::size_t>(size)) == 0;
 }
 
 bool FileSource::Changed() {

@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -14,6 +15,10 @@
 #include "base/file_id.h"
 
 namespace vantu::branding_package {
+
+// The coarsest step of a file's times that a file system keeps (whole seconds; FAT's are of
+// two): a file changed less than this ago may change again and keep its times.
+constexpr std::chrono::nanoseconds kTimestampTick = std::chrono::seconds(2);
 
 // An offset that names no byte: what a fault about a file as a whole points at.
 constexpr std::uint64_t kNoOffset = UINT64_MAX;
@@ -33,6 +38,15 @@ class ByteSource {
   // Whether the bytes may differ from those when the source was made: a file written to while
   // it was read, whose bytes read may be half one version and half another.
   virtual bool Changed() { return false; }
+  // Whether every change while it is read would show in Changed(): false for a file changed
+  // less than kTimestampTick before it was opened, since a write stamps the file's times as it
+  // starts (one still copying its bytes leaves no later mark) and a write within one tick of
+  // the times leaves them as they were.
+  virtual bool Settled() { return true; }
+  // Reads size bytes from the start into out, as they were on disk together: false when
+  // fewer arrive or the source changed meanwhile. An unsettled file is read twice, and both
+  // reads must agree.
+  bool ReadWhole(void* out, std::uint64_t size);
 };
 
 // Bytes the caller keeps alive for the source's lifetime.
@@ -102,6 +116,7 @@ class FileSource : public ByteSource {
   // Whether its size, change or modification time differ from those at open, or it cannot
   // be told; the reason is then ReadFailure's.
   bool Changed() override;
+  bool Settled() override;
   // Reads with pread, retrying short reads; false at the end of the file or on an error.
   // Small reads are served from a read-ahead window, so a walk over many small records
   // costs few system calls.
@@ -114,6 +129,7 @@ class FileSource : public ByteSource {
   int fd_ = -1;
   std::uint64_t size_ = 0;
   struct stat opened_ {};
+  timespec openedAt_{};  // the clock at open
   bool changed_ = false;
   FileId id_;
   std::string openFailure_;

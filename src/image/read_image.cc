@@ -7,7 +7,7 @@ namespace vantu::branding_package {
 
 std::uint32_t ReadImage(ByteSource& source, unsigned char* content, const std::string& imagePath) {
   // A file written to while it was read may hold bytes that never were on disk together.
-  if (!source.ReadAll(content, source.Size()) || source.Changed()) {
+  if (!source.ReadWhole(content, source.Size())) {
     throw cBP_EXCEPTION(BP_ERR_FILE, "Unable to read Image file: " + imagePath);
   }
   const auto format = DetectImageFormat(content, source.Size());

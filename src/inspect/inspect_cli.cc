@@ -473,8 +473,11 @@ int Refs(const std::vector<std::string>& args) {
                         "End each name with a zero byte instead of a line end, unescaped (for "
                         "xargs -0 and mapfile -d '')",
                         command.cmd);
-  TCLAP::ValueArg<std::string> dir("", "dir", "Print each name as DIR/name", false, "", "DIR",
-                                   command.cmd);
+  TCLAP::MultiArg<std::string> dirs(
+      "", "dir",
+      "Find the images in DIR, as build does (repeatable; first match wins), and print each "
+      "where it is found (one found nowhere in the first DIR)",
+      false, "DIR", command.cmd);
   TCLAP::ValueArg<std::string> depfile(
       "", "depfile",
       "Print a Make rule 'PACKAGE: LAYOUT IMAGE...' for make and ninja instead, to rebuild "
@@ -490,7 +493,7 @@ int Refs(const std::vector<std::string>& args) {
   options.config = config.Get();
   if (output.isSet()) options.output = output.getValue();
   options.null = null.getValue();
-  options.dir = dir.getValue();
+  options.dirs = dirs.getValue();
   if (depfile.isSet()) {
     if (options.null) {
       std::cerr << "Error: --depfile and --null ask for two formats" << std::endl;

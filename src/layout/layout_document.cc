@@ -27,7 +27,7 @@ LayoutFile ReadWhole(ByteSource& source) {
     return file;
   }
   file.text.resize(static_cast<std::size_t>(source.Size()));
-  if (!source.ReadAll(file.text.data(), source.Size()) || source.Changed()) {
+  if (!source.ReadWhole(file.text.data(), source.Size())) {
     file.problem = LayoutFile::Problem::kCannotRead;
     file.reason = source.ReadFailure();
     file.text.clear();

@@ -138,4 +138,67 @@ TEST(InspectRefs, DepfileAndOutput) {
   EXPECT_NE(stat((dir / "bad.d").c_str(), &st), 0);
 }
 
+// refs --depfile prints build's rule, for every way of naming the folders: the layout's own,
+// a found policy's dir, a policy named with --config, repeated --dir (first match wins, one
+// found nowhere named in the first), and --dir over the policy's.
+TEST(InspectRefs, DepfileRuleIsBuildsForEveryFolderRule) {
+  TempDir dir;
+  const std::string d = dir.path();
+  for (const char* folder : {"/.git", "/art", "/images", "/a", "/b", "/found"}) {
+    ASSERT_EQ(mkdir((d + folder).c_str(), 0755), 0);
+  }
+  WriteFile(dir / "found/l.xml", kLayout);
+  for (const char* folder : {"/found", "/art", "/images"}) {
+    WriteFile(d + folder + "/icon.png", PngBytes(100));
+    WriteFile(d + folder + "/logo.jpg", JpegBytes(200));
+  }
+  WriteFile(dir / "b/logo.jpg", JpegBytes(200));
+  WriteFile(dir / "team.policy", "dir = art\n");
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    bool policyFile;     // a .branding-lint beside the layout, with dir = ../images
+    std::string images;  // the rule's images, D for the folder
+  };
+  const Case cases[] = {
+      {"the layout's own folder", {}, false, "D/found/icon.png D/found/logo.jpg"},
+      {"a found policy's dir", {}, true, "D/found/../images/icon.png D/found/../images/logo.jpg"},
+      {"a policy named", {"--config", d + "/team.policy"}, true, "D/art/icon.png D/art/logo.jpg"},
+      {"repeated --dir", {"--dir", d + "/a", "--dir", d + "/b"}, false, "D/b/logo.jpg"},
+      {"--dir over the policy's", {"--dir", d + "/art"}, true, "D/art/icon.png D/art/logo.jpg"},
+  };
+  for (const Case& c : cases) {
+    const std::string policy = dir / "found/.branding-lint";
+    unlink(policy.c_str());
+    if (c.policyFile) WriteFile(policy, "dir = ../images\n");
+    std::vector<std::string> refs = {"refs", dir / "found/l.xml", "--depfile", dir / "b.pkg"};
+    refs.insert(refs.end(), c.args.begin(), c.args.end());
+    const auto rule = RunInspect(refs);
+    EXPECT_EQ(rule.status, 0) << c.name << rule.err;
+    std::vector<std::string> build = {"build",       dir / "found/l.xml", "-o",
+                                      dir / "b.pkg", "--depfile",         dir / "b.d"};
+    build.insert(build.end(), c.args.begin(), c.args.end());
+    const auto built = RunInspect(build);
+    if (std::string(c.name) == "repeated --dir") {
+      // icon.png is found nowhere: build refuses, and refs names it where build looks first.
+      EXPECT_EQ(built.status, 6) << built.err;
+      EXPECT_NE(rule.out.find(d + "/a/icon.png:\n"), std::string::npos) << rule.out;
+    } else {
+      EXPECT_EQ(built.status, 0) << c.name << built.err;
+      EXPECT_EQ(rule.out, testing_support::ReadFile(dir / "b.d")) << c.name;
+    }
+    std::string expected = c.images;
+    for (std::size_t at = 0; (at = expected.find('D', at)) != std::string::npos; at += d.size()) {
+      expected.replace(at, 1, d);
+    }
+    for (std::size_t from = 0, to = 0; from < expected.size(); from = to + 1) {
+      to = std::min(expected.find(' ', from), expected.size());
+      const std::string image = expected.substr(from, to - from);
+      EXPECT_NE(rule.out.find("\n" + image + ":\n"), std::string::npos)
+          << c.name << ": " << image << "\n"
+          << rule.out;
+    }
+  }
+}
+
 }  // namespace

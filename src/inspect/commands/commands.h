@@ -150,7 +150,7 @@ int BuildFromLayout(const std::string& layoutPath, const BuildOptions& options, 
 // How refs prints.
 struct RefsOptions {
   bool null = false;  // each name ended by a zero byte, unescaped, for xargs -0 and mapfile -d ''
-  std::string dir;    // when set, each name as dir/name
+  std::vector<std::string> dirs;  // when set, each name where found in them (else in the first)
   std::optional<std::string> depfile;  // when set, a Make rule for this target instead
   std::optional<std::string> output;   // when set, written to this file (whole) on success
   std::optional<std::string> config;   // --config: that policy file, not the one found

@@ -7,6 +7,7 @@
 #include "base/file_id.h"
 #include "base/folder_of.h"
 #include "base/shown.h"
+#include "image/image_format.h"
 #include "inspect/commands/commands.h"
 #include "inspect/commands/make_rule.h"
 #include "inspect/model/checks.h"
@@ -31,12 +32,28 @@ int ListReferences(const std::string& layoutPath, const RefsOptions& options, st
     PrintFindings(err, findings);
     return static_cast<int>(Status::kLayout);
   }
-  // Every name once, in the order the layout first names it.
-  const std::string prefix = options.dir.empty() ? "" : options.dir + "/";
-  std::set<std::string> seen;
+  // Every name once, in the order the layout first names it; with folders, where the first
+  // that holds it has it, else in the first.
   std::vector<std::string> paths;
-  for (const LayoutDocument::Reference& reference : document.References()) {
-    if (seen.insert(reference.name).second) paths.push_back(prefix + reference.name);
+  if (options.dirs.empty()) {
+    std::set<std::string> seen;
+    for (const LayoutDocument::Reference& reference : document.References()) {
+      if (seen.insert(reference.name).second) paths.push_back(reference.name);
+    }
+  } else {
+    std::vector<std::string> missing;
+    const std::vector<std::string> found = FindImages(document, options.dirs, &missing);
+    std::size_t nextFound = 0;
+    std::size_t nextMissing = 0;
+    std::set<std::string> seen;
+    for (const LayoutDocument::Reference& reference : document.References()) {
+      if (!seen.insert(reference.name).second || ReferenceHoldsFolder(reference.name)) continue;
+      if (nextFound < found.size() && ImageName(found[nextFound]) == reference.name) {
+        paths.push_back(found[nextFound++]);
+      } else if (nextMissing < missing.size()) {
+        paths.push_back(InFolder(options.dirs.front(), missing[nextMissing++]));
+      }
+    }
   }
   for (const LayoutDocument::Violation& violation : document.Violations()) {
     report(violation.offset, FindingId::kLayoutRule, violation.message);
@@ -48,21 +65,24 @@ int ListReferences(const std::string& layoutPath, const RefsOptions& options, st
   std::ostringstream written;
   std::ostream& out = options.output ? written : stdOut;
   if (options.depfile) {
-    // Build's rule: the images where build finds them, and the policy file it reads.
-    const std::optional<ChosenPolicy> chosen =
-        ReportPolicy(ChoosePolicy(layoutPath, {}, options.config), err);
-    if (!chosen) return 1;
-    const ChosenPolicy& policy = *chosen;
-    const std::vector<std::string> folders = ImageFolders(
-        layoutPath, options.dir.empty() ? std::vector<std::string>{} : std::vector{options.dir},
-        policy.dirs);
-    std::vector<std::string> missing;
-    const std::vector<std::string> found = FindImages(document, folders, &missing);
+    // Build's rule, from the session build checks through: the images where build finds
+    // them, and the policy file it reads.
+    CheckRequest request;
+    request.config = options.config;
+    request.dirs = options.dirs;
+    const ResolvedLayout resolved = CheckSession(request).Resolve(layoutPath, document);
+    if (resolved.problem) {
+      err << "Error: " << *resolved.problem << std::endl;
+      return static_cast<int>(Status::kUsage);
+    }
     std::vector<std::string> files = {layoutPath};
-    if (policy.configPath) files.push_back(ConfigPrerequisite(*policy.configPath));
-    files.insert(files.end(), found.begin(), found.end());
+    if (resolved.policy.configPath)
+      files.push_back(ConfigPrerequisite(*resolved.policy.configPath));
+    files.insert(files.end(), resolved.found.begin(), resolved.found.end());
     // One not found yet is named where build would look first: it rebuilds once it is there.
-    for (const std::string& name : missing) files.push_back(InFolder(folders.front(), name));
+    for (const std::string& name : resolved.missing) {
+      files.push_back(InFolder(resolved.folders.front(), name));
+    }
     if (!PrintDepfileRule(*options.depfile, files, out, err)) {
       return static_cast<int>(Status::kRefused);
     }

@@ -15,26 +15,40 @@ std::vector<std::string> CheckedLayout::Dependencies() const {
   return files;
 }
 
+ResolvedLayout CheckSession::Resolve(const std::string& path,
+                                     const LayoutDocument& document) const {
+  ResolvedLayout resolved;
+  auto chosen = ChoosePolicy(path, request_.commandLine, request_.config);
+  if (auto* problem = std::get_if<std::string>(&chosen)) {
+    resolved.problem = std::move(*problem);
+    return resolved;
+  }
+  resolved.policy = std::get<ChosenPolicy>(std::move(chosen));
+  resolved.folders = ImageFolders(path, request_.dirs, resolved.policy.dirs);
+  resolved.found = FindImages(document, resolved.folders, &resolved.missing);
+  return resolved;
+}
+
 CheckedLayout CheckSession::Check(const std::string& path, std::string text,
                                   const std::vector<std::string>& images) {
   CheckedLayout checked;
   checked.version = ++version_;
   checked.path = path;
-  auto chosen = ChoosePolicy(path, request_.commandLine, request_.config);
   checked.document = std::make_unique<LayoutDocument>(std::move(text));
-  if (auto* problem = std::get_if<std::string>(&chosen)) {
+  ResolvedLayout resolved = Resolve(path, *checked.document);
+  if (resolved.problem) {
     // Nothing is judged without the policy the project set: every surface shows the problem
     // alone, never findings of another policy.
-    checked.problem = std::move(*problem);
+    checked.problem = std::move(resolved.problem);
     checked.report.layoutPath = path;
     checked.report.status = static_cast<int>(Status::kUsage);
     return checked;
   }
-  checked.policy = std::get<ChosenPolicy>(std::move(chosen));
+  checked.policy = std::move(resolved.policy);
   std::vector<std::string> paths = images;
   if (images.empty()) {
-    checked.folders = ImageFolders(path, request_.dirs, checked.policy.dirs);
-    paths = FindImages(*checked.document, checked.folders);
+    checked.folders = std::move(resolved.folders);
+    paths = std::move(resolved.found);
   }
   const Policy& policy = checked.policy.policy;
   checked.report = MakeLintReport(

@@ -42,6 +42,15 @@ struct CheckRequest {
   bool schemaAlways = true;  // else only where the policy could make a schema finding stop it
 };
 
+// Where a check of a layout looks, before anything but the policy file is read.
+struct ResolvedLayout {
+  ChosenPolicy policy;
+  std::optional<std::string> problem;  // why the policy cannot be applied
+  std::vector<std::string> folders;    // where images are looked for
+  std::vector<std::string> found;      // the images the layout names, where found
+  std::vector<std::string> missing;    // the names found in none of the folders
+};
+
 // One check of one version of a layout.
 struct CheckedLayout {
   std::uint64_t version = 0;  // the session's count of its checks
@@ -64,6 +73,9 @@ class CheckSession {
   // file's, else the layout's own.
   CheckedLayout Check(const std::string& path, std::string text,
                       const std::vector<std::string>& images = {});
+  // The policy of the layout at path, and where the images document names are: the one rule
+  // Check follows, for a surface that reads no image (refs --depfile).
+  ResolvedLayout Resolve(const std::string& path, const LayoutDocument& document) const;
   // The request every check applies.
   const CheckRequest& Request() const { return request_; }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "base/byte_source.h"
 #include "base/file_id.h"
 #include "inspect/model/findings.h"
 #include "inspect/model/image_facts.h"
@@ -38,10 +39,9 @@ FileStamp StampOf(const struct stat& status);
 
 class ImageCache {
  public:
-  // A file changed less than a timestamp tick ago may change again and keep its stamp (a
-  // file system of whole-second times; FAT's are of two): no entry so young is kept.
-  static constexpr std::chrono::nanoseconds kTick = std::chrono::seconds(2);
-  explicit ImageCache(std::chrono::nanoseconds tick = kTick) : tick_(tick) {}
+  // A file changed less than a timestamp tick ago may change again and keep its stamp: no
+  // entry so young is kept.
+  explicit ImageCache(std::chrono::nanoseconds tick = kTimestampTick) : tick_(tick) {}
   // What one read of an image file learnt.
   struct Entry {
     FileStamp stamp;
