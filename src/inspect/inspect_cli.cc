@@ -301,15 +301,41 @@ int Verify(const std::vector<std::string>& args) {
   Command command("verify",
                   "Checks everything a client relies on, with the findings lint has of the "
                   "layout and images; a corrupt package gets its first fault with its offset",
-                  "", {"--sha256", "--allow", "--deny", "--config"});
+                  "", {"--sha256", "--allow", "--deny", "--config", "--layout", "--dir"});
   TCLAP::UnlabeledValueArg<std::string> package("package", "The package file", true, "", "PACKAGE",
                                                 command.cmd);
   TCLAP::ValueArg<std::string> sha256("", "sha256", "The SHA-256 the packager printed", false, "",
                                       "HEX", command.cmd);
   const PolicyArgs policy(command.cmd);
   TCLAP::SwitchArg json("", "json", "One JSON object instead of text", command.cmd);
+  TCLAP::ValueArg<std::string> layout(
+      "", "layout",
+      "Say whether the package is the one LAYOUT and its images build, byte for byte (status 7 "
+      "when not)",
+      false, "", "LAYOUT", command.cmd);
+  TCLAP::MultiArg<std::string> dirs(
+      "", "dir", "With --layout, find the images in DIR (repeatable; first match wins)", false,
+      "DIR", command.cmd);
   int status = 0;
   if (!command.Parse(args, status)) return status;
+  if (layout.isSet()) {
+    if (sha256.isSet()) {
+      std::cerr << "Error: --layout and --sha256 ask for two checks" << std::endl;
+      return 1;
+    }
+    CheckRequest request = policy.Request();
+    request.dirs = dirs.getValue();
+    const auto run = [&](std::ostream& out, std::ostream& err) -> Outcome {
+      return VerifyBuilt(package.getValue(), layout.getValue(), request, json.getValue(), out, err);
+    };
+    if (json.getValue())
+      return RunWhole(package.getValue(), run, JsonFallback("verify", package.getValue()));
+    return VerifyBuilt(package.getValue(), layout.getValue(), request, false, std::cout, std::cerr);
+  }
+  if (dirs.isSet()) {
+    std::cerr << "Error: --dir is for --layout" << std::endl;
+    return 1;
+  }
   VerifyOptions options;
   options.json = json.getValue();
   auto chosen = policy.Choose(package.getValue());

@@ -33,7 +33,8 @@ TEST_F(Inspect, ListShowsEachRecordAtItsOffset) {
                          "\t737\timage icon.png, PNG, 2x1 pixels, 700 bytes of data at " +
                          std::to_string(iconAt + 37) + "\n" + std::to_string(logoAt) +
                          "\t937\timage logo.jpg, JPEG, 3x2 pixels, 900 bytes of data at " +
-                         std::to_string(logoAt + 37) + "\n" + std::to_string(endAt) + "\t8\tend\n");
+                         std::to_string(logoAt + 37) + "\n" + std::to_string(endAt) +
+                         "\t8\tend\nSHA-256: " + hash_ + "\n");
 }
 
 TEST(InspectCli, JsonListOfACorruptPackageNamesTheFault) {

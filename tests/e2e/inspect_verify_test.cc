@@ -1,5 +1,7 @@
 // The companion's verify: a sound package, and each fault with its offset and status.
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -33,7 +35,8 @@ TEST_F(Inspect, ExtractGivesBackExactlyWhatWasBuilt) {
   auto run = RunInspect({"verify", "--sha256", hash_, package_});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, package_ + ": sound package of " + std::to_string(PackageSize()) +
-                         " bytes, 2 images\n  icon.png: PNG, 2x1 pixels, 700 bytes\n"
+                         " bytes, 2 images\n  SHA-256: " + hash_ +
+                         "\n  icon.png: PNG, 2x1 pixels, 700 bytes\n"
                          "  logo.jpg: JPEG, 3x2 pixels, 900 bytes\n");
   run = RunInspect({"verify", "--json", package_});
   EXPECT_EQ(run.status, 0) << run.err;
@@ -43,6 +46,7 @@ TEST_F(Inspect, ExtractGivesBackExactlyWhatWasBuilt) {
       {"d['sound']", "True"},
       {"d['findings']", "[]"},
       {"d['size']", std::to_string(PackageSize())},
+      {"d['sha256']", hash_},
       {"d['fault']", "None"},
       {"[(i['name'], i['format'], i['width'], i['height'], i['dataSize']) for i in d['images']]",
        "[('icon.png', 'png', 2, 1, 700), ('logo.jpg', 'jpeg', 3, 2, 900)]"},
@@ -222,6 +226,83 @@ TEST(InspectVerify, JsonFaultKinds) {
                   run.out, "(d['status'], d['sound'] if 'sound' in d else False, " + kind + ")"),
               "(" + std::to_string(c.status) + ", False, ('" + c.kind + "', " + c.offset + "))");
   }
+}
+
+// verify --layout: whether the package is the one a layout and its images build, the first
+// record that differs named (status 7), found as build finds them (--dir, --config); a layout
+// that cannot build gets lint's report.
+TEST_F(Inspect, IsThePackageALayoutBuilds) {
+  const std::string l = dir_ / "layout.xml";
+  const std::size_t iconAt = 12 + kLayout.size() + 17;
+  const std::size_t logoAt = iconAt + 737;
+  ASSERT_EQ(mkdir((dir_ / "other").c_str(), 0755), 0);
+  WriteFile(dir_ / "other/logo.jpg", JpegBytes(901));
+  WriteFile(dir_ / "other/icon.png", png_);
+  WriteFile(dir_ / "changed.xml", Replaced(kLayout, "Demo", "Demo 2"));
+  WriteFile(dir_ / "team.policy", "dir = other\n");
+  WriteFile(dir_ / "bad.xml", Replaced(kLayout, "<app-name>Demo</app-name>", ""));
+  std::string longer = ReadFile(package_) + "x";
+  WriteFile(dir_ / "longer.pkg", longer);
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    int status;
+    std::string part;  // of standard output when 0, else of standard error
+  };
+  const std::string differs = package_ + ": not the package ";
+  const Case cases[] = {
+      {"the same",
+       {"--layout", l},
+       0,
+       package_ + ": the package " + l + " builds, byte for byte\n  SHA-256: " + hash_ + "\n"},
+      {"another text",
+       {"--layout", dir_ / "changed.xml"},
+       7,
+       differs + dir_ / "changed.xml builds: the layout record at offset 12 differs"},
+      {"another logo in the folder given",
+       {"--layout", l, "--dir", dir_ / "other"},
+       7,
+       "the record of image logo.jpg at offset " + std::to_string(logoAt) + " differs"},
+      {"the first folder that holds it",
+       {"--layout", l, "--dir", dir_ / "none", "--dir", dir_.path()},
+       0,
+       "builds, byte for byte"},
+      {"a policy named",
+       {"--layout", l, "--config", dir_ / "team.policy"},
+       7,
+       "the record of image logo.jpg"},
+      {"a layout that cannot build",
+       {"--layout", dir_ / "bad.xml"},
+       5,
+       "Must contain node: app-name [layout-rule]"},
+      {"--sha256 beside it",
+       {"--layout", l, "--sha256", hash_},
+       1,
+       "Error: --layout and --sha256 ask for two checks"},
+      {"--dir alone", {"--dir", dir_.path()}, 1, "Error: --dir is for --layout"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"verify", package_};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const auto run = RunInspect(args);
+    EXPECT_EQ(run.status, c.status) << c.name << run.out << run.err;
+    EXPECT_NE((c.status == 0 ? run.out : run.err).find(c.part), std::string::npos)
+        << c.name << "\n"
+        << run.out << run.err;
+  }
+  auto run = RunInspect({"verify", dir_ / "longer.pkg", "--layout", l});
+  EXPECT_EQ(run.status, 7);
+  EXPECT_NE(run.err.find("what follows offset " + std::to_string(PackageSize()) + " differs"),
+            std::string::npos)
+      << run.err;
+  run = RunInspect({"verify", package_, "--layout", dir_ / "changed.xml", "--json"});
+  EXPECT_EQ(run.status, 7);
+  EXPECT_EQ(
+      testing_support::JsonValue(run.out,
+                                 "(d['matches'], d['sha256'], d['firstDifference'], d['status'])"),
+      "(False, '" + hash_ + "', {'offset': 12, 'record': 'the layout record at offset 12'}, 7)");
+  run = RunInspect({"list", "--json", package_});
+  EXPECT_EQ(testing_support::JsonValue(run.out, "d['sha256']"), hash_);
 }
 
 }  // namespace

@@ -47,6 +47,12 @@ int VerifyPackage(const std::string& path, const VerifyOptions& options, std::os
 // The same on a package in source; path names it in the output.
 int VerifyPackage(ByteSource& source, const std::string& path, const VerifyOptions& options,
                   std::ostream& out, std::ostream& err);
+// Whether the package at packagePath is the one the layout at layoutPath and its images
+// build, byte for byte: built in memory through a check session as build checks (request's
+// policy and folders), compared record by record, the first that differs named (status 7);
+// a layout that cannot build gets lint's findings and status.
+int VerifyBuilt(const std::string& packagePath, const std::string& layoutPath,
+                const CheckRequest& request, bool json, std::ostream& out, std::ostream& err);
 
 // What extract checks of a package's contents before writing anything: a sound structure,
 // every image name safe to use as a file name, one content per name. names gets layout.xml

@@ -55,8 +55,8 @@ void TextRecord(std::ostream& out, const PackageContents& contents, const Stored
 
 int ListPackage(ByteSource& source, const std::string& path, const ListOptions& options,
                 std::ostream& out, std::ostream& err) {
-  // The pixels are shown, the images' digests are not.
-  const PackageContents contents = ReadPackageContents(source, FileDigest::kSkip, Learn::kPixels);
+  // The pixels are shown, and the package's own digest; the images' are not.
+  const PackageContents contents = ReadPackageContents(source, FileDigest::kSound, Learn::kPixels);
   const int status = contents.fault ? static_cast<int>(contents.fault->kind) : 0;
   if (options.json) {
     out << JsonHead("list", path, status) << ",\"records\":[";
@@ -65,12 +65,15 @@ int ListPackage(ByteSource& source, const std::string& path, const ListOptions& 
       JsonRecord(out, contents, contents.records[i], options.withLayout);
     }
     out << ']';
-    if (!contents.fault) out << ",\"size\":" << contents.fileSize;
+    if (!contents.fault) {
+      out << ",\"size\":" << contents.fileSize << ",\"sha256\":" << JsonString(contents.sha256);
+    }
     out << JsonTail({}, contents.fault);
   } else if (!contents.records.empty()) {
     // The table shows what the header says, which a truncated file contradicts.
     out << "offset\tsize\trecord\n0\t12\theader, package size " << contents.headerSize << '\n';
     for (const StoredRecord& r : contents.records) TextRecord(out, contents, r);
+    if (!contents.fault) out << "SHA-256: " << contents.sha256 << '\n';
     if (options.withLayout && !contents.layoutText.empty()) {
       out << '\n' << Shown(contents.layoutText) << '\n';
     }

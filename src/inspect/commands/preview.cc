@@ -102,16 +102,12 @@ LayoutPreview MakeLayoutPreview(CheckSession& session, const std::string& layout
   }
   const LayoutDocument& document = *checked.document;
 
-  cBP_FILE_WRITER writer("");
-  writer.AddLayout(document, layoutPath);
-  // Lint read each image into the record the packager stores; the writer takes it.
   std::vector<ImageFacts> learnt;
   for (LintedImage& image : images) {
     learnt.push_back(image.facts);
-    writer.AddImageRecord(std::move(image.record), image.path);
     if (image.id) preview.inputs.push_back(*image.id);
   }
-  const std::string package = EncodePackage(writer.components);
+  const std::string package = BuildInMemory(checked);
   MemorySource built(package);  // the page's images are drawn from these bytes
   // Lint decoded and digested each image: the package's reading learns nothing again.
   PackageContents contents = ReadPackageContents(built, FileDigest::kFirst, Learn::kNothing);

@@ -5,6 +5,8 @@
 #include <variant>
 
 #include "inspect/model/found_images.h"
+#include "package/file_writer.h"
+#include "package/write_package.h"
 
 namespace vantu::branding_package {
 
@@ -55,6 +57,16 @@ CheckedLayout CheckSession::Check(const std::string& path, std::string text,
       path, *checked.document, paths, References::kAlways, request_.learn, policy,
       request_.schemaAlways || SchemaCouldStop(policy), request_.records ? nullptr : &cache_);
   return checked;
+}
+
+std::string BuildInMemory(CheckedLayout& checked) {
+  cBP_FILE_WRITER writer("");
+  writer.AddLayout(*checked.document, checked.path);
+  // Lint read each image into the record the packager stores; the writer takes it.
+  for (LintedImage& image : checked.report.images) {
+    writer.AddImageRecord(std::move(image.record), image.path);
+  }
+  return EncodePackage(writer.components);
 }
 
 LintReport MakeLintReport(const std::string& layoutPath, const LayoutDocument& document,

@@ -85,6 +85,10 @@ class CheckSession {
   std::uint64_t version_ = 0;
 };
 
+// The package the packager builds from checked, in memory: a check that kept the images'
+// records (CheckRequest::records) and found no error; the records are taken from it.
+std::string BuildInMemory(CheckedLayout& checked);
+
 // What lint reports of document, read from layoutPath, and the images at imagePaths (what
 // learn asks learnt of each), under policy and the layout's inline suppressions; the schema
 // check only when schema says so; images as they were when cache last read them are not

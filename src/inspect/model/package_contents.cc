@@ -55,6 +55,14 @@ PackageContents ReadPackageContents(ByteSource& source, FileDigest digest, Learn
   } else {
     contents.fault = unreadable;
   }
+  if (digest == FileDigest::kSound && !contents.fault) {
+    if (auto whole = Sha256Hex(source)) {
+      contents.sha256 = std::move(*whole);
+    } else {
+      contents.fault =
+          Fault{Status::kIo, kNoOffset, "cannot read the file: " + source.ReadFailure()};
+    }
+  }
   return contents;
 }
 

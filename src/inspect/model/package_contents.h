@@ -41,8 +41,9 @@ Fault FaultOf(const WalkFault& fault);
 
 // Whether a reading takes the whole file's digest.
 enum class FileDigest {
-  kSkip,  // not needed: sha256 stays empty
-  kFirst  // before the walk, so that a file changed during the walk no longer matches it
+  kSkip,   // not needed: sha256 stays empty
+  kFirst,  // before the walk, so that a file changed during the walk no longer matches it
+  kSound   // after a walk that found no fault, to be shown: a corrupt package is not hashed
 };
 
 // Reads source once: the header, every record (those of a truncated package up to where it
