@@ -523,3 +523,27 @@ TEST(InspectLint, UntrustedPolicyStopsEverySurface) {
   EXPECT_EQ(refs.status, 0) << refs.err;
   EXPECT_NE(refs.out.find(policy), std::string::npos) << refs.out;
 }
+
+// A suppression that allows nothing is a note of the catalogue, in every format: lint's text,
+// JSON and SARIF report it, and the policy can allow it.
+TEST(InspectLint, UnusedSuppressionIsReportedEverywhere) {
+  TempDir dir;
+  WriteFile(dir / "icon.png", PngBytes(100));
+  WriteFile(dir / "logo.jpg", JpegBytes(200));
+  const std::string l = dir / "layout.xml";
+  WriteFile(l,
+            Replaced(kLayout, "<app-name>", "<!-- branding-lint: allow empty-text --><app-name>"));
+  auto run = RunInspect({"lint", "--dir", dir.path(), l});
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find(l + ":1:38: note: the suppression allows nothing: no finding it names "
+                             "is in the element after it [suppression-unused]"),
+            std::string::npos)
+      << run.out;
+  run = RunInspect({"lint", "--dir", dir.path(), l, "--json"});
+  EXPECT_EQ(testing_support::JsonValue(run.out, "[f['id'] for f in d['findings']]"),
+            "['suppression-unused']");
+  run = RunInspect({"lint", "--dir", dir.path(), l, "--format", "sarif"});
+  EXPECT_NE(run.out.find("\"ruleId\":\"suppression-unused\""), std::string::npos);
+  run = RunInspect({"lint", "--dir", dir.path(), l, "--allow", "suppression-unused"});
+  EXPECT_NE(run.out.find("0 errors, 0 warnings, 1 allowed"), std::string::npos) << run.out;
+}

@@ -380,6 +380,47 @@ TEST(LintConfig, GroupSharedWithOtherUsersIsNotTrusted) {
 
 // A comment just before an element allows the ids it names there and below, no more; one
 // that cannot be applied is an error of its own.
+// A suppression that allows nothing is a finding of its own, and a finding carries its fix,
+// made where the fault is found: the comment removed with its line, a scheme one slip from
+// http, https or mailto corrected; none for a scheme no slip away.
+TEST(InlineSuppression, UnusedOneAndFixesAreFindings) {
+  const std::string layout =
+      "<vantu-client-branding version=\"1.0\"><app-name>A</app-name><app-icon>i.png</app-icon>\n"
+      "  <!-- branding-lint: allow empty-text -->\n"
+      "  <toolbar-menu><about-item>A</about-item><quit-item>Q</quit-item></toolbar-menu>"
+      "<about title=\"T\"><line align=\"left\"><hyperlink url=\"htps://x.example/\">x</hyperlink>"
+      "<hyperlink url=\"gopher://x.example/\">y</hyperlink></line></about>"
+      "<!-- branding-lint: allow link-url --> <app-name>B</app-name></vantu-client-branding>";
+  std::vector<bp::LintedImage> images;
+  const auto findings = bp::LintFindings("l.xml", bp::LayoutDocument(layout), {}, images);
+  std::vector<std::string> got;
+  for (const auto& f : findings) {
+    std::string line = f.kind->id + std::string(" ") + bp::SeverityName(f.severity());
+    for (const bp::Fix& fix : f.fixes) {
+      line += " [" + fix.title;
+      for (const bp::Edit& e : fix.edits) {
+        line += " " + std::to_string(e.begin) + "-" + std::to_string(e.end) + "=" + e.newText;
+      }
+      line += "]";
+    }
+    got.push_back(line);
+  }
+  const std::size_t comment = layout.find("  <!--");
+  const std::size_t scheme = layout.find("htps");
+  const std::size_t second = layout.find("<!-- branding-lint: allow link-url -->");
+  EXPECT_EQ(got, (std::vector<std::string>{
+                     "suppression-unused note [Remove the suppression that allows nothing " +
+                         std::to_string(comment) + "-" +
+                         std::to_string(layout.find("<toolbar-menu>") - 2) + "=]",
+                     "link-url warning [Change the scheme htps to https " + std::to_string(scheme) +
+                         "-" + std::to_string(scheme + 4) + "=https]",
+                     "link-url warning",
+                     "suppression-unused note [Remove the suppression that allows nothing " +
+                         std::to_string(second) + "-" + std::to_string(second + 38) + "=]",
+                     "schema warning",
+                 }));
+}
+
 TEST(InlineSuppression, AllowsForItsElementOnly) {
   const std::string layout =
       "<vantu-client-branding version=\"1.0\"><app-name>A</app-name><app-icon>i.png</app-icon>"

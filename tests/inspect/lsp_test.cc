@@ -265,9 +265,9 @@ TEST_P(LanguageServerLines, AnswersFromLintsFindings) {
   }
   // An element's finding spans its name; the idle suppression's hint, the comment.
   EXPECT_EQ(codes, (std::vector<std::string>{"schema@{\"character\":0,\"line\":2}-13",
+                                             "suppression-unused@{\"character\":0,\"line\":5}-49",
                                              "link-url@{\"character\":63,\"line\":6}-73",
-                                             "schema@{\"character\":63,\"line\":6}-73",
-                                             "@{\"character\":0,\"line\":5}-49"}));
+                                             "schema@{\"character\":63,\"line\":6}-73"}));
 
   // Completion: what the schema allows where the cursor is, align's values, image files.
   auto labels = [&](std::size_t line, std::size_t character) {

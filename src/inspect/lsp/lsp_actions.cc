@@ -12,20 +12,11 @@ namespace vantu::branding_package {
 
 namespace {
 
-// One change of the text: what replaces the bytes from begin to end.
-struct Edit {
+// A fix and the place it applies to.
+struct PlacedFix {
   std::size_t begin;
   std::size_t end;
-  std::string newText;
-};
-
-// One certain fix: what it is called, where it applies, and its edits.
-struct Fix {
-  std::string title;
-  std::size_t begin;  // the place it applies to
-  std::size_t end;
-  std::vector<Edit> edits;
-  std::optional<LayoutDocument::Span> select;  // what to select once applied, in the new text
+  Fix fix;
 };
 
 // The text of a quit-item added where the document has none to copy.
@@ -52,7 +43,7 @@ const std::vector<std::string>& AllowedAt(const LayoutDocument& document, std::s
 // The quit-item a menu without one lacks, added before the menu's end tag: the client's menu
 // has no way to quit without it. Its text is copied from a quit-item elsewhere, in the
 // document's own language; else it is a placeholder, selected for the user to write over.
-void AddQuitItem(const Analysis& analysis, std::vector<Fix>& fixes) {
+void AddQuitItem(const Analysis& analysis, std::vector<PlacedFix>& fixes) {
   const Layout& model = analysis.document->Model();
   if (!model.menu || model.quitItem.range) return;
   // A misspelt one holds the text in the document's own language: renaming it mends the menu.
@@ -82,7 +73,9 @@ void AddQuitItem(const Analysis& analysis, std::vector<Fix>& fixes) {
   const std::string_view closeIndent = IndentOf(text, close);
   const bool ownLine =
       close - closeIndent.size() == 0 || IsLineBreak(text[close - closeIndent.size() - 1]);
-  Fix fix{"Add the missing quit-item", model.menu->begin, menu.end, {{close, close, item}}, {}};
+  PlacedFix placed{
+      model.menu->begin, menu.end, {"Add the missing quit-item", {{close, close, item}}, {}}};
+  Fix& fix = placed.fix;
   if (ownLine) {
     // On a line of its own, indented as the about-item is, or one step in.
     const std::string indent = model.aboutItem.range
@@ -94,14 +87,14 @@ void AddQuitItem(const Analysis& analysis, std::vector<Fix>& fixes) {
   if (!words) {
     const Edit& edit = fix.edits.front();
     const std::size_t placeholder = edit.begin + edit.newText.find(open) + open.size();
-    fix.select = LayoutDocument::Span{placeholder, placeholder + kQuitPlaceholder.size()};
+    fix.select = std::make_pair(placeholder, placeholder + kQuitPlaceholder.size());
   }
-  fixes.push_back(std::move(fix));
+  fixes.push_back(std::move(placed));
 }
 
 // An element whose name is a slip of one the schema allows there, renamed in both its tags,
 // what it holds kept: the client ignores an element it does not know.
-void RenameMisspelt(const Analysis& analysis, std::vector<Fix>& fixes) {
+void RenameMisspelt(const Analysis& analysis, std::vector<PlacedFix>& fixes) {
   const LayoutDocument& document = *analysis.document;
   const auto& elements = document.Elements();
   for (std::size_t i = 0; i < elements.size(); ++i) {
@@ -118,76 +111,20 @@ void RenameMisspelt(const Analysis& analysis, std::vector<Fix>& fixes) {
       edits.push_back({close + 2, close + 2 + name.size(), *nearest});
     }
     fixes.push_back(
-        {"Rename " + name + " to " + *nearest, elements[i].offset, elements[i].end, edits, {}});
-  }
-}
-
-// A hyperlink whose scheme is a slip of http, https or mailto, corrected.
-void CorrectSchemes(const Analysis& analysis, std::vector<Fix>& fixes) {
-  const LayoutDocument& document = *analysis.document;
-  const std::string_view text = document.Text();
-  const std::vector<std::string> schemes = {"http", "https", "mailto"};
-  for (const AboutLine& line : document.Model().lines) {
-    for (const AboutItem& item : line.items) {
-      if (item.kind != AboutItem::Kind::kHyperlink || !item.url) continue;
-      const std::size_t colon = item.url->find(':');
-      if (colon == std::string::npos || colon == 0) continue;
-      const std::string scheme = AsciiLower(item.url->substr(0, colon));
-      if (scheme == "http" || scheme == "https" || scheme == "mailto") continue;
-      const std::optional<std::string> nearest = Nearest(scheme, schemes);
-      if (!nearest) continue;
-      // The url as written in the start tag: it must start with the scheme itself.
-      const LayoutDocument::Element& element =
-          document.Elements()[document.ElementAt(item.range.begin)];
-      const auto url = std::find_if(
-          element.attributes.begin(), element.attributes.end(),
-          [](const LayoutDocument::Attribute& a) { return a.name == vocabulary::kUrl; });
-      if (url == element.attributes.end() ||
-          AsciiLower(text.substr(url->written.begin, colon + 1)) != scheme + ":") {
-        continue;
-      }
-      const std::size_t value = url->written.begin;
-      fixes.push_back({"Change the scheme " + scheme + " to " + *nearest,
-                       item.range.begin,
-                       element.end,
-                       {{value, value + colon, *nearest}},
-                       {}});
-    }
-  }
-}
-
-// A suppression that allows nothing, removed with its line when it stands alone on one.
-void RemoveIdleSuppressions(const Analysis& analysis, std::vector<Fix>& fixes) {
-  const std::string_view text = analysis.document->Text();
-  for (const InlineSuppression& idle : analysis.idle) {
-    std::size_t begin = idle.comment;
-    std::size_t end = idle.commentEnd;
-    const std::string_view indent = IndentOf(text, begin);
-    const bool startsLine =
-        begin - indent.size() == 0 || IsLineBreak(text[begin - indent.size() - 1]);
-    const std::size_t after = text.find_first_not_of(" \t", end);
-    if (startsLine && after != std::string_view::npos && IsLineBreak(text[after])) {
-      begin -= indent.size();
-      end = after + (text.compare(after, 2, "\r\n") == 0 ? 2 : 1);
-    }
-    fixes.push_back({"Remove the suppression that allows nothing",
-                     idle.comment,
-                     idle.commentEnd,
-                     {{begin, end, ""}},
-                     {}});
+        {elements[i].offset, elements[i].end, {"Rename " + name + " to " + *nearest, edits, {}}});
   }
 }
 
 // The range of span in the text that edits (in order, apart) make of document's.
 Json RangeAfter(const LayoutDocument& document, const std::vector<Edit>& edits,
-                LayoutDocument::Span span) {
+                std::pair<std::size_t, std::size_t> span) {
   std::string text = document.Text();
   for (auto edit = edits.rbegin(); edit != edits.rend(); ++edit) {
     text.replace(edit->begin, edit->end - edit->begin, edit->newText);
   }
   const TextPositions positions(text);
-  const TextPosition start = positions.At(span.begin);
-  const TextPosition stop = positions.At(span.end);
+  const TextPosition start = positions.At(span.first);
+  const TextPosition stop = positions.At(span.second);
   return {{"start", {{"line", start.line}, {"character", start.character}}},
           {"end", {{"line", stop.line}, {"character", stop.character}}}};
 }
@@ -202,16 +139,21 @@ bool Meet(std::size_t begin, std::size_t end, std::size_t otherBegin, std::size_
 
 Json CodeActions(const Analysis& analysis, const std::string& uri, std::size_t begin,
                  std::size_t end, const Json& diagnostics) {
-  std::vector<Fix> fixes;
+  std::vector<PlacedFix> fixes;
   RenameMisspelt(analysis, fixes);
   AddQuitItem(analysis, fixes);
-  CorrectSchemes(analysis, fixes);
-  RemoveIdleSuppressions(analysis, fixes);
+  // The findings' own fixes, over what each finding is about.
+  for (const Finding& f : analysis.report.findings) {
+    if (f.file != analysis.path || f.at == kNoPlace) continue;
+    const std::size_t over = f.atEnd != kNoPlace ? f.atEnd : analysis.document->ElementEnd(f.at);
+    for (const Fix& fix : f.fixes) fixes.push_back({f.at, over, fix});
+  }
   Json actions = Json::array();
-  for (const Fix& fix : fixes) {
-    if (!Meet(fix.begin, fix.end, begin, end)) continue;
+  for (const PlacedFix& placed : fixes) {
+    if (!Meet(placed.begin, placed.end, begin, end)) continue;
+    const Fix& fix = placed.fix;
     // The client's diagnostics this fix answers: those in its place.
-    const Json place = RangeOf(analysis, fix.begin, fix.end);
+    const Json place = RangeOf(analysis, placed.begin, placed.end);
     Json answered = Json::array();
     if (diagnostics.is_array()) {
       for (const Json& diagnostic : diagnostics) {

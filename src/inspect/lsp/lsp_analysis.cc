@@ -33,16 +33,6 @@ std::unique_ptr<Analysis> Analyse(const std::string& path, std::string text,
   analysis->report = std::move(checked.report);
   const LayoutDocument& document = *analysis->document;
   analysis->positions = std::make_unique<TextPositions>(document.Text());
-  // A suppression allows nothing when no finding it names is in its element.
-  std::vector<Finding> problems;
-  for (InlineSuppression& suppression : InlineSuppressions(document, path, problems)) {
-    const auto& suppressed = analysis->report.suppressed;
-    if (std::none_of(suppressed.begin(), suppressed.end(), [&](const Finding& f) {
-          return f.suppression == Finding::Suppression::kInSource && suppression.Allows(f);
-        })) {
-      analysis->idle.push_back(std::move(suppression));
-    }
-  }
   return analysis;
 }
 

@@ -20,7 +20,6 @@ struct Analysis {
   std::unique_ptr<TextPositions> positions;  // of the document's text
   std::vector<std::string> folders;          // where its images are looked for
   LintReport report;                         // as lint reports it, under the policy file
-  std::vector<InlineSuppression> idle;       // suppressions that allow nothing
   std::optional<std::string> problem;        // why the policy file cannot be applied
 
   // The image facts lint learnt of name, when it was found and read.

@@ -54,11 +54,13 @@ Json RangeOf(const Analysis& analysis, std::size_t begin, std::size_t end) {
 Json Diagnostics(const Analysis& analysis) {
   const LayoutDocument& document = *analysis.document;
   Json list = Json::array();
-  auto add = [&](std::size_t at, int severity, const std::string& message, const char* code) {
-    Json diagnostic = {{"range", RangeOf(analysis, at, TokenEnd(document, at))},
-                       {"severity", severity},
-                       {"source", "branding-lint"},
-                       {"message", message}};
+  auto add = [&](std::size_t at, int severity, const std::string& message, const char* code,
+                 std::size_t end = kNoPlace) {
+    Json diagnostic = {
+        {"range", RangeOf(analysis, at, end != kNoPlace ? end : TokenEnd(document, at))},
+        {"severity", severity},
+        {"source", "branding-lint"},
+        {"message", message}};
     if (code != nullptr) diagnostic["code"] = code;
     list.push_back(std::move(diagnostic));
   };
@@ -68,7 +70,13 @@ Json Diagnostics(const Analysis& analysis) {
     if (f.file == analysis.path) {
       const std::size_t at =
           f.at != kNoPlace ? f.at : (f.line > 0 ? document.OffsetAt(f.line, f.column) : 0);
-      add(at, severity, f.message, f.kind->id);
+      if (f.kind->which == FindingId::kSuppressionUnused) {
+        // Text that does nothing, as editors show it: faded.
+        add(at, kLspHint, f.message, f.kind->id, f.atEnd);
+        list.back()["tags"] = {kUnnecessary};
+      } else {
+        add(at, severity, f.message, f.kind->id, f.atEnd);
+      }
       continue;
     }
     // An image's finding stands at each reference to it.
@@ -80,15 +88,6 @@ Json Diagnostics(const Analysis& analysis) {
       placed = true;
     }
     if (!placed) add(0, severity, f.file + ": " + f.message, f.kind->id);
-  }
-  for (const InlineSuppression& idle : analysis.idle) {
-    list.push_back({{"range", RangeOf(analysis, idle.comment, idle.commentEnd)},
-                    {"severity", kLspHint},
-                    {"source", "branding-lint"},
-                    {"tags", {kUnnecessary}},
-                    {"message",
-                     "the suppression allows nothing: no finding it names is in the "
-                     "element after it"}});
   }
   return list;
 }

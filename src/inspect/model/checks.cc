@@ -6,6 +6,7 @@
 
 #include "base/ascii.h"
 #include "base/bp_exception.h"
+#include "base/nearest.h"
 #include "base/shown.h"
 #include "base/utf8.h"
 #include "image/decode_image.h"
@@ -101,6 +102,35 @@ std::optional<std::string> LinkProblem(std::string_view url) {
 
 bool IsClientLink(std::string_view url) { return !LinkProblem(url); }
 
+namespace {
+
+// The fix of a hyperlink whose scheme is a slip of http, https or mailto: the scheme
+// corrected, where the url as written starts with it.
+std::optional<Fix> SchemeFix(const LayoutDocument& document, const AboutItem& link) {
+  const std::size_t colon = link.url->find(':');
+  if (colon == std::string::npos || colon == 0) return std::nullopt;
+  const std::string scheme = AsciiLower(link.url->substr(0, colon));
+  const std::vector<std::string> schemes = {"http", "https", "mailto"};
+  if (std::find(schemes.begin(), schemes.end(), scheme) != schemes.end()) return std::nullopt;
+  const std::optional<std::string> nearest = Nearest(scheme, schemes);
+  if (!nearest) return std::nullopt;
+  const LayoutDocument::Element& element =
+      document.Elements()[document.ElementAt(link.range.begin)];
+  const auto url =
+      std::find_if(element.attributes.begin(), element.attributes.end(),
+                   [](const LayoutDocument::Attribute& a) { return a.name == vocabulary::kUrl; });
+  if (url == element.attributes.end() ||
+      AsciiLower(document.Text().substr(url->written.begin, colon + 1)) != scheme + ":") {
+    return std::nullopt;
+  }
+  const std::size_t value = url->written.begin;
+  return Fix{"Change the scheme " + scheme + " to " + *nearest,
+             {{value, value + colon, *nearest}},
+             std::nullopt};
+}
+
+}  // namespace
+
 Finding LayoutFinding(const LayoutDocument& document, const std::string& file,
                       std::uint64_t textOffset, std::size_t at, FindingId id, std::string message) {
   const auto [line, column] = document.Position(at);
@@ -150,6 +180,7 @@ void CheckLayoutText(const std::string& file, const LayoutDocument& document,
         warn(link.range.begin, FindingId::kLinkUrl,
              "the hyperlink's url \"" + *link.url +
                  "\" is not a link the client opens: " + *problem);
+        if (auto fix = SchemeFix(document, link)) findings.back().fixes.push_back(std::move(*fix));
       }
     }
   }

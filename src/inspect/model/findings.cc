@@ -150,6 +150,11 @@ const std::vector<FindingKind>& FindingCatalogue() {
        "A comment '<!-- branding-lint: allow ID[, ID] -->' just before an element leaves those "
        "findings about the element, and what it holds, out of the report. This one names a "
        "finding that does not exist or is an error, or stands before no element."},
+      {FindingId::kSuppressionUnused, "suppression-unused", Severity::kNote, Status::kLayout,
+       "an inline suppression that allows nothing",
+       "No finding the comment names is in the element after it, or in what that element holds: "
+       "it is left from a fault since mended, or names another id than meant. Remove it, lest it "
+       "hide that finding when it comes back."},
       // What only a package can show.
       {FindingId::kDigest, "digest", Severity::kError, Status::kDigest,
        "the SHA-256 is not the one expected",

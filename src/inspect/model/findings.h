@@ -45,6 +45,7 @@ enum class FindingId {
   kImageNameControl,
   kImageNameShared,
   kSuppression,
+  kSuppressionUnused,
   kDigest,
   // Faults, not findings: what stops a package's reading, reported as the run's fault with its
   // offset and never raised as a finding; --explain explains them, --allow and --deny refuse
@@ -95,6 +96,22 @@ const char* SeverityName(Severity severity);
 // No place in a layout's text.
 constexpr std::size_t kNoPlace = static_cast<std::size_t>(-1);
 
+// One change of a layout's text: what replaces the bytes from begin to end.
+struct Edit {
+  std::size_t begin;
+  std::size_t end;
+  std::string newText;
+};
+
+// A certain fix of a finding, made where the fault is found: its title, its edits (in order,
+// apart), and what an editor selects once they are applied (offsets in the new text), such as
+// a placeholder to write over.
+struct Fix {
+  std::string title;
+  std::vector<Edit> edits;
+  std::optional<std::pair<std::size_t, std::size_t>> select;
+};
+
 // One finding: its kind, where it is (a 1-based line and column of a file, line 0 for no
 // place; for a package, the byte offset too) and what exactly is wrong.
 struct Finding {
@@ -116,6 +133,9 @@ struct Finding {
   bool denied = false;        // --deny named its kind: an error whatever the catalogue says
   std::string element;        // in a layout, the path of the element it is about; else empty
   std::size_t at = kNoPlace;  // in a layout, its byte offset in the text
+  // In a layout, one past the text it is about when that is not an element (a comment).
+  std::size_t atEnd = kNoPlace;
+  std::vector<Fix> fixes;  // what mends it, for an editor
   // Left out of the report by the policy (external) or by a comment in the layout (in source);
   // a SARIF log still records it, so marked.
   enum class Suppression { kNone, kInSource, kExternal } suppression = Suppression::kNone;

@@ -65,16 +65,47 @@ std::vector<InlineSuppression> InlineSuppressions(const LayoutDocument& document
   return suppressions;
 }
 
+namespace {
+
+bool IsLineEnd(char c) { return c == '\n' || c == '\r'; }
+
+// A suppression that allows nothing, with its fix: the comment removed, with its line when it
+// stands alone on one.
+Finding UnusedSuppression(const LayoutDocument& document, const std::string& file,
+                          const InlineSuppression& idle) {
+  Finding f = LayoutFinding(document, file, kNoOffset, idle.comment, FindingId::kSuppressionUnused,
+                            "the suppression allows nothing: no finding it names is in the "
+                            "element after it");
+  f.atEnd = idle.commentEnd;
+  const std::string_view text = document.Text();
+  std::size_t begin = idle.comment;
+  std::size_t end = idle.commentEnd;
+  const std::size_t lineStart = text.find_last_of("\r\n", begin == 0 ? 0 : begin - 1);
+  const std::size_t first = lineStart == std::string_view::npos || begin == 0 ? 0 : lineStart + 1;
+  const bool startsLine = text.find_first_not_of(" \t", first) == begin;
+  const std::size_t after = text.find_first_not_of(" \t", end);
+  if (startsLine && after != std::string_view::npos && IsLineEnd(text[after])) {
+    begin = first;
+    end = after + (text.compare(after, 2, "\r\n") == 0 ? 2 : 1);
+  }
+  f.fixes.push_back({"Remove the suppression that allows nothing", {{begin, end, ""}}, {}});
+  return f;
+}
+
+}  // namespace
+
 int ApplyInlineSuppressions(const LayoutDocument& document, const std::string& file,
                             std::vector<Finding>& findings, std::vector<Finding>& suppressed) {
   std::vector<Finding> problems;
   const std::vector<InlineSuppression> suppressions = InlineSuppressions(document, file, problems);
   int moved = 0;
   std::vector<Finding> kept;
+  std::vector<bool> used(suppressions.size(), false);
   for (Finding& f : findings) {
-    const bool allowed =
-        f.file == file && std::any_of(suppressions.begin(), suppressions.end(),
-                                      [&](const InlineSuppression& s) { return s.Allows(f); });
+    bool allowed = false;
+    for (std::size_t i = 0; f.file == file && i < suppressions.size(); ++i) {
+      if (suppressions[i].Allows(f)) used[i] = allowed = true;
+    }
     if (allowed) {
       f.suppression = Finding::Suppression::kInSource;
       suppressed.push_back(std::move(f));
@@ -84,6 +115,9 @@ int ApplyInlineSuppressions(const LayoutDocument& document, const std::string& f
     }
   }
   kept.insert(kept.end(), problems.begin(), problems.end());
+  for (std::size_t i = 0; i < suppressions.size(); ++i) {
+    if (!used[i]) kept.push_back(UnusedSuppression(document, file, suppressions[i]));
+  }
   findings = std::move(kept);
   return moved;
 }
