@@ -60,6 +60,27 @@ TEST(ImageCache, ReadsAFileAgainOnlyWhenItChanged) {
   EXPECT_EQ(check(), "unread [image-unreadable] reads 3");
 }
 
+// A cache that keeps records gives each image's record again, copied, without reading the
+// file: the live page builds its package at every save.
+TEST(ImageCache, KeepsRecordsForALiveSession) {
+  TempDir dir;
+  const std::string icon = dir / "icon.png";
+  WriteFile(icon, PngBytes(100));
+  bp::ImageCache cache(std::chrono::nanoseconds(0));
+  cache.SetKeepsRecords(true);
+  std::string records[2];
+  for (std::string& record : records) {
+    std::vector<bp::Finding> findings;
+    const auto images = bp::CheckImages({icon}, findings, bp::Learn::kAll, &cache);
+    ASSERT_TRUE(images[0].record);
+    EXPECT_EQ(images[0].Content(), PngBytes(100));
+    record.assign(reinterpret_cast<const char*>(images[0].record->data.get()),
+                  images[0].record->size);
+  }
+  EXPECT_EQ(records[0], records[1]);
+  EXPECT_EQ(cache.Reads(), 1U);
+}
+
 // A file changed within the last timestamp tick is read at every check: on a file system of
 // whole-second times, a logo rewritten at its size within the second keeps its stamp.
 TEST(ImageCache, KeepsNothingYoungerThanATick) {

@@ -53,9 +53,10 @@ CheckedLayout CheckSession::Check(const std::string& path, std::string text,
     paths = std::move(resolved.found);
   }
   const Policy& policy = checked.policy.policy;
-  checked.report = MakeLintReport(
-      path, *checked.document, paths, References::kAlways, request_.learn, policy,
-      request_.schemaAlways || SchemaCouldStop(policy), request_.records ? nullptr : &cache_);
+  checked.report =
+      MakeLintReport(path, *checked.document, paths, References::kAlways, request_.learn, policy,
+                     request_.schemaAlways || SchemaCouldStop(policy),
+                     request_.records && !request_.live ? nullptr : &cache_);
   return checked;
 }
 

@@ -40,6 +40,7 @@ struct CheckRequest {
   Learn learn = Learn::kAll;          // what is learnt of each image
   bool records = false;      // images keep the record the packager stores (read afresh each check)
   bool schemaAlways = true;  // else only where the policy could make a schema finding stop it
+  bool live = false;         // checks again and again: records too are kept between checks
 };
 
 // Where a check of a layout looks, before anything but the policy file is read.
@@ -67,7 +68,9 @@ struct CheckedLayout {
 
 class CheckSession {
  public:
-  explicit CheckSession(CheckRequest request) : request_(std::move(request)) {}
+  explicit CheckSession(CheckRequest request) : request_(std::move(request)) {
+    cache_.SetKeepsRecords(request_.records && request_.live);
+  }
   // Checks text, the layout at path, with the images given, or when none are, those the
   // layout names, found as build finds them: in the command line's folders, else the policy
   // file's, else the layout's own.

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <ostream>
 
@@ -236,7 +237,17 @@ std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
     // Found by what the path reaches now; kept under the stamp of the file opened, taken when
     // it was opened (a change while it is read fails the read).
     const std::optional<FileStamp> stamp = cache != nullptr ? StampOf(path) : std::nullopt;
-    if (const ImageCache::Entry* kept = stamp ? cache->Find(path, *stamp) : nullptr) {
+    const ImageCache::Entry* kept = stamp ? cache->Find(path, *stamp) : nullptr;
+    if (kept != nullptr && cache->KeepsRecords() && kept->read && kept->record.empty()) {
+      kept = nullptr;  // no record to give
+    }
+    if (kept != nullptr && cache->KeepsRecords() && kept->read) {
+      // Copied, not read again: the writer takes the record.
+      image.record =
+          std::make_unique<cBP_COMPONENT_WRAPPER>(static_cast<std::uint32_t>(kept->record.size()));
+      std::memcpy(image.record->data.get(), kept->record.data(), kept->record.size());
+    }
+    if (kept != nullptr) {
       image.facts = kept->facts;
       image.facts.name = std::string(ImageName(path));
       image.read = kept->read;
@@ -271,10 +282,15 @@ std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
       image.facts = LearnImage(content, image.facts, learn).value_or(image.facts);
     }
     if (stamp && file.IsOpen()) {
+      std::string record;
+      if (cache->KeepsRecords() && image.record) {
+        record.assign(reinterpret_cast<const char*>(image.record->data.get()), image.record->size);
+      }
       cache->Keep(path,
                   {StampOf(file.Opened()), image.facts, image.read, image.id,
                    std::vector<Finding>(findings.begin() + static_cast<std::ptrdiff_t>(before),
-                                        findings.end())});
+                                        findings.end()),
+                   std::move(record)});
     }
     checks.Check(image.facts, path, image.read, learn, findings);
     images.push_back(std::move(image));

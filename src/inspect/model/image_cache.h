@@ -49,6 +49,7 @@ class ImageCache {
     bool read = false;              // it was opened and its record made
     std::optional<FileId> id;       // the file opened
     std::vector<Finding> findings;  // why it could not be read or is not an image
+    std::string record;             // the record's bytes, when the cache keeps records
   };
   // The entry for path while its file has stamp; else null.
   const Entry* Find(const std::string& path, const FileStamp& stamp) const;
@@ -57,6 +58,10 @@ class ImageCache {
   void Keep(const std::string& path, Entry entry);
   // How many files were read rather than found here.
   std::uint64_t Reads() const { return reads_; }
+  // Whether entries keep the record the packager stores, for a long-running surface that
+  // builds its package at every check (the live page).
+  bool KeepsRecords() const { return keepsRecords_; }
+  void SetKeepsRecords(bool keeps) { keepsRecords_ = keeps; }
 
  private:
   // Entries kept at most: past it, the oldest reads are dropped first.
@@ -64,6 +69,7 @@ class ImageCache {
   std::chrono::nanoseconds tick_;
   std::map<std::string, Entry> entries_;
   std::uint64_t reads_ = 0;
+  bool keepsRecords_ = false;
 };
 
 }  // namespace vantu::branding_package

@@ -166,7 +166,9 @@ int ServePreview(const std::string& layoutPath, const std::vector<std::string>& 
   // The page: made again from the files at each change; while the layout cannot be previewed,
   // the last page that could, with the reason on top. Each page names the files and folders
   // it was made from, and the watches follow: a folder the policy names later is watched.
-  CheckSession session(PreviewRequest(config));
+  CheckRequest request = PreviewRequest(config);
+  request.live = true;  // each save builds the page again: unchanged images are not read again
+  CheckSession session(request);
   std::string lastGood;
   std::set<std::string> watched;
   std::set<std::string> names = {kConfigName};
