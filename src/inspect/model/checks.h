@@ -113,8 +113,8 @@ class ImageChecks {
 // Reads, decodes and names every image; reports images that cannot be read (status 2), are
 // not PNG or JPEG or do not decode (4), whose name's extension says another format, and
 // whose names extract would refuse, hold control bytes, or are taken by other content. With a
-// cache, a file as it was when last read is not read again (and gets no record), and what
-// is read is kept there.
+// cache, a file as it was when last read is not read again (and gets its record only from a
+// cache that keeps records), and what is read is kept there, unless changed within a tick.
 std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
                                      std::vector<Finding>& findings, Learn learn = Learn::kAll,
                                      ImageCache* cache = nullptr);
