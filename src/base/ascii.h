@@ -37,4 +37,19 @@ inline std::vector<std::string> CommaList(std::string_view text) {
   return items;
 }
 
+// Calls each(number, content) for each line of a settings file that holds one: its 1-based
+// number and what stands before a '#', trimmed; stops when each returns false.
+template <class Each>
+void ForEachSetting(std::string_view text, Each each) {
+  int number = 0;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    const std::string_view line = text.substr(start, end - start);
+    start = end + 1;
+    ++number;
+    const std::string_view content = AsciiTrimmed(line.substr(0, line.find('#')));
+    if (!content.empty() && !each(number, content)) return;
+  }
+}
+
 }  // namespace vantu::branding_package

@@ -59,22 +59,15 @@ std::string FileSource::ReadFailure() const {
   return readError_ != 0 ? std::strerror(readError_) : ByteSource::ReadFailure();
 }
 
-namespace {
-
-bool Before(const timespec& a, const timespec& b) {
-  return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+bool SettledAt(const struct stat& status, const timespec& when, std::chrono::nanoseconds tick) {
+  const auto nanoseconds = [](const timespec& t) {
+    return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
+  };
+  return nanoseconds(when) - std::max(nanoseconds(status.st_ctim), nanoseconds(status.st_mtim)) >=
+         tick;
 }
 
-}  // namespace
-
-bool FileSource::Settled() {
-  const timespec& last =
-      Before(opened_.st_ctim, opened_.st_mtim) ? opened_.st_mtim : opened_.st_ctim;
-  const auto tick = std::chrono::duration_cast<std::chrono::seconds>(kTimestampTick).count();
-  timespec settled = last;
-  settled.tv_sec += static_cast<time_t>(tick);
-  return Before(settled, openedAt_);
-}
+bool FileSource::Settled() { return SettledAt(opened_, openedAt_); }
 
 bool ByteSource::ReadWhole(void* out, std::uint64_t size) {
   if (!ReadAll(out, size) || Changed()) return false;

@@ -20,6 +20,10 @@ namespace vantu::branding_package {
 // two): a file changed less than this ago may change again and keep its times.
 constexpr std::chrono::nanoseconds kTimestampTick = std::chrono::seconds(2);
 
+// Whether a file with status, looked at when, had last changed at least tick before then.
+bool SettledAt(const struct stat& status, const timespec& when,
+               std::chrono::nanoseconds tick = kTimestampTick);
+
 // An offset that names no byte: what a fault about a file as a whole points at.
 constexpr std::uint64_t kNoOffset = UINT64_MAX;
 
@@ -113,6 +117,8 @@ class FileSource : public ByteSource {
   std::uint64_t Size() const override { return size_; }
   // The file's status at open, from its descriptor.
   const struct stat& Opened() const { return opened_; }
+  // When it was opened.
+  const timespec& OpenedAt() const { return openedAt_; }
   // Whether its size, change or modification time differ from those at open, or it cannot
   // be told; the reason is then ReadFailure's.
   bool Changed() override;

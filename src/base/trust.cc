@@ -29,21 +29,21 @@ namespace {
 // The most bytes the file of trusted folders may have.
 constexpr std::uint64_t kMaxTrustFileSize = std::uint64_t{64} << 10;
 
-// The name of the user uid, when it has one.
-std::optional<std::string> UserName(uid_t uid) {
+// The user database's entry of uid: its name and home folder, when it has one.
+std::optional<std::pair<std::string, std::string>> UserOf(uid_t uid) {
   passwd entry{};
   passwd* found = nullptr;
   std::vector<char> buffer(16384);
   if (getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr) {
     return std::nullopt;
   }
-  return std::string(entry.pw_name);
+  return std::make_pair(std::string(entry.pw_name), std::string(entry.pw_dir));
 }
 
 // Whether owner is the one member of group gid: its primary group or listed in it, and no other
 // user's. The user database is walked whole, one walk at a time.
 bool OwnerAlone(uid_t owner, gid_t gid) {
-  const std::optional<std::string> name = UserName(owner);
+  const auto user = UserOf(owner);
   bool member = false;
   group entry{};
   group* found = nullptr;
@@ -56,20 +56,21 @@ bool OwnerAlone(uid_t owner, gid_t gid) {
   if (error != 0) return false;
   if (found != nullptr) {
     for (char** listed = entry.gr_mem; *listed != nullptr; ++listed) {
-      if (!name || *name != *listed) return false;
+      if (!user || user->first != *listed) return false;
       member = true;
     }
   }
   static std::mutex walk;
   const std::lock_guard<std::mutex> lock(walk);
   setpwent();
-  passwd user{};
+  passwd other{};
   passwd* next = nullptr;
-  std::vector<char> userBuffer(16384);
+  std::vector<char> otherBuffer(16384);
   bool alone = true;
-  while (getpwent_r(&user, userBuffer.data(), userBuffer.size(), &next) == 0 && next != nullptr) {
-    if (user.pw_gid != gid) continue;
-    if (user.pw_uid == owner) {
+  while (getpwent_r(&other, otherBuffer.data(), otherBuffer.size(), &next) == 0 &&
+         next != nullptr) {
+    if (other.pw_gid != gid) continue;
+    if (other.pw_uid == owner) {
       member = true;
     } else {
       alone = false;
@@ -167,17 +168,6 @@ std::optional<std::string> Untrusted(int fd, const struct stat& status) {
   return std::nullopt;
 }
 
-std::optional<std::string> UntrustedFolder(const std::string& path) {
-  const Descriptor folder(
-      open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  struct stat status {};
-  if (!folder.IsOpen() || fstat(folder.Get(), &status) != 0) {
-    return std::string("in a folder that cannot be looked at: ") + std::strerror(errno);
-  }
-  if (auto why = Untrusted(folder.Get(), status)) return "in a folder " + *why;
-  return std::nullopt;
-}
-
 FileTrust TrustOfFile(int fd, const std::string& path) {
   FileTrust trust;
   struct stat status {};
@@ -216,14 +206,8 @@ std::string TrustFilePath() {
   std::string home;
   if (const char* set = std::getenv("HOME"); set != nullptr && set[0] == '/') {
     home = set;
-  } else {
-    passwd entry{};
-    passwd* found = nullptr;
-    std::vector<char> buffer(16384);
-    if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
-        found != nullptr) {
-      home = entry.pw_dir;
-    }
+  } else if (const auto user = UserOf(geteuid())) {
+    home = user->second;
   }
   return home + "/.config/branding-package/trust";
 }
@@ -277,15 +261,9 @@ TrustedFolders ReadTrustedFolders() {
     trusted.problem = Shown(path) + ": cannot read the trusted folders: " + file.ReadFailure();
     return trusted;
   }
-  int number = 0;
-  for (std::size_t start = 0; start < text.size();) {
-    const std::size_t end = std::min(text.find('\n', start), text.size());
-    const std::string_view line = std::string_view(text).substr(start, end - start);
-    start = end + 1;
-    ++number;
-    const std::string_view entry = AsciiTrimmed(line.substr(0, line.find('#')));
-    if (!entry.empty() && !add(entry, Shown(path) + ":" + std::to_string(number) + ": ")) break;
-  }
+  ForEachSetting(text, [&](int number, std::string_view entry) {
+    return add(entry, Shown(path) + ":" + std::to_string(number) + ": ");
+  });
   return trusted;
 }
 

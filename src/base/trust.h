@@ -16,10 +16,6 @@ namespace vantu::branding_package {
 // A group's write counts only for a group whose one member is the owner.
 std::optional<std::string> Untrusted(int fd, const struct stat& status);
 
-// Why the folder at path may not be trusted ("in a folder writable by every user"), or cannot
-// be looked at; none when it may.
-std::optional<std::string> UntrustedFolder(const std::string& path);
-
 // What is known of the trust in a file opened from a path.
 struct FileTrust {
   std::string folder;              // the folder that holds it (what a link leads to), whole

@@ -13,6 +13,13 @@
 
 namespace vantu::branding_package {
 
+CheckRequest AsBuild(CheckRequest request) {
+  request.learn = Learn::kPixels;
+  request.records = true;
+  request.schemaAlways = false;
+  return request;
+}
+
 int BuildFromLayout(const std::string& layoutPath, const BuildOptions& options, std::ostream& out,
                     std::ostream& err) {
   LayoutFile file = ReadLayoutFile(layoutPath);
@@ -22,10 +29,7 @@ int BuildFromLayout(const std::string& layoutPath, const BuildOptions& options, 
   // and decoded: what counts as an error stops the build. The schema's findings are warnings
   // and notes: it is checked only where the policy could make one stop the build (a typical
   // build costs less than loading the schema library).
-  CheckRequest request = options.lint.request;
-  request.learn = Learn::kPixels;
-  request.records = true;
-  request.schemaAlways = false;
+  const CheckRequest request = AsBuild(options.lint.request);
   CheckSession session(request);
   CheckedLayout checked = session.Check(layoutPath, std::move(file.text));
   if (checked.problem) {

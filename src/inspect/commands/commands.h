@@ -104,12 +104,6 @@ struct LintOptions {
   std::optional<std::string> sarifRoot;  // SARIF's file URIs relative to it, when given
 };
 
-// Says on err why checked's policy cannot be applied ("Error: ..."); false then.
-bool ReportPolicy(const CheckedLayout& checked, std::ostream& err);
-// The same for a policy chosen alone: the policy, or none once the problem is said.
-std::optional<ChosenPolicy> ReportPolicy(std::variant<ChosenPolicy, std::string> chosen,
-                                         std::ostream& err);
-
 // A run that reports in a format, as the record of a run that failed names it.
 struct FormatRun {
   const char* command;
@@ -179,6 +173,10 @@ struct LayoutPreview {
   std::vector<std::string> folders;       // where the images were looked for
   std::vector<std::string> dependencies;  // the files the page depends on, as the check names them
 };
+
+// request as build checks with it: each image decoded and read into the record the packager
+// stores, the schema only where the policy could make one of its findings stop the build.
+CheckRequest AsBuild(CheckRequest request);
 
 // What a preview's check session asks: the whole policy (that policy file, when config names
 // one), the images' bytes kept.

@@ -136,20 +136,6 @@ void PrintLintReport(std::ostream& out, const LintReport& report, LintFormat for
   }
 }
 
-bool ReportPolicy(const CheckedLayout& checked, std::ostream& err) {
-  if (checked.problem) return ReportPolicy(*checked.problem, err).has_value();
-  return true;
-}
-
-std::optional<ChosenPolicy> ReportPolicy(std::variant<ChosenPolicy, std::string> chosen,
-                                         std::ostream& err) {
-  if (auto* problem = std::get_if<std::string>(&chosen)) {
-    err << "Error: " << *problem << std::endl;
-    return std::nullopt;
-  }
-  return std::get<ChosenPolicy>(std::move(chosen));
-}
-
 int ReportPolicyProblem(const std::string& problem, const FormatRun& run, std::ostream& out,
                         std::ostream& err) {
   const Status status = Kind(FindingId::kPolicyUnusable).status;

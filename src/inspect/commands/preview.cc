@@ -92,7 +92,11 @@ LayoutPreview MakeLayoutPreview(CheckSession& session, const std::string& layout
   CheckedLayout checked = session.Check(layoutPath, std::move(file.text), imagePaths);
   preview.folders = checked.folders;
   preview.dependencies = checked.Dependencies();
-  if (!ReportPolicy(checked, report)) return refused(1);
+  if (checked.problem) {
+    return refused(ReportPolicyProblem(*checked.problem,
+                                       {"preview", layoutPath, LintFormat::kText, {}, std::nullopt},
+                                       report, report));
+  }
   if (checked.policy.configId) preview.inputs.push_back(*checked.policy.configId);
   std::vector<LintedImage>& images = checked.report.images;
   // What lint would reject is not previewed; lint's own report says why.

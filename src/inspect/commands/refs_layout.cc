@@ -1,3 +1,4 @@
+#include <map>
 #include <ostream>
 #include <set>
 #include <sstream>
@@ -34,26 +35,18 @@ int ListReferences(const std::string& layoutPath, const RefsOptions& options, st
   }
   // Every name once, in the order the layout first names it; with folders, where the first
   // that holds it has it, else in the first.
+  std::map<std::string, std::string, std::less<>> found;
+  for (const std::string& image : FindImages(document, options.dirs)) {
+    found.emplace(ImageName(image), image);
+  }
+  std::set<std::string> seen;
   std::vector<std::string> paths;
-  if (options.dirs.empty()) {
-    std::set<std::string> seen;
-    for (const LayoutDocument::Reference& reference : document.References()) {
-      if (seen.insert(reference.name).second) paths.push_back(reference.name);
-    }
-  } else {
-    std::vector<std::string> missing;
-    const std::vector<std::string> found = FindImages(document, options.dirs, &missing);
-    std::size_t nextFound = 0;
-    std::size_t nextMissing = 0;
-    std::set<std::string> seen;
-    for (const LayoutDocument::Reference& reference : document.References()) {
-      if (!seen.insert(reference.name).second || ReferenceHoldsFolder(reference.name)) continue;
-      if (nextFound < found.size() && ImageName(found[nextFound]) == reference.name) {
-        paths.push_back(found[nextFound++]);
-      } else if (nextMissing < missing.size()) {
-        paths.push_back(InFolder(options.dirs.front(), missing[nextMissing++]));
-      }
-    }
+  for (const LayoutDocument::Reference& reference : document.References()) {
+    if (!seen.insert(reference.name).second) continue;
+    const auto where = found.find(reference.name);
+    paths.push_back(where != found.end()   ? where->second
+                    : options.dirs.empty() ? reference.name
+                                           : InFolder(options.dirs.front(), reference.name));
   }
   for (const LayoutDocument::Violation& violation : document.Violations()) {
     report(violation.offset, FindingId::kLayoutRule, violation.message);
@@ -71,10 +64,9 @@ int ListReferences(const std::string& layoutPath, const RefsOptions& options, st
     request.config = options.config;
     request.dirs = options.dirs;
     const ResolvedLayout resolved = CheckSession(request).Resolve(layoutPath, document);
-    if (resolved.problem) {
-      err << "Error: " << *resolved.problem << std::endl;
-      return static_cast<int>(Status::kUsage);
-    }
+    if (resolved.problem)
+      return ReportPolicyProblem(
+          *resolved.problem, {"refs", layoutPath, LintFormat::kText, {}, std::nullopt}, err, err);
     std::vector<std::string> files = {layoutPath};
     if (resolved.policy.configPath)
       files.push_back(ConfigPrerequisite(*resolved.policy.configPath));

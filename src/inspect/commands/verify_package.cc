@@ -123,11 +123,7 @@ int VerifyBuilt(const std::string& packagePath, const std::string& layoutPath,
   LayoutFile layout = ReadLayoutFile(layoutPath);
   if (auto fault = LayoutFault(layout)) return failed(layoutPath, *fault);
   // Checked and built as build does it, in memory.
-  CheckRequest asBuild = request;
-  asBuild.learn = Learn::kPixels;
-  asBuild.records = true;
-  asBuild.schemaAlways = false;
-  CheckSession session(asBuild);
+  CheckSession session(AsBuild(request));
   CheckedLayout checked = session.Check(layoutPath, std::move(layout.text));
   if (checked.problem) return ReportPolicyProblem(*checked.problem, run, out, err);
   const LintReport& report = checked.report;

@@ -287,10 +287,14 @@ std::vector<LintedImage> CheckImages(const std::vector<std::string>& paths,
         record.assign(reinterpret_cast<const char*>(image.record->data.get()), image.record->size);
       }
       cache->Keep(path,
-                  {StampOf(file.Opened()), image.facts, image.read, image.id,
+                  {{},
+                   image.facts,
+                   image.read,
+                   image.id,
                    std::vector<Finding>(findings.begin() + static_cast<std::ptrdiff_t>(before),
                                         findings.end()),
-                   std::move(record)});
+                   std::move(record)},
+                  file);
     }
     checks.Check(image.facts, path, image.read, learn, findings);
     images.push_back(std::move(image));

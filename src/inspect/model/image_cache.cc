@@ -1,9 +1,5 @@
 #include "inspect/model/image_cache.h"
 
-#include <time.h>
-
-#include <algorithm>
-
 namespace vantu::branding_package {
 
 namespace {
@@ -32,15 +28,13 @@ const ImageCache::Entry* ImageCache::Find(const std::string& path, const FileSta
   return it != entries_.end() && it->second.stamp == stamp ? &it->second : nullptr;
 }
 
-void ImageCache::Keep(const std::string& path, Entry entry) {
+void ImageCache::Keep(const std::string& path, Entry entry, const FileSource& file) {
   ++reads_;
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
-  const std::int64_t last = std::max(entry.stamp.changed, entry.stamp.modified);
-  if (Nanoseconds(now) - last < tick_.count()) {
+  if (!SettledAt(file.Opened(), file.OpenedAt(), tick_)) {
     entries_.erase(path);
     return;
   }
+  entry.stamp = StampOf(file.Opened());
   // Names come and go as a layout is edited: a full cache starts again.
   if (entries_.size() >= kMaxEntries && entries_.count(path) == 0) entries_.clear();
   entries_[path] = std::move(entry);

@@ -53,9 +53,10 @@ class ImageCache {
   };
   // The entry for path while its file has stamp; else null.
   const Entry* Find(const std::string& path, const FileStamp& stamp) const;
-  // Counts a read of path and keeps entry for it, in place of any before, unless its stamp
-  // (taken of the file opened, when it was opened) is younger than a tick.
-  void Keep(const std::string& path, Entry entry);
+  // Counts a read of path and keeps entry for it, under the stamp of file (what was opened and
+  // read), in place of any before; nothing when file had changed less than a tick before it
+  // was opened.
+  void Keep(const std::string& path, Entry entry, const FileSource& file);
   // How many files were read rather than found here.
   std::uint64_t Reads() const { return reads_; }
   // Whether entries keep the record the packager stores, for a long-running surface that

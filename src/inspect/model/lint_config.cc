@@ -120,14 +120,8 @@ std::variant<LintConfig, std::string> ParseConfig(const std::string& text, const
   config.path = path;
   std::vector<std::string> ids;
   for (const FindingKind& kind : FindingCatalogue()) ids.emplace_back(kind.id);
-  int number = 0;
-  for (std::size_t start = 0; start < text.size();) {
-    const std::size_t end = std::min(text.find('\n', start), text.size());
-    const std::string_view line = AsciiTrimmed(std::string_view(text).substr(start, end - start));
-    start = end + 1;
-    ++number;
-    const std::string_view content = AsciiTrimmed(line.substr(0, line.find('#')));
-    if (content.empty()) continue;
+  std::optional<std::string> problem;
+  ForEachSetting(text, [&](int number, std::string_view content) {
     const std::string where = Shown(path) + ":" + std::to_string(number) + ": ";
     const std::size_t equals = content.find('=');
     const std::string key(AsciiTrimmed(content.substr(0, equals)));
@@ -135,26 +129,26 @@ std::variant<LintConfig, std::string> ParseConfig(const std::string& text, const
                                   ? ""
                                   : std::string(AsciiTrimmed(content.substr(equals + 1)));
     if (equals == std::string::npos || value.empty()) {
-      return where + "expected KEY = VALUE (allow, deny or dir)";
-    }
-    if (key == "dir") {
+      problem = where + "expected KEY = VALUE (allow, deny or dir)";
+    } else if (key == "dir") {
       std::string dir = value.front() == '/' ? value : InFolder(FolderOf(path), value);
       if (within && !Within(WholePath(dir), *within)) {
-        return where + "dir " + Shown(value) + " leaves " + Shown(*within) +
-               ", the tree this policy file was found in (give such a folder with --dir, or "
-               "name the policy with --config)";
+        problem = where + "dir " + Shown(value) + " leaves " + Shown(*within) +
+                  ", the tree this policy file was found in (give such a folder with --dir, or "
+                  "name the policy with --config)";
       }
       config.dirs.push_back(std::move(dir));
-      continue;
+    } else if (key != "allow" && key != "deny") {
+      problem = where + "unknown key " + Shown(key) + DidYouMean(key, {"allow", "deny", "dir"}) +
+                "; the keys are allow, deny and dir";
+    } else {
+      std::set<std::string>& set = key == "allow" ? config.policy.allowed : config.policy.denied;
+      for (const std::string& id : CommaList(value)) set.insert(id);
+      if (auto wrong = PolicyProblem(config.policy)) problem = where + *wrong;
     }
-    if (key != "allow" && key != "deny") {
-      return where + "unknown key " + Shown(key) + DidYouMean(key, {"allow", "deny", "dir"}) +
-             "; the keys are allow, deny and dir";
-    }
-    std::set<std::string>& set = key == "allow" ? config.policy.allowed : config.policy.denied;
-    for (const std::string& id : CommaList(value)) set.insert(id);
-    if (auto problem = PolicyProblem(config.policy)) return where + *problem;
-  }
+    return !problem;
+  });
+  if (problem) return *problem;
   return config;
 }
 
