@@ -130,6 +130,14 @@ TEST(LintConfig, TrustsOnlyTheUsersOwnFiles) {
   auto acl = [](const std::string& entry, const std::string& path) {
     return std::system(("setfacl -m '" + entry + "' '" + path + "' 2>/dev/null").c_str()) == 0;
   };
+  testing_support::TempDir home;
+  const testing_support::ScopedEnv config("XDG_CONFIG_HOME", home.path().c_str());
+  const std::string trustFile = home / "branding-package/trust";
+  // How the refusal says to trust folder.
+  auto trust = [&](const std::string& folder) {
+    return "; if you trust who may write it, add its folder " + folder + " to " + trustFile +
+           " or to BRANDING_PACKAGE_TRUST, or name a policy with --config";
+  };
   const std::string kNotTrusted = "error D/a/b/.branding-lint: policy file not trusted: it is ";
   const Case cases[] = {
       {"own file", false,
@@ -137,25 +145,16 @@ TEST(LintConfig, TrustsOnlyTheUsersOwnFiles) {
        "policy D/a/b/img"},
       {"another user's file", true,
        [&](const std::string& d) { return theirs(d + "/a/b/.branding-lint"); }, false,
-       kNotTrusted + "owned by another user (uid 65534) [trust D/a/b]"},
+       kNotTrusted + "owned by another user (uid 65534)" + trust("D/a/b")},
       {"another user's file in a folder trusted by the setting", true,
        [&](const std::string& d) { return theirs(d + "/a/b/.branding-lint"); }, false,
        "policy D/a/b/img", "/nowhere:D/a"},
-      {"another user's file with every folder trusted", true,
-       [&](const std::string& d) { return theirs(d + "/a/b/.branding-lint"); }, false,
-       "policy D/a/b/img", "*"},
-      {"another user's file beside a trusted folder of a longer name", true,
-       [&](const std::string& d) { return theirs(d + "/a/b/.branding-lint"); }, false,
-       kNotTrusted + "owned by another user (uid 65534) [trust D/a/b]", "D/a/b2"},
-      {"a trusted folder not named whole", true,
-       [&](const std::string& d) { return theirs(d + "/a/b/.branding-lint"); }, false,
-       "error BRANDING_PACKAGE_TRUST: a trusted folder is named whole, from /: a/b", "a/b"},
       {"named with --config", true,
        [&](const std::string& d) { return theirs(d + "/a/b/.branding-lint"); }, true,
        "policy D/a/b/img"},
       {"a file every user may write", false,
        [&](const std::string& d) { return write(d + "/a/b/.branding-lint", 0666); }, false,
-       kNotTrusted + "writable by every user [trust D/a/b]"},
+       kNotTrusted + "writable by every user" + trust("D/a/b")},
       {"a file its owner's own group may write", false,
        [&](const std::string& d) {
          return write(d + "/a/b/.branding-lint", 0664) &&
@@ -167,19 +166,19 @@ TEST(LintConfig, TrustsOnlyTheUsersOwnFiles) {
          return write(d + "/a/b/.branding-lint", 0664) &&
                 chown((d + "/a/b/.branding-lint").c_str(), -1, 65534) == 0;
        },
-       false, kNotTrusted + "writable by group 65534 [trust D/a/b]"},
+       false, kNotTrusted + "writable by group 65534" + trust("D/a/b")},
       {"a file another user may write through its ACL", false,
        [&](const std::string& d) {
          return write(d + "/a/b/.branding-lint", 0644) &&
                 acl("u:65534:rw", d + "/a/b/.branding-lint");
        },
-       false, kNotTrusted + "writable by user 65534 through its ACL [trust D/a/b]"},
+       false, kNotTrusted + "writable by user 65534 through its ACL" + trust("D/a/b")},
       {"a file another group may write through its ACL", false,
        [&](const std::string& d) {
          return write(d + "/a/b/.branding-lint", 0644) &&
                 acl("g:65534:rw", d + "/a/b/.branding-lint");
        },
-       false, kNotTrusted + "writable by group 65534 through its ACL [trust D/a/b]"},
+       false, kNotTrusted + "writable by group 65534 through its ACL" + trust("D/a/b")},
       {"an ACL entry its mask takes the write from", false,
        [&](const std::string& d) {
          return write(d + "/a/b/.branding-lint", 0644) &&
@@ -191,19 +190,19 @@ TEST(LintConfig, TrustsOnlyTheUsersOwnFiles) {
        [&](const std::string& d) {
          return write(d + "/a/b/.branding-lint", 0644) && acl("u:65534:rwx", d + "/a/b");
        },
-       false, kNotTrusted + "in a folder writable by user 65534 through its ACL [trust D/a/b]"},
+       false, kNotTrusted + "in a folder writable by user 65534 through its ACL" + trust("D/a/b")},
       {"in a folder every user may write", false,
        [&](const std::string& d) {
          return write(d + "/a/b/.branding-lint", 0644) && chmod((d + "/a/b").c_str(), 01777) == 0;
        },
-       false, kNotTrusted + "in a folder writable by every user [trust D/a/b]"},
+       false, kNotTrusted + "in a folder writable by every user" + trust("D/a/b")},
       {"a link to a file in a folder every user may write", false,
        [&](const std::string& d) {
          return mkdir((d + "/w").c_str(), 0777) == 0 && chmod((d + "/w").c_str(), 0777) == 0 &&
                 write(d + "/w/policy", 0644) &&
                 symlink("../../w/policy", (d + "/a/b/.branding-lint").c_str()) == 0;
        },
-       false, kNotTrusted + "in a folder writable by every user [trust D/w]"},
+       false, kNotTrusted + "in a folder writable by every user" + trust("D/w")},
       {"not above a folder every user may write", false,
        [&](const std::string& d) {
          return write(d + "/.branding-lint", 0644) && chmod((d + "/a").c_str(), 01777) == 0;
@@ -220,7 +219,8 @@ TEST(LintConfig, TrustsOnlyTheUsersOwnFiles) {
        },
        false,
        "error D/a/b/../../.branding-lint: policy file not trusted: it is owned by another user "
-       "(uid 65534) [trust D]"},
+       "(uid 65534)" +
+           trust("D")},
       {"a link to nothing", false,
        [&](const std::string& d) {
          return symlink("gone", (d + "/a/b/.branding-lint").c_str()) == 0 &&
@@ -252,11 +252,6 @@ TEST(LintConfig, TrustsOnlyTheUsersOwnFiles) {
        false,
        "error D/a/b/.branding-lint:2: dir ../../private leaves D/a, the tree this policy file "
        "was found in (give such a folder with --dir, or name the policy with --config)"},
-      {"an absolute dir out of the policy's own tree", false,
-       [&](const std::string& d) { return write(d + "/a/b/.branding-lint", 0644, "dir = /etc\n"); },
-       false,
-       "error D/a/b/.branding-lint:1: dir /etc leaves D/a/b, the tree this policy file was found "
-       "in (give such a folder with --dir, or name the policy with --config)"},
       {"a dir through a link out of the tree", false,
        [&](const std::string& d) {
          return symlink("/etc", (d + "/a/b/img").c_str()) == 0 &&
@@ -269,9 +264,6 @@ TEST(LintConfig, TrustsOnlyTheUsersOwnFiles) {
        [&](const std::string& d) { return write(d + "/a/b/.branding-lint", 0644, "dir = /etc\n"); },
        true, "policy /etc"},
   };
-  testing_support::TempDir home;
-  const testing_support::ScopedEnv config("XDG_CONFIG_HOME", home.path().c_str());
-  const std::string trustFile = home / "branding-package/trust";
   for (const Case& c : cases) {
     if (c.needsRoot && !root) {
       std::cout << "skipped: " << c.name << " (needs root, to make another user's file)\n";
@@ -284,13 +276,13 @@ TEST(LintConfig, TrustsOnlyTheUsersOwnFiles) {
       std::cout << "skipped: " << c.name << " (this file system keeps no ACL)\n";
       continue;
     }
-    std::string trust = c.trust != nullptr ? c.trust : "";
-    for (std::size_t at = 0; (at = trust.find('D', at)) != std::string::npos;
+    std::string trusted = c.trust != nullptr ? c.trust : "";
+    for (std::size_t at = 0; (at = trusted.find('D', at)) != std::string::npos;
          at += dir.path().size()) {
-      trust.replace(at, 1, dir.path());
+      trusted.replace(at, 1, dir.path());
     }
     const testing_support::ScopedEnv variable("BRANDING_PACKAGE_TRUST",
-                                              c.trust != nullptr ? trust.c_str() : nullptr);
+                                              c.trust != nullptr ? trusted.c_str() : nullptr);
     const std::string layout = dir / "a/b/l.xml";
     const auto chosen = bp::ChoosePolicy(
         layout, {},
@@ -298,16 +290,6 @@ TEST(LintConfig, TrustsOnlyTheUsersOwnFiles) {
     std::string got;
     if (const auto* problem = std::get_if<std::string>(&chosen)) {
       got = "error " + *problem;
-      const std::string hint = "; if you trust who may write it, add its folder ";
-      const std::string tail = " to " + trustFile +
-                               " or to BRANDING_PACKAGE_TRUST, or name a "
-                               "policy with --config";
-      const std::size_t at = got.find(hint);
-      if (at != std::string::npos && got.size() > tail.size() &&
-          got.compare(got.size() - tail.size(), tail.size(), tail) == 0) {
-        got = got.substr(0, at) + " [trust " +
-              got.substr(at + hint.size(), got.size() - tail.size() - at - hint.size()) + "]";
-      }
     } else {
       got = "policy";
       for (const auto& folder : std::get<bp::ChosenPolicy>(chosen).dirs) got += " " + folder;
@@ -356,17 +338,21 @@ TEST(LintConfig, TrustedFoldersFromTheUsersFile) {
 // that other users share (nobody's, which _apt and sync share on Debian).
 TEST(LintConfig, GroupSharedWithOtherUsersIsNotTrusted) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root, to run as a second user";
-  int sharers = 0;
+  // The owner is the first user whose primary group is 65534, so that the others come after.
+  std::vector<uid_t> sharers;
   setpwent();
-  while (const passwd* user = getpwent()) sharers += user->pw_gid == 65534 && user->pw_uid != 65534;
+  while (const passwd* user = getpwent()) {
+    if (user->pw_gid == 65534) sharers.push_back(user->pw_uid);
+  }
   endpwent();
-  if (sharers == 0) GTEST_SKIP() << "no user shares group 65534 with uid 65534 here";
+  if (sharers.size() < 2) GTEST_SKIP() << "no two users share primary group 65534 here";
+  const uid_t owner = sharers.front();
   testing_support::TempDir dir;
   ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
   ASSERT_EQ(mkdir((dir / "a").c_str(), 0755), 0);
-  ASSERT_EQ(chown((dir / "a").c_str(), 65534, 65534), 0);
+  ASSERT_EQ(chown((dir / "a").c_str(), owner, 65534), 0);
   const testing_support::ScopedEnv config("XDG_CONFIG_HOME", (dir / "none").c_str());
-  const int answer = testing_support::AsUser(65534, 65534, [&] {
+  const int answer = testing_support::AsUser(owner, 65534, [&] {
     const std::string policy = dir / "a/.branding-lint";
     testing_support::WriteFile(policy, "dir = img\n");
     if (chmod(policy.c_str(), 0664) != 0) return 3;
